@@ -1,0 +1,38 @@
+# The two commands of the README, plus a few for maintainers.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-asan bench format clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD)
+
+run: build
+	@bash scripts/run-calendar $(BUILD)/bin/quillory
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j2 --no-tests=error
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLORY_SANITIZE=ON -DQUILLORY_BENCH=OFF
+	cmake --build $(ASAN_BUILD)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j2 --no-tests=error
+
+bench: build
+	@bash scripts/run-bench $(BUILD)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

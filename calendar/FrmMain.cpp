@@ -1,0 +1,336 @@
+#include "calendar/FrmMain.h"
+
+#include "calendar/Logging.h"
+#include "calendar/MonthView.h"
+#include "calendar/WindowLinks.h"
+#include "engine/TickRules.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Launcher.h"
+#include "platform/Services.h"
+#include "storage/Conversions.h"
+#include "storage/IniFuncs.h"
+#include "storage/ModClock.h"
+#include "storage/Settings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString kTrue = QStringLiteral("True");
+const QString kFalse = QStringLiteral("False");
+
+QString cssColour(quint32 bgr)
+{
+    return colourFromBgr(bgr).name();
+}
+
+} // namespace
+
+FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
+                 Links links, QWidget *parent)
+    : QWidget(parent, Qt::FramelessWindowHint)
+    , m_services(services)
+    , m_settings(settings)
+    , m_modClock(modClock)
+    , m_paths(std::move(paths))
+    , m_links(links)
+{
+    setObjectName(QStringLiteral("frm_main"));
+    setWindowTitle(QStringLiteral("Quillory"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    maincalendar = new MonthView(this);
+    maincalendar->setObjectName(QStringLiteral("maincalendar"));
+
+    Text1 = new QLabel(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setAutoFillBackground(true);
+
+    com_left = new QToolButton(this);
+    com_left->setObjectName(QStringLiteral("com_left"));
+    com_left->setArrowType(Qt::LeftArrow);
+    com_left->setAutoRaise(true);
+    com_left->setToolTip(tr("Previous month"));
+    com_right = new QToolButton(this);
+    com_right->setObjectName(QStringLiteral("com_right"));
+    com_right->setArrowType(Qt::RightArrow);
+    com_right->setAutoRaise(true);
+    com_right->setToolTip(tr("Next month"));
+    connect(com_left, &QToolButton::clicked, this, &FrmMain::com_left_Click);
+    connect(com_right, &QToolButton::clicked, this, &FrmMain::com_right_Click);
+
+    lab_time = new QLabel(this);
+    lab_time->setObjectName(QStringLiteral("lab_time"));
+    lab_time->setAlignment(Qt::AlignCenter);
+    lab_time->setAutoFillBackground(true);
+    QFont bandFont = lab_time->font();
+    bandFont.setBold(true);
+    lab_time->setFont(bandFont);
+
+    blink = new QTimer(this);
+    blink->setObjectName(QStringLiteral("blink"));
+    connect(blink, &QTimer::timeout, this, &FrmMain::blink_Timer);
+
+    // The designed look, kept wherever a stored colour cannot be read.
+    lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
+                                .arg(cssColour(8388672), cssColour(16777215)));
+    applyLayout(false);
+}
+
+FrmMain::~FrmMain() = default;
+
+double FrmMain::twipsPerPixel() const
+{
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    return ::twipsPerPixel(s ? s->logicalDotsPerInch() : 96.0);
+}
+
+void FrmMain::placeTwips(QWidget *widget, double left, double top, double width, double height)
+{
+    const double tpp = twipsPerPixel();
+    widget->setGeometry(qRound(left / tpp), qRound(top / tpp), qRound(width / tpp),
+                        qRound(height / tpp));
+}
+
+void FrmMain::Form_Load()
+{
+    const QDate today = m_services.clock.now().date();
+    // 1. the date of this start, for the daily restart
+    m_settings.write(setting::LastReboot, tick::dayText(today));
+
+    // 2. position, in twips; unreadable text keeps the designed place
+    const double tpp = twipsPerPixel();
+    const auto left = parsePosition(m_settings.read(setting::FormX));
+    const auto top = parsePosition(m_settings.read(setting::FormY));
+    if (left && top)
+        move(qRound(*left / tpp), qRound(*top / tpp));
+    else
+        qCInfo(lcCalendar) << "stored window position unreadable; designed position kept";
+
+    // 10. the heartbeat
+    blink->setInterval(2000);
+    blink->start();
+
+    // 12. today's month
+    maincalendar->setToday(today);
+    maincalendar->setValue(today);
+    remarkOnly = false;
+
+    // 13, 14. colours and layout
+    applyColours();
+    applyLayout(m_settings.read(setting::FontSize) == QLatin1String("large"));
+
+    // 15. marks, old messages, early warnings
+    underline();
+    qCInfo(lcCalendar) << "calendar window loaded at" << pos() << "data file" << m_paths.dataFile();
+}
+
+void FrmMain::applyColours()
+{
+    auto colour = [this](const SettingKey &key) { return parseColour(m_settings.read(key)); };
+    const auto titleBack = colour(setting::TitleBackColor);
+    const auto titleFore = colour(setting::TitleForeColor);
+    const auto monthBack = colour(setting::MonthBackColor);
+    const auto fore = colour(setting::ForeColor);
+    const auto trailing = colour(setting::TrailingForeColor);
+
+    // Each assignment on its own: a colour that cannot be read leaves its
+    // target as it was.
+    const quint32 bandBack = titleBack.value_or(8388672);
+    const quint32 bandFore = titleFore.value_or(16777215);
+    lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
+                                .arg(cssColour(bandBack), cssColour(bandFore)));
+    if (monthBack)
+        maincalendar->setMonthBackColor(*monthBack);
+    if (fore)
+        maincalendar->setForeColor(*fore);
+    if (titleBack)
+        maincalendar->setTitleBackColor(*titleBack);
+    if (titleFore)
+        maincalendar->setTitleForeColor(*titleFore);
+    if (trailing)
+        maincalendar->setTrailingForeColor(*trailing);
+    if (monthBack) {
+        QPalette p = Text1->palette();
+        p.setColor(QPalette::Window, colourFromBgr(*monthBack));
+        Text1->setPalette(p);
+    }
+    // The paging arrows sit on the title band and take its text colour.
+    const QString arrows = QStringLiteral("QToolButton { color: %1; background: transparent; }")
+                               .arg(cssColour(titleFore.value_or(16777215)));
+    com_left->setStyleSheet(arrows);
+    com_right->setStyleSheet(arrows);
+}
+
+void FrmMain::applyLayout(bool large)
+{
+    // The designed layout, in twips; the large layout moves a few controls
+    // and keeps every width and height.
+    if (large) {
+        resize(qRound(3650 / twipsPerPixel()), qRound(2904 / twipsPerPixel()));
+        placeTwips(maincalendar, 0, -20, 3480, 3060);
+        placeTwips(Text1, -210, -165, 3810, 195);
+        placeTwips(com_right, 3165, 90, 400, 360);
+        placeTwips(com_left, 50, 90, 400, 360);
+        placeTwips(lab_time, 145, 2580, 3285, 270);
+        QFont f = maincalendar->font();
+        f.setPointSizeF(QApplication::font().pointSizeF() * 1.25);
+        maincalendar->setFont(f);
+    } else {
+        resize(qRound(3480 / twipsPerPixel()), qRound(2955 / twipsPerPixel()));
+        placeTwips(maincalendar, 0, -90, 3480, 3060);
+        placeTwips(Text1, -210, -180, 3810, 195);
+        placeTwips(com_left, 70, 65, 400, 360);
+        placeTwips(com_right, 3000, 65, 400, 360);
+        placeTwips(lab_time, 90, 2650, 3285, 270);
+    }
+    // The band covers the month view's foot; keep the grid clear of it.
+    maincalendar->setFooterHeight(qMax(0, maincalendar->geometry().bottom() - lab_time->y() + 2));
+    Text1->raise();
+    com_left->raise();
+    com_right->raise();
+    lab_time->raise();
+}
+
+void FrmMain::blink_Timer()
+{
+    blink->setInterval(2000);                      // 1
+    showIntroductionOnce();                        // 2
+    if (restartOnNewDay())                         // 3
+        return;
+    if (m_settings.read(setting::Visible) == kFalse) // 4
+        setVisible(false);
+
+    // One reading of the clock for the whole tick, so the minute that is
+    // remembered is the minute that is looked up.
+    const QDateTime now = m_services.clock.now();
+    lab_time->setText(tick::timeBandText(now.time())); // 5
+    reportOldMessages();                              // 6
+    remarkOnMonthChange();                            // 7
+
+    const QString minute = tick::minuteOf(now.time()); // 8
+    if (minute == lastMinute) {
+        if (!updateStarted)
+            versionGate(); // 11
+        return;
+    }
+    lastMinute = minute; // 9, before the lookup: a nested tick sees it handled
+    const KeyParts parts = KeyParts::fromDateTime(now);
+
+    const QString value = INIFuncs::INIRead(m_paths.dataFile(), QLatin1String(kAlarmsSection),
+                                            parts.key(), QLatin1String(kNothing)); // 10
+    qCDebug(lcCalendar) << "minute" << parts.key() << "holds" << value;
+    if (value == QLatin1String(kNothing))
+        return;
+    fire(m_paths.dataFile(), value, parts, m_links.message);
+}
+
+void FrmMain::showIntroductionOnce()
+{
+    if (m_settings.read(setting::TwoRun) != kTrue)
+        return;
+    m_links.message.Show();
+    m_settings.write(setting::TwoRun, kFalse);
+    m_links.message.display(false, tick::introductionText());
+}
+
+bool FrmMain::restartOnNewDay()
+{
+    const QString today = tick::dayText(m_services.clock.now().date());
+    if (m_settings.read(setting::LastReboot, today) == today)
+        return false;
+    const QString restart = m_paths.program(QStringLiteral("quillory-restart"));
+    qCInfo(lcCalendar) << "the date has changed since start; restarting through" << restart;
+    if (!m_services.launcher.start(restart, {}, WindowStyle::MinimizedNoFocus)) {
+        // Ending without a restart would leave nobody to announce today's
+        // appointments: carry on into the new day instead.
+        qCWarning(lcCalendar) << "restart program missing; the calendar carries on";
+        m_settings.write(setting::LastReboot, today);
+        return false;
+    }
+    Form_Unload();
+    return true;
+}
+
+void FrmMain::reportOldMessages()
+{
+    // Message boxes keep timers running: a nested tick must not start the
+    // report again while one is showing.
+    if (oldCount <= 0 || m_reportingOld)
+        return;
+    m_reportingOld = true;
+    Dialogs &dialogs = m_services.dialogs;
+    dialogs.messageBox(QStringLiteral("You have old messages that have not yet been announced. "
+                                      "Click on OK to see them all now!"),
+                       MsgButtons::Ok, MsgIcon::Information, QStringLiteral("Old messages!"));
+    dialogs.messageBox(oldMessages, MsgButtons::Ok, MsgIcon::Information);
+    oldCount = 0;
+    oldMessages.clear();
+    const MsgAnswer answer = dialogs.messageBox(
+        QStringLiteral("You should delete them now using the Appointment Manager. Would you like to "
+                       "do this now?"),
+        MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Attention!"));
+    if (answer == MsgAnswer::Yes)
+        m_links.manager.showAtTab(1);
+    m_reportingOld = false;
+}
+
+void FrmMain::remarkOnMonthChange()
+{
+    const int month = maincalendar->Month();
+    const int year = maincalendar->Year();
+    if (shownMonth == month && shownYear == year)
+        return;
+    shownMonth = month;
+    shownYear = year;
+    remarkOnly = true;
+    underline();
+}
+
+void FrmMain::versionGate()
+{
+    if (updateStarted || !m_modClock.IsOnline())
+        return;
+    updateStarted = true;
+    m_links.versionCheck.run();
+}
+
+void FrmMain::underline()
+{
+    m_links.dayMarking.underline(remarkOnly);
+}
+
+void FrmMain::com_left_Click()
+{
+    maincalendar->setValue(maincalendar->Value().addMonths(-1));
+    blink->setInterval(1); // a tick follows at once and re-marks the month
+}
+
+void FrmMain::com_right_Click()
+{
+    maincalendar->setValue(maincalendar->Value().addMonths(1));
+    blink->setInterval(1);
+}
+
+void FrmMain::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    blink->stop();
+    qCInfo(lcCalendar) << "calendar window unloads";
+    hide();
+    emit unloaded();
+}
+
+void FrmMain::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}

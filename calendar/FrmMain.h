@@ -1,0 +1,91 @@
+#pragma once
+
+#include "engine/Firing.h"
+#include "storage/AppPaths.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QTimer;
+class QToolButton;
+class MonthView;
+class ModClock;
+class SettingsStore;
+class ManagerWindow;
+class VersionCheck;
+class DayMarking;
+struct Services;
+
+// The calendar window: a small borderless month view with paging buttons
+// and the coloured time band along its bottom. Its `blink` timer is the
+// program's heartbeat.
+class FrmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Links
+    {
+        Announcer &message; // the message window
+        ManagerWindow &manager;
+        VersionCheck &versionCheck;
+        DayMarking &dayMarking;
+    };
+
+    FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
+            Links links, QWidget *parent = nullptr);
+    ~FrmMain() override;
+
+    void Form_Load();
+    void Form_Unload();
+    void blink_Timer();
+    void underline();
+
+    // Controls, named as the rest of the program knows them.
+    MonthView *maincalendar = nullptr;
+    QLabel *Text1 = nullptr;
+    QToolButton *com_left = nullptr;
+    QToolButton *com_right = nullptr;
+    QLabel *lab_time = nullptr;
+    QTimer *blink = nullptr;
+
+    // State shared with the day marking and the version check.
+    QString lastMinute;
+    std::optional<int> shownMonth;
+    std::optional<int> shownYear;
+    bool remarkOnly = false;
+    bool updateStarted = false;
+    qint16 oldCount = 0;
+    QString oldMessages;
+
+    // Twips per pixel of the screen the window is on.
+    double twipsPerPixel() const;
+
+signals:
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void showIntroductionOnce();
+    bool restartOnNewDay();
+    void reportOldMessages();
+    void remarkOnMonthChange();
+    void versionGate();
+    void applyColours();
+    void applyLayout(bool large);
+    void placeTwips(QWidget *widget, double left, double top, double width, double height);
+    void com_left_Click();
+    void com_right_Click();
+
+    Services &m_services;
+    SettingsStore &m_settings;
+    ModClock &m_modClock;
+    AppPaths m_paths;
+    Links m_links;
+    bool m_reportingOld = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,522 @@
+#include "calendar/MonthView.h"
+
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kCells = 42;
+constexpr int kColumns = 7;
+constexpr int kRows = 6;
+// The window lays its own paging buttons over both ends of the title band.
+constexpr int kPagingSpace = 30;
+constexpr int kSideMargin = 3;
+constexpr int kBottomMargin = 2;
+// Heights in lines of the day font: title band, weekday row and the six rows of days.
+constexpr qreal kTitleLines = 1.75;
+constexpr qreal kWeekdayLines = 1.35;
+constexpr qreal kRowLines = 1.4;
+
+QColor blend(const QColor &a, const QColor &b, qreal aShare)
+{
+    const qreal bShare = 1.0 - aShare;
+    return QColor::fromRgbF(float(a.redF() * aShare + b.redF() * bShare),
+        float(a.greenF() * aShare + b.greenF() * bShare),
+        float(a.blueF() * aShare + b.blueF() * bShare));
+}
+
+qreal luminance(const QColor &c)
+{
+    const auto channel
+        = [](qreal v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+qreal contrast(const QColor &a, const QColor &b)
+{
+    const qreal la = luminance(a);
+    const qreal lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The first candidate that reads well on the background, else the better of the two.
+QColor readableOn(const QColor &background, const QColor &preferred, const QColor &fallback)
+{
+    if (contrast(preferred, background) >= 3.0)
+        return preferred;
+    return contrast(fallback, background) > contrast(preferred, background) ? fallback : preferred;
+}
+
+QFont scaled(QFont font, qreal factor)
+{
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(std::max<qreal>(5.0, font.pointSizeF() * factor));
+    else
+        font.setPixelSize(std::max(7, qRound(font.pixelSize() * factor)));
+    return font;
+}
+
+// Column headings. Some locales (the C locale among them) have digits for narrow names;
+// the first letter of the short name reads better there.
+QString weekdayName(const QLocale &locale, int dayOfWeek, QLocale::FormatType format)
+{
+    QString name = locale.standaloneDayName(dayOfWeek, format);
+    if (format == QLocale::NarrowFormat && !name.isEmpty() && name.front().isDigit())
+        name = locale.standaloneDayName(dayOfWeek, QLocale::ShortFormat).left(1);
+    return name;
+}
+
+// Cell edges of one axis: edge i of n parts of a span, so the parts tile it exactly.
+int edge(int start, int span, int i, int n)
+{
+    return start + span * i / n;
+}
+
+int partAt(int start, int span, int n, int pos)
+{
+    for (int i = n - 1; i >= 0; --i) {
+        if (pos >= edge(start, span, i, n))
+            return i;
+    }
+    return 0;
+}
+
+} // namespace
+
+QColor colourFromBgr(quint32 bgr)
+{
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+MonthView::MonthView(QWidget *parent)
+    : QWidget(parent)
+    , m_value(QDate::currentDate())
+    , m_today(QDate::currentDate())
+{
+    setFocusPolicy(Qt::StrongFocus);
+    // Every pixel is painted, so Qt need not clear the background first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QDate MonthView::Value() const
+{
+    return m_value;
+}
+
+void MonthView::setValue(const QDate &date)
+{
+    if (!date.isValid() || date == m_value)
+        return;
+    m_value = date;
+    update();
+    emit valueChanged(m_value);
+}
+
+int MonthView::Day() const
+{
+    return m_value.day();
+}
+
+int MonthView::Month() const
+{
+    return m_value.month();
+}
+
+int MonthView::Year() const
+{
+    return m_value.year();
+}
+
+void MonthView::setDay(int day)
+{
+    const int last = m_value.daysInMonth();
+    setValue(QDate(m_value.year(), m_value.month(), std::clamp(day, 1, last)));
+}
+
+void MonthView::setMonth(int month)
+{
+    if (month < 1 || month > 12)
+        return;
+    const int last = QDate(m_value.year(), month, 1).daysInMonth();
+    setValue(QDate(m_value.year(), month, std::min(m_value.day(), last)));
+}
+
+void MonthView::setYear(int year)
+{
+    if (year < 1 || year > 9999)
+        return;
+    const int last = QDate(year, m_value.month(), 1).daysInMonth();
+    setValue(QDate(year, m_value.month(), std::min(m_value.day(), last)));
+}
+
+QDate MonthView::firstVisibleDay() const
+{
+    const QDate first(m_value.year(), m_value.month(), 1);
+    // Sunday-first weeks; a month starting on Sunday still shows a week of the previous one.
+    const int offset = first.dayOfWeek() % 7;
+    return first.addDays(-(offset == 0 ? 7 : offset));
+}
+
+QDate MonthView::VisibleDays(int index) const
+{
+    if (index < 1 || index > kCells)
+        return {};
+    return firstVisibleDay().addDays(index - 1);
+}
+
+bool MonthView::DayBold(const QDate &date) const
+{
+    return m_bold.contains(date);
+}
+
+void MonthView::setDayBold(const QDate &date, bool bold)
+{
+    if (!date.isValid() || m_bold.contains(date) == bold)
+        return;
+    if (bold)
+        m_bold.insert(date);
+    else
+        m_bold.remove(date);
+    if (date >= VisibleDays(1) && date <= VisibleDays(kCells))
+        update();
+}
+
+quint32 MonthView::MonthBackColor() const
+{
+    return m_monthBack;
+}
+
+quint32 MonthView::ForeColor() const
+{
+    return m_fore;
+}
+
+quint32 MonthView::TitleBackColor() const
+{
+    return m_titleBack;
+}
+
+quint32 MonthView::TitleForeColor() const
+{
+    return m_titleFore;
+}
+
+quint32 MonthView::TrailingForeColor() const
+{
+    return m_trailingFore;
+}
+
+void MonthView::setMonthBackColor(quint32 colour)
+{
+    m_monthBack = colour;
+    update();
+}
+
+void MonthView::setForeColor(quint32 colour)
+{
+    m_fore = colour;
+    update();
+}
+
+void MonthView::setTitleBackColor(quint32 colour)
+{
+    m_titleBack = colour;
+    update();
+}
+
+void MonthView::setTitleForeColor(quint32 colour)
+{
+    m_titleFore = colour;
+    update();
+}
+
+void MonthView::setTrailingForeColor(quint32 colour)
+{
+    m_trailingFore = colour;
+    update();
+}
+
+void MonthView::setToday(const QDate &today)
+{
+    if (!today.isValid() || today == m_today)
+        return;
+    m_today = today;
+    update();
+}
+
+MonthView::Layout MonthView::layout() const
+{
+    Layout lay;
+    QFont base = font();
+    const int usableHeight = std::max(0, height() - m_footerHeight);
+    {
+        // Shrink a font too large for the space rather than clip the six weeks.
+        const QFontMetricsF fm(base);
+        const qreal neededHeight
+            = fm.height() * (kTitleLines * 1.1 + kWeekdayLines + kRowLines * kRows);
+        const qreal neededWidth = fm.horizontalAdvance(QStringLiteral("28")) * 1.6 * kColumns;
+        qreal factor = 1.0;
+        if (usableHeight > 0 && neededHeight > usableHeight)
+            factor = std::min(factor, usableHeight / neededHeight);
+        if (width() > 0 && neededWidth > width())
+            factor = std::min(factor, width() / neededWidth);
+        if (factor < 1.0)
+            base = scaled(base, factor);
+    }
+    lay.dayFont = base;
+    lay.weekdayFont = base;
+    lay.boldFont = scaled(base, 1.08);
+    lay.boldFont.setWeight(QFont::Black);
+    lay.titleFont = scaled(base, 1.1);
+    lay.titleFont.setWeight(QFont::Bold);
+
+    lay.titleHeight = qCeil(QFontMetricsF(lay.titleFont).height() * kTitleLines);
+    lay.weekdayHeight = qCeil(QFontMetricsF(base).height() * kWeekdayLines);
+    // One pixel below the weekday row holds the separator line.
+    const int top = lay.titleHeight + lay.weekdayHeight + 1;
+    lay.grid = QRect(kSideMargin, top, std::max(0, width() - 2 * kSideMargin),
+        std::max(0, usableHeight - top - kBottomMargin));
+    return lay;
+}
+
+void MonthView::setFooterHeight(int pixels)
+{
+    m_footerHeight = std::max(0, pixels);
+    update();
+}
+
+int MonthView::titleHeight() const
+{
+    return layout().titleHeight;
+}
+
+int MonthView::weekdayRowHeight() const
+{
+    return layout().weekdayHeight;
+}
+
+QRect MonthView::cellRect(const QRect &grid, int index)
+{
+    const int col = (index - 1) % kColumns;
+    const int row = (index - 1) / kColumns;
+    const int left = edge(grid.x(), grid.width(), col, kColumns);
+    const int right = edge(grid.x(), grid.width(), col + 1, kColumns);
+    const int top = edge(grid.y(), grid.height(), row, kRows);
+    const int bottom = edge(grid.y(), grid.height(), row + 1, kRows);
+    return QRect(left, top, right - left, bottom - top);
+}
+
+QRect MonthView::cellRect(int index) const
+{
+    return cellRect(layout().grid, index);
+}
+
+int MonthView::cellIndexAt(const QPoint &pos) const
+{
+    const QRect grid = layout().grid;
+    if (!grid.contains(pos))
+        return 0;
+    const int col = partAt(grid.x(), grid.width(), kColumns, pos.x());
+    const int row = partAt(grid.y(), grid.height(), kRows, pos.y());
+    return row * kColumns + col + 1;
+}
+
+QDate MonthView::dateAt(const QPoint &pos) const
+{
+    return VisibleDays(cellIndexAt(pos));
+}
+
+void MonthView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    const Layout lay = layout();
+    const QColor back = colourFromBgr(m_monthBack);
+    const QColor fore = colourFromBgr(m_fore);
+    const QColor titleBack = colourFromBgr(m_titleBack);
+    const QColor titleFore = colourFromBgr(m_titleFore);
+
+    painter.fillRect(rect(), back);
+
+    const QRect title(0, 0, width(), lay.titleHeight);
+    painter.fillRect(title, titleBack);
+    const int reserve = std::min(kPagingSpace, width() / 5);
+    const QRect titleText = title.adjusted(reserve, 0, -reserve, 0);
+    const QString caption = QStringLiteral("%1 %2").arg(
+        locale().standaloneMonthName(m_value.month()), QString::number(m_value.year()));
+    painter.setFont(lay.titleFont);
+    painter.setPen(titleFore);
+    painter.drawText(titleText, Qt::AlignCenter,
+        QFontMetrics(lay.titleFont).elidedText(caption, Qt::ElideRight, titleText.width()));
+
+    // Weekday names in the title colour, like the band above them; one letter unless the
+    // columns leave room for the short names.
+    const QFontMetricsF weekdayMetrics(lay.weekdayFont);
+    const qreal columnWidth = qreal(lay.grid.width()) / kColumns;
+    qreal widestShort = 0;
+    for (int day = 1; day <= 7; ++day)
+        widestShort = std::max(widestShort,
+            weekdayMetrics.horizontalAdvance(weekdayName(locale(), day, QLocale::ShortFormat)));
+    const QLocale::FormatType nameFormat
+        = columnWidth >= widestShort * 1.8 ? QLocale::ShortFormat : QLocale::NarrowFormat;
+    painter.setFont(lay.weekdayFont);
+    painter.setPen(readableOn(back, titleBack, fore));
+    for (int col = 0; col < kColumns; ++col) {
+        const int left = edge(lay.grid.x(), lay.grid.width(), col, kColumns);
+        const int right = edge(lay.grid.x(), lay.grid.width(), col + 1, kColumns);
+        const QRect cell(left, lay.titleHeight, right - left, lay.weekdayHeight);
+        const int dayOfWeek = col == 0 ? 7 : col;
+        painter.drawText(cell, Qt::AlignCenter, weekdayName(locale(), dayOfWeek, nameFormat));
+    }
+
+    const qreal lineY = lay.titleHeight + lay.weekdayHeight + 0.5;
+    painter.setPen(QPen(blend(fore, back, 0.45), 1.0));
+    painter.drawLine(QPointF(lay.grid.left() + 2, lineY), QPointF(lay.grid.right() - 1, lineY));
+
+    for (int index = 1; index <= kCells; ++index)
+        paintCell(painter, lay, index);
+}
+
+void MonthView::paintCell(QPainter &painter, const Layout &lay, int index) const
+{
+    const QDate date = VisibleDays(index);
+    const QRect cell = cellRect(lay.grid, index);
+    const bool inMonth = date.month() == m_value.month() && date.year() == m_value.year();
+    const bool selected = date == m_value;
+    const bool today = date == m_today;
+
+    const QColor titleBack = colourFromBgr(m_titleBack);
+    QColor text = inMonth ? colourFromBgr(m_fore) : colourFromBgr(m_trailingFore);
+
+    const QFont &font = m_bold.contains(date) ? lay.boldFont : lay.dayFont;
+    const QString number = QString::number(date.day());
+
+    // A mark a little wider than tall and never narrower than the number, centred in the
+    // cell, so it keeps its shape on wide cells and clears the digits with a large font.
+    const QFontMetricsF metrics(font);
+    const qreal markHeight = std::max(4.0, std::min(cell.height() - 2.0, metrics.height() * 1.7));
+    const qreal textWidth = metrics.horizontalAdvance(number);
+    const qreal markWidth = std::clamp(std::max(markHeight * 1.45, textWidth + markHeight * 0.6),
+        markHeight, std::max(markHeight, cell.width() - 2.0));
+    QRectF mark(0, 0, markWidth, markHeight);
+    mark.moveCenter(QRectF(cell).center());
+    const qreal radius = markHeight * 0.32;
+
+    if (selected) {
+        // The title colour, lifted a little towards its text colour so it reads as a
+        // highlight rather than a hole in the grid.
+        const QColor fill = blend(titleBack, colourFromBgr(m_titleFore), 0.85);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(mark, radius, radius);
+        text = readableOn(fill, colourFromBgr(m_titleFore), colourFromBgr(m_fore));
+    }
+    if (today) {
+        // On the highlight the ring takes the text colour, inside the fill, to stay visible;
+        // on a grid too close to the title colour, the day colour.
+        const qreal width = std::max(1.5, markHeight / 14.0);
+        const qreal inset = selected ? width / 2 + 1.5 : width / 2;
+        const QColor ring = selected
+            ? text
+            : readableOn(colourFromBgr(m_monthBack), titleBack, colourFromBgr(m_fore));
+        painter.setPen(QPen(ring, width));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(
+            mark.adjusted(inset, inset, -inset, -inset), radius - inset / 2, radius - inset / 2);
+    }
+
+    painter.setFont(font);
+    painter.setPen(text);
+    painter.drawText(cell, Qt::AlignCenter, number);
+}
+
+void MonthView::mousePressEvent(QMouseEvent *event)
+{
+    m_lastClickPos.reset();
+    if (event->button() == Qt::LeftButton)
+        m_pressDate = dateAt(event->position().toPoint());
+    event->accept();
+}
+
+void MonthView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    bool clicked = false;
+    if (event->button() == Qt::LeftButton) {
+        // Compare dates before selecting: selecting a neighbouring month's day turns the page.
+        const QDate date = dateAt(pos);
+        if (date.isValid() && date == m_pressDate) {
+            setValue(date);
+            m_lastClickPos = pos;
+            clicked = true;
+        }
+        m_pressDate = QDate();
+    }
+    event->accept();
+    emit MouseUp(event->button(), event->modifiers(), pos.x(), pos.y());
+    if (clicked)
+        emit Click();
+}
+
+void MonthView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint pos = event->position().toPoint();
+    const QDate date = dateAt(pos);
+    if (!date.isValid())
+        return;
+    // The first click already chose the day; if it turned the page, the cell under the
+    // pointer now holds another date, which must not replace the one clicked.
+    const bool firstClickHere = m_lastClickPos
+        && (pos - *m_lastClickPos).manhattanLength() <= QApplication::startDragDistance();
+    if (!firstClickHere)
+        setValue(date);
+    m_pressDate = QDate();
+    emit DblClick();
+}
+
+void MonthView::keyPressEvent(QKeyEvent *event)
+{
+    QDate target;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        target = m_value.addDays(-1);
+        break;
+    case Qt::Key_Right:
+        target = m_value.addDays(1);
+        break;
+    case Qt::Key_Up:
+        target = m_value.addDays(-7);
+        break;
+    case Qt::Key_Down:
+        target = m_value.addDays(7);
+        break;
+    case Qt::Key_PageUp:
+        target = m_value.addMonths(-1);
+        break;
+    case Qt::Key_PageDown:
+        target = m_value.addMonths(1);
+        break;
+    case Qt::Key_Home:
+        target = QDate(m_value.year(), m_value.month(), 1);
+        break;
+    case Qt::Key_End:
+        target = QDate(m_value.year(), m_value.month(), m_value.daysInMonth());
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    setValue(target);
+    event->accept();
+}

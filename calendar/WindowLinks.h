@@ -1,0 +1,31 @@
+#pragma once
+
+// Windows and procedures the calendar window calls that live elsewhere. The
+// calendar window holds them through these small interfaces so that each can
+// be built, replaced and faked on its own.
+
+// The appointment manager window.
+class ManagerWindow
+{
+public:
+    virtual ~ManagerWindow() = default;
+    // Shows the manager with the given tab of its tab control selected.
+    virtual void showAtTab(int tab) = 0;
+};
+
+// The once-per-run check for a newer version, started past its gate.
+class VersionCheck
+{
+public:
+    virtual ~VersionCheck() = default;
+    virtual void run() = 0;
+};
+
+// Marks the days of the shown month that hold appointments; with
+// `remarkOnly` false it also collects old messages and gives early warnings.
+class DayMarking
+{
+public:
+    virtual ~DayMarking() = default;
+    virtual void underline(bool remarkOnly) = 0;
+};

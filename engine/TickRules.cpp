@@ -1,0 +1,38 @@
+#include "engine/TickRules.h"
+
+namespace tick {
+
+QString timeBandText(const QTime &time)
+{
+    const int hour12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+    return QStringLiteral("The time is %1:%2 %3")
+        .arg(hour12)
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.hour() < 12 ? QLatin1String("AM") : QLatin1String("PM"));
+}
+
+QString minuteOf(const QTime &time)
+{
+    return QStringLiteral("%1").arg(time.minute(), 2, 10, QLatin1Char('0'));
+}
+
+QString dayText(const QDate &date)
+{
+    return date.toString(QStringLiteral("dd/MM/yyyy"));
+}
+
+QString introductionText()
+{
+    return QStringLiteral(
+               "To get started with Quillory, here are a couple of helpers for you. You can drag "
+               "the calendar around the screen by, Left clicking on the yellow time band at the "
+               "bottom of the calendar, and moving your mouse around. You can access the menus and "
+               "appointment manager, \\emp\\by Right clicking the calendar with your mouse. "
+               "\\emp\\If you come across any problems with the calendar, then please email, "
+               "\\emp\\")
+        + QLatin1String(kProblemAddress)
+        + QStringLiteral(" with as much information as possible. \\emp\\Enjoy the calendar, please "
+                         "click on OK to continue.");
+}
+
+} // namespace tick

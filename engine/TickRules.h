@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+// The clock tick's small decisions.
+namespace tick {
+
+// "The time is 2:05 PM": 12-hour clock, no leading zero on the hour.
+QString timeBandText(const QTime &time);
+// The minute as two characters, what the tick remembers between ticks.
+QString minuteOf(const QTime &time);
+// dd/mm/yyyy, the form of "lastreboot".
+QString dayText(const QDate &date);
+// The getting-started message shown once, on the first tick of the first run.
+QString introductionText();
+
+inline constexpr const char *kProblemAddress = "help@quillory.example";
+
+} // namespace tick

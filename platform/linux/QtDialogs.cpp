@@ -1,0 +1,72 @@
+#include "platform/linux/QtDialogs.h"
+
+#include "platform/Logging.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+MsgAnswer QtDialogs::messageBox(const QString &text, MsgButtons buttons, MsgIcon icon,
+                                const QString &title)
+{
+    QMessageBox box;
+    box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kDefaultMessageTitle) : title);
+    box.setText(text);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    switch (icon) {
+    case MsgIcon::None:
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    switch (buttons) {
+    case MsgButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    qCDebug(lcPlatform).noquote() << "message box" << box.windowTitle() << ":" << text;
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    default:
+        return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    }
+}
+
+std::optional<quint32> QtDialogs::chooseColour(quint32 initial)
+{
+    const QColor start(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
+    const QColor chosen = QColorDialog::getColor(start);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return quint32(chosen.red()) | (quint32(chosen.green()) << 8) | (quint32(chosen.blue()) << 16);
+}
+
+QString QtDialogs::chooseOpenFile(const QString &title, const QString &folder,
+                                  const QString &filter)
+{
+    return QFileDialog::getOpenFileName(nullptr, title, folder, filter);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <QElapsedTimer>
+
+class SystemClock final : public Clock
+{
+public:
+    SystemClock();
+    QDateTime now() const override;
+    qint64 monotonicMs() const override;
+    void processEventsFor(int ms) override;
+
+private:
+    QElapsedTimer m_started;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Where the program finds its files. On Windows the data file sits in the
+// program folder; here it lives in the user's data folder so that the
+// program folder can stay read-only.
+struct AppPaths
+{
+    QString programFolder; // the running executable's folder
+    QString dataFolder;    // data.ini, the single-instance lock, msagent/chars
+    QString settingsFile;  // Calendar.ini
+
+    QString dataFile() const { return dataFolder + QStringLiteral("/data.ini"); }
+    // What the program calls the Windows folder: characters live below it.
+    QString windowsFolder() const { return dataFolder; }
+    QString charactersFolder() const { return windowsFolder() + QStringLiteral("/msagent/chars"); }
+    QString program(const QString &name) const { return programFolder + QLatin1Char('/') + name; }
+
+    // $QUILLORY_HOME holds data and settings when set (an isolated home for
+    // trying the program and for tests); otherwise the per-user folders.
+    static AppPaths fromEnvironment(const QString &programFolder);
+};

@@ -1,0 +1,798 @@
+#include "storage/IniEngine.h"
+
+#include "storage/Logging.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The file is edited in place: only the line that changes is touched, every
+// other byte (comments, blank lines, odd spacing, line endings, NULs) is
+// copied through. Lookups are one pass over the bytes without allocation,
+// because the clock tick looks a key up in the data file every minute and the
+// file keeps one line for every minute that ever held an appointment.
+//
+// A file that starts with a UTF-16LE byte order mark is handled as UTF-16,
+// as Windows does; every other file is single-byte text (cp1252). Both run
+// through the same templates, on char or on char16_t.
+
+namespace ini {
+namespace {
+
+template<typename Ch> using Span = std::basic_string_view<Ch>;
+
+// Where results are assembled. Bytes stay in a QByteArray so that an ANSI
+// file never takes a detour through another container.
+template<typename Ch> struct BufferOf;
+template<> struct BufferOf<char>
+{
+    using type = QByteArray;
+};
+template<> struct BufferOf<char16_t>
+{
+    using type = std::u16string;
+};
+template<typename Ch> using Buffer = typename BufferOf<Ch>::type;
+
+void append(QByteArray &out, const char *p, qsizetype n)
+{
+    out.append(p, n);
+}
+void append(std::u16string &out, const char16_t *p, qsizetype n)
+{
+    out.append(p, static_cast<size_t>(n));
+}
+template<typename Ch> void append(Buffer<Ch> &out, Span<Ch> s)
+{
+    append(out, s.data(), static_cast<qsizetype>(s.size()));
+}
+template<typename Ch> void appendAscii(Buffer<Ch> &out, const char *ascii)
+{
+    for (; *ascii; ++ascii)
+        out.push_back(static_cast<Ch>(*ascii));
+}
+
+template<typename Ch> Span<Ch> view(const Buffer<Ch> &b)
+{
+    return Span<Ch>(b.data(), static_cast<size_t>(b.size()));
+}
+
+// ------------------------------------------------------------ code units
+
+// The profile API's blank set: tab, LF, VT, FF, CR, the DOS end-of-file
+// mark and space.
+template<typename Ch> constexpr bool isBlank(Ch c)
+{
+    return c == Ch(' ') || (c >= Ch(0x09) && c <= Ch(0x0D)) || c == Ch(0x1A);
+}
+
+template<typename Ch> Span<Ch> trimmed(const Ch *b, const Ch *e)
+{
+    while (b < e && isBlank(*b))
+        ++b;
+    while (e > b && isBlank(e[-1]))
+        --e;
+    return Span<Ch>(b, static_cast<size_t>(e - b));
+}
+
+const char *findUnit(const char *b, const char *e, char c)
+{
+    const void *p = std::memchr(b, c, static_cast<size_t>(e - b));
+    return p ? static_cast<const char *>(p) : e;
+}
+const char16_t *findUnit(const char16_t *b, const char16_t *e, char16_t c)
+{
+    return std::find(b, e, c);
+}
+
+// Upper-case table of cp1252: ASCII, the Latin-1 letters and the four
+// letter pairs cp1252 keeps in 0x80-0x9F. Multiplication and division signs
+// and sharp s have no partner.
+constexpr std::array<unsigned char, 256> makeAnsiUpper()
+{
+    std::array<unsigned char, 256> t {};
+    for (size_t c = 0; c < t.size(); ++c)
+        t[c] = static_cast<unsigned char>(c);
+    for (size_t c = 'a'; c <= 'z'; ++c)
+        t[c] = static_cast<unsigned char>(c - 0x20);
+    for (size_t c = 0xE0; c <= 0xFE; ++c)
+        if (c != 0xF7)
+            t[c] = static_cast<unsigned char>(c - 0x20);
+    t[0x9A] = 0x8A; // š
+    t[0x9C] = 0x8C; // œ
+    t[0x9E] = 0x8E; // ž
+    t[0xFF] = 0x9F; // ÿ
+    return t;
+}
+constexpr auto kAnsiUpper = makeAnsiUpper();
+
+unsigned foldUnit(char c)
+{
+    return kAnsiUpper[static_cast<unsigned char>(c)];
+}
+unsigned foldUnit(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'a' && c <= u'z') ? c - 0x20u : c;
+    return static_cast<unsigned>(QChar::toUpper(static_cast<char32_t>(c)));
+}
+
+// Names compare case-insensitively over their whole length.
+template<typename Ch> bool sameName(Span<Ch> a, Span<Ch> b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i] && foldUnit(a[i]) != foldUnit(b[i]))
+            return false;
+    return true;
+}
+
+// cp1252 0x80-0x9F; the five unassigned bytes map to the C1 controls, as
+// Windows does, so every byte survives the trip through UTF-16.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC,
+    0x0081,
+    0x201A,
+    0x0192,
+    0x201E,
+    0x2026,
+    0x2020,
+    0x2021,
+    0x02C6,
+    0x2030,
+    0x0160,
+    0x2039,
+    0x0152,
+    0x008D,
+    0x017D,
+    0x008F,
+    0x0090,
+    0x2018,
+    0x2019,
+    0x201C,
+    0x201D,
+    0x2022,
+    0x2013,
+    0x2014,
+    0x02DC,
+    0x2122,
+    0x0161,
+    0x203A,
+    0x0153,
+    0x009D,
+    0x017E,
+    0x0178,
+};
+
+template<typename Ch> Buffer<Ch> fromAnsi(const QByteArray &bytes);
+template<> QByteArray fromAnsi<char>(const QByteArray &bytes)
+{
+    return bytes;
+}
+template<> std::u16string fromAnsi<char16_t>(const QByteArray &bytes)
+{
+    std::u16string out;
+    out.reserve(static_cast<size_t>(bytes.size()));
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        out.push_back(u >= 0x80 && u < 0xA0 ? kCp1252High[u - 0x80u] : char16_t(u));
+    }
+    return out;
+}
+
+QByteArray toAnsi(QByteArray bytes)
+{
+    return bytes;
+}
+// What the ANSI API hands back from a UTF-16 file: '?' where cp1252 has no
+// character (one for a surrogate pair).
+QByteArray toAnsi(const std::u16string &units)
+{
+    QByteArray out;
+    out.reserve(static_cast<qsizetype>(units.size()));
+    for (size_t i = 0; i < units.size(); ++i) {
+        const char16_t c = units[i];
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out.push_back(static_cast<char>(c));
+            continue;
+        }
+        const auto hit = std::find(kCp1252High.begin(), kCp1252High.end(), c);
+        if (hit != kCp1252High.end()) {
+            out.push_back(static_cast<char>(0x80 + (hit - kCp1252High.begin())));
+            continue;
+        }
+        if (QChar::isHighSurrogate(c) && i + 1 < units.size()
+            && QChar::isLowSurrogate(units[i + 1]))
+            ++i;
+        out.push_back('?');
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ lines
+
+template<typename Ch> struct Line
+{
+    const Ch *start = nullptr; // first unit of the line
+    const Ch *end = nullptr; // where its line break starts (or the end of the text)
+    const Ch *next = nullptr; // first unit after the line break
+    const Ch *seen = nullptr; // end of what a lookup sees: the first NUL, or `end`
+};
+
+// Splits at CR, LF or CRLF. A run such as CR CR LF gives empty lines, which
+// every reader skips, so any run of breaks reads as one, while each line
+// still knows its own break for in-place edits. The next CR, LF and NUL are
+// remembered so that a file using only one kind of break is not searched to
+// its end for the other kind on every line.
+template<typename Ch> class Lines
+{
+public:
+    explicit Lines(Span<Ch> text)
+        : m_pos(text.data())
+        , m_end(text.data() + text.size())
+        , m_cr(findUnit(m_pos, m_end, Ch('\r')))
+        , m_lf(findUnit(m_pos, m_end, Ch('\n')))
+        , m_nul(findUnit(m_pos, m_end, Ch(0)))
+    { }
+
+    bool next(Line<Ch> &line)
+    {
+        if (m_pos >= m_end)
+            return false;
+        if (m_cr < m_pos)
+            m_cr = findUnit(m_pos, m_end, Ch('\r'));
+        if (m_lf < m_pos)
+            m_lf = findUnit(m_pos, m_end, Ch('\n'));
+        if (m_nul < m_pos)
+            m_nul = findUnit(m_pos, m_end, Ch(0));
+        const Ch *end = std::min(m_cr, m_lf);
+        const Ch *next = end;
+        if (next < m_end) {
+            ++next;
+            if (*end == Ch('\r') && next < m_end && *next == Ch('\n'))
+                ++next;
+        }
+        line = Line<Ch> { m_pos, end, next, std::min(m_nul, end) };
+        m_pos = next;
+        return true;
+    }
+
+private:
+    const Ch *m_pos;
+    const Ch *m_end;
+    const Ch *m_cr;
+    const Ch *m_lf;
+    const Ch *m_nul;
+};
+
+template<typename Ch> bool hasBreak(const Line<Ch> &line)
+{
+    return line.next != line.end;
+}
+
+// A non-blank line inside a section: a comment or an entry.
+template<typename Ch> struct Entry
+{
+    bool comment = false;
+    Span<Ch> key; // trimmed, as spelled in the file
+    const Ch *eq = nullptr; // the first '='; nullptr for a line without one
+    const Ch *seen = nullptr;
+
+    Span<Ch> value() const { return trimmed(eq + 1, seen); }
+};
+
+// `b` points at the '[' of a trimmed line. The name ends at the first ']';
+// a header without one runs to the end of the line.
+template<typename Ch> Span<Ch> headerName(const Ch *b, const Ch *e)
+{
+    return trimmed(b + 1, findUnit(b + 1, e, Ch(']')));
+}
+
+// Calls visit(line, entry) for every comment and entry line of the first
+// section named `name` until visit returns false. Returns that section's
+// header line, or nullopt when there is no such section. The empty name is
+// the run of lines before the first header; its "header" is an empty line
+// at the start of the text.
+template<typename Ch, typename Visit>
+std::optional<Line<Ch>> visitSection(Span<Ch> text, Span<Ch> name, Visit &&visit)
+{
+    std::optional<Line<Ch>> head;
+    if (name.empty())
+        head = Line<Ch> { text.data(), text.data(), text.data(), text.data() };
+    Lines<Ch> lines(text);
+    Line<Ch> line;
+    while (lines.next(line)) {
+        const Ch *b = line.start;
+        while (b < line.seen && isBlank(*b))
+            ++b;
+        if (b == line.seen)
+            continue;
+        if (*b == Ch('[')) {
+            if (head)
+                break; // only the first section of that name counts
+            if (sameName(headerName(b, line.seen), name))
+                head = line;
+            continue;
+        }
+        if (!head)
+            continue;
+        Entry<Ch> entry;
+        entry.seen = line.seen;
+        if (*b == Ch(';')) {
+            entry.comment = true;
+        } else {
+            const Ch *eq = findUnit(b, line.seen, Ch('='));
+            entry.eq = eq == line.seen ? nullptr : eq;
+            entry.key = trimmed(b, eq);
+        }
+        if (!visit(line, entry))
+            break;
+    }
+    return head;
+}
+
+// ----------------------------------------------------------------- reading
+
+// The copy of the ANSI API, quirks included: one pair of matching quotes is
+// dropped, at most size-1 units are copied, and a quoted value that only
+// just fits loses one more unit.
+template<typename Ch> Buffer<Ch> copyValue(Span<Ch> v, quint32 size)
+{
+    bool quoted = false;
+    if (v.size() >= 2 && (v.front() == Ch('\'') || v.front() == Ch('"')) && v.back() == v.front()) {
+        quoted = true;
+        v.remove_prefix(1);
+    }
+    size_t n = std::min<size_t>(v.size(), size - 1);
+    if (quoted && size >= v.size() && n > 0)
+        --n;
+    return Buffer<Ch>(v.data(), static_cast<decltype(Buffer<Ch>().size())>(n));
+}
+
+// nullopt: the key is missing or has no '=', the caller's default applies.
+template<typename Ch>
+std::optional<Buffer<Ch>> lookUp(Span<Ch> text, Span<Ch> section, Span<Ch> key, quint32 size)
+{
+    std::optional<Span<Ch>> value;
+    visitSection(text, section, [&](const Line<Ch> &, const Entry<Ch> &e) {
+        if (e.comment || !sameName(e.key, key))
+            return true;
+        if (e.eq)
+            value = e.value();
+        return false; // the first match wins, even one without a value
+    });
+    if (!value)
+        return std::nullopt;
+    return copyValue(*value, size);
+}
+
+template<typename Ch> Buffer<Ch> sectionNames(Span<Ch> text)
+{
+    Buffer<Ch> out;
+    Lines<Ch> lines(text);
+    Line<Ch> line;
+    while (lines.next(line)) {
+        const Ch *b = line.start;
+        while (b < line.seen && isBlank(*b))
+            ++b;
+        if (b == line.seen || *b != Ch('['))
+            continue;
+        const Span<Ch> name = headerName(b, line.seen);
+        if (name.empty())
+            continue;
+        append<Ch>(out, name);
+        out.push_back(Ch(0));
+    }
+    return out;
+}
+
+// Names of the keys that have a value. An empty name is left out: it would
+// end the double-NUL list early for every reader of it.
+template<typename Ch> Buffer<Ch> keyNames(Span<Ch> text, Span<Ch> section)
+{
+    Buffer<Ch> out;
+    visitSection(text, section, [&](const Line<Ch> &, const Entry<Ch> &e) {
+        if (!e.comment && e.eq && !e.key.empty()) {
+            append<Ch>(out, e.key);
+            out.push_back(Ch(0));
+        }
+        return true;
+    });
+    return out;
+}
+
+// `list` holds NUL-terminated names; the caller's buffer adds the final NUL.
+// When that does not fit, the buffer ends in two NULs after size-2 units.
+template<typename Ch> Buffer<Ch> fitList(Buffer<Ch> list, quint32 size)
+{
+    if (static_cast<quint64>(list.size()) + 1 <= size)
+        return list;
+    if (size < 2)
+        return {};
+    list.resize(size - 2);
+    return list;
+}
+
+// ----------------------------------------------------------------- writing
+
+template<typename Ch> struct Edit
+{
+    const Ch *from;
+    const Ch *to;
+    Buffer<Ch> insert;
+};
+
+// `edits` are in file order and do not overlap.
+template<typename Ch> Buffer<Ch> applyEdits(Span<Ch> text, const std::vector<Edit<Ch>> &edits)
+{
+    qsizetype grow = 0;
+    for (const Edit<Ch> &e : edits)
+        grow += static_cast<qsizetype>(e.insert.size());
+    Buffer<Ch> out;
+    out.reserve(static_cast<decltype(out.size())>(static_cast<qsizetype>(text.size()) + grow));
+    const Ch *pos = text.data();
+    for (const Edit<Ch> &e : edits) {
+        append(out, pos, e.from - pos);
+        append<Ch>(out, view<Ch>(e.insert));
+        pos = e.to;
+    }
+    append(out, pos, text.data() + text.size() - pos);
+    return out;
+}
+
+template<typename Ch> Buffer<Ch> entryLine(Span<Ch> key, Span<Ch> value)
+{
+    Buffer<Ch> out;
+    append<Ch>(out, key);
+    out.push_back(Ch('='));
+    append<Ch>(out, value);
+    return out;
+}
+
+template<typename Ch>
+std::optional<Buffer<Ch>> setKey(Span<Ch> text, Span<Ch> section, Span<Ch> key, Span<Ch> value)
+{
+    std::optional<Line<Ch>> match;
+    Entry<Ch> matched;
+    std::optional<Line<Ch>> lastEntry;
+    const std::optional<Line<Ch>> head
+        = visitSection(text, section, [&](const Line<Ch> &line, const Entry<Ch> &e) {
+              if (e.comment)
+                  return true;
+              if (sameName(e.key, key)) {
+                  match = line;
+                  matched = e;
+                  return false;
+              }
+              lastEntry = line;
+              return true;
+          });
+
+    if (match) {
+        if (matched.eq && matched.value() == value)
+            return std::nullopt;
+        // The line keeps its own break and the file's spelling of the key.
+        return applyEdits<Ch>(
+            text, { { match->start, match->end, entryLine(matched.key, value) } });
+    }
+
+    Buffer<Ch> insert;
+    const Ch *at = text.data() + text.size();
+    if (head) {
+        // After the section's last entry, so before trailing comments and
+        // blank lines; directly under the header when it has no entries.
+        const Line<Ch> &after = lastEntry ? *lastEntry : *head;
+        at = after.next;
+        if (!hasBreak(after) && after.next != text.data())
+            appendAscii<Ch>(insert, "\r\n");
+    } else {
+        if (!text.empty() && text.back() != Ch('\r') && text.back() != Ch('\n'))
+            appendAscii<Ch>(insert, "\r\n");
+        insert.push_back(Ch('['));
+        append<Ch>(insert, section);
+        appendAscii<Ch>(insert, "]\r\n");
+    }
+    append<Ch>(insert, view<Ch>(entryLine(key, value)));
+    appendAscii<Ch>(insert, "\r\n");
+    return applyEdits<Ch>(text, { { at, at, std::move(insert) } });
+}
+
+template<typename Ch>
+std::optional<Buffer<Ch>> removeKey(Span<Ch> text, Span<Ch> section, Span<Ch> key)
+{
+    std::optional<Line<Ch>> match;
+    visitSection(text, section, [&](const Line<Ch> &line, const Entry<Ch> &e) {
+        if (e.comment || !sameName(e.key, key))
+            return true;
+        match = line;
+        return false;
+    });
+    if (!match)
+        return std::nullopt;
+    return applyEdits<Ch>(text, { { match->start, match->next, {} } });
+}
+
+// The header and the entries go; comments and blank lines inside the section
+// stay where they are.
+template<typename Ch> std::optional<Buffer<Ch>> removeSection(Span<Ch> text, Span<Ch> section)
+{
+    std::vector<Edit<Ch>> edits;
+    const std::optional<Line<Ch>> head
+        = visitSection(text, section, [&](const Line<Ch> &line, const Entry<Ch> &e) {
+              if (!e.comment)
+                  edits.push_back({ line.start, line.next, {} });
+              return true;
+          });
+    if (!head)
+        return std::nullopt;
+    if (head->next != head->start)
+        edits.insert(edits.begin(), Edit<Ch> { head->start, head->next, {} });
+    if (edits.empty())
+        return std::nullopt;
+    return applyEdits<Ch>(text, edits);
+}
+
+// ---------------------------------------------------------------- requests
+
+// Arguments as the ANSI API sees them: C strings, names trimmed of spaces
+// (only spaces: a tab stays part of the name).
+QByteArray cString(const QByteArray &bytes)
+{
+    const qsizetype nul = bytes.indexOf('\0');
+    return nul < 0 ? bytes : bytes.left(nul);
+}
+
+QByteArray nameArgument(const QByteArray &bytes)
+{
+    QByteArray name = cString(bytes);
+    qsizetype b = 0;
+    qsizetype e = name.size();
+    while (b < e && name[b] == ' ')
+        ++b;
+    while (e > b && name[e - 1] == ' ')
+        --e;
+    return name.mid(b, e - b);
+}
+
+struct Request
+{
+    QByteArray section;
+    std::optional<QByteArray> key; // nullopt: the whole section
+    std::optional<QByteArray> value;
+    quint32 size = 0;
+};
+
+// A file's text as the API sees it: cp1252 bytes, or UTF-16 after a
+// UTF-16LE byte order mark.
+class Document
+{
+public:
+    explicit Document(const QByteArray &content)
+        : m_content(content)
+    {
+        m_wide = content.size() >= 2 && static_cast<unsigned char>(content[0]) == 0xFF
+            && static_cast<unsigned char>(content[1]) == 0xFE;
+        if (!m_wide)
+            return;
+        const qsizetype units = (content.size() - 2) / 2;
+        m_units.resize(static_cast<size_t>(units));
+        for (qsizetype i = 0; i < units; ++i) {
+            const auto lo = static_cast<unsigned char>(content[2 + 2 * i]);
+            const auto hi = static_cast<unsigned char>(content[3 + 2 * i]);
+            m_units[static_cast<size_t>(i)] = static_cast<char16_t>(lo | (hi << 8));
+        }
+        m_oddByte = content.mid(2 + 2 * units); // kept, never interpreted
+    }
+
+    bool wide() const { return m_wide; }
+    Span<char> bytes() const
+    {
+        return Span<char>(m_content.constData(), static_cast<size_t>(m_content.size()));
+    }
+    Span<char16_t> units() const { return Span<char16_t>(m_units); }
+
+    QByteArray encode(const QByteArray &bytes) const { return bytes; }
+    QByteArray encode(const std::u16string &units) const
+    {
+        QByteArray out;
+        out.reserve(2 + 2 * static_cast<qsizetype>(units.size()) + m_oddByte.size());
+        out.append("\xFF\xFE", 2);
+        for (const char16_t u : units) {
+            out.push_back(static_cast<char>(u & 0xFF));
+            out.push_back(static_cast<char>(u >> 8));
+        }
+        out.append(m_oddByte);
+        return out;
+    }
+
+    // Runs `f` on the text as char or char16_t units.
+    template<typename F> auto apply(F &&f) const { return m_wide ? f(units()) : f(bytes()); }
+
+private:
+    const QByteArray &m_content;
+    bool m_wide = false;
+    std::u16string m_units;
+    QByteArray m_oddByte;
+};
+
+ReadResult fromDefault(const OptBytes &defaultValue, quint32 size)
+{
+    const QByteArray text = defaultValue ? cString(*defaultValue) : QByteArray();
+    qsizetype n = text.size();
+    while (n > 0 && text[n - 1] == ' ')
+        --n;
+    n = std::min<qsizetype>(n, size - 1);
+    return ReadResult { static_cast<quint32>(n), text.left(n) };
+}
+
+ReadResult fromText(const QByteArray &text)
+{
+    return ReadResult { static_cast<quint32>(text.size()), text };
+}
+
+enum class Load { Missing, Loaded, Failed };
+
+Load loadFile(const QString &path, QByteArray &content)
+{
+    QFile file(path);
+    if (!file.exists())
+        return Load::Missing;
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcStorage) << "cannot read" << path << file.errorString();
+        return Load::Failed;
+    }
+    content = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        qCWarning(lcStorage) << "cannot read" << path << file.errorString();
+        return Load::Failed;
+    }
+    return Load::Loaded;
+}
+
+} // namespace
+
+ReadResult readString(const std::optional<QByteArray> &content, const OptBytes &section,
+    const OptBytes &key, const OptBytes &defaultValue, quint32 size)
+{
+    if (size == 0)
+        return {};
+    if (!section) {
+        if (!content)
+            return {};
+        const Document doc(*content);
+        return fromText(doc.apply([&](auto text) {
+            using Ch = typename decltype(text)::value_type;
+            return toAnsi(fitList<Ch>(sectionNames(text), size));
+        }));
+    }
+
+    Request req;
+    req.section = nameArgument(*section);
+    req.size = size;
+    if (key) {
+        req.key = nameArgument(*key);
+        if (req.key->isEmpty())
+            return fromDefault(defaultValue, size);
+    }
+    if (!content)
+        return fromDefault(defaultValue, size);
+
+    const Document doc(*content);
+    const std::optional<QByteArray> found = doc.apply([&](auto text) -> std::optional<QByteArray> {
+        using Ch = typename decltype(text)::value_type;
+        const Buffer<Ch> sectionName = fromAnsi<Ch>(req.section);
+        if (!req.key) {
+            Buffer<Ch> list = keyNames(text, view<Ch>(sectionName));
+            if (list.size() == 0)
+                return std::nullopt;
+            return toAnsi(fitList<Ch>(std::move(list), size));
+        }
+        const Buffer<Ch> keyName = fromAnsi<Ch>(*req.key);
+        std::optional<Buffer<Ch>> value
+            = lookUp(text, view<Ch>(sectionName), view<Ch>(keyName), size);
+        if (!value)
+            return std::nullopt;
+        return toAnsi(std::move(*value));
+    });
+    return found ? fromText(*found) : fromDefault(defaultValue, size);
+}
+
+WriteResult writeString(const std::optional<QByteArray> &content, const OptBytes &section,
+    const OptBytes &key, const OptBytes &value)
+{
+    WriteResult result;
+    result.content = content.value_or(QByteArray());
+    if (!section)
+        return result;
+
+    Request req;
+    req.section = nameArgument(*section);
+    if (key) {
+        req.key = nameArgument(*key);
+        // A line "=value" could never be read back.
+        if (req.key->isEmpty())
+            return result;
+    }
+    if (value)
+        req.value = cString(*value);
+    result.ok = true;
+    // Nothing to delete in a file that does not exist, and no file to create.
+    if (!content && !(req.key && req.value))
+        return result;
+
+    const Document doc(result.content);
+    std::optional<QByteArray> changed = doc.apply([&](auto text) -> std::optional<QByteArray> {
+        using Ch = typename decltype(text)::value_type;
+        const Buffer<Ch> sectionName = fromAnsi<Ch>(req.section);
+        std::optional<Buffer<Ch>> out;
+        if (!req.key) {
+            out = removeSection(text, view<Ch>(sectionName));
+        } else {
+            const Buffer<Ch> keyName = fromAnsi<Ch>(*req.key);
+            if (!req.value) {
+                out = removeKey(text, view<Ch>(sectionName), view<Ch>(keyName));
+            } else {
+                const Buffer<Ch> newValue = fromAnsi<Ch>(*req.value);
+                out = setKey(text, view<Ch>(sectionName), view<Ch>(keyName), view<Ch>(newValue));
+            }
+        }
+        if (!out)
+            return std::nullopt;
+        return doc.encode(*out);
+    });
+    if (changed) {
+        result.changed = true;
+        result.content = std::move(*changed);
+    }
+    return result;
+}
+
+ReadResult getPrivateProfileString(const OptBytes &section, const OptBytes &key,
+    const OptBytes &defaultValue, quint32 size, const QString &path)
+{
+    QByteArray content;
+    // An unreadable file reads like a missing one: the caller gets its default.
+    if (loadFile(path, content) != Load::Loaded)
+        return readString(std::nullopt, section, key, defaultValue, size);
+    return readString(content, section, key, defaultValue, size);
+}
+
+bool writePrivateProfileString(
+    const OptBytes &section, const OptBytes &key, const OptBytes &value, const QString &path)
+{
+    if (!section)
+        return false;
+    QByteArray content;
+    const Load load = loadFile(path, content);
+    // Never replace a file whose content we could not see.
+    if (load == Load::Failed)
+        return false;
+    const WriteResult result
+        = writeString(load == Load::Loaded ? std::optional<QByteArray>(content) : std::nullopt,
+            section, key, value);
+    if (!result.ok || !result.changed)
+        return result.ok;
+
+    const QByteArray what = key ? *key : QByteArray("[" + *section + "]");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
+        return false;
+    }
+    if (file.write(result.content) != result.content.size() || !file.commit()) {
+        qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
+        return false; // QSaveFile drops its temporary file; the old one stays whole
+    }
+    qCDebug(lcStorage) << "wrote" << path << what << (value ? "set" : "deleted");
+    return true;
+}
+
+} // namespace ini

@@ -1,0 +1,104 @@
+#include "storage/IniFuncs.h"
+
+#include "storage/IniEngine.h"
+#include "storage/Logging.h"
+#include "storage/TextCodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace INIFuncs {
+
+QString INIRead(const QString &file, const QString &section, const QString &key,
+                const QString &defaultValue)
+{
+    const ini::ReadResult result = ini::getPrivateProfileString(
+        textcodec::toFileBytes(section), textcodec::toFileBytes(key),
+        textcodec::toFileBytes(defaultValue), 255, file);
+    return textcodec::fromFileBytes(result.text.left(result.count));
+}
+
+void INIWrite(const QString &file, const QString &section, const QString &key,
+              const QString &value)
+{
+    QString oneLine = value;
+    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
+                                        textcodec::toFileBytes(key),
+                                        textcodec::toFileBytes(oneLine), file)) {
+        qCWarning(lcStorage) << "write of" << key << "to" << file << "failed; the file is unchanged";
+    }
+}
+
+} // namespace INIFuncs
+
+std::optional<QByteArray> readWholeFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+namespace {
+
+bool passes(const QString &line, const ScanFilter &filter)
+{
+    if (filter.skipShort && line.size() < 5)
+        return false;
+    if (filter.skipHeader && line == QLatin1String("[alarms]"))
+        return false;
+    if (filter.skipNonDigit && (line.isEmpty() || line[0] < QLatin1Char('0') || line[0] > QLatin1Char('9')))
+        return false;
+    if (filter.skipNothing && line.mid(17) == QLatin1String(kNothing))
+        return false;
+    return !line.isEmpty();
+}
+
+} // namespace
+
+ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
+                         ScanServices services,
+                         const std::function<void(const AppointmentLine &)> &onLine)
+{
+    std::optional<QByteArray> bytes;
+    for (int attempt = 0; attempt < kScanAttempts; ++attempt) {
+        if (attempt > 0 && retry.pauseSeconds > 0 && services.pause)
+            services.pause(retry.pauseSeconds);
+        bytes = services.read ? services.read(path) : readWholeFile(path);
+        if (bytes)
+            break;
+        qCWarning(lcStorage) << "scan of" << path << "failed, attempt" << attempt + 1;
+    }
+    if (!bytes) {
+        services.dialogs.messageBox(retry.message, MsgButtons::Ok, retry.icon, retry.title);
+        return ScanOutcome::GaveUp;
+    }
+
+    // Lines end at CR, LF or CRLF, as every other reader of the file sees them.
+    const QByteArray &data = *bytes;
+    qsizetype start = 0;
+    const qsizetype size = data.size();
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && data[end] != '\r' && data[end] != '\n')
+            ++end;
+        const QByteArrayView raw(data.constData() + start, end - start);
+        // Cleared entries are most of a long-used file: skip them before decoding.
+        const bool cleared = filter.skipNothing && raw.size() == 24 && raw.sliced(17) == "nothing";
+        const QString line = cleared ? QString() : textcodec::fromFileBytes(raw.toByteArray());
+        if (!cleared && passes(line, filter))
+            onLine(AppointmentLine::fromLine(line));
+        start = end;
+        if (start < size && data[start] == '\r')
+            ++start;
+        if (start < size && data[start] == '\n')
+            ++start;
+    }
+    return ScanOutcome::Complete;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+#include "storage/Appointment.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The data file's two ways in: one value by key, and a scan of every line.
+namespace INIFuncs {
+
+// One value, cut to 254 characters as the INI service returns it; the
+// default when the file, the section or the key is missing.
+QString INIRead(const QString &file, const QString &section, const QString &key,
+                const QString &defaultValue);
+// Line breaks in the value become blanks so one entry stays one line. A
+// failed write is logged, never reported: the caller goes on.
+void INIWrite(const QString &file, const QString &section, const QString &key,
+              const QString &value);
+
+} // namespace INIFuncs
+
+// Which lines a sequential reader skips. The day marking and the manager's
+// list apply all four tests; printing and the day query fewer.
+struct ScanFilter
+{
+    bool skipShort = true;    // shorter than 5 characters
+    bool skipHeader = true;   // the "[alarms]" line
+    bool skipNonDigit = true; // not starting with a digit
+    bool skipNothing = true;  // the value (from character 18) is "nothing"
+};
+
+// What a scan does when the file cannot be read: try again, pausing between
+// attempts, and after the tenth failure tell the user once.
+struct ScanRetry
+{
+    QString message;
+    MsgIcon icon = MsgIcon::Critical;
+    QString title;
+    int pauseSeconds = 0;
+};
+
+enum class ScanOutcome { Complete, GaveUp };
+
+struct ScanServices
+{
+    Dialogs &dialogs;
+    std::function<void(int seconds)> pause;
+    // Reads the whole file: nothing on a failure. Tests replace it to fail
+    // on chosen attempts.
+    std::function<std::optional<QByteArray>(const QString &path)> read;
+};
+
+inline constexpr int kScanAttempts = 10;
+
+// Reads the data file line by line and hands every line that passes the
+// filter to `onLine`. A missing file has no lines.
+ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
+                         ScanServices services,
+                         const std::function<void(const AppointmentLine &)> &onLine);
+
+// Reads a file whole; nothing when it exists but cannot be read, an empty
+// array when it does not exist.
+std::optional<QByteArray> readWholeFile(const QString &path);

@@ -1,0 +1,273 @@
+#include "calendar/FrmMain.h"
+#include "calendar/MonthView.h"
+#include "calendar/WindowLinks.h"
+#include "storage/ModClock.h"
+#include "storage/Settings.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/TestHome.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct RecordingManager final : ManagerWindow
+{
+    void showAtTab(int tab) override { tabs.append(tab); }
+    QList<int> tabs;
+};
+
+struct RecordingVersionCheck final : VersionCheck
+{
+    void run() override { ++runs; }
+    int runs = 0;
+};
+
+struct RecordingDayMarking final : DayMarking
+{
+    void underline(bool remarkOnly) override { calls.append(remarkOnly); }
+    QList<bool> calls;
+};
+
+class TickTest : public ::testing::Test
+{
+protected:
+    TickTest()
+    {
+        settings.write(setting::TwoRun, "False");
+    }
+
+    FrmMain &load(const QDateTime &start = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))
+    {
+        fakes.clock.set(start);
+        frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+                                        FrmMain::Links{announcer, manager, versionCheck, marking});
+        frm->Form_Load();
+        return *frm;
+    }
+    void tickAt(const QTime &time)
+    {
+        fakes.clock.set(QDateTime(fakes.clock.now().date(), time));
+        frm->blink_Timer();
+    }
+
+    FakeServices fakes;
+    TestHome home;
+    SettingsStore settings{home.paths().settingsFile};
+    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    RecordingAnnouncer announcer;
+    RecordingManager manager;
+    RecordingVersionCheck versionCheck;
+    RecordingDayMarking marking;
+    std::unique_ptr<FrmMain> frm;
+};
+
+TEST_F(TickTest, FirstTickFiresTheCurrentMinuteOnceAndShowsTheTime)
+{
+    home.writeData("[alarms]\r\n10/15/08/12/2026=NCall home\r\n10/16/08/12/2026=NToo late\r\n");
+    load();
+    EXPECT_EQ(frm->blink->interval(), 2000);
+    EXPECT_TRUE(frm->blink->isActive());
+
+    tickAt(QTime(10, 15, 32));
+    EXPECT_EQ(frm->lab_time->text(), "The time is 10:15 AM");
+    ASSERT_EQ(announcer.displays.size(), 1);
+    EXPECT_EQ(announcer.displays[0], qMakePair(false, QString("Call home")));
+    tickAt(QTime(10, 15, 58));
+    EXPECT_EQ(announcer.displays.size(), 1);
+
+    // No tick ran between 10:16:00 and 10:16:59: that minute is never fired.
+    tickAt(QTime(10, 17, 0));
+    EXPECT_EQ(announcer.displays.size(), 1);
+    EXPECT_EQ(home.readData(),
+              QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=NToo late\r\n"));
+}
+
+class NestingAnnouncer final : public Announcer
+{
+public:
+    void Show() override {}
+    void display(bool, const QString &text) override
+    {
+        texts.append(text);
+        if (frm && texts.size() < 5)
+            frm->blink_Timer(); // a tick inside the announcement's wait
+    }
+    FrmMain *frm = nullptr;
+    QStringList texts;
+};
+
+TEST_F(TickTest, ATickInsideTheAnnouncementDoesNotFireAgain)
+{
+    home.writeData("[alarms]\r\n10/15/08/12/2026=TDaily\r\n");
+    NestingAnnouncer nesting;
+    fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
+    FrmMain window(fakes.services, settings, modClock, home.paths(),
+                   FrmMain::Links{nesting, manager, versionCheck, marking});
+    window.Form_Load();
+    nesting.frm = &window;
+    window.blink_Timer();
+    EXPECT_EQ(nesting.texts.size(), 1);
+    EXPECT_EQ(home.readData(),
+              QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/09/12/2026=TDaily\r\n"));
+}
+
+TEST_F(TickTest, ANewDayRestartsThroughTheRestartProgram)
+{
+    load(QDateTime(QDate(2026, 12, 8), QTime(23, 59, 58)));
+    QSignalSpy unloaded(frm.get(), &FrmMain::unloaded);
+    tickAt(QTime(23, 59, 59));
+    EXPECT_TRUE(fakes.launcher.started.isEmpty());
+
+    fakes.clock.set(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 1)));
+    frm->blink_Timer();
+    ASSERT_EQ(fakes.launcher.started.size(), 1);
+    EXPECT_EQ(fakes.launcher.started[0].program, home.paths().program("quillory-restart"));
+    EXPECT_TRUE(fakes.launcher.started[0].arguments.isEmpty());
+    EXPECT_EQ(fakes.launcher.started[0].style, WindowStyle::MinimizedNoFocus);
+    EXPECT_EQ(unloaded.count(), 1);
+    EXPECT_FALSE(frm->blink->isActive());
+}
+
+TEST_F(TickTest, StartedAfterMidnightDoesNotRestartAndAMissingRestartProgramKeepsItRunning)
+{
+    load(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 30)));
+    tickAt(QTime(0, 0, 32));
+    EXPECT_TRUE(fakes.launcher.started.isEmpty());
+
+    fakes.launcher.succeed = false;
+    QSignalSpy unloaded(frm.get(), &FrmMain::unloaded);
+    fakes.clock.set(QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)));
+    frm->blink_Timer();
+    frm->blink_Timer();
+    EXPECT_EQ(fakes.launcher.started.size(), 1);
+    EXPECT_EQ(unloaded.count(), 0);
+    EXPECT_EQ(settings.read(setting::LastReboot), "10/12/2026");
+}
+
+TEST_F(TickTest, HiddenCalendarStaysHiddenOnEveryTick)
+{
+    load();
+    frm->show();
+    settings.write(setting::Visible, "false"); // not the literal "False"
+    frm->blink_Timer();
+    EXPECT_TRUE(frm->isVisible());
+    settings.write(setting::Visible, "False");
+    frm->blink_Timer();
+    EXPECT_FALSE(frm->isVisible());
+    frm->show();
+    frm->blink_Timer();
+    EXPECT_FALSE(frm->isVisible());
+}
+
+TEST_F(TickTest, IntroductionOnceUntilTheSettingIsSetBack)
+{
+    settings.write(setting::TwoRun, "True");
+    load();
+    frm->blink_Timer();
+    frm->blink_Timer();
+    ASSERT_EQ(announcer.displays.size(), 1);
+    EXPECT_FALSE(announcer.displays[0].first);
+    EXPECT_TRUE(announcer.displays[0].second.contains("help@quillory.example"));
+    EXPECT_EQ(settings.read(setting::TwoRun), "False");
+    settings.write(setting::TwoRun, "True");
+    frm->blink_Timer();
+    EXPECT_EQ(announcer.displays.size(), 2);
+}
+
+TEST_F(TickTest, OldMessagesAreReportedInThreeBoxesOnce)
+{
+    load();
+    frm->oldCount = 3;
+    frm->oldMessages = "one\ntwo\nthree";
+    frm->blink_Timer();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 3);
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "Old messages!");
+    EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Information);
+    EXPECT_EQ(fakes.dialogs.boxes[1].text, "one\ntwo\nthree");
+    EXPECT_EQ(fakes.dialogs.boxes[2].title, "Attention!");
+    EXPECT_EQ(fakes.dialogs.boxes[2].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(manager.tabs.isEmpty());
+    frm->blink_Timer();
+    EXPECT_EQ(fakes.dialogs.boxes.size(), 3);
+
+    frm->oldCount = 1;
+    frm->oldMessages = "again";
+    fakes.dialogs.answers = {MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Yes};
+    frm->blink_Timer();
+    EXPECT_EQ(manager.tabs, QList<int>{1});
+}
+
+TEST_F(TickTest, PagingToAnotherMonthRemarksOnTheNextTickOnly)
+{
+    load();
+    EXPECT_EQ(marking.calls, QList<bool>{false}); // the load's own marking
+    frm->blink_Timer();
+    EXPECT_EQ(marking.calls, (QList<bool>{false, true}));
+    frm->blink_Timer();
+    EXPECT_EQ(marking.calls.size(), 2);
+    frm->com_right->click();
+    EXPECT_EQ(frm->blink->interval(), 1);
+    frm->blink_Timer();
+    EXPECT_EQ(marking.calls.size(), 3);
+    EXPECT_EQ(frm->shownMonth, 1);
+    EXPECT_EQ(frm->shownYear, 2027);
+    EXPECT_EQ(frm->blink->interval(), 2000);
+}
+
+TEST_F(TickTest, VersionCheckStartsOnceOnASecondTickWithAConnection)
+{
+    load();
+    fakes.network.online = true;
+    tickAt(QTime(10, 15, 32)); // a new minute never starts it
+    EXPECT_EQ(versionCheck.runs, 0);
+    fakes.network.online = false;
+    tickAt(QTime(10, 15, 34));
+    EXPECT_EQ(versionCheck.runs, 0);
+    fakes.network.online = true;
+    tickAt(QTime(10, 15, 36));
+    EXPECT_EQ(versionCheck.runs, 1);
+    EXPECT_TRUE(frm->updateStarted);
+    tickAt(QTime(10, 15, 38));
+    EXPECT_EQ(versionCheck.runs, 1);
+}
+
+TEST_F(TickTest, PositionAndLayoutInTwips)
+{
+    settings.write(setting::FormX, "1500");
+    settings.write(setting::FormY, "3000.5");
+    load();
+    const double tpp = frm->twipsPerPixel();
+    EXPECT_EQ(frm->pos(), QPoint(qRound(1500 / tpp), qRound(3000.5 / tpp)));
+    EXPECT_EQ(frm->size(), QSize(qRound(3480 / tpp), qRound(2955 / tpp)));
+    EXPECT_EQ(frm->lab_time->geometry().topLeft(), QPoint(qRound(90 / tpp), qRound(2650 / tpp)));
+
+    settings.write(setting::FormX, "left");
+    settings.write(setting::FontSize, "large");
+    const QPoint before(7, 9);
+    frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+                                    FrmMain::Links{announcer, manager, versionCheck, marking});
+    frm->move(before);
+    frm->Form_Load();
+    EXPECT_EQ(frm->pos(), before);
+    EXPECT_EQ(frm->size(), QSize(qRound(3650 / tpp), qRound(2904 / tpp)));
+    EXPECT_EQ(frm->lab_time->geometry().topLeft(), QPoint(qRound(145 / tpp), qRound(2580 / tpp)));
+}
+
+TEST_F(TickTest, ColoursComeFromSettingsAndUnreadableOnesKeepTheDesign)
+{
+    settings.write(setting::MonthBackColor, "&H00FFFFFF");
+    settings.write(setting::ForeColor, "not a colour");
+    load();
+    EXPECT_EQ(frm->maincalendar->MonthBackColor(), 0xFFFFFFu);
+    EXPECT_EQ(frm->maincalendar->TitleBackColor(), 8388672u);
+    EXPECT_EQ(frm->maincalendar->TrailingForeColor(), 16744576u);
+    EXPECT_EQ(frm->maincalendar->ForeColor(), MonthView().ForeColor());
+    EXPECT_EQ(frm->maincalendar->Value(), QDate(2026, 12, 8));
+}
+
+} // namespace

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "engine/Firing.h"
+#include "platform/Autostart.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Launcher.h"
+#include "platform/Network.h"
+#include "platform/Services.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+
+#include <deque>
+
+// A clock that moves only when told. Waits advance it at once and let the
+// event loop run once, so timers due in that time still fire.
+class FakeClock final : public Clock
+{
+public:
+    explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))
+        : m_now(std::move(start))
+    {
+    }
+    QDateTime now() const override { return m_now; }
+    qint64 monotonicMs() const override { return m_monotonic; }
+    void processEventsFor(int ms) override;
+
+    void set(const QDateTime &when) { m_now = when; }
+    void advance(qint64 ms)
+    {
+        m_now = m_now.addMSecs(ms);
+        m_monotonic += ms;
+    }
+    int waits = 0;
+
+private:
+    QDateTime m_now;
+    qint64 m_monotonic = 0;
+};
+
+struct RecordedBox
+{
+    QString text;
+    MsgButtons buttons;
+    MsgIcon icon;
+    QString title;
+};
+
+class FakeDialogs final : public Dialogs
+{
+public:
+    MsgAnswer messageBox(const QString &text, MsgButtons buttons, MsgIcon icon,
+                         const QString &title) override;
+    std::optional<quint32> chooseColour(quint32 initial) override;
+    QString chooseOpenFile(const QString &title, const QString &folder,
+                           const QString &filter) override;
+
+    // Answers given in order; when none is queued, Ok (or No for Yes/No).
+    std::deque<MsgAnswer> answers;
+    std::deque<std::optional<quint32>> colours;
+    std::deque<QString> files;
+    QList<RecordedBox> boxes;
+};
+
+struct StartedProgram
+{
+    QString program;
+    QStringList arguments;
+    WindowStyle style;
+};
+
+class FakeLauncher final : public Launcher
+{
+public:
+    bool start(const QString &program, const QStringList &arguments, WindowStyle style) override
+    {
+        started.append({program, arguments, style});
+        return succeed;
+    }
+    bool succeed = true;
+    QList<StartedProgram> started;
+};
+
+class FakeNetwork final : public Network
+{
+public:
+    bool isOnline() override
+    {
+        ++onlineQueries;
+        return online;
+    }
+    std::optional<QByteArray> fetch(const QUrl &url, int) override
+    {
+        fetched.append(url);
+        return replies.value(url.toString());
+    }
+    bool online = false;
+    int onlineQueries = 0;
+    QMap<QString, QByteArray> replies;
+    QList<QUrl> fetched;
+};
+
+class FakeAutostart final : public Autostart
+{
+public:
+    std::optional<QString> read(List list, const QString &name) override
+    {
+        const auto key = qMakePair(int(list), name.toLower());
+        if (!values.contains(key))
+            return std::nullopt;
+        return values.value(key);
+    }
+    bool write(List list, const QString &name, const QString &text) override
+    {
+        values.insert(qMakePair(int(list), name.toLower()), text);
+        return true;
+    }
+    QMap<QPair<int, QString>, QString> values;
+};
+
+// Every service faked, ready to hand to a window.
+struct FakeServices
+{
+    FakeClock clock;
+    FakeDialogs dialogs;
+    FakeLauncher launcher;
+    FakeNetwork network;
+    FakeAutostart autostart;
+    Services services{clock, dialogs, launcher, network, autostart};
+};
+
+// Records what firing asked of the message window.
+class RecordingAnnouncer final : public Announcer
+{
+public:
+    void Show() override { ++shows; }
+    void display(bool confirm, const QString &text) override { displays.append({confirm, text}); }
+    int shows = 0;
+    QList<QPair<bool, QString>> displays;
+};
