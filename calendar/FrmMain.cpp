@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -28,6 +29,22 @@ const QString kFalse = QStringLiteral("False");
 QString cssColour(quint32 bgr)
 {
     return colourFromBgr(bgr).name();
+}
+
+// A chevron for the paging buttons, drawn in the title's text colour so it
+// reads on any title colour the user picks.
+QIcon chevron(const QColor &colour, bool left)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 4.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const qreal tip = left ? 10 : 22;
+    const qreal back = left ? 20 : 12;
+    p.drawPolyline(QPolygonF({QPointF(back, 7), QPointF(tip, 16), QPointF(back, 25)}));
+    p.end();
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -54,13 +71,13 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
 
     com_left = new QToolButton(this);
     com_left->setObjectName(QStringLiteral("com_left"));
-    com_left->setArrowType(Qt::LeftArrow);
     com_left->setAutoRaise(true);
+    com_left->setIconSize(QSize(12, 12));
     com_left->setToolTip(tr("Previous month"));
     com_right = new QToolButton(this);
     com_right->setObjectName(QStringLiteral("com_right"));
-    com_right->setArrowType(Qt::RightArrow);
     com_right->setAutoRaise(true);
+    com_right->setIconSize(QSize(12, 12));
     com_right->setToolTip(tr("Next month"));
     connect(com_left, &QToolButton::clicked, this, &FrmMain::com_left_Click);
     connect(com_right, &QToolButton::clicked, this, &FrmMain::com_right_Click);
@@ -161,11 +178,14 @@ void FrmMain::applyColours()
         p.setColor(QPalette::Window, colourFromBgr(*monthBack));
         Text1->setPalette(p);
     }
-    // The paging arrows sit on the title band and take its text colour.
-    const QString arrows = QStringLiteral("QToolButton { color: %1; background: transparent; }")
-                               .arg(cssColour(titleFore.value_or(16777215)));
-    com_left->setStyleSheet(arrows);
-    com_right->setStyleSheet(arrows);
+    // The paging arrows sit on the title band (most of which is above the
+    // buttons' middle) and take its text colour.
+    const QColor arrow = colourFromBgr(titleFore.value_or(16777215));
+    com_left->setIcon(chevron(arrow, true));
+    com_right->setIcon(chevron(arrow, false));
+    const QString flat = QStringLiteral("QToolButton { border: none; background: transparent; padding-bottom: 9px; }");
+    com_left->setStyleSheet(flat);
+    com_right->setStyleSheet(flat);
 }
 
 void FrmMain::applyLayout(bool large)

@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 InterimMessageWindow::InterimMessageWindow(QWidget *parent)
@@ -24,6 +25,10 @@ InterimMessageWindow::InterimMessageWindow(QWidget *parent)
 
 void InterimMessageWindow::Show()
 {
+    if (!isVisible() && screen()) {
+        const QRect area = screen()->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
     show();
 }
 

@@ -410,10 +410,11 @@ template<typename Ch> Buffer<Ch> keyNames(Span<Ch> text, Span<Ch> section)
 }
 
 // `list` holds NUL-terminated names; the caller's buffer adds the final NUL.
-// When that does not fit, the buffer ends in two NULs after size-2 units.
+// Unless that leaves a unit to spare, the list counts as cut: the buffer ends
+// in two NULs after size-2 units (an exact fit included, as on Windows).
 template<typename Ch> Buffer<Ch> fitList(Buffer<Ch> list, quint32 size)
 {
-    if (static_cast<quint64>(list.size()) + 1 <= size)
+    if (static_cast<quint64>(list.size()) + 1 < size)
         return list;
     if (size < 2)
         return {};
@@ -782,12 +783,12 @@ bool writePrivateProfileString(
         return result.ok;
 
     const QByteArray what = key ? *key : QByteArray("[" + *section + "]");
-    QSaveFile file(path);
+    QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
         return false;
     }
-    if (file.write(result.content) != result.content.size() || !file.commit()) {
+    if (file.write(result.content) != result.content.size() || !file.flush()) {
         qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
         return false; // QSaveFile drops its temporary file; the old one stays whole
     }

@@ -21,7 +21,7 @@ namespace {
 
 struct IniVector
 {
-    std::string name;   // test name: the vector id
+    std::string name; // test name: the vector id
     std::string origin; // file:line of its header
     bool write = false;
     std::optional<QByteArray> file; // nullopt: no file
@@ -310,8 +310,8 @@ const Catalogue &catalogue()
         Catalogue c;
         std::set<std::string> taken;
         parseFile(sharedVectorFile(), c, taken);
-        parseFile(QStringLiteral(QUILLORY_SOURCE_DIR "/tests/data/ini/extra-vectors.txt"), c,
-                  taken);
+        parseFile(
+            QStringLiteral(QUILLORY_SOURCE_DIR "/tests/data/ini/extra-vectors.txt"), c, taken);
         return c;
     }();
     return all;
@@ -336,8 +336,7 @@ TEST(IniVectorFiles, ParseAndAreNotEmpty)
 }
 
 class IniVectorTest : public ::testing::TestWithParam<IniVector>
-{
-};
+{ };
 
 TEST_P(IniVectorTest, BehavesAsWindows)
 {
@@ -366,9 +365,7 @@ TEST_P(IniVectorTest, BehavesAsWindows)
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, IniVectorTest, ::testing::ValuesIn(catalogue().vectors),
-                         [](const ::testing::TestParamInfo<IniVector> &info) {
-                             return info.param.name;
-                         });
+    [](const ::testing::TestParamInfo<IniVector> &info) { return info.param.name; });
 // An empty catalogue is reported by IniVectorFiles, not as a missing suite.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(IniVectorTest);
 

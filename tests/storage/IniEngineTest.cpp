@@ -1,0 +1,244 @@
+#include "storage/IniEngine.h"
+#include "storage/Logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the vector files cannot say: how writes fail, what is logged, and
+// that hostile content neither crashes the engine nor loses other lines.
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// Collects what the storage category logs while it lives.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_messages.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handle);
+        m_debugWasOn = lcStorage().isDebugEnabled();
+        const_cast<QLoggingCategory &>(lcStorage()).setEnabled(QtDebugMsg, true);
+    }
+    ~LogCapture()
+    {
+        const_cast<QLoggingCategory &>(lcStorage()).setEnabled(QtDebugMsg, m_debugWasOn);
+        qInstallMessageHandler(m_previous);
+    }
+
+    // Messages of `type` from quillory.storage that mention every one of `parts`.
+    int count(QtMsgType type, const QStringList &parts) const
+    {
+        int n = 0;
+        for (const Message &m : s_messages) {
+            bool all = m.type == type && m.category == "quillory.storage";
+            for (const QString &p : parts)
+                all = all && m.text.contains(p);
+            n += all;
+        }
+        return n;
+    }
+
+private:
+    struct Message
+    {
+        QtMsgType type;
+        QString category;
+        QString text;
+    };
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        s_messages.push_back({ type, QString::fromUtf8(context.category), text });
+    }
+    static inline std::vector<Message> s_messages;
+    QtMessageHandler m_previous = nullptr;
+    bool m_debugWasOn = false;
+};
+
+const QByteArray kOld = "[alarms]\r\n09/05/24/12/2026=TBuy bread}\r\n";
+
+// Each way a replacement can fail must leave the old file exactly as it was.
+struct FailedWrite
+{
+    const char *name;
+    // Prepares `dir` and returns the data file's path; an empty path skips.
+    std::function<QString(const QDir &dir, std::string &skipReason)> prepare;
+};
+
+class IniFailedWrite : public ::testing::TestWithParam<FailedWrite>
+{ };
+
+TEST_P(IniFailedWrite, ReturnsFalseLogsAndKeepsTheOldFile)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    // Writable again at the end, so that the folder can be removed.
+    const auto restore = qScopeGuard([&] {
+        QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    std::string skip;
+    const QString path = GetParam().prepare(QDir(tmp.path()), skip);
+    if (path.isEmpty())
+        GTEST_SKIP() << skip;
+
+    LogCapture log;
+    EXPECT_FALSE(ini::writePrivateProfileString("alarms", "23/30/01/01/2027", "NCall home", path));
+    EXPECT_EQ(readAll(path), kOld);
+    EXPECT_EQ(log.count(QtWarningMsg, { path }), 1);
+    EXPECT_EQ(log.count(QtDebugMsg, { "wrote" }), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Storage, IniFailedWrite,
+    ::testing::Values(
+        // The file itself is writable: only an in-place write would succeed.
+        FailedWrite { "ReadOnlyFolder",
+            [](const QDir &dir, std::string &skip) {
+                const QString path = dir.filePath("data.ini");
+                writeAll(path, kOld);
+                QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+                QFile probe(dir.filePath("probe"));
+                if (probe.open(QIODevice::WriteOnly)) {
+                    probe.remove();
+                    skip = "this user writes into read-only folders";
+                    return QString();
+                }
+                return path;
+            } },
+        // A name at the file-system limit leaves no room for a temporary
+        // file beside it: the same failure, reproducible with any privileges.
+        FailedWrite { "NoRoomForTheTemporaryFile",
+            [](const QDir &dir, std::string &) {
+                const QString path = dir.filePath(QString(251, 'd') + ".ini");
+                writeAll(path, kOld);
+                return path;
+            } }),
+    [](const ::testing::TestParamInfo<FailedWrite> &info) { return info.param.name; });
+
+TEST(IniFiles, MissingDataFolderIsAFailedWriteNotACreatedOne)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString folder = tmp.filePath("Quillory");
+    const QString path = folder + "/data.ini";
+
+    LogCapture log;
+    EXPECT_FALSE(ini::writePrivateProfileString("alarms", "k", "v", path));
+    EXPECT_FALSE(QDir(folder).exists());
+    EXPECT_EQ(log.count(QtWarningMsg, { path }), 1);
+    // Reading there is not an error: a missing file reads as the default.
+    EXPECT_EQ(ini::getPrivateProfileString("alarms", "k", "nothing", 255, path).text, "nothing");
+}
+
+TEST(IniFiles, AFolderInPlaceOfTheFileIsNeitherReadNorReplaced)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString path = tmp.filePath("data.ini");
+    ASSERT_TRUE(QDir(tmp.path()).mkdir("data.ini"));
+
+    EXPECT_EQ(ini::getPrivateProfileString("alarms", "k", "nothing", 255, path).text, "nothing");
+    EXPECT_FALSE(ini::writePrivateProfileString("alarms", "k", "v", path));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+}
+
+TEST(IniFiles, EveryWriteIsLoggedWithPathAndKey)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString path = tmp.filePath("data.ini");
+
+    LogCapture log;
+    ASSERT_TRUE(ini::writePrivateProfileString("alarms", "09/05/24/12/2026", "TBuy bread}", path));
+    ASSERT_TRUE(ini::writePrivateProfileString("alarms", "09/05/24/12/2026", "nothing", path));
+    // The same value again changes nothing, so nothing is written.
+    ASSERT_TRUE(ini::writePrivateProfileString("alarms", "09/05/24/12/2026", "nothing", path));
+    EXPECT_EQ(log.count(QtDebugMsg, { path, "09/05/24/12/2026" }), 2);
+}
+
+// A megabyte line, every byte value and a NUL: nothing crashes, the lines
+// that are not written keep every byte, and the keys after them are found.
+TEST(IniFiles, HostileLinesSurviveWritesAroundThem)
+{
+    QByteArray binary = "bin=";
+    for (int b = 0; b < 256; ++b)
+        if (b != '\r' && b != '\n')
+            binary.push_back(char(b));
+    const QByteArray huge = "huge=" + QByteArray(1 << 20, 'x');
+    const QByteArray before = "[alarms]\r\n" + huge + "\r\n" + binary + "\r\n;note\r\nk=old\r\n";
+
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString path = tmp.filePath("data.ini");
+    writeAll(path, before);
+
+    EXPECT_EQ(
+        ini::getPrivateProfileString("alarms", "huge", "", 255, path).text, QByteArray(254, 'x'));
+    // The NUL ends what a lookup sees of the binary line.
+    EXPECT_EQ(ini::getPrivateProfileString("alarms", "bin", "", 255, path).count, 0u);
+    EXPECT_EQ(ini::getPrivateProfileString("alarms", "k", "", 255, path).text, "old");
+
+    ASSERT_TRUE(ini::writePrivateProfileString("alarms", "k", "new", path));
+    ASSERT_TRUE(ini::writePrivateProfileString("alarms", "j", "added", path));
+    EXPECT_EQ(readAll(path),
+        "[alarms]\r\n" + huge + "\r\n" + binary + "\r\n;note\r\nk=new\r\nj=added\r\n");
+}
+
+// Writes that change nothing must say so, so that no file is replaced.
+struct Unchanged
+{
+    const char *name;
+    std::optional<QByteArray> content;
+    ini::OptBytes section;
+    ini::OptBytes key;
+    ini::OptBytes value;
+    bool ok;
+};
+
+class IniUnchangedWrite : public ::testing::TestWithParam<Unchanged>
+{ };
+
+TEST_P(IniUnchangedWrite, IsNotStored)
+{
+    const Unchanged &c = GetParam();
+    const ini::WriteResult r = ini::writeString(c.content, c.section, c.key, c.value);
+    EXPECT_EQ(r.ok, c.ok);
+    EXPECT_FALSE(r.changed);
+    EXPECT_EQ(r.content, c.content.value_or(QByteArray()));
+}
+
+const QByteArray kFile = "[alarms]\r\nk = same \r\n;c\r\n";
+
+INSTANTIATE_TEST_SUITE_P(Storage, IniUnchangedWrite,
+    ::testing::Values(Unchanged { "SameValue", kFile, "alarms", "K", "same", true },
+        Unchanged { "SameValueAfterNul", kFile, "alarms", "k", QByteArray("same\0tail", 9), true },
+        Unchanged { "DeleteMissingKey", kFile, "alarms", "x", std::nullopt, true },
+        Unchanged { "DeleteCommentIsNoKey", kFile, "alarms", ";c", std::nullopt, true },
+        Unchanged { "DeleteMissingSection", kFile, "other", std::nullopt, std::nullopt, true },
+        Unchanged { "DeleteInMissingFile", std::nullopt, "alarms", "k", std::nullopt, true },
+        Unchanged { "NullSection", kFile, std::nullopt, "k", "v", false },
+        Unchanged { "EmptyKey", kFile, "alarms", " ", "v", false }),
+    [](const ::testing::TestParamInfo<Unchanged> &info) { return info.param.name; });
+
+} // namespace
