@@ -1,3 +1,4 @@
+#include "agent/Agent.h"
 #include "calendar/FrmMain.h"
 #include "calendar/InterimMessageWindow.h"
 #include "calendar/Logging.h"
@@ -34,6 +35,19 @@ public:
     void run() override { qCInfo(lcCalendar) << "version check requested (not available)"; }
 };
 
+class NoCharacters final : public agent::Control
+{
+public:
+    bool Load(const QString &id, const QString &) override
+    {
+        qCInfo(lcCalendar) << "no character engine in this build;" << id << "not loaded";
+        return false;
+    }
+    agent::Character *Characters(const QString &) override { return nullptr; }
+    void Unload(const QString &) override {}
+    void setPropertySheetVisible(bool) override {}
+};
+
 class PendingDayMarking final : public DayMarking
 {
 public:
@@ -68,8 +82,12 @@ int main(int argc, char **argv)
     PendingManager manager;
     PendingVersionCheck versionCheck;
     PendingDayMarking dayMarking;
+    NoCharacters agentControl;
+    const bool quietRestart = QApplication::arguments().size() == 2
+        && QApplication::arguments().at(1) == QLatin1String("/n");
     FrmMain frmMain(services, settings, modClock, paths,
-                    FrmMain::Links{message, manager, versionCheck, dayMarking});
+                    FrmMain::Links{message, manager, versionCheck, dayMarking}, agentControl,
+                    quietRestart);
     QObject::connect(&frmMain, &FrmMain::unloaded, &app, &QApplication::quit);
     app.setQuitOnLastWindowClosed(false);
 

@@ -1,5 +1,6 @@
 #include "calendar/FrmMain.h"
 
+#include "announce/CharacterControl.h"
 #include "calendar/Logging.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
@@ -50,13 +51,14 @@ QIcon chevron(const QColor &colour, bool left)
 } // namespace
 
 FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
-                 Links links, QWidget *parent)
+                 Links links, agent::Control &agentControl, bool quietRestart, QWidget *parent)
     : QWidget(parent, Qt::FramelessWindowHint)
     , m_services(services)
     , m_settings(settings)
     , m_modClock(modClock)
     , m_paths(std::move(paths))
     , m_links(links)
+    , m_quietRestart(quietRestart)
 {
     setObjectName(QStringLiteral("frm_main"));
     setWindowTitle(QStringLiteral("Quillory"));
@@ -89,6 +91,27 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     QFont bandFont = lab_time->font();
     bandFont.setBold(true);
     lab_time->setFont(bandFont);
+
+    lab_time->installEventFilter(this);
+    lab_time->setToolTip(tr("Double-click to hear the date"));
+
+    character = new CharacterControl(
+        agentControl, m_settings, m_modClock, m_services.dialogs, m_services.clock,
+        CharacterControl::Host{[this] { return isVisible(); },
+                               [this] {
+                                   announce::HomeInput in;
+                                   const double tpp = twipsPerPixel();
+                                   in.left = float(x() * tpp);
+                                   in.top = float(y() * tpp);
+                                   in.width = float(width() * tpp);
+                                   in.height = float(height() * tpp);
+                                   const QScreen *s = screen();
+                                   in.screenWidth = float((s ? s->geometry().width() : 1280) * tpp);
+                                   in.twipsPerPixelX = in.twipsPerPixelY = tpp;
+                                   return in;
+                               },
+                               [this] { saydate(); }, [this] { Form_Unload(); }},
+        this);
 
     blink = new QTimer(this);
     blink->setObjectName(QStringLiteral("blink"));
@@ -130,9 +153,23 @@ void FrmMain::Form_Load()
     else
         qCInfo(lcCalendar) << "stored window position unreadable; designed position kept";
 
+    // 3 to 7: the character, its sounds, its entrance, the start-at-login value
+    loadCharacterAndAppear();
+    // 8.
+    character->animcount = 0;
+
     // 10. the heartbeat
     blink->setInterval(2000);
     blink->start();
+
+    // 11. greeting, only while the start-at-login value has never been written
+    if (!m_quietRestart
+        && m_modClock.RegReadString(ModClock::RegRoot::LocalMachine,
+                                    QLatin1String(ModClock::kRunKey),
+                                    QLatin1String(ModClock::kRunValueName), QStringLiteral("notset"))
+               == QLatin1String("notset")) {
+        say(QStringLiteral("\\emp\\Welcome to Quillory !"));
+    }
 
     // 12. today's month
     maincalendar->setToday(today);
@@ -146,6 +183,69 @@ void FrmMain::Form_Load()
     // 15. marks, old messages, early warnings
     underline();
     qCInfo(lcCalendar) << "calendar window loaded at" << pos() << "data file" << m_paths.dataFile();
+}
+
+void FrmMain::loadCharacterAndAppear()
+{
+    CharacterControl &c = *character;
+    c.charname = m_settings.read(setting::Char);
+    c.loadCharacter(QString::fromLatin1(CharacterControl::kMoveVoiceAtLoad));
+    c.loading = true;
+
+    c.setSoundEffects(m_settings.read(setting::SoundFx) == kTrue);
+
+    if (!m_quietRestart) {
+        if (c.agentchar) {
+            c.agentchar->Show();
+            c.moveHome(announce::kStartGap, announce::kStartRise);
+            c.lastrequest = c.agentchar->Play(QStringLiteral("Pleased"));
+        }
+        c.waitForLastRequest();
+    } else {
+        c.moveHome(announce::kStandardGap, announce::kStandardRise);
+        if (c.agentchar && m_settings.read(setting::Hide) == kFalse)
+            c.agentchar->Show();
+    }
+
+    if (c.agentchar && m_settings.read(setting::Hide) == kTrue)
+        c.agentchar->Hide();
+    oldCount = 0;
+    c.loading = false;
+
+    startAtLogin = m_modClock.RegReadString(ModClock::RegRoot::LocalMachine,
+                                            QLatin1String(ModClock::kRunKey),
+                                            QLatin1String(ModClock::kRunValueName))
+                       .size()
+        >= 2;
+}
+
+void FrmMain::say(const QString &text)
+{
+    character->say(text);
+}
+
+void FrmMain::sayagain(const QVariant &text)
+{
+    character->sayagain(text);
+}
+
+void FrmMain::moveme()
+{
+    character->moveme();
+}
+
+void FrmMain::saydate()
+{
+    say(announce::dateSentence(m_services.clock.now().date(), QLocale::system()));
+}
+
+bool FrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lab_time && event->type() == QEvent::MouseButtonDblClick) {
+        saydate();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FrmMain::applyColours()
@@ -345,6 +445,7 @@ void FrmMain::Form_Unload()
     m_unloaded = true;
     blink->stop();
     qCInfo(lcCalendar) << "calendar window unloads";
+    character->unloadCharacter();
     hide();
     emit unloaded();
 }

@@ -4,10 +4,15 @@
 #include "storage/AppPaths.h"
 
 #include <QPointer>
+#include <QVariant>
 #include <QWidget>
 
 #include <optional>
 
+namespace agent {
+class Control;
+}
+class CharacterControl;
 class QLabel;
 class QTimer;
 class QToolButton;
@@ -35,13 +40,19 @@ public:
     };
 
     FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
-            Links links, QWidget *parent = nullptr);
+            Links links, agent::Control &agentControl, bool quietRestart,
+            QWidget *parent = nullptr);
     ~FrmMain() override;
 
     void Form_Load();
     void Form_Unload();
     void blink_Timer();
     void underline();
+    // The character's public procedures.
+    void say(const QString &text);
+    void sayagain(const QVariant &text);
+    void moveme();
+    void saydate();
 
     // Controls, named as the rest of the program knows them.
     MonthView *maincalendar = nullptr;
@@ -60,6 +71,10 @@ public:
     qint16 oldCount = 0;
     QString oldMessages;
 
+    CharacterControl *character = nullptr;
+    // Whether the start-at-login value was on at load.
+    bool startAtLogin = false;
+
     // Twips per pixel of the screen the window is on.
     double twipsPerPixel() const;
 
@@ -68,6 +83,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showIntroductionOnce();
@@ -80,6 +96,7 @@ private:
     void placeTwips(QWidget *widget, double left, double top, double width, double height);
     void com_left_Click();
     void com_right_Click();
+    void loadCharacterAndAppear();
 
     Services &m_services;
     SettingsStore &m_settings;
@@ -88,4 +105,5 @@ private:
     Links m_links;
     bool m_reportingOld = false;
     bool m_unloaded = false;
+    bool m_quietRestart = false;
 };

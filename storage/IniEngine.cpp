@@ -278,16 +278,45 @@ template<typename Ch> bool hasBreak(const Line<Ch> &line)
     return line.next != line.end;
 }
 
-// A non-blank line inside a section: a comment or an entry.
+// A non-blank line inside a section: a comment or an entry. Parsed only as
+// far as a caller asks, so that a lookup does not search every line of a
+// long section for its '='.
 template<typename Ch> struct Entry
 {
-    bool comment = false;
-    Span<Ch> key; // trimmed, as spelled in the file
-    const Ch *eq = nullptr; // the first '='; nullptr for a line without one
-    const Ch *seen = nullptr;
+    const Ch *begin = nullptr; // first non-blank unit
+    const Ch *seen = nullptr; // end of what a lookup sees
 
-    Span<Ch> value() const { return trimmed(eq + 1, seen); }
+    bool comment() const { return *begin == Ch(';'); }
+    // The key ends at the first '='; a line without one is all key.
+    Span<Ch> key() const { return trimmed(begin, findUnit(begin, seen, Ch('='))); }
+    std::optional<Span<Ch>> value() const
+    {
+        const Ch *eq = findUnit(begin, seen, Ch('='));
+        if (eq == seen)
+            return std::nullopt;
+        return trimmed(eq + 1, seen);
+    }
+    // sameName(key(), name) for a name that could be a key at all (see
+    // keyCanExist): the name must be followed by blanks, then '=' or the end.
+    bool hasKey(Span<Ch> name) const
+    {
+        if (static_cast<size_t>(seen - begin) < name.size()
+            || !sameName(Span<Ch>(begin, name.size()), name))
+            return false;
+        const Ch *p = begin + name.size();
+        while (p < seen && isBlank(*p))
+            ++p;
+        return p == seen || *p == Ch('=');
+    }
 };
+
+// A key read from a file is trimmed and holds no '='; any other name can
+// never match one.
+template<typename Ch> bool keyCanExist(Span<Ch> name)
+{
+    return !name.empty() && !isBlank(name.front()) && !isBlank(name.back())
+        && name.find(Ch('=')) == Span<Ch>::npos;
+}
 
 // `b` points at the '[' of a trimmed line. The name ends at the first ']';
 // a header without one runs to the end of the line.
@@ -324,15 +353,7 @@ std::optional<Line<Ch>> visitSection(Span<Ch> text, Span<Ch> name, Visit &&visit
         }
         if (!head)
             continue;
-        Entry<Ch> entry;
-        entry.seen = line.seen;
-        if (*b == Ch(';')) {
-            entry.comment = true;
-        } else {
-            const Ch *eq = findUnit(b, line.seen, Ch('='));
-            entry.eq = eq == line.seen ? nullptr : eq;
-            entry.key = trimmed(b, eq);
-        }
+        const Entry<Ch> entry { b, line.seen };
         if (!visit(line, entry))
             break;
     }
@@ -361,12 +382,13 @@ template<typename Ch> Buffer<Ch> copyValue(Span<Ch> v, quint32 size)
 template<typename Ch>
 std::optional<Buffer<Ch>> lookUp(Span<Ch> text, Span<Ch> section, Span<Ch> key, quint32 size)
 {
+    if (!keyCanExist(key))
+        return std::nullopt;
     std::optional<Span<Ch>> value;
     visitSection(text, section, [&](const Line<Ch> &, const Entry<Ch> &e) {
-        if (e.comment || !sameName(e.key, key))
+        if (e.comment() || !e.hasKey(key))
             return true;
-        if (e.eq)
-            value = e.value();
+        value = e.value();
         return false; // the first match wins, even one without a value
     });
     if (!value)
@@ -400,8 +422,9 @@ template<typename Ch> Buffer<Ch> keyNames(Span<Ch> text, Span<Ch> section)
 {
     Buffer<Ch> out;
     visitSection(text, section, [&](const Line<Ch> &, const Entry<Ch> &e) {
-        if (!e.comment && e.eq && !e.key.empty()) {
-            append<Ch>(out, e.key);
+        const Span<Ch> key = e.key();
+        if (!e.comment() && e.value() && !key.empty()) {
+            append<Ch>(out, key);
             out.push_back(Ch(0));
         }
         return true;
@@ -461,14 +484,15 @@ template<typename Ch> Buffer<Ch> entryLine(Span<Ch> key, Span<Ch> value)
 template<typename Ch>
 std::optional<Buffer<Ch>> setKey(Span<Ch> text, Span<Ch> section, Span<Ch> key, Span<Ch> value)
 {
+    const bool possible = keyCanExist(key);
     std::optional<Line<Ch>> match;
     Entry<Ch> matched;
     std::optional<Line<Ch>> lastEntry;
     const std::optional<Line<Ch>> head
         = visitSection(text, section, [&](const Line<Ch> &line, const Entry<Ch> &e) {
-              if (e.comment)
+              if (e.comment())
                   return true;
-              if (sameName(e.key, key)) {
+              if (possible && e.hasKey(key)) {
                   match = line;
                   matched = e;
                   return false;
@@ -478,11 +502,11 @@ std::optional<Buffer<Ch>> setKey(Span<Ch> text, Span<Ch> section, Span<Ch> key, 
           });
 
     if (match) {
-        if (matched.eq && matched.value() == value)
+        if (matched.value() == value)
             return std::nullopt;
         // The line keeps its own break and the file's spelling of the key.
         return applyEdits<Ch>(
-            text, { { match->start, match->end, entryLine(matched.key, value) } });
+            text, { { match->start, match->end, entryLine(matched.key(), value) } });
     }
 
     Buffer<Ch> insert;
@@ -509,9 +533,11 @@ std::optional<Buffer<Ch>> setKey(Span<Ch> text, Span<Ch> section, Span<Ch> key, 
 template<typename Ch>
 std::optional<Buffer<Ch>> removeKey(Span<Ch> text, Span<Ch> section, Span<Ch> key)
 {
+    if (!keyCanExist(key))
+        return std::nullopt;
     std::optional<Line<Ch>> match;
     visitSection(text, section, [&](const Line<Ch> &line, const Entry<Ch> &e) {
-        if (e.comment || !sameName(e.key, key))
+        if (e.comment() || !e.hasKey(key))
             return true;
         match = line;
         return false;
@@ -528,7 +554,7 @@ template<typename Ch> std::optional<Buffer<Ch>> removeSection(Span<Ch> text, Spa
     std::vector<Edit<Ch>> edits;
     const std::optional<Line<Ch>> head
         = visitSection(text, section, [&](const Line<Ch> &line, const Entry<Ch> &e) {
-              if (!e.comment)
+              if (!e.comment())
                   edits.push_back({ line.start, line.next, {} });
               return true;
           });
@@ -783,12 +809,12 @@ bool writePrivateProfileString(
         return result.ok;
 
     const QByteArray what = key ? *key : QByteArray("[" + *section + "]");
-    QFile file(path);
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
         return false;
     }
-    if (file.write(result.content) != result.content.size() || !file.flush()) {
+    if (file.write(result.content) != result.content.size() || !file.commit()) {
         qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
         return false; // QSaveFile drops its temporary file; the old one stays whole
     }

@@ -3,6 +3,7 @@
 #include "calendar/WindowLinks.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
+#include "tests/support/FakeAgent.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"
 
@@ -39,13 +40,15 @@ protected:
     TickTest()
     {
         settings.write(setting::TwoRun, "False");
+        agentControl.completeAtOnce = true;
     }
 
     FrmMain &load(const QDateTime &start = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))
     {
         fakes.clock.set(start);
         frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-                                        FrmMain::Links{announcer, manager, versionCheck, marking});
+                                        FrmMain::Links{announcer, manager, versionCheck, marking},
+                                        agentControl, quiet);
         frm->Form_Load();
         return *frm;
     }
@@ -63,6 +66,8 @@ protected:
     RecordingManager manager;
     RecordingVersionCheck versionCheck;
     RecordingDayMarking marking;
+    FakeAgentControl agentControl;
+    bool quiet = false;
     std::unique_ptr<FrmMain> frm;
 };
 
@@ -107,7 +112,7 @@ TEST_F(TickTest, ATickInsideTheAnnouncementDoesNotFireAgain)
     NestingAnnouncer nesting;
     fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
     FrmMain window(fakes.services, settings, modClock, home.paths(),
-                   FrmMain::Links{nesting, manager, versionCheck, marking});
+                   FrmMain::Links{nesting, manager, versionCheck, marking}, agentControl, true);
     window.Form_Load();
     nesting.frm = &window;
     window.blink_Timer();
@@ -250,7 +255,8 @@ TEST_F(TickTest, PositionAndLayoutInTwips)
     settings.write(setting::FontSize, "large");
     const QPoint before(7, 9);
     frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-                                    FrmMain::Links{announcer, manager, versionCheck, marking});
+                                    FrmMain::Links{announcer, manager, versionCheck, marking},
+                                        agentControl, quiet);
     frm->move(before);
     frm->Form_Load();
     EXPECT_EQ(frm->pos(), before);

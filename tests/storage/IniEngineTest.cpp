@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,11 @@ struct FailedWrite
     // Prepares `dir` and returns the data file's path; an empty path skips.
     std::function<QString(const QDir &dir, std::string &skipReason)> prepare;
 };
+
+void PrintTo(const FailedWrite &f, std::ostream *os)
+{
+    *os << f.name;
+}
 
 class IniFailedWrite : public ::testing::TestWithParam<FailedWrite>
 { };
@@ -215,6 +221,11 @@ struct Unchanged
     ini::OptBytes value;
     bool ok;
 };
+
+void PrintTo(const Unchanged &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class IniUnchangedWrite : public ::testing::TestWithParam<Unchanged>
 { };

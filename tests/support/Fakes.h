@@ -7,6 +7,7 @@
 #include "platform/Launcher.h"
 #include "platform/Network.h"
 #include "platform/Services.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QDateTime>
 #include <QList>

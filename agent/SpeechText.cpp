@@ -1,0 +1,203 @@
+#include "agent/SpeechText.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace agent {
+
+namespace {
+
+// Long enough for any real tag, short enough that a stray backslash in prose
+// cannot swallow a paragraph.
+constexpr int MaxTagName = 16;
+constexpr int MaxTagValue = 64;
+constexpr int MaxPauseMs = 20000;
+
+struct Tag
+{
+    QString name; // lower case
+    QString value;
+    int end = 0; // index just after the closing backslash
+};
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+std::optional<Tag> tagAt(const QString &s, int i)
+{
+    if (i >= s.size() || s[i] != u'\\')
+        return std::nullopt;
+    int j = i + 1;
+    while (j < s.size() && j - i <= MaxTagName && isAsciiLetter(s[j]))
+        ++j;
+    if (j == i + 1)
+        return std::nullopt;
+    Tag tag;
+    tag.name = s.mid(i + 1, j - i - 1).toLower();
+    if (j < s.size() && s[j] == u'=') {
+        const int valueStart = j + 1;
+        int k = valueStart;
+        while (k < s.size() && s[k] != u'\\' && s[k] != u'\n' && k - valueStart <= MaxTagValue)
+            ++k;
+        tag.value = s.mid(valueStart, k - valueStart);
+        j = k;
+    }
+    if (j >= s.size() || s[j] != u'\\')
+        return std::nullopt;
+    tag.end = j + 1;
+    return tag;
+}
+
+bool isWordEdgePunct(QChar c)
+{
+    return c.isPunct();
+}
+
+class Builder
+{
+public:
+    SpeechText t;
+
+    void markup(QStringView m)
+    {
+        for (QChar c : m) {
+            t.ssml += c;
+            t.ssmlToDisplay.push_back(int(t.display.size()));
+        }
+    }
+
+    void text(QChar c)
+    {
+        const int at = int(t.display.size());
+        t.display += c;
+        QStringView escaped;
+        QChar plain = c;
+        if (c == u'&')
+            escaped = u"&amp;";
+        else if (c == u'<')
+            escaped = u"&lt;";
+        else if (c == u'>')
+            escaped = u"&gt;";
+        else if (c.unicode() < 0x20 && c != u'\n' && c != u'\t' && c != u'\r')
+            plain = u' '; // control characters are not valid in the markup
+        if (escaped.isEmpty()) {
+            t.ssml += plain;
+            t.ssmlToDisplay.push_back(at);
+        } else {
+            for (QChar e : escaped) {
+                t.ssml += e;
+                t.ssmlToDisplay.push_back(at);
+            }
+        }
+    }
+
+    void text(const QString &s, int from, int to)
+    {
+        for (int i = from; i < to; ++i)
+            text(s[i]);
+    }
+};
+
+} // namespace
+
+SpeechText SpeechText::parse(const QString &s)
+{
+    Builder b;
+    b.t.display.reserve(s.size());
+    b.markup(u"<speak>");
+    bool emphasise = false;
+    const int n = int(s.size());
+    int i = 0;
+    while (i < n) {
+        if (s[i] == u'\\') {
+            if (const auto tag = tagAt(s, i)) {
+                if (tag->name == u"emp") {
+                    emphasise = true;
+                } else if (tag->name == u"pau") {
+                    bool ok = false;
+                    const int ms = tag->value.trimmed().toInt(&ok);
+                    if (ok)
+                        b.markup(QStringLiteral("<break time=\"%1ms\"/>")
+                                     .arg(std::clamp(ms, 0, MaxPauseMs)));
+                }
+                i = tag->end;
+                continue;
+            }
+        }
+        if (emphasise && !s[i].isSpace()) {
+            // The word runs to the next space or tag; punctuation around it
+            // stays outside so that "\emp\Hello," stresses only "Hello".
+            int end = i;
+            while (end < n && !s[end].isSpace() && !(s[end] == u'\\' && tagAt(s, end)))
+                ++end;
+            int wordStart = i;
+            int wordEnd = end;
+            while (wordStart < wordEnd && isWordEdgePunct(s[wordStart]))
+                ++wordStart;
+            while (wordEnd > wordStart && isWordEdgePunct(s[wordEnd - 1]))
+                --wordEnd;
+            if (wordStart < wordEnd) {
+                b.text(s, i, wordStart);
+                b.markup(u"<emphasis>");
+                b.text(s, wordStart, wordEnd);
+                b.markup(u"</emphasis>");
+                b.text(s, wordEnd, end);
+                emphasise = false;
+            } else {
+                b.text(s, i, end); // punctuation alone: stress the word after it
+            }
+            i = end;
+            continue;
+        }
+        b.text(s[i]);
+        ++i;
+    }
+    b.markup(u"</speak>");
+    b.t.ssmlToDisplay.push_back(int(b.t.display.size()));
+    return std::move(b.t);
+}
+
+int SpeechText::displayIndexForSynthPosition(int oneBasedCodePoint) const
+{
+    int codePoint = std::max(0, oneBasedCodePoint - 1);
+    int unit = 0;
+    while (codePoint > 0 && unit < ssml.size()) {
+        const bool pair = ssml[unit].isHighSurrogate() && unit + 1 < ssml.size()
+            && ssml[unit + 1].isLowSurrogate();
+        unit += pair ? 2 : 1;
+        --codePoint;
+    }
+    unit = std::min<int>(unit, int(ssmlToDisplay.size()) - 1);
+    return unit < 0 ? 0 : ssmlToDisplay[unit];
+}
+
+WordSpan wordAt(const QString &text, int index)
+{
+    const int n = int(text.size());
+    int i = std::max(0, index);
+    while (i < n && text[i].isSpace())
+        ++i;
+    if (i >= n)
+        return {};
+    int start = i;
+    while (start > 0 && !text[start - 1].isSpace())
+        --start;
+    int end = i;
+    while (end < n && !text[end].isSpace())
+        ++end;
+    int a = start;
+    int b = end;
+    while (a < b && isWordEdgePunct(text[a]))
+        ++a;
+    while (b > a && isWordEdgePunct(text[b - 1]))
+        --b;
+    if (a == b) { // only punctuation: show it whole
+        a = start;
+        b = end;
+    }
+    return { a, b - a };
+}
+
+} // namespace agent

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// Speech tags in the text the engine speaks: "\emp\" emphasises the next
+// word, "\pau=N\" pauses N milliseconds, and any other "\name\" or
+// "\name=value\" is dropped so that it is never read aloud. A backslash that
+// does not open such a tag is ordinary text.
+namespace agent {
+
+struct SpeechText
+{
+    QString display; // the text with every tag removed
+    QString ssml;    // the text as SSML, escaped, inside <speak>...</speak>
+    // For each UTF-16 index of `ssml` (and one past its end), the index of
+    // `display` that the SSML character stands for; markup maps to the next
+    // display character.
+    QVector<int> ssmlToDisplay;
+
+    static SpeechText parse(const QString &tagged);
+
+    // The synthesiser counts code points from 1; this maps such a position
+    // to an index of `display`, clamped to the text.
+    int displayIndexForSynthPosition(int oneBasedCodePoint) const;
+};
+
+struct WordSpan
+{
+    int start = -1;
+    int length = 0;
+    bool isValid() const { return start >= 0 && length > 0; }
+};
+
+// The word of `text` at or just after `index`, without the punctuation around
+// it ("Tuesday," gives "Tuesday"); invalid when there is no word there.
+WordSpan wordAt(const QString &text, int index);
+
+} // namespace agent

@@ -1,0 +1,65 @@
+#include "agent/WavCapture.h"
+
+#include "agent/Logging.h"
+#include "agent/WavWriter.h"
+
+#include <QMutexLocker>
+
+namespace agent {
+
+WavCapture &WavCapture::instance()
+{
+    static WavCapture capture;
+    return capture;
+}
+
+WavCapture::~WavCapture() = default;
+
+quint64 WavCapture::begin(int sampleRate)
+{
+    const QString path = qEnvironmentVariable("QUILLORY_AUDIO_FILE");
+    if (path.isEmpty())
+        return 0;
+    QMutexLocker lock(&m_mutex);
+    Slot slot;
+    slot.id = m_nextId++;
+    slot.path = path;
+    slot.sampleRate = sampleRate;
+    m_slots.push_back(std::move(slot));
+    return m_slots.back().id;
+}
+
+void WavCapture::finish(quint64 id, const QVector<qint16> &samples)
+{
+    if (id == 0)
+        return;
+    QMutexLocker lock(&m_mutex);
+    for (Slot &slot : m_slots) {
+        if (slot.id == id && !slot.done) {
+            slot.samples = samples;
+            slot.done = true;
+            break;
+        }
+    }
+    writeFinished();
+}
+
+void WavCapture::writeFinished()
+{
+    while (!m_slots.empty() && m_slots.front().done) {
+        Slot slot = std::move(m_slots.front());
+        m_slots.pop_front();
+        auto &writer = m_writers[slot.path];
+        if (!writer) {
+            // The first sound of a run creates the file afresh.
+            writer = std::make_unique<WavWriter>(slot.sampleRate);
+            writer->open(slot.path);
+        }
+        if (writer->sampleRate() != slot.sampleRate)
+            qCWarning(lcSpeech) << "Audio file" << slot.path << "is at" << writer->sampleRate()
+                                << "Hz; a sound at" << slot.sampleRate << "Hz is written as is";
+        writer->append(slot.samples.constData(), slot.samples.size());
+    }
+}
+
+} // namespace agent

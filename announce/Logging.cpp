@@ -1,0 +1,3 @@
+#include "announce/Logging.h"
+
+Q_LOGGING_CATEGORY(lcAnnounce, "quillory.announce", QtInfoMsg)

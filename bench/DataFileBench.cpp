@@ -1,0 +1,159 @@
+#include "storage/IniEngine.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+
+// The data file after years of use: one [alarms] section of 100,000 lines,
+// one line for every minute that ever held an appointment, most of them
+// cleared to "nothing". Each benchmark gets a file of its own, because the
+// write benchmark grows its file.
+
+namespace {
+
+constexpr int kLines = 100000;
+
+QByteArray keyOf(const QDateTime &t)
+{
+    return t.toString(QStringLiteral("hh/mm/dd/MM/yyyy")).toLatin1();
+}
+
+// The n-th key of the file: minutes 37 apart from the start of 2020, so the
+// keys are distinct and cover several years of days and times.
+QByteArray keyAt(int n)
+{
+    static const QDateTime start(QDate(2020, 1, 1), QTime(0, 0));
+    return keyOf(start.addSecs(qint64(n) * 37 * 60));
+}
+
+// Most entries are cleared; about 5% are live appointments, some with the
+// early-warning marker.
+QByteArray valueAt(int n)
+{
+    static const char codes[] = "AHYTVZCXQIJLRN";
+    static const char *const texts[] = {
+        "Buy bread and milk on the way home from work",
+        "Call home and ask about the weekend plans",
+        "Dentist at ten, bring the insurance card and the letter",
+        "Take the bins out, the paper collection is tomorrow morning",
+        "Pay the rent and the electricity bill before the bank closes",
+        "Mum's birthday: order flowers and book a table for four people",
+    };
+    if (n % 20 != 7)
+        return "nothing";
+    QByteArray value = codes[n % 14] + QByteArray(texts[n % 6]);
+    if (n % 3 == 0)
+        value += '}';
+    return value;
+}
+
+struct DataFile
+{
+    std::unique_ptr<QTemporaryDir> dir = std::make_unique<QTemporaryDir>();
+    QString path;
+    qint64 bytes = 0;
+};
+
+DataFile makeDataFile()
+{
+    DataFile file;
+    file.path = file.dir->filePath(QStringLiteral("data.ini"));
+    QByteArray content;
+    content.reserve(3 << 20);
+    content += "[alarms]\r\n";
+    for (int n = 0; n < kLines - 1; ++n)
+        content += keyAt(n) + '=' + valueAt(n) + "\r\n";
+    QFile out(file.path);
+    if (out.open(QIODevice::WriteOnly))
+        file.bytes = out.write(content);
+    return file;
+}
+
+} // namespace
+
+// One sequential pass over all appointments, as the line readers make it.
+static int scanOnce(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = file.readAll();
+    int count = 0;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
+        const QByteArrayView line(text.constData() + pos, end - pos);
+        pos = end + 1;
+        if (line.size() < 5 || line == "[alarms]" || line[0] < '0' || line[0] > '9')
+            continue;
+        if (line.sliced(std::min<qsizetype>(17, line.size())) == "nothing")
+            continue;
+        ++count;
+    }
+    return count;
+}
+
+namespace {
+
+void BM_IniReadNearEnd(benchmark::State &state)
+{
+    const DataFile file = makeDataFile();
+    const int n = kLines - 13; // the 12th line from the end
+    const QByteArray key = keyAt(n);
+    if (ini::getPrivateProfileString("alarms", key, "nothing", 255, file.path).text != valueAt(n)) {
+        state.SkipWithError("the key near the end was not found");
+        return;
+    }
+    for (auto _ : state) {
+        ini::ReadResult r = ini::getPrivateProfileString("alarms", key, "nothing", 255, file.path);
+        benchmark::DoNotOptimize(r);
+    }
+    state.counters["file_bytes"] = double(file.bytes);
+}
+
+void BM_IniWriteNewKey(benchmark::State &state)
+{
+    const DataFile file = makeDataFile();
+    // Fresh keys far beyond the file's range, one per iteration.
+    const QDateTime future(QDate(2099, 1, 1), QTime(0, 0));
+    qint64 n = 0;
+    for (auto _ : state) {
+        const QByteArray key = keyOf(future.addSecs(60 * n++));
+        if (!ini::writePrivateProfileString("alarms", key, "TBuy bread}", file.path)) {
+            state.SkipWithError("write failed");
+            break;
+        }
+    }
+    state.counters["file_bytes"] = double(file.bytes);
+}
+
+void BM_SequentialScan(benchmark::State &state)
+{
+    const DataFile file = makeDataFile();
+    int count = 0;
+    for (auto _ : state) {
+        count = scanOnce(file.path);
+        benchmark::DoNotOptimize(count);
+    }
+    if (count <= 0)
+        state.SkipWithError("the scan found no appointments");
+    state.counters["appointments"] = count;
+    state.counters["file_bytes"] = double(file.bytes);
+}
+
+} // namespace
+
+BENCHMARK(BM_IniReadNearEnd)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IniWriteNewKey)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SequentialScan)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,124 @@
+#include "announce/CharacterControl.h"
+#include "calendar/FrmMain.h"
+#include "calendar/WindowLinks.h"
+#include "storage/ModClock.h"
+#include "storage/Settings.h"
+#include "platform/Autostart.h"
+#include "tests/support/FakeAgent.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/TestHome.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct NoManager final : ManagerWindow
+{
+    void showAtTab(int) override {}
+};
+struct NoVersionCheck final : VersionCheck
+{
+    void run() override {}
+};
+struct NoMarking final : DayMarking
+{
+    void underline(bool) override {}
+};
+
+class LoadTest : public ::testing::Test
+{
+protected:
+    LoadTest()
+    {
+        settings.write(setting::TwoRun, "False");
+        agentControl.completeAtOnce = true;
+    }
+    FakeCharacter &start(bool quiet)
+    {
+        frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+                                        FrmMain::Links{announcer, manager, versionCheck, marking},
+                                        agentControl, quiet);
+        frm->Form_Load();
+        return *agentControl.characters.at(settings.read(setting::Char));
+    }
+    static QStringList without(QStringList calls, const QString &prefix)
+    {
+        calls.removeIf([&](const QString &c) { return c.startsWith(prefix); });
+        return calls;
+    }
+
+    FakeServices fakes;
+    TestHome home;
+    SettingsStore settings{home.paths().settingsFile};
+    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    RecordingAnnouncer announcer;
+    NoManager manager;
+    NoVersionCheck versionCheck;
+    NoMarking marking;
+    FakeAgentControl agentControl;
+    std::unique_ptr<FrmMain> frm;
+};
+
+TEST_F(LoadTest, NormalStartWalksOutPlaysPleasedAndGreets)
+{
+    FakeCharacter &c = start(false);
+    EXPECT_EQ(agentControl.loads, QStringList{"Tockel|Tockel.acs"});
+    const QStringList calls = without(c.calls, "MoveTo");
+    EXPECT_EQ(calls.mid(0, 3),
+              (QStringList{"SoundEffectsOn:true", "Show", "Play:Pleased"}));
+    EXPECT_TRUE(c.calls.contains("Speak:\\emp\\Welcome to Quillory !"));
+    EXPECT_EQ(c.calls.count("Hide"), 0);
+    EXPECT_EQ(frm->character->animcount, 1); // the greeting played gesture 0
+}
+
+TEST_F(LoadTest, QuietRestartNeitherGreetsNorPlaysAndShowsOnlyWhenNotHidden)
+{
+    settings.write(setting::SoundFx, "false");
+    FakeCharacter &c = start(true);
+    EXPECT_EQ(without(c.calls, "MoveTo"), (QStringList{"SoundEffectsOn:false", "Show"}));
+
+    settings.write(setting::Hide, "True");
+    agentControl.characters.clear();
+    FakeCharacter &hidden = start(true);
+    EXPECT_EQ(without(hidden.calls, "MoveTo"), (QStringList{"SoundEffectsOn:false", "Hide"}));
+}
+
+TEST_F(LoadTest, GreetingOnlyWhileTheStartAtLoginValueWasNeverWritten)
+{
+    fakes.autostart.write(Autostart::List::Run, "Quillory", "");
+    FakeCharacter &c = start(false);
+    EXPECT_FALSE(c.calls.contains("Speak:\\emp\\Welcome to Quillory !"));
+    EXPECT_FALSE(frm->startAtLogin);
+
+    fakes.autostart.write(Autostart::List::Run, "Quillory", "/usr/bin/quillory");
+    agentControl.characters.clear();
+    start(false);
+    EXPECT_TRUE(frm->startAtLogin);
+}
+
+TEST_F(LoadTest, AMissingCharacterStillBringsTheCalendarUp)
+{
+    agentControl.loadable = {"Bramble"};
+    frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+                                    FrmMain::Links{announcer, manager, versionCheck, marking},
+                                    agentControl, false);
+    frm->Form_Load();
+    EXPECT_TRUE(frm->blink->isActive());
+    EXPECT_EQ(frm->character->agentchar, nullptr);
+    EXPECT_LT(fakes.clock.monotonicMs(), 1000); // the wait for "Pleased" ended at once
+}
+
+TEST_F(LoadTest, HomeOfTheCharacterFollowsTheWindow)
+{
+    settings.write(setting::FormX, "300");
+    settings.write(setting::FormY, "300");
+    FakeCharacter &c = start(true);
+    const double tpp = frm->twipsPerPixel();
+    const int x = qRound((300 + frm->width() * tpp + 1000) / tpp - 64);
+    const int y = qRound((300 + frm->height() * tpp - 900) / tpp - 64);
+    EXPECT_EQ(c.calls[1], QString("MoveTo:%1,%2").arg(x).arg(y));
+}
+
+} // namespace

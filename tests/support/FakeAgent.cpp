@@ -1,0 +1,64 @@
+#include "tests/support/FakeAgent.h"
+
+#include <QTimer>
+
+agent::RequestPtr FakeCharacter::record(const QString &call)
+{
+    calls << call;
+    auto request = std::make_shared<agent::Request>();
+    request->id = m_nextId++;
+    pending.append(request);
+    if (completeAtOnce) {
+        // The character may be unloaded before the event loop runs.
+        QTimer::singleShot(0, [this, alive = std::weak_ptr<int>(m_alive)] {
+            if (alive.lock())
+                completeNext();
+        });
+    }
+    return request;
+}
+
+void FakeCharacter::Stop()
+{
+    calls << QStringLiteral("Stop");
+    completeAll(agent::Interrupted);
+}
+
+bool FakeCharacter::completeNext(agent::RequestStatus status)
+{
+    if (pending.isEmpty())
+        return false;
+    agent::RequestPtr request = pending.takeFirst();
+    request->Status = status;
+    static_cast<FakeAgentControl &>(m_owner).raiseComplete(request);
+    return true;
+}
+
+void FakeCharacter::completeAll(agent::RequestStatus status)
+{
+    while (completeNext(status)) {
+    }
+}
+
+bool FakeAgentControl::Load(const QString &id, const QString &file)
+{
+    loads << id + QLatin1Char('|') + file;
+    const QString stem = file.endsWith(QLatin1String(".acs")) ? file.chopped(4) : file;
+    if (!loadable.isEmpty() && !loadable.contains(stem))
+        return false;
+    characters[id] = std::make_unique<FakeCharacter>(*this);
+    characters[id]->completeAtOnce = completeAtOnce;
+    return true;
+}
+
+agent::Character *FakeAgentControl::Characters(const QString &id)
+{
+    auto it = characters.find(id);
+    return it == characters.end() ? nullptr : it->second.get();
+}
+
+void FakeAgentControl::Unload(const QString &id)
+{
+    unloads << id;
+    characters.erase(id);
+}
