@@ -1,4 +1,5 @@
 #include "storage/IniEngine.h"
+#include "storage/IniFuncs.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -79,27 +80,30 @@ DataFile makeDataFile()
 } // namespace
 
 // One sequential pass over all appointments, as the line readers make it.
+namespace {
+
+// The scan never gives up here; a dialog would be a fault of the benchmark.
+class NoDialogs final : public Dialogs
+{
+public:
+    MsgAnswer messageBox(const QString &, MsgButtons, MsgIcon, const QString &) override
+    {
+        return MsgAnswer::Ok;
+    }
+    std::optional<quint32> chooseColour(quint32) override { return std::nullopt; }
+    QString chooseOpenFile(const QString &, const QString &, const QString &) override { return {}; }
+};
+
+} // namespace
+
+// One full scan as the day marking and the manager's list make it.
 static int scanOnce(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = file.readAll();
+    NoDialogs dialogs;
     int count = 0;
-    qsizetype pos = 0;
-    while (pos < text.size()) {
-        qsizetype end = pos;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
-            ++end;
-        const QByteArrayView line(text.constData() + pos, end - pos);
-        pos = end + 1;
-        if (line.size() < 5 || line == "[alarms]" || line[0] < '0' || line[0] > '9')
-            continue;
-        if (line.sliced(std::min<qsizetype>(17, line.size())) == "nothing")
-            continue;
-        ++count;
-    }
-    return count;
+    const ScanOutcome outcome = scanDataFile(path, ScanFilter{}, ScanRetry{}, {dialogs, {}, {}},
+                                             [&](const AppointmentLine &) { ++count; });
+    return outcome == ScanOutcome::Complete ? count : -1;
 }
 
 namespace {

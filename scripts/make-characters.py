@@ -172,6 +172,18 @@ def merge(*poses):
     return out
 
 
+def aim(shoulder, hand, target):
+    """The turn (degrees) that points an arm from its shoulder at a target."""
+    a0 = math.atan2(hand[1] - shoulder[1], hand[0] - shoulder[0])
+    a1 = math.atan2(target[1] - shoulder[1], target[0] - shoulder[0])
+    d = math.degrees(a1 - a0)
+    while d > 180:
+        d -= 360
+    while d < -180:
+        d += 360
+    return d
+
+
 def notes(*triples):
     return [{'frequency': round(f, 2), 'ms': ms, 'gain': g} for f, ms, g in triples]
 
@@ -441,17 +453,6 @@ def tockel():
     mouths = {'closed': 'mouthClosed', 'small': 'mouthSmall', 'open': 'mouthOpen', 'wide': 'mouthWide'}
     rig = Rig(nodes, part_ids, pivots, hidden, mouths)
 
-    # angle that points an arm from its shoulder at a target point
-    def aim(shoulder, hand, target):
-        a0 = math.atan2(hand[1] - shoulder[1], hand[0] - shoulder[0])
-        a1 = math.atan2(target[1] - shoulder[1], target[0] - shoulder[0])
-        d = math.degrees(a1 - a0)
-        while d > 180:
-            d -= 360
-        while d < -180:
-            d += 360
-        return d
-
     UP_R = aim(SHOULDER_R, HAND_R, (SHOULDER_R[0] + 6, SHOULDER_R[1] - 30))    # right arm straight up
     UP_L = aim(SHOULDER_L, HAND_L, (SHOULDER_L[0] - 6, SHOULDER_L[1] - 30))
 
@@ -639,7 +640,7 @@ def tockel():
         (130, P(armR=UP_R, point=True, brows=-3, mouth='open', look=(1.5, -2.2), bulb=(0.95, 1.0))),
         (500, P(armR=UP_R - 4, point=True, brows=-2.8, mouth='wide', look=(0.5, -1), bulb=(1.0, 1.0), tilt=-2)),
         (300, P(armR=UP_R - 2, point=True, brows=-2, look=(0, 0), bulb=(1.0, 1.0), tilt=-1)),
-        (200, P(armR=UP_R * 0.4, point=True, bulb=(0.2, 0.0))),
+        (200, P(armR=UP_R * 0.4, bulb=(0.2, 0.0))),
         (0, P(hide=['bulb'])),
         (120, REST),
     ]

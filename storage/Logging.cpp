@@ -1,3 +1,3 @@
 #include "storage/Logging.h"
 
-Q_LOGGING_CATEGORY(lcStorage, "quillory.storage")
+Q_LOGGING_CATEGORY(lcStorage, "quillory.storage", QtInfoMsg)
