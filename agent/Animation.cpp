@@ -12,7 +12,10 @@ namespace {
 // keyframes) should not stack up a pile of sounds.
 constexpr int kMostSoundsPerStep = 4;
 
-double lerp(double a, double b, double t) { return a + (b - a) * t; }
+double lerp(double a, double b, double t)
+{
+    return a + (b - a) * t;
+}
 
 PartPose tweenPart(const PartPose &a, const PartPose &b, double t)
 {
@@ -91,7 +94,7 @@ Pose tween(const Pose &from, const Pose &to, double t)
         ids.insert(it.key());
     for (const QString &id : std::as_const(ids)) {
         const PartPose p = tweenPart(from.part(id), to.part(id), t);
-        if (p != PartPose{})
+        if (p != PartPose {})
             out.parts.insert(id, p);
     }
     out.whole = tweenPart(from.whole, to.whole, t);

@@ -31,13 +31,24 @@ constexpr int kMaxArtDepth = 200;
 // every layer keeps them.
 const QSet<QString> &nonRendering()
 {
-    static const QSet<QString> names{
-        QStringLiteral("defs"),     QStringLiteral("style"),          QStringLiteral("linearGradient"),
-        QStringLiteral("radialGradient"), QStringLiteral("clipPath"), QStringLiteral("mask"),
-        QStringLiteral("pattern"),  QStringLiteral("marker"),         QStringLiteral("symbol"),
-        QStringLiteral("filter"),   QStringLiteral("title"),          QStringLiteral("desc"),
-        QStringLiteral("metadata"), QStringLiteral("font"),           QStringLiteral("font-face"),
-        QStringLiteral("script"),   QStringLiteral("solidColor"),
+    static const QSet<QString> names {
+        QStringLiteral("defs"),
+        QStringLiteral("style"),
+        QStringLiteral("linearGradient"),
+        QStringLiteral("radialGradient"),
+        QStringLiteral("clipPath"),
+        QStringLiteral("mask"),
+        QStringLiteral("pattern"),
+        QStringLiteral("marker"),
+        QStringLiteral("symbol"),
+        QStringLiteral("filter"),
+        QStringLiteral("title"),
+        QStringLiteral("desc"),
+        QStringLiteral("metadata"),
+        QStringLiteral("font"),
+        QStringLiteral("font-face"),
+        QStringLiteral("script"),
+        QStringLiteral("solidColor"),
     };
     return names;
 }
@@ -46,9 +57,9 @@ const QSet<QString> &nonRendering()
 // does all animating, so these are cut from the art.
 const QSet<QString> &svgAnimation()
 {
-    static const QSet<QString> names{QStringLiteral("animate"), QStringLiteral("animateColor"),
-                                     QStringLiteral("animateMotion"),
-                                     QStringLiteral("animateTransform"), QStringLiteral("set")};
+    static const QSet<QString> names { QStringLiteral("animate"), QStringLiteral("animateColor"),
+        QStringLiteral("animateMotion"), QStringLiteral("animateTransform"),
+        QStringLiteral("set") };
     return names;
 }
 
@@ -67,7 +78,7 @@ struct Element
     qsizetype end = 0;
     bool inert = false; // draws nothing of its own accord, or lies inside a shape
     QVector<int> children;
-    bool holdsMovable = false;    // a movable part lies inside
+    bool holdsMovable = false; // a movable part lies inside
     bool holdsReferenced = false; // it or something inside is referenced by "#id"
 };
 
@@ -80,8 +91,8 @@ struct Edit
 
 QString applyEdits(const QString &text, std::vector<Edit> edits)
 {
-    std::sort(edits.begin(), edits.end(),
-              [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
+    std::sort(
+        edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
     QString out;
     out.reserve(text.size());
     qsizetype pos = 0;
@@ -138,9 +149,8 @@ bool drawsAnything(const QImage &image)
 CharacterArt::~CharacterArt() = default;
 
 std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize frame,
-                                                  const QStringList &movable,
-                                                  const QHash<QString, QPointF> &pivots,
-                                                  QString *error, QStringList *missing)
+    const QStringList &movable, const QHash<QString, QPointF> &pivots, QString *error,
+    QStringList *missing)
 {
     QVector<Element> els;
     QVector<int> stack;
@@ -210,8 +220,8 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
     for (int i = int(els.size()) - 1; i > 0; --i) {
         Element &e = els[i];
         Element &p = els[e.parent];
-        const bool isPart = !e.inert && !e.id.isEmpty() && wanted.contains(e.id)
-            && elementById.value(e.id) == i;
+        const bool isPart
+            = !e.inert && !e.id.isEmpty() && wanted.contains(e.id) && elementById.value(e.id) == i;
         p.holdsMovable = p.holdsMovable || e.holdsMovable || isPart;
         e.holdsReferenced = e.holdsReferenced || referenced.contains(e.id);
         p.holdsReferenced = p.holdsReferenced || e.holdsReferenced;
@@ -225,7 +235,7 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
             parentPart = partOf[a];
         partOf[i] = int(art->m_parts.size());
         art->m_partIndex.insert(e.id, partOf[i]);
-        art->m_parts.append(Part{e.id, parentPart, {}});
+        art->m_parts.append(Part { e.id, parentPart, {} });
     }
 
     // Runs of drawing in document order, each owned by one part (or none).
@@ -239,7 +249,7 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
     auto closeRun = [&] { runOpen = false; };
     auto append = [&](int owner, int element) {
         if (!runOpen || runs.back().owner != owner)
-            runs.push_back(Run{owner, {}});
+            runs.push_back(Run { owner, {} });
         runOpen = true;
         runs.back().roots << element;
     };
@@ -248,7 +258,7 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
         for (int child : std::as_const(els[parent].children)) {
             const Element &e = els[child];
             if (svgAnimation().contains(e.name)) {
-                alwaysCut.push_back({e.begin, e.end, false});
+                alwaysCut.push_back({ e.begin, e.end, false });
                 continue;
             }
             if (e.inert)
@@ -283,14 +293,14 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
             return nullptr;
         }
         const QTransform toFrame = QTransform::fromTranslate(-viewBox.x(), -viewBox.y())
-            * QTransform::fromScale(frame.width() / viewBox.width(),
-                                    frame.height() / viewBox.height());
+            * QTransform::fromScale(
+                frame.width() / viewBox.width(), frame.height() / viewBox.height());
         for (Part &part : art->m_parts) {
             if (pivots.contains(part.id)) {
                 part.pivot = pivots.value(part.id);
             } else {
-                const QRectF b = whole.transformForElement(part.id).mapRect(
-                    whole.boundsOnElement(part.id));
+                const QRectF b
+                    = whole.transformForElement(part.id).mapRect(whole.boundsOnElement(part.id));
                 part.pivot = toFrame.mapRect(b).center();
             }
         }
@@ -302,7 +312,7 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
             if (other == r)
                 continue;
             for (int root : std::as_const(runs[other].roots))
-                edits.push_back({els[root].begin, els[root].end, els[root].holdsReferenced});
+                edits.push_back({ els[root].begin, els[root].end, els[root].holdsReferenced });
         }
         Layer layer;
         layer.owner = runs[r].owner;
@@ -318,7 +328,7 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
     probe.fill(Qt::transparent);
     {
         QPainter painter(&probe);
-        art->paint(painter, Pose{});
+        art->paint(painter, Pose {});
     }
     if (!drawsAnything(probe)) {
         *error = QStringLiteral("the art draws nothing");
@@ -378,8 +388,7 @@ class Reader
 public:
     explicit Reader(QString name)
         : m_name(std::move(name))
-    {
-    }
+    { }
 
     bool fail(const QString &reason)
     {
@@ -399,7 +408,7 @@ public:
     }
 
     bool number(const QJsonObject &o, const char *key, double lo, double hi, double *out,
-                const QString &where)
+        const QString &where)
     {
         const QJsonValue v = o.value(QLatin1String(key));
         if (v.isUndefined())
@@ -442,7 +451,8 @@ VoiceSpec readVoice(const QJsonValue &value, Reader &reader)
     if (!value.isObject())
         return voice;
     const QJsonObject o = value.toObject();
-    static const QRegularExpression voiceName(QStringLiteral(R"(^[A-Za-z0-9_\-]+(\+[A-Za-z0-9_\-]+)?$)"));
+    static const QRegularExpression voiceName(
+        QStringLiteral(R"(^[A-Za-z0-9_\-]+(\+[A-Za-z0-9_\-]+)?$)"));
     const QString espeak = o.value(QLatin1String("espeak")).toString();
     if (voiceName.match(espeak).hasMatch())
         voice.espeakVoice = espeak;
@@ -462,7 +472,8 @@ ToneSequence readSound(const QJsonValue &value)
     for (const QJsonValue &n : value.toArray()) {
         const QJsonObject o = n.toObject();
         Note note;
-        note.frequency = std::clamp(o.value(QLatin1String("frequency")).toDouble(880), 20.0, 20000.0);
+        note.frequency
+            = std::clamp(o.value(QLatin1String("frequency")).toDouble(880), 20.0, 20000.0);
         note.ms = std::clamp(o.value(QLatin1String("ms")).toInt(200), 1, 10000);
         note.gain = std::clamp(o.value(QLatin1String("gain")).toDouble(0.6), 0.0, 1.0);
         notes << note;
@@ -486,12 +497,21 @@ bool frameSide(const QJsonObject &frame, const char *key, int *out)
 
 const QStringList &CharacterFile::requiredAnimations()
 {
-    static const QStringList names{
-        QStringLiteral("Showing"), QStringLiteral("Hiding"),   QStringLiteral("RestPose"),
-        QStringLiteral("Pleased"), QStringLiteral("Search"),   QStringLiteral("Explain"),
-        QStringLiteral("Read"),    QStringLiteral("Decline"),  QStringLiteral("Greet"),
-        QStringLiteral("Confused"), QStringLiteral("Suggest"), QStringLiteral("Alert"),
-        QStringLiteral("MoveLeft"), QStringLiteral("MoveRight"),
+    static const QStringList names {
+        QStringLiteral("Showing"),
+        QStringLiteral("Hiding"),
+        QStringLiteral("RestPose"),
+        QStringLiteral("Pleased"),
+        QStringLiteral("Search"),
+        QStringLiteral("Explain"),
+        QStringLiteral("Read"),
+        QStringLiteral("Decline"),
+        QStringLiteral("Greet"),
+        QStringLiteral("Confused"),
+        QStringLiteral("Suggest"),
+        QStringLiteral("Alert"),
+        QStringLiteral("MoveLeft"),
+        QStringLiteral("MoveRight"),
     };
     return names;
 }
@@ -518,8 +538,8 @@ std::shared_ptr<const CharacterFile> CharacterFile::load(const QString &path, QS
     return parse(file.read(kMaxBytes + 1), info.completeBaseName(), error);
 }
 
-std::shared_ptr<const CharacterFile> CharacterFile::parse(const QByteArray &json,
-                                                          const QString &name, QString *error)
+std::shared_ptr<const CharacterFile> CharacterFile::parse(
+    const QByteArray &json, const QString &name, QString *error)
 {
     if (json.size() > kMaxBytes) {
         *error = QStringLiteral("the file is larger than %1 bytes").arg(kMaxBytes);
@@ -575,7 +595,7 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(const QByteArray &json
             reader.note(QStringLiteral("pivot of %1 is not [x, y]; ignored").arg(it.key()));
     }
     const QJsonObject mouths = root.value(QLatin1String("mouths")).toObject();
-    for (auto shape : {MouthShape::Closed, MouthShape::Small, MouthShape::Open, MouthShape::Wide})
+    for (auto shape : { MouthShape::Closed, MouthShape::Small, MouthShape::Open, MouthShape::Wide })
         file->mouths[int(shape)] = mouths.value(mouthShapeName(shape)).toString();
     for (const QJsonValue &v : root.value(QLatin1String("hidden")).toArray()) {
         if (v.isString())
@@ -645,7 +665,8 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(const QByteArray &json
                 const QJsonObject po = parts.toObject();
                 for (auto p = po.begin(); p != po.end(); ++p) {
                     PartPose pose = key.target.part(p.key());
-                    if (!reader.partPose(p.value(), &pose, at + QStringLiteral(", part ") + p.key())) {
+                    if (!reader.partPose(
+                            p.value(), &pose, at + QStringLiteral(", part ") + p.key())) {
                         *error = reader.error();
                         return nullptr;
                     }
@@ -654,7 +675,8 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(const QByteArray &json
                 }
             }
             const QJsonValue whole = k.value(QLatin1String("whole"));
-            if (!whole.isUndefined() && !reader.partPose(whole, &key.target.whole, at + QStringLiteral(", whole"))) {
+            if (!whole.isUndefined()
+                && !reader.partPose(whole, &key.target.whole, at + QStringLiteral(", whole"))) {
                 *error = reader.error();
                 return nullptr;
             }
@@ -675,7 +697,8 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(const QByteArray &json
         }
         const QString lower = it.key().toLower();
         if (file->animations.contains(lower))
-            reader.note(QStringLiteral("two animations are named %1; the first is kept").arg(lower));
+            reader.note(
+                QStringLiteral("two animations are named %1; the first is kept").arg(lower));
         else
             file->animations.insert(lower, animation);
     }

@@ -37,9 +37,8 @@ public:
     // `movable` names the parts the file animates, shows or hides; those the
     // art lacks are returned in `missing`.
     static std::unique_ptr<CharacterArt> build(const QString &svg, QSize frame,
-                                               const QStringList &movable,
-                                               const QHash<QString, QPointF> &pivots,
-                                               QString *error, QStringList *missing);
+        const QStringList &movable, const QHash<QString, QPointF> &pivots, QString *error,
+        QStringList *missing);
 
     QSize frame() const { return m_frame; }
     int layerCount() const { return int(m_layers.size()); }
@@ -82,8 +81,8 @@ struct CharacterFile
     // Null with `error` set when the file is missing or wrong. The name is
     // the file name without ".acs".
     static std::shared_ptr<const CharacterFile> load(const QString &path, QString *error);
-    static std::shared_ptr<const CharacterFile> parse(const QByteArray &json, const QString &name,
-                                                      QString *error);
+    static std::shared_ptr<const CharacterFile> parse(
+        const QByteArray &json, const QString &name, QString *error);
 
     // The animation of that name, matched without regard to case, or null.
     const Animation *animation(const QString &name) const;

@@ -4,11 +4,14 @@
 
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QCoreApplication>
 #include <QIODevice>
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <utility>
 
 namespace agent {
 
@@ -17,11 +20,14 @@ namespace {
 // Enough to ride out a late tick of the 33 ms timer that feeds the device,
 // small enough that words and mouth stay close to the sound.
 constexpr int DeviceBufferMs = 200;
-// A device that has taken nothing for this long is not going to play.
-constexpr qint64 StallNs = 1500LL * 1000 * 1000;
+// A device that has played nothing for this long is not going to play; a
+// sound server can take a second to wake a sleeping output.
+constexpr qint64 StallNs = 2500LL * 1000 * 1000;
 
 // Full-scale RMS that counts as a wide-open mouth.
-constexpr double LoudnessScale = 4.0;
+constexpr double LoudnessScale = 5.0;
+
+std::atomic<bool> devicesEnabled { true };
 
 } // namespace
 
@@ -49,7 +55,17 @@ AudioStream::AudioStream(int sampleRate, QObject *parent)
 
 AudioStream::~AudioStream()
 {
-    closeDevice(true);
+    shutDown();
+}
+
+void AudioStream::shutDown()
+{
+    stop();
+    if (QAudioSink *sink = std::exchange(m_sink, nullptr)) {
+        disconnect(sink, nullptr, this, nullptr);
+        delete sink; // the sound server's sink can run the event loop in here
+    }
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
 void AudioStream::append(const QVector<qint16> &pcm)
@@ -79,8 +95,8 @@ void AudioStream::append(const QVector<qint16> &pcm)
 
 void AudioStream::stop()
 {
-    closeDevice(true);
     m_playing = false;
+    closeDevice(true);
     m_queued = 0;
     m_heard = 0;
     m_unwritten.clear();
@@ -90,6 +106,7 @@ void AudioStream::stop()
 void AudioStream::finish()
 {
     m_playing = false;
+    closeDevice(false); // all of it has been played: nothing is cut off
     m_queued = 0;
     m_heard = 0;
     m_unwritten.clear();
@@ -134,21 +151,31 @@ qint64 AudioStream::position()
     pump();
     if (m_silent || !m_sink)
         return m_heard;
-    // Written, less what still waits in the device's buffer.
-    const qint64 buffered = std::max<qint64>(0, m_sink->bufferSize() - m_sink->bytesFree());
+    // The sink counts the time it has played since it started; never more
+    // than was written. Idle means it ran dry: all of that has been played.
     const qint64 written = m_writtenBytes / 2;
-    const qint64 heard = std::max(m_heard, std::min(written, (m_writtenBytes - buffered) / 2));
+    qint64 played = ((m_sink->processedUSecs() - m_startUSecs) * m_sampleRate + 500000) / 1000000;
+    if (m_sink->state() == QAudio::IdleState && m_unwrittenOffset >= m_unwritten.size())
+        played = written;
+    const qint64 heard = std::max(m_heard, std::min(written, played));
     if (heard > m_heard || heard >= m_queued)
         m_lastProgressNs = now;
     m_heard = heard;
     m_lastNs = now;
     if (now - m_lastProgressNs > StallNs)
-        playSilently("the audio device stopped taking audio");
+        playSilently("the audio device stopped playing");
     return m_heard;
+}
+
+void AudioStream::setDevicesEnabled(bool enabled)
+{
+    devicesEnabled = enabled;
 }
 
 bool AudioStream::openDevice()
 {
+    if (!devicesEnabled)
+        return false;
     if (QMediaDevices::audioOutputs().isEmpty()) {
         qCDebug(lcSpeech) << "No audio output; playing silently";
         return false;
@@ -168,16 +195,18 @@ bool AudioStream::openDevice()
     }
     if (!m_sink || device != m_device) {
         closeDevice(true);
-        delete m_sink;
+        if (QAudioSink *old = std::exchange(m_sink, nullptr)) {
+            disconnect(old, nullptr, this, nullptr);
+            delete old;
+        }
         m_sink = new QAudioSink(device, format, this);
         m_device = device;
         m_sink->setBufferSize(qsizetype(m_sampleRate) * 2 * DeviceBufferMs / 1000);
         connect(m_sink, &QAudioSink::stateChanged, this, &AudioStream::onStateChanged,
                 Qt::QueuedConnection);
     }
-    // A stream that ended normally leaves the device open for the next.
-    if (!m_io || m_sink->state() == QAudio::StoppedState)
-        m_io = m_sink->start();
+    m_io = m_sink->start();
+    m_startUSecs = m_sink->processedUSecs();
     if (!m_io || m_sink->error() == QAudio::OpenError || m_sink->error() == QAudio::FatalError) {
         qCWarning(lcSpeech) << "The audio output" << device.description()
                             << "did not start; playing silently";
@@ -189,12 +218,14 @@ bool AudioStream::openDevice()
 
 void AudioStream::closeDevice(bool dropBuffered)
 {
+    // Cleared first: the sink may run the event loop while it stops, and
+    // what runs then must see the device as gone.
+    m_io = nullptr;
     if (m_sink && m_sink->state() != QAudio::StoppedState) {
         if (dropBuffered)
             m_sink->reset();
         m_sink->stop();
     }
-    m_io = nullptr;
 }
 
 void AudioStream::playSilently(const char *why)
@@ -210,7 +241,7 @@ void AudioStream::playSilently(const char *why)
 
 void AudioStream::onStateChanged(QAudio::State)
 {
-    if (!m_sink || !m_playing || m_silent)
+    if (!m_sink || !m_io || !m_playing || m_silent)
         return;
     const QAudio::Error error = m_sink->error();
     if (error == QAudio::OpenError || error == QAudio::IOError || error == QAudio::FatalError)

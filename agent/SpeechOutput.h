@@ -34,11 +34,17 @@ public:
     void append(const QVector<qint16> &pcm);
     // Silences the stream at once and forgets what it held.
     void stop();
-    // Ends a stream whose samples have all been heard, leaving the device
-    // open so that the tail still in it is not cut off.
+    // Ends a stream whose samples have all been heard.
     void finish();
+    // Stops and lets go of the device. Pulse-based sinks run the event loop
+    // while they close, so an owner calls this while it is still whole.
+    void shutDown();
     // Hands the device what it can take; call often (every tick).
     void pump();
+
+    // Off: every stream plays silently, as without a device; for tests that
+    // must behave the same on every machine and make no noise.
+    static void setDevicesEnabled(bool enabled);
 
     qint64 queued() const { return m_queued; }
     qint64 position(); // samples heard since the stream started
@@ -64,6 +70,7 @@ private:
     QByteArray m_unwritten;
     qsizetype m_unwrittenOffset = 0;
     qint64 m_writtenBytes = 0;
+    qint64 m_startUSecs = 0;
     qint64 m_lastProgressNs = 0;
 
     // The clock: real time since playing started, for silent playback and

@@ -166,11 +166,13 @@ void CharacterControl::Agent1_Command(const agent::UserInput &userInput)
 
 void CharacterControl::waitForLastRequest()
 {
+    // Waits for the request itself, not for whichever request ends first:
+    // otherwise the end of "Show" would cut the walk home short.
+    const agent::RequestPtr awaited = lastrequest;
     const qint64 start = m_clock.monotonicMs();
-    while (lastrequest
-           && (lastrequest->Status == agent::Pending || lastrequest->Status == agent::InProgress)) {
+    while (awaited && (awaited->Status == agent::Pending || awaited->Status == agent::InProgress)) {
         if (m_clock.monotonicMs() - start > kLongestWaitMs) {
-            qCWarning(lcAnnounce) << "character request" << lastrequest->id
+            qCWarning(lcAnnounce) << "character request" << awaited->id
                                   << "did not end; going on without it";
             break;
         }

@@ -50,8 +50,9 @@ public:
     // The menu's "Load a new character".
     void newCharacter();
     void setSoundEffects(bool on);
-    // Processes window events until lastrequest has ended (or none is
-    // pending, or no character is loaded); never longer than a minute.
+    // Processes window events until the request in lastrequest has ended
+    // (done, failed or interrupted; at once when there is none); never
+    // longer than a minute.
     void waitForLastRequest();
 
     agent::Control &Agent1;

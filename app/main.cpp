@@ -1,9 +1,14 @@
-#include "agent/Agent.h"
+// quillory: the calendar. Wires the real services and hands over to the
+// start-up windows.
+#include "agent/AgentEngine.h"
+#include "agent/CharacterFolders.h"
+#include "announce/FrmMessage.h"
 #include "calendar/FrmMain.h"
-#include "calendar/InterimMessageWindow.h"
 #include "calendar/Logging.h"
+#include "calendar/StartWindows.h"
 #include "calendar/WindowLinks.h"
 #include "platform/Services.h"
+#include "platform/SingleInstance.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
@@ -15,6 +20,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 namespace {
 
@@ -35,19 +41,6 @@ public:
     void run() override { qCInfo(lcCalendar) << "version check requested (not available)"; }
 };
 
-class NoCharacters final : public agent::Control
-{
-public:
-    bool Load(const QString &id, const QString &) override
-    {
-        qCInfo(lcCalendar) << "no character engine in this build;" << id << "not loaded";
-        return false;
-    }
-    agent::Character *Characters(const QString &) override { return nullptr; }
-    void Unload(const QString &) override {}
-    void setPropertySheetVisible(bool) override {}
-};
-
 class PendingDayMarking final : public DayMarking
 {
 public:
@@ -63,10 +56,19 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
-    QApplication::setOrganizationName(QStringLiteral("Quillory"));
+    QApplication::setApplicationVersion(QStringLiteral("1.1.11"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
+    app.setQuitOnLastWindowClosed(false);
 
     const AppPaths paths = AppPaths::fromEnvironment(QApplication::applicationDirPath());
     QDir().mkpath(paths.dataFolder);
+    const QStringList args = QApplication::arguments().mid(1);
+    const bool quietRestart = args == QStringList{QStringLiteral("/n")};
+
+    // Never two calendars announcing the same appointment.
+    SingleInstance instance(paths.dataFolder);
+    if (!instance.acquire())
+        return 0;
 
     SystemClock clock;
     QtDialogs dialogs;
@@ -77,21 +79,51 @@ int main(int argc, char **argv)
 
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
+    agent::AgentEngine agentEngine(characterFolders(paths.charactersFolder()), &settings);
 
-    InterimMessageWindow message;
     PendingManager manager;
     PendingVersionCheck versionCheck;
     PendingDayMarking dayMarking;
-    NoCharacters agentControl;
-    const bool quietRestart = QApplication::arguments().size() == 2
-        && QApplication::arguments().at(1) == QLatin1String("/n");
-    FrmMain frmMain(services, settings, modClock, paths,
-                    FrmMain::Links{message, manager, versionCheck, dayMarking}, agentControl,
-                    quietRestart);
-    QObject::connect(&frmMain, &FrmMain::unloaded, &app, &QApplication::quit);
-    app.setQuitOnLastWindowClosed(false);
+    FrmMain *frmMain = nullptr;
+    FrmMessage message(settings, modClock, agentEngine,
+                       FrmMessage::Host{[&](const QString &text) { frmMain->say(text); },
+                                        [&] {
+                                            if (!frmMain->restart({}))
+                                                message.hide();
+                                        },
+                                        [&] { return frmMain->twipsPerPixel(); }});
+    FrmMain main(services, settings, modClock, paths,
+                 FrmMain::Links{message, manager, versionCheck, dayMarking}, agentEngine,
+                 quietRestart);
+    frmMain = &main;
+    QObject::connect(&main, &FrmMain::unloaded, &app, [&] {
+        instance.release();
+        QApplication::quit();
+    });
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&] {
+        main.show();
+        main.raise();
+        main.activateWindow();
+    });
 
-    frmMain.Form_Load();
-    frmMain.show();
+    StartFlow flow;
+    std::unique_ptr<FrmSplash> splash;
+    std::unique_ptr<NewUser> newUser;
+    flow.showMain = [&] {
+        main.Form_Load();
+        main.show();
+    };
+    flow.showSplash = [&] {
+        splash = std::make_unique<FrmSplash>(paths, quietRestart, flow);
+        splash->Form_Load();
+    };
+    flow.showNewUser = [&] {
+        newUser = std::make_unique<NewUser>(settings, flow);
+        newUser->Form_Load();
+    };
+    flow.endNow = [&] { QCoreApplication::exit(0); };
+
+    FrmWait wait(settings, modClock, launcher, paths, flow);
+    QMetaObject::invokeMethod(&wait, &FrmWait::Form_Load, Qt::QueuedConnection);
     return app.exec();
 }

@@ -1,6 +1,8 @@
 #include "calendar/FrmMain.h"
 
 #include "announce/CharacterControl.h"
+#include "calendar/FrmAbout.h"
+#include "tray/FrmSysTray.h"
 #include "calendar/Logging.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
@@ -9,6 +11,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
 #include "platform/Services.h"
+#include "storage/Backup.h"
 #include "storage/Conversions.h"
 #include "storage/IniFuncs.h"
 #include "storage/ModClock.h"
@@ -16,6 +19,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
+#include <QIcon>
+#include <QSaveFile>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
@@ -158,6 +164,22 @@ void FrmMain::Form_Load()
     // 8.
     character->animcount = 0;
 
+    // A calendar that ended in this very minute has dealt with it already.
+    QFile handover(handoverFile());
+    if (handover.open(QIODevice::ReadOnly)) {
+        const QString handedOver = QString::fromLatin1(handover.readAll()).trimmed();
+        handover.close();
+        handover.remove();
+        const QDateTime now = m_services.clock.now();
+        if (handedOver == KeyParts::fromDateTime(now).key()) {
+            lastMinute = tick::minuteOf(now.time());
+            m_lastKey = handedOver;
+        }
+    }
+
+    // 9. the tray icon and its menu
+    createTray();
+
     // 10. the heartbeat
     blink->setInterval(2000);
     blink->start();
@@ -217,6 +239,69 @@ void FrmMain::loadCharacterAndAppear()
                                             QLatin1String(ModClock::kRunValueName))
                        .size()
         >= 2;
+}
+
+void FrmMain::createTray()
+{
+    m_frmSysTray = new FrmSysTray(nullptr, this);
+    m_frmSysTray->AddMenuItem(QStringLiteral(" -= Appointment manager =-"),
+                              QStringLiteral("appointment"), true);
+    m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
+    m_frmSysTray->AddMenuItem(QStringLiteral("&Hide the calendar"), QStringLiteral("hide"), true);
+    m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
+    m_frmSysTray->AddMenuItem(QStringLiteral("&Show the calendar"), QStringLiteral("show"), true);
+    m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
+    m_frmSysTray->AddMenuItem(QStringLiteral("&About Quillory"), QStringLiteral("about"), true);
+    m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
+    m_frmSysTray->AddMenuItem(QStringLiteral("&Instructions and Help"),
+                              QStringLiteral("instructions"), true);
+    m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
+    m_frmSysTray->AddMenuItem(QStringLiteral("&Exit"), QStringLiteral("exit"), true);
+    m_frmSysTray->setToolTip(QStringLiteral("Double click to set an appointment. Quillory !"));
+    // settrayicon: the picture the window holds for the purpose
+    m_frmSysTray->setIconHandle(QIcon(QStringLiteral(":/icons/quillory.svg")));
+    connect(m_frmSysTray, &FrmSysTray::MenuClick, this, &FrmMain::m_frmSysTray_MenuClick);
+    connect(m_frmSysTray, &FrmSysTray::SysTrayMouseDown, this,
+            &FrmMain::m_frmSysTray_SysTrayMouseDown);
+    connect(m_frmSysTray, &FrmSysTray::SysTrayDoubleClick, this,
+            &FrmMain::m_frmSysTray_SysTrayDoubleClick);
+}
+
+void FrmMain::m_frmSysTray_MenuClick(int index, const QString &key)
+{
+    qCInfo(lcCalendar) << "tray menu" << index << key;
+    if (key == QLatin1String("exit")) {
+        Form_Unload();
+    } else if (key == QLatin1String("about")) {
+        if (!m_about)
+            m_about = new FrmAbout(this);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+        m_about->show();
+        m_about->raise();
+    } else if (key == QLatin1String("hide")) {
+        m_settings.write(setting::Visible, kFalse);
+        hide();
+    } else if (key == QLatin1String("show")) {
+        m_settings.write(setting::Visible, kTrue);
+        show();
+        raise();
+    } else if (key == QLatin1String("appointment")) {
+        m_links.manager.showAtTab(0);
+    }
+}
+
+void FrmMain::m_frmSysTray_SysTrayMouseDown(int button)
+{
+    if (button == 2)
+        m_frmSysTray->ShowMenu();
+    else
+        saydate();
+}
+
+void FrmMain::m_frmSysTray_SysTrayDoubleClick(int button)
+{
+    Q_UNUSED(button);
+    m_links.manager.showAtTab(0);
 }
 
 void FrmMain::say(const QString &text)
@@ -342,6 +427,7 @@ void FrmMain::blink_Timer()
     }
     lastMinute = minute; // 9, before the lookup: a nested tick sees it handled
     const KeyParts parts = KeyParts::fromDateTime(now);
+    m_lastKey = parts.key();
 
     const QString value = INIFuncs::INIRead(m_paths.dataFile(), QLatin1String(kAlarmsSection),
                                             parts.key(), QLatin1String(kNothing)); // 10
@@ -365,17 +451,31 @@ bool FrmMain::restartOnNewDay()
     const QString today = tick::dayText(m_services.clock.now().date());
     if (m_settings.read(setting::LastReboot, today) == today)
         return false;
-    const QString restart = m_paths.program(QStringLiteral("quillory-restart"));
-    qCInfo(lcCalendar) << "the date has changed since start; restarting through" << restart;
-    if (!m_services.launcher.start(restart, {}, WindowStyle::MinimizedNoFocus)) {
-        // Ending without a restart would leave nobody to announce today's
-        // appointments: carry on into the new day instead.
-        qCWarning(lcCalendar) << "restart program missing; the calendar carries on";
+    qCInfo(lcCalendar) << "the date has changed since start; restarting";
+    if (!restart({})) {
+        // Carry on into the new day rather than try again every tick.
         m_settings.write(setting::LastReboot, today);
+        return false;
+    }
+    return true;
+}
+
+bool FrmMain::restart(const QStringList &arguments)
+{
+    const QString program = m_paths.program(QStringLiteral("quillory-restart"));
+    if (!m_services.launcher.start(program, arguments, WindowStyle::MinimizedNoFocus)) {
+        // Ending without a restart would leave nobody to announce the
+        // appointments still to come.
+        qCWarning(lcCalendar) << "restart program" << program << "not started; the calendar carries on";
         return false;
     }
     Form_Unload();
     return true;
+}
+
+QString FrmMain::handoverFile() const
+{
+    return m_paths.dataFolder + QStringLiteral("/quillory.minute");
 }
 
 void FrmMain::reportOldMessages()
@@ -445,8 +545,31 @@ void FrmMain::Form_Unload()
     m_unloaded = true;
     blink->stop();
     qCInfo(lcCalendar) << "calendar window unloads";
+    // The minute this instance has dealt with, so that a calendar started
+    // in the same minute does not announce it again.
+    if (!m_lastKey.isEmpty()) {
+        QSaveFile handover(handoverFile());
+        if (handover.open(QIODevice::WriteOnly)) {
+            handover.write(m_lastKey.toLatin1());
+            handover.commit();
+        }
+    }
+    // 1. automatic backup
+    if (m_settings.read(setting::AutoBackup) == kTrue)
+        backup::automaticBackup(m_paths.dataFile(), m_settings.read(setting::BackDir));
+    // 2. a transfer still running
+    m_links.versionCheck.cancel();
+    // 3. the character
     character->unloadCharacter();
+    // 4. the tray icon
+    if (m_frmSysTray) {
+        m_frmSysTray->unload();
+        delete m_frmSysTray;
+        m_frmSysTray = nullptr;
+    }
+    emit unloadTray();
     hide();
+    // 5. the end
     emit unloaded();
 }
 

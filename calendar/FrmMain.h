@@ -13,6 +13,8 @@ namespace agent {
 class Control;
 }
 class CharacterControl;
+class FrmSysTray;
+class FrmAbout;
 class QLabel;
 class QTimer;
 class QToolButton;
@@ -48,6 +50,9 @@ public:
     void Form_Unload();
     void blink_Timer();
     void underline();
+    // Starts the restart program with `arguments` and unloads; false (and
+    // the calendar carries on) when the restart program cannot be started.
+    bool restart(const QStringList &arguments);
     // The character's public procedures.
     void say(const QString &text);
     void sayagain(const QVariant &text);
@@ -72,6 +77,7 @@ public:
     QString oldMessages;
 
     CharacterControl *character = nullptr;
+    FrmSysTray *m_frmSysTray = nullptr;
     // Whether the start-at-login value was on at load.
     bool startAtLogin = false;
 
@@ -79,6 +85,8 @@ public:
     double twipsPerPixel() const;
 
 signals:
+    // Unload step 4: the tray component leaves the notification area.
+    void unloadTray();
     void unloaded();
 
 protected:
@@ -97,6 +105,11 @@ private:
     void com_left_Click();
     void com_right_Click();
     void loadCharacterAndAppear();
+    void createTray();
+    void m_frmSysTray_MenuClick(int index, const QString &key);
+    void m_frmSysTray_SysTrayMouseDown(int button);
+    void m_frmSysTray_SysTrayDoubleClick(int button);
+    QString handoverFile() const;
 
     Services &m_services;
     SettingsStore &m_settings;
@@ -106,4 +119,6 @@ private:
     bool m_reportingOld = false;
     bool m_unloaded = false;
     bool m_quietRestart = false;
+    QPointer<FrmAbout> m_about;
+    QString m_lastKey; // the minute last looked up, handed to the next instance
 };

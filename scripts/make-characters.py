@@ -111,14 +111,14 @@ class Rig:
             rot = 0.0
             sc = 1.0
             for node in self.chain(part):
-                spec = t.get(node)
-                if not spec:
+                move = t.get(node)
+                if not move:
                     continue
-                at = spec.get('at', self.nodes[node][1])
-                m = mul(m, local(spec.get('dx', 0), spec.get('dy', 0), spec.get('rot', 0),
-                                 spec.get('sc', 1), at))
-                rot += spec.get('rot', 0)
-                sc *= spec.get('sc', 1)
+                at = move.get('at', self.nodes[node][1])
+                m = mul(m, local(move.get('dx', 0), move.get('dy', 0), move.get('rot', 0),
+                                 move.get('sc', 1), at))
+                rot += move.get('rot', 0)
+                sc *= move.get('sc', 1)
             q = self.pivots[part]
             moved = apply(m, q)
             entry = {}
@@ -154,22 +154,6 @@ class Rig:
 
     def animation(self, frames):
         return {'frames': [self.keyframe(ms, pose) for ms, pose in frames]}
-
-
-def merge(*poses):
-    """Combines pose fragments (later ones win per node)."""
-    out = {'t': {}, 'show': {}, 'hide': []}
-    for p in poses:
-        for k, v in p.items():
-            if k == 't':
-                out['t'].update(v)
-            elif k == 'show':
-                out['show'].update(v)
-            elif k == 'hide':
-                out['hide'] = out['hide'] + list(v)
-            else:
-                out[k] = v
-    return out
 
 
 def aim(shoulder, hand, target):
@@ -471,15 +455,15 @@ def tockel():
         if brows is not None:
             browL = browL or {'dy': brows}
             browR = browR or {'dy': brows}
-        if browL:
+        if browL is not None:
             t['browLeft'] = browL
-        if browR:
+        if browR is not None:
             t['browRight'] = browR
         if arms:
             armL, armR = arms
-        if armL:
+        if armL is not None:
             t['armLeft'] = {'rot': armL}
-        if armR:
+        if armR is not None:
             t['armRight'] = {'rot': armR}
         if legs:
             t['legLeft'] = {'rot': legs[0]}
@@ -568,12 +552,12 @@ def tockel():
 
     explain_r = -70
     A['Explain'] = [
-        (140, P(tilt=1.5, armR=10, brows=0.5, look=(0.6, 0.4))),
-        (240, P(tilt=-3, armR=explain_r, armL=-4, brows=-2.2, look=(1.8, -0.3))),
-        (180, P(tilt=-3.5, armR=explain_r - 6, armL=-4, brows=-2.5, look=(1.2, -0.4))),
-        (280, P(tilt=-2.5, armR=explain_r + 4, armL=-3, brows=-2, look=(0, 0))),
-        (180, P(tilt=-2.5, armR=explain_r, browL={'dy': -2.5}, browR={'dy': -1.2}, look=(0, 0))),
-        (260, REST),
+        (120, P(tilt=1.5, armR=10, brows=0.5, look=(0.6, 0.4))),
+        (220, P(tilt=-3, armR=explain_r, armL=-4, brows=-2.2, look=(1.8, -0.3))),
+        (160, P(tilt=-3.5, armR=explain_r - 6, armL=-4, brows=-2.5, look=(1.2, -0.4))),
+        (240, P(tilt=-2.5, armR=explain_r + 4, armL=-3, brows=-2, look=(0, 0))),
+        (160, P(tilt=-2.5, armR=explain_r, browL={'dy': -2.5}, browR={'dy': -1.2}, look=(0, 0))),
+        (220, REST),
     ]
 
     BOOK_L = (48.0, 90.0)
@@ -583,12 +567,12 @@ def tockel():
     A['Read'] = [
         (0, P(book=(0.3, 0.0))),
         (220, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(0, 2.2), brows=1)),
-        (260, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(-1.8, 2.6), brows=1, head={'dy': 1})),
-        (300, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(1.8, 2.6), brows=0.6, head={'dy': 1})),
-        (260, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(-1.8, 3.2), brows=1, head={'dy': 1.5})),
-        (300, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(1.8, 3.2), brows=0.6, head={'dy': 1.5})),
-        (160, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(0, -0.5), brows=-2, head={'dy': 0.5})),
-        (180, P(book=(0.3, 0.0), arms=(6, -6))),
+        (220, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(-1.8, 2.6), brows=1, head={'dy': 1})),
+        (240, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(1.8, 2.6), brows=0.6, head={'dy': 1})),
+        (220, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(-1.8, 3.2), brows=1, head={'dy': 1.5})),
+        (240, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(1.8, 3.2), brows=0.6, head={'dy': 1.5})),
+        (140, P(book=(1.0, 1.0), arms=(read_l, read_r), look=(0, -0.5), brows=-2, head={'dy': 0.5})),
+        (160, P(book=(0.3, 0.0), arms=(6, -6))),
         (0, P(hide=['book'])),
         (120, REST),
     ]
@@ -596,7 +580,7 @@ def tockel():
     frown = dict(browL={'rot': 14, 'dy': 1.2}, browR={'rot': -14, 'dy': 1.2})
     no_up = UP_R + 20
     A['Decline'] = [
-        (150, P(head={'rot': 3}, armR=no_up * 0.5, point=True, mouth='small', **frown)),
+        (150, P(head={'rot': 3}, armR=no_up * 0.5, mouth='small', **frown)),
         (170, P(head={'rot': -7}, look=(-1.5, 0), armR=no_up + 12, point=True, mouth='small', **frown)),
         (150, P(head={'rot': 7}, look=(1.5, 0), armR=no_up - 12, point=True, mouth='small', **frown)),
         (150, P(head={'rot': -7}, look=(-1.5, 0), armR=no_up + 12, point=True, mouth='small', **frown)),
@@ -678,7 +662,7 @@ def tockel():
                 (legs({'rot': -16 * s, 'dy': -3}, {'rot': 4 * s}), 1.5, 10, 1.02),
                 (legs({}, {}), -2, 0, 0.95),
                 (legs({'rot': -4 * s}, {'rot': -10 * s, 'dy': -3}), 1.5, -10, 1.02)]):
-            p = P(tilt=lean * (1 if dy > 0 else 0.6), head={'dy': dy}, look=look, arms=(arm or 0.001, arm or 0.001),
+            p = P(tilt=lean * (1 if dy > 0 else 0.6), head={'dy': dy}, look=look, arms=(arm, arm),
                   brows=-0.5, shadow=sh)
             p['t'].update({k: v for k, v in legpose.items() if v})
             frames.append((125, p))
@@ -725,6 +709,558 @@ def tockel():
     }
 
 
+# ================================================================= Bramble
+
+INK2 = '#2e2016'
+
+
+def bramble():
+    W = H = 128
+    HC = (64.0, 55.0)        # centre of the head
+    NECK = (64.0, 78.0)
+    FEET = (64.0, 108.0)
+    SHOULDER_L, SHOULDER_R = (45.0, 84.0), (83.0, 84.0)
+    HAND_L, HAND_R = (35.0, 101.0), (93.0, 101.0)
+    HIP_L, HIP_R = (56.0, 103.0), (72.0, 103.0)
+    EYE_L, EYE_R = (54.5, 55.0), (73.5, 55.0)
+
+    defs = ''.join([
+        rad('spine', 0.5, 0.55, 0.55, 0.45, 0.35,
+            [('0', '#a47a4e'), ('0.6', '#7a5533'), ('1', '#4e341f')]),
+        rad('fur', 0.5, 0.5, 0.6, 0.38, 0.3,
+            [('0', '#c99a68'), ('0.7', '#a6754a'), ('1', '#7e5533')]),
+        rad('mask', 0.5, 0.5, 0.6, 0.42, 0.3,
+            [('0', '#fff4dc'), ('0.7', '#f4dfb8'), ('1', '#e3c393')]),
+        lin('apron', 0, 0, 0, 1, [('0', '#7dbb5c'), ('1', '#4b8a3b')]),
+        rad('leaf', 0.5, 0.5, 0.7, 0.3, 0.3, [('0', '#c4ef8e'), ('0.5', '#86cc5c'), ('1', '#4f9a3a')]),
+        rad('boot', 0.5, 0.5, 0.6, 0.35, 0.3, [('0', '#f0a27a'), ('0.55', '#d2703f'), ('1', '#a44d28')]),
+        rad('paw', 0.5, 0.5, 0.6, 0.35, 0.3, [('0', '#fff1d8'), ('0.7', '#efd3a6'), ('1', '#d5b07c')]),
+        rad('pupil2', 0.5, 0.5, 0.6, 0.4, 0.35, [('0', '#4a3424'), ('1', '#150d08')]),
+        rad('nose', 0.5, 0.5, 0.6, 0.35, 0.3, [('0', '#6b4d3a'), ('1', '#1f140d')]),
+        rad('bulb2', 0.5, 0.5, 0.6, 0.4, 0.35, [('0', '#ffffff'), ('0.4', '#fff3a6'), ('1', '#ffc93a')]),
+        lin('cover', 0, 0, 0, 1, [('0', '#6fb552'), ('1', '#3f7a31')]),
+        rad('glass', 0.5, 0.5, 0.6, 0.35, 0.3, [('0', '#ffffff'), ('1', '#cfeaf7')]),
+    ])
+
+    def outline_line(segs, inner, w_out, w_in):
+        d = path(segs)
+        return ('<path d="%s" fill="none" stroke="%s" stroke-width="%s" stroke-linecap="round" stroke-linejoin="round"/>'
+                '<path d="%s" fill="none" stroke="%s" stroke-width="%s" stroke-linecap="round" stroke-linejoin="round"/>'
+                % (d, INK2, w_out, d, inner, w_in))
+
+    def star(c, r_in, r_out, a0, a1, count, squash=1.0):
+        """Spikes around c from angle a0 to a1 (degrees clockwise from straight up)."""
+        pts = []
+        for i in range(count * 2 + 1):
+            a = math.radians(a0 + (a1 - a0) * i / (count * 2))
+            r = r_out if i % 2 else r_in
+            pts.append((c[0] + r * math.sin(a), c[1] - r * math.cos(a) * squash))
+        return pts
+
+    g = []
+    g.append(('shadow', '<ellipse cx="64" cy="120.5" rx="24" ry="4.5" fill="#000000" fill-opacity="0.22"/>'))
+
+    def leg(hip, ankle, boot, flip):
+        s = outline_line([('M', [hip]), ('L', [ankle])], '#8a5d38', 7, 4)
+        cx, cy = boot
+        s += ('<path d="M%s,%sQ%s,%s %s,%sQ%s,%s %s,%sZ" fill="url(#boot)" stroke="%s" stroke-width="2" stroke-linejoin="round"/>'
+              % (n(cx - 8.5), n(cy + 3.5), n(cx - 8.5), n(cy - 5.5), n(cx), n(cy - 5.5),
+                 n(cx + 8.5), n(cy - 5.5), n(cx + 8.5), n(cy + 3.5), INK2))
+        s += '<path d="M%s,%sL%s,%s" stroke="%s" stroke-width="1.2" stroke-linecap="round"/>' % (
+            n(cx - 6.5), n(cy - 1), n(cx + 6.5), n(cy - 1), '#8c3f20')
+        s += '<ellipse cx="%s" cy="%s" rx="2.6" ry="1.3" fill="#ffffff" fill-opacity="0.55"/>' % (n(cx - 3 * flip), n(cy - 3.4))
+        return s
+
+    g.append(('legLeft', leg(HIP_L, (55.0, 111.0), (53.0, 115.0), 1)))
+    g.append(('legRight', leg(HIP_R, (73.0, 111.0), (75.0, 115.0), -1)))
+
+    def arm(sh, hand, bend):
+        mid = ((sh[0] + hand[0]) / 2 + bend, (sh[1] + hand[1]) / 2)
+        return outline_line([('M', [sh]), ('Q', [mid, hand])], '#9a6a40', 7.5, 4.5)
+
+    g.append(('armLeft', arm(SHOULDER_L, HAND_L, -2)))
+    g.append(('armRight', arm(SHOULDER_R, HAND_R, 2)))
+
+    BC = (64.0, 92.0)
+    body = ''
+    body += '<ellipse cx="64" cy="92" rx="23" ry="18" fill="url(#fur)" stroke="%s" stroke-width="2"/>' % INK2
+    # the gardening apron, with a pocket and a leaf stitched on it
+    body += ('<path d="M50,80L78,80L79.5,93Q81,104 72,107.5L56,107.5Q47,104 48.5,93Z" fill="url(#apron)" '
+             'stroke="%s" stroke-width="1.8" stroke-linejoin="round"/>' % INK2)
+    body += '<path d="M55.5,93L72.5,93L71.5,101Q64,103.5 56.5,101Z" fill="#5c9c45" stroke="%s" stroke-width="1.3" stroke-linejoin="round"/>' % INK2
+    body += '<path d="M55.5,93L72.5,93" stroke="#a9dc86" stroke-width="1" stroke-linecap="round"/>'
+    body += '<path d="M61,99Q64,93.8 67.5,96Q65,100 61,99Z" fill="#c4ef8e" stroke="%s" stroke-width="0.9"/>' % INK2
+    body += '<path d="M50,80L47,73M78,80L81,73" stroke="#4b8a3b" stroke-width="2.6" stroke-linecap="round"/>'
+    g.append(('body', body))
+
+    def spike_path(pts):
+        return path([('M', [p]) if i == 0 else ('L', [p]) for i, p in enumerate(pts)] + [('L', [(64, 66)]), ('Z', [])])
+
+    back = star((64.0, 57.0), 25, 37.5, -134, 134, 12)
+    front = star((64.0, 56.0), 24, 32, -122, 122, 11)
+    spines = '<path d="%s" fill="#5a3b22" stroke="%s" stroke-width="2" stroke-linejoin="round"/>' % (spike_path(back), INK2)
+    spines += '<path d="%s" fill="url(#spine)" stroke="%s" stroke-width="1.6" stroke-linejoin="round"/>' % (spike_path(front), INK2)
+    for i in range(1, len(front) - 1, 2):
+        tip = front[i]
+        a = (64 + (tip[0] - 64) * 0.8, 56 + (tip[1] - 56) * 0.8)
+        b = (64 + (tip[0] - 64) * 0.93, 56 + (tip[1] - 56) * 0.93)
+        spines += '<path d="M%s,%sL%s,%s" stroke="#d8b184" stroke-opacity="0.85" stroke-width="1.2" stroke-linecap="round"/>' % (
+            n(a[0]), n(a[1]), n(b[0]), n(b[1]))
+    g.append(('spines', spines))
+
+    def ear(c):
+        return ('<circle cx="%s" cy="%s" r="6.8" fill="url(#fur)" stroke="%s" stroke-width="2"/>'
+                '<circle cx="%s" cy="%s" r="3.6" fill="#f0a898"/>' % (n(c[0]), n(c[1]), INK2, n(c[0]), n(c[1] + 0.5)))
+
+    EAR_L, EAR_R = (41.5, 36.5), (86.5, 36.5)
+    g.append(('earLeft', ear(EAR_L)))
+    g.append(('earRight', ear(EAR_R)))
+
+    head = '<circle cx="64" cy="55" r="25.5" fill="url(#fur)" stroke="%s" stroke-width="2.2"/>' % INK2
+    head += ('<path d="M64,42Q70,36 78,38.5Q88.5,42 87.5,56Q87,71 76,78Q70,81.5 64,81.5Q58,81.5 52,78Q41,71 40.5,56'
+             'Q39.5,42 50,38.5Q58,36 64,42Z" fill="url(#mask)" stroke="#b68a5a" stroke-width="1.2"/>')
+    head += '<ellipse cx="45.5" cy="68.5" rx="4.6" ry="2.8" fill="#f08c7a" fill-opacity="0.42"/>'
+    head += '<ellipse cx="82.5" cy="68.5" rx="4.6" ry="2.8" fill="#f08c7a" fill-opacity="0.42"/>'
+    head += '<ellipse cx="64" cy="65.5" rx="4.2" ry="3.2" fill="url(#nose)" stroke="%s" stroke-width="1"/>' % INK2
+    head += '<ellipse cx="62.6" cy="64.4" rx="1.4" ry="0.8" fill="#ffffff" fill-opacity="0.8"/>'
+    g.append(('head', head))
+
+    SPROUT = (64.0, 31.0)
+    sprout = '<path d="M64,31.5Q63,25 65,19" fill="none" stroke="%s" stroke-width="4.2" stroke-linecap="round"/>' % INK2
+    sprout += '<path d="M64,31.5Q63,25 65,19" fill="none" stroke="#5aa83f" stroke-width="2" stroke-linecap="round"/>'
+    sprout += ('<path d="M64.3,23Q57,25 52.5,18.5Q58.5,13.5 64.3,23Z" fill="url(#leaf)" stroke="%s" stroke-width="1.6" stroke-linejoin="round"/>' % INK2)
+    sprout += ('<path d="M65,19.5Q70,11 78,12.5Q76.5,21 65,19.5Z" fill="url(#leaf)" stroke="%s" stroke-width="1.6" stroke-linejoin="round"/>' % INK2)
+    sprout += '<path d="M66.5,18Q71,14.5 75,14M63,21.8Q58.5,20.5 55.5,18.6" fill="none" stroke="#3f7f2f" stroke-width="0.9" stroke-linecap="round"/>'
+    g.append(('sprout', sprout))
+
+    whites = ''
+    for e in (EYE_L, EYE_R):
+        whites += '<ellipse cx="%s" cy="%s" rx="6" ry="7" fill="#ffffff" stroke="%s" stroke-width="1.6"/>' % (n(e[0]), n(e[1]), INK2)
+    g.append(('eyeWhites', whites))
+
+    pupils = ''
+    for e, dx in ((EYE_L, 0.4), (EYE_R, -0.4)):
+        cx, cy = e[0] + dx, e[1] + 1.0
+        pupils += '<circle cx="%s" cy="%s" r="3.8" fill="url(#pupil2)"/>' % (n(cx), n(cy))
+        pupils += '<circle cx="%s" cy="%s" r="1.5" fill="#ffffff"/>' % (n(cx + 1.2), n(cy - 1.4))
+        pupils += '<circle cx="%s" cy="%s" r="0.7" fill="#ffffff"/>' % (n(cx - 1.3), n(cy + 1.4))
+    g.append(('eyes', pupils))
+
+    closed = ''
+    happy = ''
+    for e in (EYE_L, EYE_R):
+        x, y = e
+        closed += '<path d="M%s,%sQ%s,%s %s,%s" fill="none" stroke="%s" stroke-width="2.2" stroke-linecap="round"/>' % (
+            n(x - 5.5), n(y + 0.5), n(x), n(y + 5), n(x + 5.5), n(y + 0.5), INK2)
+        happy += '<path d="M%s,%sQ%s,%s %s,%s" fill="none" stroke="%s" stroke-width="2.4" stroke-linecap="round"/>' % (
+            n(x - 5.3), n(y + 2.5), n(x), n(y - 5), n(x + 5.3), n(y + 2.5), INK2)
+    g.append(('eyesClosed', closed))
+    g.append(('eyesHappy', happy))
+
+    # round reading glasses
+    glasses = ''
+    for e in (EYE_L, EYE_R):
+        glasses += '<circle cx="%s" cy="%s" r="8.6" fill="#d9f1ff" fill-opacity="0.16" stroke="#7b4a22" stroke-width="2"/>' % (n(e[0]), n(e[1]))
+        glasses += '<path d="M%s,%sQ%s,%s %s,%s" fill="none" stroke="#ffffff" stroke-opacity="0.75" stroke-width="1.3" stroke-linecap="round"/>' % (
+            n(e[0] + 2.5), n(e[1] - 6.2), n(e[0] + 6), n(e[1] - 4.5), n(e[0] + 6.6), n(e[1] - 1))
+    glasses += '<path d="M62,54Q64,51.5 66,54" fill="none" stroke="#7b4a22" stroke-width="2" stroke-linecap="round"/>'
+    glasses += '<path d="M46,53.5L40.8,51.5M82,53.5L87.2,51.5" stroke="#7b4a22" stroke-width="1.8" stroke-linecap="round"/>'
+    g.append(('glasses', glasses))
+
+    def brow(cx, flip):
+        return '<path d="M%s,%sQ%s,%s %s,%s" fill="none" stroke="%s" stroke-width="2.8" stroke-linecap="round"/>' % (
+            n(cx - 5.5 * flip), n(43.5), n(cx), n(40.3), n(cx + 5.5 * flip), n(42.6), '#5a3a22')
+
+    g.append(('browLeft', brow(EYE_L[0], 1)))
+    g.append(('browRight', brow(EYE_R[0], -1)))
+
+    MOUTH_RED, TONGUE = '#7a2a1c', '#f58d78'
+    g.append(('mouthClosed',
+              '<path d="M58.5,71Q61.3,74 64,71.6Q66.7,74 69.5,71" fill="none" stroke="%s" stroke-width="2" stroke-linecap="round" stroke-linejoin="round"/>' % INK2))
+    g.append(('mouthSmall',
+              '<ellipse cx="64" cy="73" rx="3" ry="2.8" fill="%s" stroke="%s" stroke-width="1.6"/>'
+              '<ellipse cx="64" cy="74.4" rx="1.7" ry="0.9" fill="%s"/>' % (MOUTH_RED, INK2, TONGUE)))
+    g.append(('mouthOpen',
+              '<path d="M58,70.5Q64,72.3 70,70.5Q69.5,79 64,79.3Q58.5,79 58,70.5Z" fill="%s" stroke="%s" stroke-width="1.8" stroke-linejoin="round"/>'
+              '<ellipse cx="64" cy="76.6" rx="3.5" ry="1.8" fill="%s"/>' % (MOUTH_RED, INK2, TONGUE)))
+    g.append(('mouthWide',
+              '<path d="M55.5,69.5Q64,72.5 72.5,69.5Q71.5,80.5 64,80.5Q56.5,80.5 55.5,69.5Z" fill="%s" stroke="%s" stroke-width="1.9" stroke-linejoin="round"/>'
+              '<path d="M57.5,70.6Q64,73 70.5,70.6L70.1,72.7Q64,74.7 57.9,72.7Z" fill="#ffffff"/>'
+              '<ellipse cx="64" cy="77.6" rx="4.4" ry="2.1" fill="%s"/>' % (MOUTH_RED, INK2, TONGUE)))
+
+    # a green book with a leaf on the cover, held open in front of the apron
+    book = ('<path d="M44,80L64,83L84,80L84,98L64,101L44,98Z" fill="url(#cover)" stroke="%s" stroke-width="2" stroke-linejoin="round"/>'
+            '<path d="M46.5,80Q55,78.2 63,82L63,98Q55,95 46.5,96.2Z" fill="#fffaf0" stroke="%s" stroke-width="1.2" stroke-linejoin="round"/>'
+            '<path d="M81.5,80Q73,78.2 65,82L65,98Q73,95 81.5,96.2Z" fill="#fffaf0" stroke="%s" stroke-width="1.2" stroke-linejoin="round"/>'
+            % (INK2, INK2, INK2))
+    for i in range(4):
+        y = 84 + i * 3
+        book += '<path d="M49,%sQ55.5,%s 60.5,%s" fill="none" stroke="#b5a88e" stroke-width="1" stroke-linecap="round"/>' % (n(y), n(y - 1.1), n(y + 1.2))
+    book += '<path d="M68,90Q72,83 79,84.5Q76.5,92 68,90Z" fill="#86cc5c" stroke="#3f7a31" stroke-width="0.9"/>'
+    g.append(('book', book))
+
+    # a magnifying glass held up to the right eye
+    LENS = (EYE_R[0] + 1.5, EYE_R[1] + 0.5)
+    lens = '<path d="M%s,%sL92,77" stroke="%s" stroke-width="6" stroke-linecap="round"/>' % (n(LENS[0] + 8), n(LENS[1] + 8), INK2)
+    lens += '<path d="M%s,%sL92,77" stroke="#b5673a" stroke-width="3.2" stroke-linecap="round"/>' % (n(LENS[0] + 9), n(LENS[1] + 9))
+    lens += '<circle cx="%s" cy="%s" r="11" fill="url(#glass)" fill-opacity="0.35" stroke="%s" stroke-width="3.6"/>' % (n(LENS[0]), n(LENS[1]), INK2)
+    lens += '<circle cx="%s" cy="%s" r="11" fill="none" stroke="#e7b84a" stroke-width="1.8"/>' % (n(LENS[0]), n(LENS[1]))
+    lens += '<path d="M%s,%sQ%s,%s %s,%s" fill="none" stroke="#ffffff" stroke-opacity="0.85" stroke-width="1.6" stroke-linecap="round"/>' % (
+        n(LENS[0] - 6.5), n(LENS[1] - 2), n(LENS[0] - 5.5), n(LENS[1] - 6), n(LENS[0] - 1.5), n(LENS[1] - 7))
+    g.append(('lens', lens))
+
+    def paw(c, thumb_dir):
+        x, y = c
+        t = (x + 4.2 * thumb_dir, y - 3)
+        return ('<circle cx="%s" cy="%s" r="2.7" fill="url(#paw)" stroke="%s" stroke-width="1.6"/>'
+                '<circle cx="%s" cy="%s" r="5.8" fill="url(#paw)" stroke="%s" stroke-width="1.9"/>'
+                % (n(t[0]), n(t[1]), INK2, n(x), n(y), INK2))
+
+    g.append(('handLeft', paw(HAND_L, 1)))
+    g.append(('handRight', paw(HAND_R, -1)))
+
+    arm_dir = math.degrees(math.atan2(HAND_R[1] - SHOULDER_R[1], HAND_R[0] - SHOULDER_R[0]))
+    f = placed(arm_dir + 90, HAND_R)
+    finger = [('M', [(-2, -3)]), ('L', [(-2, -10.5)]), ('Q', [(-2, -13), (0, -13)]),
+              ('Q', [(2, -13), (2, -10.5)]), ('L', [(2, -3)]), ('Z', [])]
+    point = '<path d="%s" fill="url(#paw)" stroke="%s" stroke-width="1.6" stroke-linejoin="round"/>' % (path(finger, f), INK2)
+    point += '<circle cx="%s" cy="%s" r="5.8" fill="url(#paw)" stroke="%s" stroke-width="1.9"/>' % (n(HAND_R[0]), n(HAND_R[1]), INK2)
+    k = f((-3.8, 1.4))
+    point += '<circle cx="%s" cy="%s" r="2.4" fill="url(#paw)" stroke="%s" stroke-width="1.4"/>' % (n(k[0]), n(k[1]), INK2)
+    g.append(('handRightPoint', point))
+
+    B = (105.0, 22.0)
+    bulb = ''
+    for a in (-75, -38, 38, 75):
+        p1 = rot_pt((B[0], B[1] - 10.5), a, B)
+        p2 = rot_pt((B[0], B[1] - 14), a, B)
+        bulb += '<path d="M%s,%sL%s,%s" stroke="#ffb43a" stroke-width="2" stroke-linecap="round"/>' % (n(p1[0]), n(p1[1]), n(p2[0]), n(p2[1]))
+    bulb += ('<path d="M101.2,28Q98,25.3 98,21.5Q98,14.7 105,14.7Q112,14.7 112,21.5Q112,25.3 108.8,28Z" '
+             'fill="url(#bulb2)" stroke="%s" stroke-width="1.8" stroke-linejoin="round"/>' % INK2)
+    bulb += '<rect x="101.3" y="27.8" width="7.4" height="5.2" rx="1.2" fill="#a9b39a" stroke="%s" stroke-width="1.5"/>' % INK2
+    bulb += '<path d="M101.8,30.4L108.2,30.4" stroke="%s" stroke-width="0.9"/>' % INK2
+    bulb += '<path d="M102.3,20Q102.5,17.5 104.6,17.1" fill="none" stroke="#ffffff" stroke-width="1.5" stroke-linecap="round"/>'
+    g.append(('bulb', bulb))
+
+    # a question mark drawn as a curl, for Confused
+    q = 'M19,22Q19,14 26,14Q33,14 33,20.5Q33,25 28.5,27Q26.5,28 26.5,31'
+    question = '<path d="%s" fill="none" stroke="%s" stroke-width="6" stroke-linecap="round" stroke-linejoin="round"/>' % (q, INK2)
+    question += '<path d="%s" fill="none" stroke="#ff9d5c" stroke-width="3" stroke-linecap="round" stroke-linejoin="round"/>' % q
+    question += '<circle cx="26.5" cy="37" r="2.9" fill="#ff9d5c" stroke="%s" stroke-width="1.6"/>' % INK2
+    g.append(('question', question))
+
+    art = svg_doc(W, H, defs, g)
+    part_ids = [gid for gid, _ in g]
+
+    nodes = {
+        'torso': (None, FEET), 'HEAD': ('torso', NECK),
+        'shadow': (None, (64, 120.5)), 'legLeft': (None, HIP_L), 'legRight': (None, HIP_R),
+        'bulb': (None, (105, 32)), 'question': (None, (26, 38)),
+        'body': ('torso', BC), 'armLeft': ('torso', SHOULDER_L), 'armRight': ('torso', SHOULDER_R),
+        'handLeft': ('armLeft', HAND_L), 'handRight': ('armRight', HAND_R), 'handRightPoint': ('armRight', HAND_R),
+        'book': ('torso', (64, 91)),
+        'spines': ('HEAD', HC), 'earLeft': ('HEAD', EAR_L), 'earRight': ('HEAD', EAR_R), 'head': ('HEAD', HC),
+        'sprout': ('HEAD', SPROUT), 'eyeWhites': ('HEAD', HC), 'eyes': ('HEAD', HC),
+        'eyesClosed': ('HEAD', HC), 'eyesHappy': ('HEAD', HC), 'glasses': ('HEAD', (64, 54)),
+        'browLeft': ('HEAD', (EYE_L[0], 42)), 'browRight': ('HEAD', (EYE_R[0], 42)),
+        'mouthClosed': ('HEAD', (64, 73)), 'mouthSmall': ('HEAD', (64, 73)),
+        'mouthOpen': ('HEAD', (64, 73)), 'mouthWide': ('HEAD', (64, 73)),
+        'lens': ('HEAD', LENS),
+    }
+    pivots = {p: tuple(float(v) for v in nodes[p][1]) for p in part_ids}
+    hidden = ['mouthSmall', 'mouthOpen', 'mouthWide', 'eyesClosed', 'eyesHappy', 'book', 'lens',
+              'handRightPoint', 'bulb', 'question']
+    mouths = {'closed': 'mouthClosed', 'small': 'mouthSmall', 'open': 'mouthOpen', 'wide': 'mouthWide'}
+    rig = Rig(nodes, part_ids, pivots, hidden, mouths)
+
+    UP_R = aim(SHOULDER_R, HAND_R, (SHOULDER_R[0] + 7, SHOULDER_R[1] - 30))
+    UP_L = aim(SHOULDER_L, HAND_L, (SHOULDER_L[0] - 7, SHOULDER_L[1] - 30))
+
+    def P(lean=None, torso=None, head=None, nod=None, look=None, brows=None, browL=None, browR=None,
+          arms=None, armL=None, armR=None, legs=None, ears=None, sprout=None, spines=None, glasses=None,
+          eyes=None, mouth=None, whole=None, sound=None, show=None, hide=None, props=None, point=False, shadow=None):
+        t = {}
+        tor = dict(torso or {})
+        if lean:
+            tor['rot'] = lean
+        if tor:
+            t['torso'] = tor
+        hd = dict(head or {})
+        if nod:
+            hd['rot'] = nod
+        if hd:
+            t['HEAD'] = hd
+        if look:
+            t['eyes'] = {'dx': look[0], 'dy': look[1]}
+        if brows is not None:
+            browL = browL or {'dy': brows}
+            browR = browR or {'dy': brows}
+        if browL is not None:
+            t['browLeft'] = browL
+        if browR is not None:
+            t['browRight'] = browR
+        if arms:
+            armL, armR = arms
+        if armL is not None:
+            t['armLeft'] = {'rot': armL}
+        if armR is not None:
+            t['armRight'] = {'rot': armR}
+        if legs:
+            t['legLeft'] = legs[0] if isinstance(legs[0], dict) else {'rot': legs[0]}
+            t['legRight'] = legs[1] if isinstance(legs[1], dict) else {'rot': legs[1]}
+        if ears:
+            t['earLeft'] = {'rot': ears[0]}
+            t['earRight'] = {'rot': ears[1]}
+        if sprout:
+            t['sprout'] = sprout if isinstance(sprout, dict) else {'rot': sprout}
+        if spines:
+            t['spines'] = {'sc': spines}
+        if glasses:
+            t['glasses'] = glasses
+        if shadow:
+            t['shadow'] = {'sc': shadow}
+        sh = {}
+        hdn = list(hide or [])
+        if eyes == 'closed':
+            sh['eyesClosed'] = True
+            hdn += ['eyes', 'eyeWhites']
+        elif eyes == 'happy':
+            sh['eyesHappy'] = True
+            hdn += ['eyes', 'eyeWhites']
+        for name, (sc, op) in (props or {}).items():
+            sh[name] = op
+            t[name] = dict(t.get(name, {}), sc=sc)
+        if point:
+            sh['handRightPoint'] = True
+            hdn.append('handRight')
+        p = {'t': t, 'show': sh, 'hide': hdn}
+        if mouth:
+            p['mouth'] = mouth
+        if whole:
+            p['whole'] = whole
+        if sound:
+            p['sound'] = sound
+        return p
+
+    REST = P()
+    A = {}
+    A['RestPose'] = [(0, REST)]
+
+    A['Showing'] = [
+        (0, P(whole={'scale': 0.1, 'opacity': 0, 'dy': 44}, sound='pop')),
+        (250, P(whole={'scale': 1.05, 'dy': -2.5}, spines=1.08, sprout={'sc': 1.1}, brows=-2, mouth='small', arms=(10, -10))),
+        (150, P(whole={'scale': 0.97, 'dy': 1.5}, spines=0.98, sprout=-12, legs=(4, -4), shadow=1.05)),
+        (120, P(whole={'scale': 1.01, 'dy': -0.5}, sprout=6, brows=-1)),
+        (100, REST),
+    ]
+
+    # curls up into a spiny ball and is gone
+    A['Hiding'] = [
+        (140, P(head={'dy': 3}, brows=1, eyes='closed', arms=(-25, 25), spines=1.06, sound='whoosh')),
+        (200, P(whole={'scale': 0.6, 'dy': 20, 'opacity': 0.75}, head={'dy': 8}, eyes='closed', arms=(-40, 40),
+                spines=1.15, sprout=-20)),
+        (160, P(whole={'scale': 0.0, 'dy': 44, 'opacity': 0}, head={'dy': 10}, eyes='closed', spines=1.2)),
+    ]
+
+    A['Blink'] = [(70, P(eyes='closed')), (90, REST)]
+
+    clap = aim(SHOULDER_L, HAND_L, (60, 90)), aim(SHOULDER_R, HAND_R, (68, 90))
+    open_ = aim(SHOULDER_L, HAND_L, (40, 84)), aim(SHOULDER_R, HAND_R, (88, 84))
+    A['Pleased'] = [
+        (150, P(torso={'dy': 2}, brows=-1, mouth='wide', eyes='happy', arms=open_)),
+        (120, P(brows=-2.5, mouth='wide', eyes='happy', arms=clap, sprout=8)),
+        (120, P(brows=-2.5, mouth='wide', eyes='happy', arms=open_, sprout=-6)),
+        (120, P(brows=-2.5, mouth='wide', eyes='happy', arms=clap, sprout=8)),
+        (170, P(whole={'dy': -6}, brows=-3, mouth='wide', eyes='happy', arms=(UP_L * 0.5, UP_R * 0.5),
+                legs=(8, -8), sprout=-10, spines=1.05, shadow=0.82)),
+        (150, P(whole={'dy': 1}, torso={'dy': 1.5}, brows=-2, mouth='wide', eyes='happy', arms=(12, -12), sprout=6, shadow=1.04)),
+        (380, P(nod=4, brows=-1.5, mouth='wide', eyes='happy', arms=(6, -6), sprout=-3)),
+        (220, REST),
+    ]
+
+    lens_hand = aim(SHOULDER_R, HAND_R, (91, 78))
+    lens_on = {'lens': (1.0, 1.0)}
+    A['Search'] = [
+        (0, P(props={'lens': (0.4, 0.0)})),
+        (240, P(armR=lens_hand, point=False, props=lens_on, brows=-1.5, look=(0.5, 0))),
+        (300, P(lean=-6, armR=lens_hand, props=lens_on, brows=-2.5, browR={'dy': -3.5}, look=(-2.4, 0.3), sprout=-14, mouth='small')),
+        (260, P(lean=-7, armR=lens_hand, props=lens_on, brows=-2.5, browR={'dy': -3.5}, look=(-2.4, 1.5), sprout=-10, mouth='small')),
+        (340, P(lean=6, armR=lens_hand, props=lens_on, brows=-2.5, browR={'dy': -3.5}, look=(2.4, 0.3), sprout=14, mouth='small')),
+        (260, P(lean=7, armR=lens_hand, props=lens_on, brows=-2.5, browR={'dy': -3.5}, look=(2.4, 1.5), sprout=10, mouth='small')),
+        (240, P(armR=lens_hand, props=lens_on, brows=-1, look=(0, 0), sprout=-4)),
+        (200, P(armR=lens_hand * 0.4, props={'lens': (0.4, 0.0)})),
+        (0, P(hide=['lens'])),
+        (120, REST),
+    ]
+
+    explain = UP_L * 0.62
+    A['Explain'] = [
+        (120, P(nod=-1.5, armL=-8, brows=0.5, look=(-0.5, 0.3))),
+        (220, P(nod=3, lean=1, armL=explain, armR=4, brows=-2.2, look=(-1.8, -0.3), sprout=4)),
+        (160, P(nod=3.5, lean=1, armL=explain + 6, armR=4, brows=-2.5, look=(-1.2, -0.3), sprout=2)),
+        (240, P(nod=2.5, lean=1, armL=explain - 4, armR=3, brows=-2, look=(0, 0))),
+        (160, P(nod=2.5, armL=explain, browR={'dy': -2.6}, browL={'dy': -1.2}, look=(0, 0))),
+        (220, REST),
+    ]
+
+    read = aim(SHOULDER_L, HAND_L, (48, 93)), aim(SHOULDER_R, HAND_R, (80, 93))
+    book_on = {'book': (1.0, 1.0)}
+    A['Read'] = [
+        (0, P(props={'book': (0.3, 0.0)})),
+        (220, P(props=book_on, arms=read, look=(0, 2), brows=1, head={'dy': 1})),
+        (140, P(props=book_on, arms=read, look=(0, 2), brows=1, head={'dy': 1}, glasses={'dy': 1.5})),
+        (220, P(props=book_on, arms=read, look=(-1.8, 2.4), brows=1, head={'dy': 1.5}, nod=-2, glasses={'dy': 1.5})),
+        (240, P(props=book_on, arms=read, look=(1.8, 2.4), brows=0.6, head={'dy': 1.5}, nod=2, glasses={'dy': 1.5})),
+        (220, P(props=book_on, arms=read, look=(-1.8, 2.8), brows=1, head={'dy': 2}, nod=-2, glasses={'dy': 1.5})),
+        (240, P(props=book_on, arms=read, look=(1.8, 2.8), brows=0.6, head={'dy': 2}, nod=2, glasses={'dy': 1.5})),
+        (150, P(props=book_on, arms=read, look=(0, -0.5), brows=-2.2, head={'dy': 0.5}, glasses={'dy': 1.5}, sprout=5)),
+        (150, P(props={'book': (0.3, 0.0)}, arms=(6, -6))),
+        (0, P(hide=['book'])),
+        (120, REST),
+    ]
+
+    # paws up in front, waving "no, no" while the head turns away
+    def paws(dx):
+        return (aim(SHOULDER_L, HAND_L, (43 + dx, 86)), aim(SHOULDER_R, HAND_R, (85 + dx, 86)))
+
+    frown = dict(browL={'rot': 14, 'dy': 1.4}, browR={'rot': -14, 'dy': 1.4})
+    A['Decline'] = [
+        (200, P(arms=paws(0), torso={'dy': 1}, mouth='small', **frown)),
+        (220, P(arms=paws(-2), nod=-8, look=(-2, -1), eyes='closed', sprout=-10, **frown)),
+        (200, P(arms=paws(2), nod=-9, eyes='closed', sprout=-8, **frown)),
+        (150, P(arms=paws(-5), nod=6, look=(1.5, 0), mouth='small', sprout=8, **frown)),
+        (150, P(arms=paws(5), nod=-6, look=(-1.5, 0), mouth='small', sprout=-8, **frown)),
+        (150, P(arms=paws(-5), nod=5, look=(1.5, 0), mouth='small', sprout=6, **frown)),
+        (150, P(arms=paws(4), nod=-3, mouth='small', **frown)),
+        (240, P(arms=tuple(a * 0.3 for a in paws(0)), **frown)),
+        (160, REST),
+    ]
+
+    hi, lo = UP_L + 6, UP_L - 28
+    A['Greet'] = [
+        (200, P(nod=-2, armL=lo * 0.45, brows=-1, mouth='small', look=(-0.5, -0.3))),
+        (220, P(nod=3, armL=lo, brows=-3, mouth='wide', look=(-0.5, -0.3), ears=(-8, 8), sprout=6, sound='hello')),
+        (170, P(nod=4, armL=hi, brows=-3, mouth='wide', ears=(6, -6), sprout=-4)),
+        (170, P(nod=3, armL=lo, brows=-3, mouth='wide', ears=(-6, 6), sprout=5)),
+        (170, P(nod=4, armL=hi, brows=-3, mouth='wide', sprout=-3)),
+        (170, P(nod=3, armL=lo, brows=-3, mouth='wide', sprout=3)),
+        (170, P(nod=4, armL=hi, brows=-2.5, mouth='wide')),
+        (240, P(nod=1, armL=lo * 0.4, brows=-1)),
+        (160, REST),
+    ]
+
+    scratch = aim(SHOULDER_L, HAND_L, (42, 46))
+    puzzled = dict(browL={'dy': -3.2, 'rot': -8}, browR={'dy': 1.5, 'rot': -10})
+    q_on = {'question': (1.0, 1.0)}
+    A['Confused'] = [
+        (0, P(props={'question': (0.2, 0.0)})),
+        (220, P(nod=5, look=(-1.5, -1.5), props={'question': (1.1, 1.0)}, **puzzled)),
+        (300, P(nod=10, look=(-2.2, -2.2), armL=scratch, glasses={'rot': -6}, sprout={'rot': 35, 'sc': 0.95},
+                mouth='small', props=q_on, **puzzled)),
+        (160, P(nod=10, look=(-2.2, -2.2), armL=scratch - 8, glasses={'rot': -6}, sprout=40, mouth='small', props=q_on, **puzzled)),
+        (160, P(nod=10, look=(-2.2, -2.2), armL=scratch, glasses={'rot': -6}, sprout=35, mouth='small', props=q_on, **puzzled)),
+        (160, P(nod=10, look=(-2.2, -2.2), armL=scratch - 8, glasses={'rot': -6}, sprout=40, mouth='small', props=q_on, **puzzled)),
+        (320, P(nod=7, look=(1, -1.5), armL=scratch * 0.5, glasses={'rot': -6}, sprout=30, props=q_on,
+                browL={'dy': -2.5}, browR={'dy': 1, 'rot': -6})),
+        (200, P(nod=3, glasses={'rot': -3}, props={'question': (0.3, 0.0)})),
+        (0, P(hide=['question'])),
+        (160, REST),
+    ]
+
+    A['Suggest'] = [
+        (140, P(torso={'dy': 1.5}, armR=UP_R * 0.3, brows=0.5)),
+        (0, P(torso={'dy': 1.5}, armR=UP_R * 0.3, brows=0.5, props={'bulb': (0.2, 0.0)})),
+        (220, P(head={'dy': -2}, armR=UP_R, point=True, brows=-3.2, mouth='open', look=(1.5, -2),
+                sprout={'sc': 1.15}, props={'bulb': (1.12, 1.0)}, sound='idea')),
+        (130, P(armR=UP_R, point=True, brows=-3, mouth='open', look=(1.5, -2), sprout={'sc': 1.1}, props={'bulb': (0.95, 1.0)})),
+        (500, P(armR=UP_R - 4, point=True, brows=-2.8, mouth='wide', look=(0.5, -1), nod=-2, sprout=-4, props={'bulb': (1.0, 1.0)})),
+        (300, P(armR=UP_R - 2, point=True, brows=-2, look=(0, 0), nod=-1, props={'bulb': (1.0, 1.0)})),
+        (200, P(armR=UP_R * 0.4, props={'bulb': (0.2, 0.0)})),
+        (0, P(hide=['bulb'])),
+        (120, REST),
+    ]
+
+    alarm = dict(brows=-4, look=(0, -0.8), mouth='open')
+    up = (UP_L * 0.75, UP_R * 0.75)
+    A['Alert'] = [
+        (120, P(torso={'dy': 3}, brows=1.5, arms=(6, -6), legs=(4, -4), shadow=1.05, sound='alert')),
+        (150, P(whole={'dy': -7}, arms=up, legs=(12, -12), ears=(-16, 16), spines=1.12, sprout=-10, shadow=0.78, **alarm)),
+        (60, P(whole={'dy': -7}, arms=up, legs=(12, -12), ears=(16, -16), spines=1.12, sprout=10, shadow=0.78, **alarm)),
+        (60, P(whole={'dy': -5}, arms=up, legs=(8, -8), ears=(-16, 16), spines=1.1, sprout=-12, shadow=0.84, **alarm)),
+        (120, P(whole={'dy': 1}, torso={'dy': 1}, arms=up, ears=(16, -16), spines=1.1, sprout=10, shadow=1.05, **alarm)),
+        (60, P(nod=-3, arms=up, ears=(-16, 16), spines=1.06, sprout=-10, **alarm)),
+        (60, P(nod=3, arms=up, ears=(16, -16), spines=1.1, sprout=10, **alarm)),
+        (60, P(nod=-3, arms=up, ears=(-16, 16), spines=1.06, sprout=-8, **alarm)),
+        (60, P(nod=3, arms=up, ears=(16, -16), spines=1.1, sprout=8, **alarm)),
+        (60, P(nod=-2, arms=up, ears=(-12, 12), spines=1.06, sprout=-6, **alarm)),
+        (60, P(nod=2, arms=up, ears=(12, -12), spines=1.08, sprout=5, **alarm)),
+        (60, P(arms=(UP_L * 0.6, UP_R * 0.6), ears=(-8, 8), spines=1.04, **alarm)),
+        (60, P(arms=(UP_L * 0.5, UP_R * 0.5), ears=(6, -6), brows=-3, look=(0, -0.5))),
+        (60, P(arms=(UP_L * 0.4, UP_R * 0.4), ears=(-3, 3), brows=-3)),
+        (200, P(arms=(10, -10), brows=-2)),
+        (200, REST),
+    ]
+
+    def walk(s):
+        lead, trail = (0, 1) if s < 0 else (1, 0)
+
+        def legs(first, second):
+            out = [None, None]
+            out[lead] = first
+            out[trail] = second
+            return tuple(out)
+
+        frames = []
+        for legpose, dy, arm, sh in [
+                (legs({'rot': -16 * s, 'dy': -3}, {'rot': 4 * s}), 1.5, 10, 1.02),
+                (legs({}, {}), -2, 0, 0.95),
+                (legs({'rot': -4 * s}, {'rot': -10 * s, 'dy': -3}), 1.5, -10, 1.02)]:
+            frames.append((125, P(lean=3 * s * (1 if dy > 0 else 0.6), torso={'dy': dy}, look=(2.2 * s, 0.3),
+                                  legs=legpose, arms=(arm, arm), sprout=-6 * s if dy > 0 else 3 * s,
+                                  brows=-0.5, shadow=sh)))
+        frames.append((125, REST))
+        return frames
+
+    A['MoveLeft'] = walk(-1)
+    A['MoveRight'] = walk(1)
+
+    A['Idle'] = [
+        (300, P(look=(2, 0.3))),
+        (700, P(look=(2, 0.3), sprout=5)),
+        (70, P(look=(2, 0.3), eyes='closed', sprout=5)),
+        (90, P(look=(0, 0))),
+        (300, P(look=(-2, -0.5), browR={'dy': -1.5}, glasses={'dy': -1})),
+        (800, P(look=(-2, -0.5), browR={'dy': -1.5})),
+        (300, P(ears=(-6, 6))),
+        (300, P(ears=(3, -3), sprout=-4)),
+        (200, REST),
+    ]
+
+    sounds = {
+        # a bright rising arpeggio, then a little ring of the top two notes
+        'alert': notes((hz('A5'), 150, 0.5), (hz('C#6'), 150, 0.52), (hz('E6'), 150, 0.55),
+                       (hz('A6'), 300, 0.6), (hz('E6'), 110, 0.45), (hz('A6'), 340, 0.55)),
+        'pop': notes((hz('E5'), 60, 0.35), (hz('B5'), 120, 0.45)),
+        'whoosh': notes((hz('E4'), 70, 0.3), (hz('B3'), 80, 0.25), (hz('E3'), 120, 0.2)),
+        'hello': notes((hz('A5'), 120, 0.45), (hz('D6'), 120, 0.45), (hz('F#6'), 240, 0.45)),
+        'idea': notes((hz('A6'), 90, 0.4), (hz('D7'), 300, 0.45)),
+    }
+
+    return {
+        'format': 'quillory-character/1',
+        'name': 'Bramble',
+        'description': 'A small hedgehog in round glasses and a gardening apron who looks after the garden and the books alike.',
+        'frame': {'width': W, 'height': H},
+        'voice': {'espeak': 'en+f3', 'rate': 160, 'pitch': 62},
+        'art': art,
+        'pivots': {p: [round(v, 2) for v in pivots[p]] for p in part_ids},
+        'mouths': mouths,
+        'hidden': hidden,
+        'sounds': sounds,
+        'animations': {k: rig.animation(v) for k, v in A.items()},
+    }
+
+
 # ================================================================= output
 
 
@@ -732,7 +1268,7 @@ def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'characters')
     if len(sys.argv) > 1:
         root = sys.argv[1]
-    for ch in (tockel(),):
+    for ch in (tockel(), bramble()):
         out = os.path.join(root, ch['name'] + '.acs')
         with open(out, 'w', encoding='utf-8') as f:
             json.dump(ch, f, indent=1, ensure_ascii=False)

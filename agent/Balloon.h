@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QFont>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class QPainter;
+class QTextLayout;
+
+namespace agent {
+
+// The word balloon: the text being spoken wrapped to a fixed width, the
+// word being heard highlighted, in a rounded bubble with a tail toward the
+// character. Long text shows a window of lines that follows the word heard.
+class Balloon
+{
+public:
+    static constexpr int kTextWidth = 220;
+    static constexpr int kPadding = 9;
+    static constexpr int kTail = 14;
+    static constexpr int kMaxLines = 7;
+
+    enum class Tail { Down, Up }; // Down: the balloon sits above the character
+
+    Balloon();
+    ~Balloon();
+
+    void setText(const QString &text);
+    const QString &text() const { return m_text; }
+    void setFont(const QFont &font);
+    // The word being heard, in the coordinates of text(); length 0 clears it.
+    void setHighlight(int start, int length);
+    int highlightStart() const { return m_start; }
+    int highlightLength() const { return m_length; }
+    int firstVisibleLine() const { return m_firstLine; }
+    int lineCount() const;
+
+    // The bubble and its tail.
+    QSize size() const;
+    // Paints at the painter's origin; `tailX` is where the tail points,
+    // across the balloon.
+    void paint(QPainter &painter, Tail tail, int tailX) const;
+
+private:
+    void layout();
+    int visibleLines() const;
+
+    QString m_text;
+    QFont m_font;
+    std::unique_ptr<QTextLayout> m_layout;
+    int m_start = 0;
+    int m_length = 0;
+    int m_firstLine = 0;
+    int m_textWidth = 0;
+};
+
+} // namespace agent

@@ -1,0 +1,308 @@
+#include "agent/CharacterWindow.h"
+
+#include "agent/Logging.h"
+
+#include <QBitmap>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include <algorithm>
+
+#if __has_include(<xcb/xcb.h>) && QT_CONFIG(xcb)
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#define QUILLORY_ASK_XCB 1
+#endif
+
+#include <cstdlib>
+
+namespace agent {
+
+namespace {
+
+QRect screenArea(QPoint at)
+{
+    QScreen *screen = QGuiApplication::screenAt(at);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+#ifdef QUILLORY_ASK_XCB
+// The X screen Qt connected to: the ".S" of DISPLAY, 0 without one.
+int x11ScreenNumber()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype colon = display.lastIndexOf(':');
+    const qsizetype dot = display.indexOf('.', colon + 1);
+    if (colon < 0 || dot < 0)
+        return 0;
+    bool ok = false;
+    const int n = display.mid(dot + 1).toInt(&ok);
+    return ok ? n : 0;
+}
+#endif
+
+} // namespace
+
+CharacterWindow::CharacterWindow(std::shared_ptr<const CharacterFile> file)
+    : QWidget(nullptr,
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+            | Qt::WindowDoesNotAcceptFocus)
+    , m_file(std::move(file))
+    , m_pose(m_file->rest)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setWindowTitle(m_file->name);
+    setObjectName(QStringLiteral("character_") + m_file->name);
+    QFont font = this->font();
+    font.setPointSize(10);
+    m_balloon.setFont(font);
+    relayout();
+}
+
+CharacterWindow::~CharacterWindow() = default;
+
+void CharacterWindow::setPose(const Pose &pose)
+{
+    if (pose == m_pose)
+        return;
+    m_pose = pose;
+    changed();
+}
+
+void CharacterWindow::setSpeechMouth(std::optional<MouthShape> shape)
+{
+    if (shape == m_speechMouth)
+        return;
+    m_speechMouth = shape;
+    changed();
+}
+
+void CharacterWindow::setFramePos(QPoint pos)
+{
+    if (pos == m_framePos)
+        return;
+    m_framePos = pos;
+    relayout();
+}
+
+void CharacterWindow::showBalloon(const QString &text)
+{
+    m_balloon.setText(text);
+    m_balloonShown = true;
+    relayout();
+    changed();
+}
+
+void CharacterWindow::setBalloonWord(int start, int length)
+{
+    if (!m_balloonShown)
+        return;
+    const int firstLine = m_balloon.firstVisibleLine();
+    m_balloon.setHighlight(start, length);
+    if (m_balloon.firstVisibleLine() != firstLine)
+        relayout();
+    changed();
+}
+
+void CharacterWindow::clearBalloon()
+{
+    if (!m_balloonShown)
+        return;
+    m_balloonShown = false;
+    relayout();
+    changed();
+}
+
+void CharacterWindow::setBalloonFontSize(int points)
+{
+    QFont font = this->font();
+    font.setPointSize(points);
+    m_balloon.setFont(font);
+    if (m_balloonShown) {
+        relayout();
+        changed();
+    }
+}
+
+void CharacterWindow::relayout()
+{
+    const QRect frame = frameRect();
+    QRect whole = frame;
+    if (m_balloonShown) {
+        const QRect area = screenArea(frame.center());
+        const QSize size = m_balloon.size();
+        const bool above = frame.top() - size.height() >= area.top();
+        int x = frame.center().x() - size.width() / 2;
+        x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
+        const int y = above ? frame.top() - size.height() : frame.bottom() + 1;
+        m_balloonRect = QRect(QPoint(x, y), size);
+        m_tail = above ? Balloon::Tail::Down : Balloon::Tail::Up;
+        m_tailX = frame.center().x() - x;
+        whole = whole.united(m_balloonRect);
+        m_balloonRect.translate(-whole.topLeft());
+    }
+    m_frameOffset = frame.topLeft() - whole.topLeft();
+    if (geometry() != whole)
+        setGeometry(whole);
+}
+
+std::optional<MouthShape> CharacterWindow::mouth() const
+{
+    return m_speechMouth ? m_speechMouth : m_pose.mouth;
+}
+
+void CharacterWindow::changed()
+{
+    update();
+    if (m_masked)
+        updateMask();
+}
+
+void CharacterWindow::paintContent(QPainter &painter)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (m_balloonShown) {
+        painter.save();
+        painter.translate(m_balloonRect.topLeft());
+        m_balloon.paint(painter, m_tail, m_tailX);
+        painter.restore();
+    }
+    painter.save();
+    painter.translate(m_frameOffset);
+    if (!mouth() && m_pose == m_file->rest) {
+        // At rest the frame never changes: draw it once.
+        const qreal dpr = painter.device()->devicePixelRatioF();
+        if (m_restCache.isNull() || m_restCache.devicePixelRatio() != dpr) {
+            m_restCache
+                = renderFrame(*m_file, m_file->rest, (QSizeF(m_file->frame) * dpr).toSize());
+            m_restCache.setDevicePixelRatio(dpr);
+        }
+        painter.drawImage(QPoint(0, 0), m_restCache);
+    } else {
+        m_file->art->paint(painter, m_file->withMouth(m_pose, mouth()));
+    }
+    painter.restore();
+}
+
+void CharacterWindow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(rect(), Qt::transparent);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    paintContent(painter);
+}
+
+void CharacterWindow::updateMask()
+{
+    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        paintContent(painter);
+    }
+    QBitmap shape = QBitmap::fromImage(image.createAlphaMask());
+    // An empty mask would make the whole window show; keep a pixel instead.
+    if (shape.isNull())
+        setMask(QRegion(0, 0, 1, 1));
+    else
+        setMask(shape);
+}
+
+void CharacterWindow::contextMenuEvent(QContextMenuEvent *event)
+{
+    event->accept();
+    emit contextMenuRequested(event->globalPos());
+}
+
+void CharacterWindow::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragFrom = event->globalPosition().toPoint() - m_framePos;
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void CharacterWindow::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_dragFrom && (event->buttons() & Qt::LeftButton)) {
+        setFramePos(event->globalPosition().toPoint() - *m_dragFrom);
+        event->accept();
+        return;
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void CharacterWindow::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_dragFrom.reset();
+    QWidget::mouseReleaseEvent(event);
+}
+
+void CharacterWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A compositing manager may have started or stopped since last shown.
+    const bool mask = !desktopComposites();
+    if (mask != m_masked) {
+        m_masked = mask;
+        if (m_masked) {
+            qCInfo(lcAgent) << "no compositing manager: cutting the character's window to shape";
+            updateMask();
+        } else {
+            clearMask();
+        }
+    }
+}
+
+QImage CharacterWindow::renderFrame(const CharacterFile &file, const Pose &pose, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    if (size.isEmpty())
+        return image;
+    QPainter painter(&image);
+    painter.scale(
+        double(size.width()) / file.frame.width(), double(size.height()) / file.frame.height());
+    file.art->paint(painter, file.withMouth(pose, pose.mouth));
+    return image;
+}
+
+bool CharacterWindow::desktopComposites()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true; // Wayland always composites; offscreen shows nothing anyway
+#ifdef QUILLORY_ASK_XCB
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return true;
+    // A compositing manager owns the selection _NET_WM_CM_S<screen>.
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(x11ScreenNumber());
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(connection,
+        xcb_intern_atom(connection, 1, quint16(name.size()), name.constData()), nullptr);
+    const xcb_atom_t selection = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(atom);
+    if (selection == XCB_ATOM_NONE)
+        return false;
+    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, selection), nullptr);
+    const bool composites = owner && owner->owner != XCB_WINDOW_NONE;
+    std::free(owner);
+    return composites;
+#else
+    return true;
+#endif
+}
+
+} // namespace agent

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "agent/Animation.h"
+#include "agent/Balloon.h"
+#include "agent/CharacterFile.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+namespace agent {
+
+// The character on the desktop: a frameless, translucent, always-on-top
+// window that never takes the focus, holding the drawn character and, while
+// it speaks, its word balloon. The window is only as large as the two; the
+// character's frame stays put on screen as the balloon comes and goes.
+class CharacterWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CharacterWindow(std::shared_ptr<const CharacterFile> file);
+    ~CharacterWindow() override;
+
+    const CharacterFile &file() const { return *m_file; }
+
+    void setPose(const Pose &pose);
+    const Pose &pose() const { return m_pose; }
+    // The mouth that speech shows, over any the pose asks for.
+    void setSpeechMouth(std::optional<MouthShape> shape);
+    std::optional<MouthShape> speechMouth() const { return m_speechMouth; }
+
+    // The character's frame, top-left in screen pixels.
+    QPoint framePos() const { return m_framePos; }
+    void setFramePos(QPoint pos);
+    QRect frameRect() const { return QRect(m_framePos, m_file->frame); }
+
+    void showBalloon(const QString &text);
+    void setBalloonWord(int start, int length);
+    void clearBalloon();
+    bool balloonShown() const { return m_balloonShown; }
+    const Balloon &balloon() const { return m_balloon; }
+    // Where the balloon is in the window; empty when not shown.
+    QRect balloonRect() const { return m_balloonShown ? m_balloonRect : QRect(); }
+    void setBalloonFontSize(int points);
+
+    // Whether the window's shape is cut to the drawing, for a desktop that
+    // cannot show translucent windows.
+    bool masked() const { return m_masked; }
+
+    // The character drawn in `pose`, scaled to `size`.
+    static QImage renderFrame(const CharacterFile &file, const Pose &pose, QSize size);
+    // Whether translucent windows show the desktop behind them. False only
+    // on X11 without a compositing manager.
+    static bool desktopComposites();
+
+signals:
+    void contextMenuRequested(const QPoint &globalPos);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void relayout();
+    void changed();
+    void paintContent(QPainter &painter);
+    void updateMask();
+    std::optional<MouthShape> mouth() const;
+
+    std::shared_ptr<const CharacterFile> m_file;
+    Pose m_pose;
+    std::optional<MouthShape> m_speechMouth;
+    QPoint m_framePos;
+    QPoint m_frameOffset; // the frame's top-left in the window
+    Balloon m_balloon;
+    bool m_balloonShown = false;
+    QRect m_balloonRect;
+    Balloon::Tail m_tail = Balloon::Tail::Down;
+    int m_tailX = 0;
+    QImage m_restCache;
+    bool m_masked = false;
+    std::optional<QPoint> m_dragFrom; // cursor offset from the frame while dragging
+};
+
+} // namespace agent

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "agent/SpeechPlayer.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QSlider;
+class QSpinBox;
+class SettingsStore;
+
+namespace agent {
+
+// What the user can change about every character; the engine reads these
+// whenever it speaks or draws, so a change applies at once.
+struct EngineOptions
+{
+    int speechRatePercent = 100; // of the character's own rate, 50..200
+    int pitchOffset = 0; // added to the character's pitch, -30..30
+    int speechVolume = 100; // 0..100
+    bool balloon = true;
+    int balloonFontSize = 10; // points, 8..20
+    int effectsVolume = 100; // 0..100
+
+    static constexpr const char *kSection = "agent";
+    // Missing or unreadable keys keep their defaults; values are clamped.
+    void load(const SettingsStore &settings);
+    void save(SettingsStore &settings) const;
+    // The character's voice as these options change it.
+    VoiceSpec voiceFor(const VoiceSpec &character) const;
+
+    bool operator==(const EngineOptions &) const = default;
+};
+
+class OptionsWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // `settings` may be null: changes then last until the program ends.
+    OptionsWindow(EngineOptions &options, SettingsStore *settings, QWidget *parent = nullptr);
+
+    // Shows the options as they are now.
+    void refresh();
+
+signals:
+    void changed();
+
+private:
+    void apply();
+
+    EngineOptions &m_options;
+    SettingsStore *m_settings;
+    QSlider *m_rate = nullptr;
+    QSpinBox *m_pitch = nullptr;
+    QSlider *m_volume = nullptr;
+    QCheckBox *m_balloon = nullptr;
+    QSpinBox *m_fontSize = nullptr;
+    QSlider *m_effects = nullptr;
+    bool m_refreshing = false;
+};
+
+} // namespace agent
