@@ -50,8 +50,7 @@ double loudness(const QVector<qint16> &pcm, qint64 center, int window)
 AudioStream::AudioStream(int sampleRate, QObject *parent)
     : QObject(parent)
     , m_sampleRate(sampleRate > 0 ? sampleRate : 22050)
-{
-}
+{ }
 
 AudioStream::~AudioStream()
 {
@@ -88,7 +87,7 @@ void AudioStream::append(const QVector<qint16> &pcm)
     m_queued += pcm.size();
     if (!m_silent) {
         m_unwritten.append(reinterpret_cast<const char *>(pcm.constData()),
-                           pcm.size() * qsizetype(sizeof(qint16)));
+            pcm.size() * qsizetype(sizeof(qint16)));
         pump();
     }
 }
@@ -142,8 +141,8 @@ qint64 AudioStream::position()
     if (m_silent) {
         // Runs at real time but never ahead of the audio that exists, as a
         // device would fall silent while waiting for more.
-        m_silentPosition = std::min(double(m_queued), m_silentPosition
-                                        + double(now - m_lastNs) * m_sampleRate / 1e9);
+        m_silentPosition = std::min(
+            double(m_queued), m_silentPosition + double(now - m_lastNs) * m_sampleRate / 1e9);
         m_lastNs = now;
         m_heard = std::max(m_heard, qint64(m_silentPosition));
         return m_heard;
@@ -203,7 +202,7 @@ bool AudioStream::openDevice()
         m_device = device;
         m_sink->setBufferSize(qsizetype(m_sampleRate) * 2 * DeviceBufferMs / 1000);
         connect(m_sink, &QAudioSink::stateChanged, this, &AudioStream::onStateChanged,
-                Qt::QueuedConnection);
+            Qt::QueuedConnection);
     }
     m_io = m_sink->start();
     m_startUSecs = m_sink->processedUSecs();

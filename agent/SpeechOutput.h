@@ -61,7 +61,7 @@ private:
     bool m_playing = false;
     bool m_silent = false;
     qint64 m_queued = 0; // samples appended
-    qint64 m_heard = 0;  // samples heard, never decreasing
+    qint64 m_heard = 0; // samples heard, never decreasing
 
     // Device playback.
     QAudioSink *m_sink = nullptr;

@@ -7,11 +7,13 @@
 #include "agent/ToneSynth.h"
 #include "agent/WavCapture.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
 #include <limits>
+#include <utility>
 
 namespace agent {
 
@@ -68,9 +70,9 @@ SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q)
     QObject::connect(&tick, &QTimer::timeout, q, [this] { onTick(); });
     if (synth) {
         QObject::connect(synth->worker(), &SpeechWorker::chunkReady, q,
-                         [this](quint64 t, const SpeechChunk &c) { onChunk(t, c); });
-        QObject::connect(synth->worker(), &SpeechWorker::done, q,
-                         [this](quint64 t, bool ok) { onDone(t, ok); });
+            [this](quint64 t, const SpeechChunk &c) { onChunk(t, c); });
+        QObject::connect(
+            synth->worker(), &SpeechWorker::done, q, [this](quint64 t, bool ok) { onDone(t, ok); });
     }
 }
 
@@ -144,20 +146,21 @@ void SpeechPlayerPrivate::onTick()
 void SpeechPlayerPrivate::end(bool completed)
 {
     const qint64 heard = completed ? pcm.size() : std::min<qint64>(speech.position(), pcm.size());
+    QVector<qint16> spoken = std::exchange(pcm, {});
+    spoken.resize(heard);
+    WavCapture::instance().finish(std::exchange(captureSlot, 0), spoken);
+    words.clear();
+    nextWord = 0;
     live->store(0); // stops a synthesis still running
     ++utterance;
     ticket = 0;
     speaking = false;
+    // Last, as the sink may run the event loop while it stops.
     if (completed)
         speech.finish();
     else
         speech.stop();
-    WavCapture::instance().finish(captureSlot, pcm.first(heard));
-    captureSlot = 0;
-    pcm.clear();
-    words.clear();
-    nextWord = 0;
-    if (!effects.isPlaying())
+    if (!speaking && !effects.isPlaying())
         tick.stop();
     emit q->mouth(0.0);
     emit q->finished(completed);
@@ -166,8 +169,7 @@ void SpeechPlayerPrivate::end(bool completed)
 SpeechPlayer::SpeechPlayer(QObject *parent)
     : QObject(parent)
     , d(std::make_unique<SpeechPlayerPrivate>(this))
-{
-}
+{ }
 
 SpeechPlayer::~SpeechPlayer()
 {
@@ -175,10 +177,16 @@ SpeechPlayer::~SpeechPlayer()
     d->tick.stop();
     if (d->synth)
         QObject::disconnect(d->synth->worker(), nullptr, this, nullptr);
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     if (d->speaking) {
         const qint64 heard = std::min<qint64>(d->speech.position(), d->pcm.size());
-        WavCapture::instance().finish(d->captureSlot, d->pcm.first(heard));
+        WavCapture::instance().finish(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
+        d->speaking = false;
+        ++d->utterance;
     }
+    // While the private part is whole: closing a sink can run the event loop.
+    d->speech.shutDown();
+    d->effects.shutDown();
 }
 
 QString SpeechPlayer::displayText(const QString &tagged)

@@ -15,8 +15,8 @@ namespace agent {
 struct VoiceSpec
 {
     QString espeakVoice = QStringLiteral("en-us");
-    int rate = 165;   // words per minute
-    int pitch = 50;   // 0..99
+    int rate = 165; // words per minute
+    int pitch = 50; // 0..99
     int volume = 100; // percent
 };
 
@@ -24,8 +24,8 @@ struct VoiceSpec
 struct Note
 {
     double frequency = 880; // Hz
-    int ms = 200;           // duration of the note
-    double gain = 0.6;      // 0..1
+    int ms = 200; // duration of the note
+    double gain = 0.6; // 0..1
 };
 using ToneSequence = QVector<Note>;
 

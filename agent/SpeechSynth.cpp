@@ -77,8 +77,8 @@ int synthCallback(short *wav, int count, espeak_EVENT *events)
         // the balloon shows it once.
         if (!span.isValid() || span.start <= c->lastWordStart)
             continue;
-        qint64 sample = e->sample >= 0 ? qint64(e->sample)
-                                       : qint64(e->audio_position) * c->sampleRate / 1000;
+        qint64 sample
+            = e->sample >= 0 ? qint64(e->sample) : qint64(e->audio_position) * c->sampleRate / 1000;
         sample = std::max(sample, c->lastWordSample);
         c->lastWordStart = span.start;
         c->lastWordSample = sample;
@@ -136,8 +136,8 @@ SpeechSynthesizer::~SpeechSynthesizer()
     m_thread.wait();
 }
 
-quint64 SpeechSynthesizer::start(const QString &tagged, const VoiceSpec &voice,
-                                 const LiveTicket &live)
+quint64 SpeechSynthesizer::start(
+    const QString &tagged, const VoiceSpec &voice, const LiveTicket &live)
 {
     SpeechWorker::Request request;
     request.ticket = ++lastTicket;
@@ -231,8 +231,7 @@ bool SpeechWorker::synthesize(const Request &request, const Sink &sink)
     currentContext = &context;
     unsigned int id = 0;
     const espeak_ERROR result = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0,
-                                             POS_CHARACTER, 0, espeakSSML | espeakCHARS_UTF8,
-                                             &id, nullptr);
+        POS_CHARACTER, 0, espeakSSML | espeakCHARS_UTF8, &id, nullptr);
     currentContext = nullptr;
     if (context.aborted)
         return false;
@@ -246,9 +245,8 @@ bool SpeechWorker::synthesize(const Request &request, const Sink &sink)
 
 void SpeechWorker::run(const Request &request)
 {
-    const bool ok = synthesize(request, [this, &request](SpeechChunk &&chunk) {
-        emit chunkReady(request.ticket, chunk);
-    });
+    const bool ok = synthesize(
+        request, [this, &request](SpeechChunk &&chunk) { emit chunkReady(request.ticket, chunk); });
     emit done(request.ticket, ok);
 }
 

@@ -12,7 +12,7 @@ namespace agent {
 struct SpeechText
 {
     QString display; // the text with every tag removed
-    QString ssml;    // the text as SSML, escaped, inside <speak>...</speak>
+    QString ssml; // the text as SSML, escaped, inside <speak>...</speak>
     // For each UTF-16 index of `ssml` (and one past its end), the index of
     // `display` that the SSML character stands for; markup maps to the next
     // display character.

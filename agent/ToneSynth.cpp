@@ -45,7 +45,8 @@ QVector<float> ring(const Note &note, int sampleRate)
         const double w = 2 * std::numbers::pi * f / sampleRate;
         const double tau = decay * p.decayScale;
         for (int i = 0; i < n; ++i)
-            out[i] += float(p.amplitude * std::exp(-(double(i) / sampleRate) / tau) * std::sin(w * i));
+            out[i]
+                += float(p.amplitude * std::exp(-(double(i) / sampleRate) / tau) * std::sin(w * i));
     }
     for (int i = 0; i < n; ++i) {
         double env = 1.0;

@@ -29,8 +29,7 @@ void put16(char *p, quint16 v)
 
 WavWriter::WavWriter(int sampleRate)
     : m_sampleRate(sampleRate > 0 ? sampleRate : 22050)
-{
-}
+{ }
 
 WavWriter::~WavWriter()
 {
@@ -87,12 +86,12 @@ bool WavWriter::writeHeader()
     memcpy(h + 8, "WAVE", 4);
     memcpy(h + 12, "fmt ", 4);
     put32(h + 16, 16); // size of the format chunk
-    put16(h + 20, 1);  // PCM
-    put16(h + 22, 1);  // mono
+    put16(h + 20, 1); // PCM
+    put16(h + 22, 1); // mono
     put32(h + 24, quint32(m_sampleRate));
     put32(h + 28, quint32(m_sampleRate * 2)); // bytes per second
-    put16(h + 32, 2);                         // bytes per frame
-    put16(h + 34, 16);                        // bits per sample
+    put16(h + 32, 2); // bytes per frame
+    put16(h + 34, 16); // bits per sample
     memcpy(h + 36, "data", 4);
     put32(h + 40, dataBytes);
     if (!m_file.seek(0) || m_file.write(h, HeaderSize) != HeaderSize || !m_file.flush()) {

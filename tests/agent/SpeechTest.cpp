@@ -69,14 +69,13 @@ struct Recorder
     void setDisplay(SpeechPlayer &player, const QString &display)
     {
         QObject::disconnect(wordConnection);
-        wordConnection = QObject::connect(&player, &SpeechPlayer::word, [this, display](int s, int l) {
-            words << display.mid(s, l);
-        });
+        wordConnection = QObject::connect(&player, &SpeechPlayer::word,
+            [this, display](int s, int l) { words << display.mid(s, l); });
         if (!connected) {
             connected = true;
             QObject::connect(&player, &SpeechPlayer::mouth, [this](double v) { mouths << v; });
             QObject::connect(&player, &SpeechPlayer::finished,
-                             [this](bool completed) { finishes << completed; });
+                [this](bool completed) { finishes << completed; });
         }
     }
 
@@ -157,14 +156,14 @@ TEST(SpeechText, TagsBecomeSsmlAndVanishFromTheDisplay)
     };
     const Case cases[] = {
         { "\\emp\\Welcome to Quillory !", "Welcome to Quillory !",
-          "<speak><emphasis>Welcome</emphasis> to Quillory !</speak>" },
+            "<speak><emphasis>Welcome</emphasis> to Quillory !</speak>" },
         { "Hello \\emp\\there, friend.", "Hello there, friend.",
-          "<speak>Hello <emphasis>there</emphasis>, friend.</speak>" },
+            "<speak>Hello <emphasis>there</emphasis>, friend.</speak>" },
         { "\\EMP\\ \"quoted\" word", " \"quoted\" word",
-          "<speak> \"<emphasis>quoted</emphasis>\" word</speak>" },
+            "<speak> \"<emphasis>quoted</emphasis>\" word</speak>" },
         { "Wait\\pau=500\\ now", "Wait now", "<speak>Wait<break time=\"500ms\"/> now</speak>" },
         { "\\spd=120\\Fast \\Chr=\"Whisper\"\\talk\\xyz\\", "Fast talk",
-          "<speak>Fast talk</speak>" },
+            "<speak>Fast talk</speak>" },
         { "No number\\pau=abc\\here", "No numberhere", "<speak>No numberhere</speak>" },
         { "a < b & c > d", "a < b & c > d", "<speak>a &lt; b &amp; c &gt; d</speak>" },
         { "\\emp\\R&D wins", "R&D wins", "<speak><emphasis>R&amp;D</emphasis> wins</speak>" },
@@ -254,7 +253,7 @@ TEST(SpeechSynth, SentenceIsAudibleAndItsWordsFollowTheText)
 
     const QString display = SpeechPlayer::displayText(DateSentence);
     EXPECT_EQ(wordTexts(display, clip.words),
-              QStringList({ "The", "date", "is", "Tuesday", "the", "21st", "of", "March", "2000" }));
+        QStringList({ "The", "date", "is", "Tuesday", "the", "21st", "of", "March", "2000" }));
     for (qsizetype i = 1; i < clip.words.size(); ++i) {
         EXPECT_GT(clip.words[i].start, clip.words[i - 1].start);
         EXPECT_GT(clip.words[i].sample, clip.words[i - 1].sample);
@@ -263,8 +262,8 @@ TEST(SpeechSynth, SentenceIsAudibleAndItsWordsFollowTheText)
     // Each word starts where its sound does: the stretch after a mark is
     // not silence.
     for (const WordMark &w : clip.words)
-        EXPECT_GT(rms(clip.pcm, w.sample, std::min<qsizetype>(w.sample + 4410, clip.pcm.size())),
-                  0.01)
+        EXPECT_GT(
+            rms(clip.pcm, w.sample, std::min<qsizetype>(w.sample + 4410, clip.pcm.size())), 0.01)
             << display.mid(w.start, w.length).toStdString();
 }
 
@@ -453,8 +452,8 @@ TEST_F(SpeechPlayback, OddTextAndEffectsBesideSpeechDoNotDisturbIt)
 {
     SpeechPlayer player;
     Recorder rec(player, QString());
-    const QString odd[] = { "\\", QString(QChar(0)) + "x", "\\emp\\",
-                            QString::fromUtf8("\xF0\x9F\x98\x80") };
+    const QString odd[]
+        = { "\\", QString(QChar(0)) + "x", "\\emp\\", QString::fromUtf8("\xF0\x9F\x98\x80") };
     VoiceSpec quick;
     quick.rate = 450;
     for (const QString &text : odd) {
@@ -556,7 +555,8 @@ TEST_F(WavCapturing, SpeechCutOffIsWrittenUpToWhereItStopped)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("cut.wav");
-    const QString text = QStringLiteral("This is a rather long sentence that will be cut off early.");
+    const QString text
+        = QStringLiteral("This is a rather long sentence that will be cut off early.");
     {
         AudioFileGuard guard(path);
         SpeechPlayer player;
@@ -602,7 +602,7 @@ TEST(ToneSynth, NotesAreAudibleAndFreeOfClicks)
     EXPECT_EQ(peak(synthesizeTones(notes, 0.0, rate)), 0.0);
     // Unplayable notes are skipped, never fatal.
     const ToneSequence bad = { { std::nan(""), 100, 0.5 }, { 880, -10, 0.5 }, { 20000, 100, 0.5 },
-                               { 440, 100, std::numeric_limits<double>::infinity() } };
+        { 440, 100, std::numeric_limits<double>::infinity() } };
     EXPECT_TRUE(synthesizeTones(bad, 1.0, rate).isEmpty());
     EXPECT_TRUE(synthesizeTones(notes, std::nan(""), rate).isEmpty());
     EXPECT_LE(peak(synthesizeTones(notes, 50.0, rate)), 0.51);

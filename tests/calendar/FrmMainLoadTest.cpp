@@ -1,5 +1,7 @@
 #include "announce/CharacterControl.h"
 #include "calendar/FrmMain.h"
+#include "calendar/MonthView.h"
+#include "tray/FrmSysTray.h"
 #include "calendar/WindowLinks.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
@@ -24,7 +26,12 @@ struct NoVersionCheck final : VersionCheck
 };
 struct NoMarking final : DayMarking
 {
-    void underline(bool) override {}
+    void underline(bool remarkOnly) override
+    {
+        if (journal)
+            *journal << QStringLiteral("underline:%1").arg(remarkOnly);
+    }
+    QStringList *journal = nullptr;
 };
 
 class LoadTest : public ::testing::Test
@@ -60,6 +67,36 @@ protected:
     FakeAgentControl agentControl;
     std::unique_ptr<FrmMain> frm;
 };
+
+TEST_F(LoadTest, TheLoadStepsComeInOrder)
+{
+    for (bool quiet : {false, true}) {
+        QStringList journal;
+        agentControl.journal = &journal;
+        fakes.autostart.journal = &journal;
+        marking.journal = &journal;
+        agentControl.characters.clear();
+        settings.write(setting::LastReboot, "01/01/2000");
+        start(quiet);
+        journal.removeIf([](const QString &c) { return c.startsWith("MoveTo"); });
+        const QStringList normal{"Load:Tockel", "SoundEffectsOn:true", "Show", "Play:Pleased",
+                                 "RunListRead", "RunListRead", "Stop", "Show",
+                                 "Speak:\\emp\\Welcome to Quillory !", "Play:Pleased", "underline:0"};
+        const QStringList restart{"Load:Tockel", "SoundEffectsOn:true", "Show", "RunListRead",
+                                  "underline:0"};
+        EXPECT_EQ(journal, quiet ? restart : normal) << (quiet ? "/n" : "normal");
+        // Step 1 before all, 9 and 10 before the greeting's end, 12 to 14 at the end.
+        EXPECT_EQ(settings.read(setting::LastReboot), "08/12/2026");
+        EXPECT_TRUE(frm->m_frmSysTray);
+        EXPECT_TRUE(frm->blink->isActive());
+        EXPECT_EQ(frm->maincalendar->Value(), QDate(2026, 12, 8));
+        EXPECT_EQ(frm->character->animcount, quiet ? 0 : 1);
+        EXPECT_FALSE(frm->remarkOnly);
+        agentControl.journal = nullptr;
+        fakes.autostart.journal = nullptr;
+        marking.journal = nullptr;
+    }
+}
 
 TEST_F(LoadTest, NormalStartWalksOutPlaysPleasedAndGreets)
 {

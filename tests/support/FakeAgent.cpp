@@ -2,9 +2,16 @@
 
 #include <QTimer>
 
-agent::RequestPtr FakeCharacter::record(const QString &call)
+void FakeCharacter::note(const QString &call)
 {
     calls << call;
+    if (journal)
+        *journal << call;
+}
+
+agent::RequestPtr FakeCharacter::record(const QString &call)
+{
+    note(call);
     auto request = std::make_shared<agent::Request>();
     request->id = m_nextId++;
     pending.append(request);
@@ -20,7 +27,7 @@ agent::RequestPtr FakeCharacter::record(const QString &call)
 
 void FakeCharacter::Stop()
 {
-    calls << QStringLiteral("Stop");
+    note(QStringLiteral("Stop"));
     completeAll(agent::Interrupted);
 }
 
@@ -43,11 +50,14 @@ void FakeCharacter::completeAll(agent::RequestStatus status)
 bool FakeAgentControl::Load(const QString &id, const QString &file)
 {
     loads << id + QLatin1Char('|') + file;
+    if (journal)
+        *journal << QStringLiteral("Load:") + id;
     const QString stem = file.endsWith(QLatin1String(".acs")) ? file.chopped(4) : file;
     if (!loadable.isEmpty() && !loadable.contains(stem))
         return false;
     characters[id] = std::make_unique<FakeCharacter>(*this);
     characters[id]->completeAtOnce = completeAtOnce;
+    characters[id]->journal = journal;
     return true;
 }
 

@@ -39,13 +39,14 @@ public:
         return record(QStringLiteral("Speak:") + text);
     }
     void Stop() override;
+    QStringList *journal = nullptr;
     qint16 Width() const override { return width; }
     qint16 Height() const override { return height; }
     bool SoundEffectsOn() const override { return soundEffects; }
     void setSoundEffectsOn(bool on) override
     {
         soundEffects = on;
-        calls << QStringLiteral("SoundEffectsOn:%1").arg(on ? "true" : "false");
+        note(QStringLiteral("SoundEffectsOn:%1").arg(on ? "true" : "false"));
     }
     agent::Commands &commands() override { return m_commands; }
     bool Visible() const override { return visible; }
@@ -64,6 +65,7 @@ public:
 
 private:
     agent::RequestPtr record(const QString &call);
+    void note(const QString &call);
 
     class FakeCommands final : public agent::Commands
     {
@@ -104,5 +106,6 @@ public:
     QStringList unloads;
     bool propertySheet = false;
     bool completeAtOnce = false; // given to every character loaded
+    QStringList *journal = nullptr; // when set, every call of every character goes here too
     std::map<QString, std::unique_ptr<FakeCharacter>> characters;
 };

@@ -109,6 +109,8 @@ class FakeAutostart final : public Autostart
 public:
     std::optional<QString> read(List list, const QString &name) override
     {
+        if (journal)
+            *journal << QStringLiteral("RunListRead");
         const auto key = qMakePair(int(list), name.toLower());
         if (!values.contains(key))
             return std::nullopt;
@@ -120,6 +122,7 @@ public:
         return true;
     }
     QMap<QPair<int, QString>, QString> values;
+    QStringList *journal = nullptr;
 };
 
 // Every service faked, ready to hand to a window.

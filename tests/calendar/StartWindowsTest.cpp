@@ -1,0 +1,133 @@
+#include "calendar/FrmAbout.h"
+#include "calendar/StartWindows.h"
+#include "storage/ModClock.h"
+#include "storage/Settings.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/TestHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class StartTest : public ::testing::Test
+{
+protected:
+    StartTest()
+    {
+        flow.showSplash = [this] { steps << "splash"; };
+        flow.showNewUser = [this] { steps << "agreement"; };
+        flow.showMain = [this] { steps << "main"; };
+        flow.endNow = [this] { steps << "end"; };
+    }
+    FakeServices fakes;
+    TestHome home;
+    SettingsStore settings{home.paths().settingsFile};
+    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    StartFlow flow;
+    QStringList steps;
+};
+
+TEST_F(StartTest, FirstRunCountsDownWithInstallersFolderAndAgreement)
+{
+    FrmWait wait(settings, modClock, fakes.launcher, home.paths(), flow);
+    wait.Form_Load();
+    EXPECT_TRUE(wait.Timer1->isActive());
+    EXPECT_EQ(wait.Timer1->interval(), 1000);
+    EXPECT_EQ(wait.size(), QSize(423, 81)); // 6345 x 1215 twips
+    QStringList shownSeconds;
+    for (int tick = 1; tick <= 21; ++tick) {
+        wait.Timer1_Timer();
+        shownSeconds << wait.lab_secs->text();
+        const bool folder = QDir(home.paths().charactersFolder()).exists();
+        if (tick == 3) {
+            ASSERT_EQ(fakes.launcher.started.size(), 1);
+            EXPECT_EQ(fakes.launcher.started[0].program, home.paths().program("agent-setup"));
+            EXPECT_EQ(fakes.launcher.started[0].arguments, QStringList{"/Q:A"});
+        }
+        EXPECT_EQ(folder, tick >= 8) << tick;
+        if (tick == 14) {
+            ASSERT_EQ(fakes.launcher.started.size(), 2);
+            EXPECT_EQ(fakes.launcher.started[1].program, home.paths().program("speech-setup"));
+        }
+        EXPECT_EQ(steps.contains("agreement"), tick == 21) << tick;
+    }
+    EXPECT_EQ(shownSeconds.first(), "21");
+    EXPECT_EQ(shownSeconds.last(), "1");
+    EXPECT_FALSE(wait.Timer1->isActive());
+}
+
+TEST_F(StartTest, LaterRunsAndAnotherProgramsMarkerGoToTheSplash)
+{
+    settings.write(setting::TwoRun, "False");
+    FrmWait wait(settings, modClock, fakes.launcher, home.paths(), flow);
+    wait.Form_Load();
+    EXPECT_EQ(steps, QStringList{"splash"});
+
+    settings.write(setting::TwoRun, "True");
+    settings.write(setting::OneRun, "no");
+    steps.clear();
+    FrmWait again(settings, modClock, fakes.launcher, home.paths(), flow);
+    again.Form_Load();
+    EXPECT_EQ(steps, QStringList{"splash"});
+    EXPECT_FALSE(again.Timer1->isActive());
+}
+
+TEST_F(StartTest, DecliningKeepsTheFirstRunAndEnds)
+{
+    settings.write(setting::TwoRun, "False");
+    NewUser agreement(settings, flow);
+    agreement.Form_Load();
+    EXPECT_EQ(agreement.Command1->text(), "&DON`T AGREE");
+    EXPECT_EQ(agreement.Command3->text(), "I &AGREE");
+    agreement.Command1_Click();
+    EXPECT_EQ(settings.read(setting::TwoRun), "True");
+    EXPECT_EQ(steps, QStringList{"end"});
+}
+
+TEST_F(StartTest, AgreeingWritesTheThreeOptionsAndShowsTheCalendar)
+{
+    NewUser agreement(settings, flow);
+    agreement.Command3_Click();
+    EXPECT_EQ(settings.read(setting::SoundFx), "True");
+    EXPECT_EQ(settings.read(setting::Delay, "x"), "False");
+    EXPECT_EQ(settings.read(setting::Hide), "False");
+    EXPECT_EQ(steps, QStringList{"main"});
+}
+
+TEST_F(StartTest, SplashStandsOneSecondAndAQuietRestartSkipsIt)
+{
+    FrmSplash quiet(home.paths(), true, flow);
+    quiet.Form_Load();
+    EXPECT_EQ(steps, QStringList{"main"});
+    EXPECT_FALSE(quiet.Timer1->isActive());
+
+    steps.clear();
+    TestHome::writeFile(home.paths().program("Quillory.EXE"), "old update");
+    TestHome::writeFile(home.paths().program("quillory"), "the program");
+    FrmSplash splash(home.paths(), false, flow);
+    splash.Form_Load();
+    EXPECT_EQ(splash.lab_version->text(), "This is version 1.1.11");
+    EXPECT_TRUE(splash.Timer1->isActive());
+    EXPECT_EQ(splash.Timer1->interval(), 1000);
+    EXPECT_FALSE(QFile::exists(home.paths().program("Quillory.EXE")));
+    EXPECT_TRUE(QFile::exists(home.paths().program("quillory")));
+    EXPECT_TRUE(steps.isEmpty());
+    splash.Timer1_Timer();
+    EXPECT_EQ(steps, QStringList{"main"});
+}
+
+TEST(About, CaptionAndVersion)
+{
+    FrmAbout about;
+    EXPECT_EQ(about.windowTitle(), "About Quillory");
+    EXPECT_EQ(about.lab_version->text(), "This is version 1.1.11");
+    EXPECT_FALSE(about.lab_description->text().isEmpty());
+}
+
+} // namespace
