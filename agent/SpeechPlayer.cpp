@@ -131,13 +131,11 @@ void SpeechPlayerPrivate::onTick()
         }
         if (allHeard) {
             end(true);
-            if (utterance != current + 1)
-                return;
-        } else {
-            emit q->mouth(loudness(pcm, heard, sampleRate * TickMs / 1000));
-            if (utterance != current)
-                return;
+            return;
         }
+        emit q->mouth(loudness(pcm, heard, sampleRate * TickMs / 1000));
+        if (utterance != current)
+            return;
     }
     if (!speaking && !effects.isPlaying())
         tick.stop();
