@@ -53,34 +53,31 @@ QStringList wordTexts(const QString &display, const QVector<WordMark> &marks)
     return out;
 }
 
-// What a player said and did, in order.
+// What a player said and did, in order. Words are read from `display`,
+// which a test changes when it speaks another text.
 struct Recorder
 {
+    QString display;
     QStringList words;
     QVector<double> mouths;
     QVector<bool> finishes;
+    QList<QMetaObject::Connection> connections;
 
     Recorder(SpeechPlayer &player, const QString &tagged)
+        : display(SpeechPlayer::displayText(tagged))
     {
-        const QString display = SpeechPlayer::displayText(tagged);
-        setDisplay(player, display);
+        connections << QObject::connect(
+            &player, &SpeechPlayer::word, [this](int s, int l) { words << display.mid(s, l); });
+        connections << QObject::connect(
+            &player, &SpeechPlayer::mouth, [this](double v) { mouths << v; });
+        connections << QObject::connect(
+            &player, &SpeechPlayer::finished, [this](bool completed) { finishes << completed; });
     }
-
-    void setDisplay(SpeechPlayer &player, const QString &display)
+    ~Recorder()
     {
-        QObject::disconnect(wordConnection);
-        wordConnection = QObject::connect(&player, &SpeechPlayer::word,
-            [this, display](int s, int l) { words << display.mid(s, l); });
-        if (!connected) {
-            connected = true;
-            QObject::connect(&player, &SpeechPlayer::mouth, [this](double v) { mouths << v; });
-            QObject::connect(&player, &SpeechPlayer::finished,
-                [this](bool completed) { finishes << completed; });
-        }
+        for (const auto &c : connections)
+            QObject::disconnect(c);
     }
-
-    QMetaObject::Connection wordConnection;
-    bool connected = false;
 };
 
 // Points QUILLORY_AUDIO_FILE at a file for the life of the guard.
@@ -423,7 +420,7 @@ TEST_F(SpeechPlayback, NewSpeechReplacesTheOld)
     Recorder rec(player, first);
     player.speak(first, VoiceSpec {});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.words.isEmpty(); }, 3000));
-    rec.setDisplay(player, SpeechPlayer::displayText(second));
+    rec.display = SpeechPlayer::displayText(second);
     const qsizetype before = rec.words.size();
     player.speak(second, VoiceSpec {});
     EXPECT_EQ(rec.finishes, QVector<bool>({ false }));
