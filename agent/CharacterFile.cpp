@@ -368,15 +368,73 @@ void CharacterArt::paint(QPainter &painter, const Pose &pose) const
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const double baseOpacity = painter.opacity() * pose.whole.opacity;
+    // Twice the device resolution keeps parts that grow or turn crisp.
+    const QTransform device = painter.deviceTransform();
+    const double deviceScale = std::max(std::hypot(device.m11(), device.m12()),
+                                        std::hypot(device.m21(), device.m22()));
+    const double scale = std::clamp(std::ceil(deviceScale * 2.0), 1.0, 8.0);
     for (const Layer &layer : m_layers) {
         if (layer.owner >= 0 && !shown[layer.owner])
             continue;
         painter.save();
         painter.setWorldTransform(layer.owner < 0 ? whole : transforms[layer.owner], true);
         painter.setOpacity(baseOpacity * (layer.owner < 0 ? 1.0 : opacity[layer.owner]));
-        layer.renderer->render(&painter, frameRect);
+        const QImage &image = layerImage(layer, scale);
+        if (!image.isNull())
+            painter.drawImage(layer.cacheTarget, image);
         painter.restore();
     }
+}
+
+namespace {
+
+// The smallest rectangle holding every pixel that is not fully transparent,
+// with a pixel to spare for smooth edges when the picture is turned.
+QRect opaqueBounds(const QImage &image)
+{
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) == 0)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0)
+        return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom)).adjusted(-1, -1, 1, 1) & image.rect();
+}
+
+} // namespace
+
+const QImage &CharacterArt::layerImage(const Layer &layer, double scale) const
+{
+    if (layer.cache.isNull() || layer.cacheScale != scale) {
+        const QSize size = (QSizeF(m_frame) * scale).toSize();
+        layer.cache = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        layer.cache.fill(Qt::transparent);
+        {
+            QPainter painter(&layer.cache);
+            painter.setRenderHint(QPainter::Antialiasing);
+            layer.renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+        }
+        layer.cacheScale = scale;
+        // Most parts cover a small piece of the frame; moving only that
+        // piece keeps an animating character cheap.
+        const QRect used = opaqueBounds(layer.cache);
+        if (used.isEmpty()) {
+            layer.cache = QImage();
+            layer.cacheTarget = QRectF();
+        } else {
+            layer.cache = layer.cache.copy(used);
+            layer.cacheTarget = QRectF(QPointF(used.topLeft()) / scale, QSizeF(used.size()) / scale);
+        }
+    }
+    return layer.cache;
 }
 
 // ---------------------------------------------------------------------------

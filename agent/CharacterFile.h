@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QPointF>
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -63,7 +64,13 @@ private:
     {
         int owner = -1; // part index, -1 for the character as a whole
         std::unique_ptr<QSvgRenderer> renderer;
+        // The layer drawn once at `cacheScale` times the frame: animating
+        // then moves pictures instead of drawing vector art every frame.
+        mutable QImage cache;      // cut to what the layer draws
+        mutable QRectF cacheTarget; // where the cut picture goes, frame coordinates
+        mutable double cacheScale = 0;
     };
+    const QImage &layerImage(const Layer &layer, double scale) const;
 
     QSize m_frame;
     QVector<Part> m_parts;

@@ -195,6 +195,11 @@ void CharacterWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
+    if (m_masked && m_shapeImage.deviceIndependentSize() == QSizeF(size())) {
+        // The picture the shape was cut from: drawn once per frame, not twice.
+        painter.drawImage(QPoint(0, 0), m_shapeImage);
+        return;
+    }
     painter.fillRect(rect(), Qt::transparent);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     paintContent(painter);
@@ -202,13 +207,18 @@ void CharacterWindow::paintEvent(QPaintEvent *)
 
 void CharacterWindow::updateMask()
 {
-    QImage image(size(), QImage::Format_ARGB32_Premultiplied);
+    const qreal dpr = devicePixelRatioF();
+    QImage image((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         paintContent(painter);
     }
-    QBitmap shape = QBitmap::fromImage(image.createAlphaMask());
+    m_shapeImage = image;
+    const QImage logical = image.size() == size() ? image : image.scaled(size());
+    QBitmap shape
+        = QBitmap::fromImage(logical.createAlphaMask(Qt::ThresholdDither | Qt::ThresholdAlphaDither));
     // An empty mask would make the whole window show; keep a pixel instead.
     if (shape.isNull())
         setMask(QRegion(0, 0, 1, 1));

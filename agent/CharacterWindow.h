@@ -86,6 +86,7 @@ private:
     Balloon::Tail m_tail = Balloon::Tail::Down;
     int m_tailX = 0;
     QImage m_restCache;
+    QImage m_shapeImage; // the last frame, when the window is cut to shape
     bool m_masked = false;
     std::optional<QPoint> m_dragFrom; // cursor offset from the frame while dragging
 };

@@ -158,6 +158,10 @@ void FrmMain::Form_Load()
         move(qRound(*left / tpp), qRound(*top / tpp));
     else
         qCInfo(lcCalendar) << "stored window position unreadable; designed position kept";
+    // On screen from here on, so the character walks out beside a calendar
+    // that is already there rather than on an empty desktop.
+    if (m_showDuringLoad)
+        show();
 
     // 3 to 7: the character, its sounds, its entrance, the start-at-login value
     loadCharacterAndAppear();

@@ -81,6 +81,9 @@ public:
     // Whether the start-at-login value was on at load.
     bool startAtLogin = false;
 
+    // Tests load the window without putting it on screen.
+    void setShowDuringLoad(bool show) { m_showDuringLoad = show; }
+
     // Twips per pixel of the screen the window is on.
     double twipsPerPixel() const;
 
@@ -119,6 +122,7 @@ private:
     bool m_reportingOld = false;
     bool m_unloaded = false;
     bool m_quietRestart = false;
+    bool m_showDuringLoad = true;
     QPointer<FrmAbout> m_about;
     QString m_lastKey; // the minute last looked up, handed to the next instance
 };
