@@ -36,7 +36,7 @@ class Commands
 public:
     virtual ~Commands() = default;
     virtual void Add(const QString &name, const QString &caption, const QString &voice,
-                     bool enabled, bool visible)
+        bool enabled, bool visible)
         = 0;
     virtual void setVisible(bool visible) = 0;
     virtual bool Visible() const = 0;

@@ -370,8 +370,8 @@ void CharacterArt::paint(QPainter &painter, const Pose &pose) const
     const double baseOpacity = painter.opacity() * pose.whole.opacity;
     // Twice the device resolution keeps parts that grow or turn crisp.
     const QTransform device = painter.deviceTransform();
-    const double deviceScale = std::max(std::hypot(device.m11(), device.m12()),
-                                        std::hypot(device.m21(), device.m22()));
+    const double deviceScale
+        = std::max(std::hypot(device.m11(), device.m12()), std::hypot(device.m21(), device.m22()));
     const double scale = std::clamp(std::ceil(deviceScale * 2.0), 1.0, 8.0);
     for (const Layer &layer : m_layers) {
         if (layer.owner >= 0 && !shown[layer.owner])
@@ -431,7 +431,8 @@ const QImage &CharacterArt::layerImage(const Layer &layer, double scale) const
             layer.cacheTarget = QRectF();
         } else {
             layer.cache = layer.cache.copy(used);
-            layer.cacheTarget = QRectF(QPointF(used.topLeft()) / scale, QSizeF(used.size()) / scale);
+            layer.cacheTarget
+                = QRectF(QPointF(used.topLeft()) / scale, QSizeF(used.size()) / scale);
         }
     }
     return layer.cache;

@@ -5,8 +5,8 @@
 
 #include <QByteArray>
 #include <QHash>
-#include <QPointF>
 #include <QImage>
+#include <QPointF>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -66,7 +66,7 @@ private:
         std::unique_ptr<QSvgRenderer> renderer;
         // The layer drawn once at `cacheScale` times the frame: animating
         // then moves pictures instead of drawing vector art every frame.
-        mutable QImage cache;      // cut to what the layer draws
+        mutable QImage cache; // cut to what the layer draws
         mutable QRectF cacheTarget; // where the cut picture goes, frame coordinates
         mutable double cacheScale = 0;
     };

@@ -5,12 +5,12 @@
 
 QStringList characterFolders(const QString &userFolder)
 {
-    QStringList folders{userFolder};
-    const QString beside
-        = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillory/characters"))
-              .absolutePath();
-    for (const QString &candidate : {beside, QStringLiteral(QUILLORY_CHARACTERS_INSTALL_DIR),
-                                     QStringLiteral(QUILLORY_CHARACTERS_SOURCE_DIR)}) {
+    QStringList folders { userFolder };
+    const QString beside = QDir(
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillory/characters"))
+                               .absolutePath();
+    for (const QString &candidate : { beside, QStringLiteral(QUILLORY_CHARACTERS_INSTALL_DIR),
+             QStringLiteral(QUILLORY_CHARACTERS_SOURCE_DIR) }) {
         if (!folders.contains(candidate) && QDir(candidate).exists())
             folders << candidate;
     }

@@ -217,8 +217,8 @@ void CharacterWindow::updateMask()
     }
     m_shapeImage = image;
     const QImage logical = image.size() == size() ? image : image.scaled(size());
-    QBitmap shape
-        = QBitmap::fromImage(logical.createAlphaMask(Qt::ThresholdDither | Qt::ThresholdAlphaDither));
+    QBitmap shape = QBitmap::fromImage(
+        logical.createAlphaMask(Qt::ThresholdDither | Qt::ThresholdAlphaDither));
     // An empty mask would make the whole window show; keep a pixel instead.
     if (shape.isNull())
         setMask(QRegion(0, 0, 1, 1));

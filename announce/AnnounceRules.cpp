@@ -21,7 +21,7 @@ qint16 toPixel(double value)
     if (!std::isfinite(rounded))
         return 0;
     return static_cast<qint16>(std::clamp(rounded, double(std::numeric_limits<qint16>::min()),
-                                          double(std::numeric_limits<qint16>::max())));
+        double(std::numeric_limits<qint16>::max())));
 }
 
 } // namespace
@@ -37,7 +37,8 @@ QPoint homePosition(const HomeInput &in)
         x = (double(in.left) - cw - double(in.gap)) / in.twipsPerPixelX - cw / 2;
     else
         x = (double(in.left) + double(in.width) + double(in.gap)) / in.twipsPerPixelX - cw / 2;
-    const double y = (double(in.top) + double(in.height) - double(in.rise)) / in.twipsPerPixelY - ch / 2;
+    const double y
+        = (double(in.top) + double(in.height) - double(in.rise)) / in.twipsPerPixelY - ch / 2;
     return QPoint(toPixel(x), toPixel(y));
 }
 

@@ -13,23 +13,23 @@ namespace announce {
 
 // Played in turn, one per sentence.
 inline constexpr std::array<const char *, 8> kGestures
-    = {"Pleased", "Search", "Explain", "Read", "Decline", "Greet", "Confused", "Suggest"};
+    = { "Pleased", "Search", "Explain", "Read", "Decline", "Greet", "Confused", "Suggest" };
 // The index after `animcount`, wrapping after the eighth gesture.
 int nextGesture(int animcount);
 
 struct HomeInput
 {
-    float left = 0;   // window, twips
+    float left = 0; // window, twips
     float top = 0;
     float width = 0;
     float height = 0;
-    float screenWidth = 0;        // twips
+    float screenWidth = 0; // twips
     double twipsPerPixelX = 15.0;
     double twipsPerPixelY = 15.0;
-    int characterWidth = 0;       // pixels
+    int characterWidth = 0; // pixels
     int characterHeight = 0;
-    float gap = 1000;             // twips between window and character
-    float rise = 900;             // twips the character stands above the window's foot
+    float gap = 1000; // twips between window and character
+    float rise = 900; // twips the character stands above the window's foot
 };
 
 inline constexpr float kStandardGap = 1000;

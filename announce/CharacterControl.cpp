@@ -18,8 +18,7 @@ constexpr int kLongestWaitMs = 60000;
 } // namespace
 
 CharacterControl::CharacterControl(agent::Control &agent, SettingsStore &settings,
-                                   ModClock &modClock, Dialogs &dialogs, Clock &clock, Host host,
-                                   QObject *parent)
+    ModClock &modClock, Dialogs &dialogs, Clock &clock, Host host, QObject *parent)
     : QObject(parent)
     , Agent1(agent)
     , m_settings(settings)
@@ -31,8 +30,8 @@ CharacterControl::CharacterControl(agent::Control &agent, SettingsStore &setting
     timersaid = new QTimer(this);
     timersaid->setObjectName(QStringLiteral("timersaid"));
     connect(timersaid, &QTimer::timeout, this, &CharacterControl::timersaid_Timer);
-    connect(&Agent1, &agent::Control::RequestComplete, this,
-            &CharacterControl::Agent1_RequestComplete);
+    connect(
+        &Agent1, &agent::Control::RequestComplete, this, &CharacterControl::Agent1_RequestComplete);
     connect(&Agent1, &agent::Control::Command, this, &CharacterControl::Agent1_Command);
 }
 
@@ -45,15 +44,15 @@ void CharacterControl::loadCharacter(const QString &moveVoice)
         return;
     agent::Commands &commands = agentchar->commands();
     commands.Add(QStringLiteral("repeat"), QStringLiteral("Repeat the last message"),
-                 QStringLiteral("[Repeat] last message"), true, true);
+        QStringLiteral("[Repeat] last message"), true, true);
     commands.Add(QStringLiteral("Properties"), QStringLiteral("Alter Character Properties"),
-                 QStringLiteral("[Character] Properties"), true, true);
-    commands.Add(QStringLiteral("moveme"), QStringLiteral("Move me to the calendar"), moveVoice,
-                 true, true);
+        QStringLiteral("[Character] Properties"), true, true);
+    commands.Add(
+        QStringLiteral("moveme"), QStringLiteral("Move me to the calendar"), moveVoice, true, true);
     commands.Add(QStringLiteral("Date"), QStringLiteral("Speak todays date"),
-                 QStringLiteral("What is the [date]?"), true, true);
+        QStringLiteral("What is the [date]?"), true, true);
     commands.Add(QStringLiteral("exit"), QStringLiteral("Exit Quillory"),
-                 QStringLiteral("[Exit] Quillory"), true, true);
+        QStringLiteral("[Exit] Quillory"), true, true);
     commands.setVisible(true);
     qCInfo(lcAnnounce) << "character" << charname << "loaded";
 }
@@ -158,7 +157,8 @@ void CharacterControl::Agent1_Command(const agent::UserInput &userInput)
             say(QStringLiteral("Sorry, you will have to show the calendar before you can move me, "
                                "sorry!"));
             m_dialogs.messageBox(
-                QStringLiteral("You will have to show the calendar before you can move the character"),
+                QStringLiteral(
+                    "You will have to show the calendar before you can move the character"),
                 MsgButtons::Ok, MsgIcon::Information);
         }
     }
@@ -209,7 +209,8 @@ void CharacterControl::newCharacter()
         say(QStringLiteral("Sorry, you will have to show the calendar before you can change me, "
                            "sorry!"));
         m_dialogs.messageBox(
-            QStringLiteral("You will have to show the calendar before you can change the character"),
+            QStringLiteral(
+                "You will have to show the calendar before you can change the character"),
             MsgButtons::Ok, MsgIcon::Information);
         return;
     }
@@ -219,8 +220,7 @@ void CharacterControl::newCharacter()
     waitForLastRequest();
     unloadCharacter();
 
-    const QString chosen = m_dialogs.chooseOpenFile(
-        QStringLiteral("Load a new character"),
+    const QString chosen = m_dialogs.chooseOpenFile(QStringLiteral("Load a new character"),
         m_modClock.WindowsFolder() + QStringLiteral("/msagent/chars"),
         QStringLiteral("Agent Characters (*.acs)"));
     // A cancelled dialog (or a name with nothing before ".acs") keeps the

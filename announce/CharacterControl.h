@@ -36,7 +36,7 @@ public:
     static constexpr const char *kMoveVoiceAfterChange = "[MoveMe]Home ";
 
     CharacterControl(agent::Control &agent, SettingsStore &settings, ModClock &modClock,
-                     Dialogs &dialogs, Clock &clock, Host host, QObject *parent = nullptr);
+        Dialogs &dialogs, Clock &clock, Host host, QObject *parent = nullptr);
 
     // Loads "charname".acs under charname and adds the five commands.
     void loadCharacter(const QString &moveVoice);

@@ -18,9 +18,9 @@
 #include <QVBoxLayout>
 
 FrmMessage::FrmMessage(SettingsStore &settings, ModClock &modClock, agent::Control &agentControl,
-                       Host host, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint
-                          | Qt::CustomizeWindowHint)
+    Host host, QWidget *parent)
+    : QWidget(parent,
+        Qt::Window | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::CustomizeWindowHint)
     , m_settings(settings)
     , m_modClock(modClock)
     , m_agent(agentControl)

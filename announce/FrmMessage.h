@@ -36,7 +36,7 @@ public:
         = "YOU HAVE A MESSAGE WAITING, PLEASE CLICK ON OK TO READ IT!";
 
     FrmMessage(SettingsStore &settings, ModClock &modClock, agent::Control &agentControl, Host host,
-               QWidget *parent = nullptr);
+        QWidget *parent = nullptr);
 
     void Show() override;
     void display(bool confirm, const QString &text) override;

@@ -1,5 +1,6 @@
 // quillory: the calendar. Wires the real services and hands over to the
 // start-up windows.
+#include "Version.h"
 #include "agent/AgentEngine.h"
 #include "agent/CharacterFolders.h"
 #include "announce/FrmMessage.h"
@@ -56,14 +57,14 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
-    QApplication::setApplicationVersion(QStringLiteral("1.1.11"));
+    QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
     app.setQuitOnLastWindowClosed(false);
 
     const AppPaths paths = AppPaths::fromEnvironment(QApplication::applicationDirPath());
     QDir().mkpath(paths.dataFolder);
     const QStringList args = QApplication::arguments().mid(1);
-    const bool quietRestart = args == QStringList{QStringLiteral("/n")};
+    const bool quietRestart = args == QStringList { QStringLiteral("/n") };
 
     // Never two calendars announcing the same appointment.
     SingleInstance instance(paths.dataFolder);
@@ -75,7 +76,7 @@ int main(int argc, char **argv)
     ProcessLauncher launcher;
     QtNetworkService network;
     XdgAutostart autostart(XdgAutostart::defaultFolder());
-    Services services{clock, dialogs, launcher, network, autostart};
+    Services services { clock, dialogs, launcher, network, autostart };
 
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
@@ -86,15 +87,14 @@ int main(int argc, char **argv)
     PendingDayMarking dayMarking;
     FrmMain *frmMain = nullptr;
     FrmMessage message(settings, modClock, agentEngine,
-                       FrmMessage::Host{[&](const QString &text) { frmMain->say(text); },
-                                        [&] {
-                                            if (!frmMain->restart({}))
-                                                message.hide();
-                                        },
-                                        [&] { return frmMain->twipsPerPixel(); }});
+        FrmMessage::Host { [&](const QString &text) { frmMain->say(text); },
+            [&] {
+                if (!frmMain->restart({}))
+                    message.hide();
+            },
+            [&] { return frmMain->twipsPerPixel(); } });
     FrmMain main(services, settings, modClock, paths,
-                 FrmMain::Links{message, manager, versionCheck, dayMarking}, agentEngine,
-                 quietRestart);
+        FrmMain::Links { message, manager, versionCheck, dayMarking }, agentEngine, quietRestart);
     frmMain = &main;
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {
         instance.release();

@@ -91,7 +91,10 @@ public:
         return MsgAnswer::Ok;
     }
     std::optional<quint32> chooseColour(quint32) override { return std::nullopt; }
-    QString chooseOpenFile(const QString &, const QString &, const QString &) override { return {}; }
+    QString chooseOpenFile(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
 };
 
 } // namespace
@@ -101,8 +104,8 @@ static int scanOnce(const QString &path)
 {
     NoDialogs dialogs;
     int count = 0;
-    const ScanOutcome outcome = scanDataFile(path, ScanFilter{}, ScanRetry{}, {dialogs, {}, {}},
-                                             [&](const AppointmentLine &) { ++count; });
+    const ScanOutcome outcome = scanDataFile(path, ScanFilter {}, ScanRetry {}, { dialogs, {}, {} },
+        [&](const AppointmentLine &) { ++count; });
     return outcome == ScanOutcome::Complete ? count : -1;
 }
 

@@ -2,7 +2,6 @@
 
 #include "announce/CharacterControl.h"
 #include "calendar/FrmAbout.h"
-#include "tray/FrmSysTray.h"
 #include "calendar/Logging.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
@@ -16,14 +15,15 @@
 #include "storage/IniFuncs.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
+#include "tray/FrmSysTray.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QIcon>
-#include <QSaveFile>
 #include <QLabel>
 #include <QPainter>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -49,7 +49,7 @@ QIcon chevron(const QColor &colour, bool left)
     p.setPen(QPen(colour, 4.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const qreal tip = left ? 10 : 22;
     const qreal back = left ? 20 : 12;
-    p.drawPolyline(QPolygonF({QPointF(back, 7), QPointF(tip, 16), QPointF(back, 25)}));
+    p.drawPolyline(QPolygonF({ QPointF(back, 7), QPointF(tip, 16), QPointF(back, 25) }));
     p.end();
     return QIcon(pixmap);
 }
@@ -57,7 +57,7 @@ QIcon chevron(const QColor &colour, bool left)
 } // namespace
 
 FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
-                 Links links, agent::Control &agentControl, bool quietRestart, QWidget *parent)
+    Links links, agent::Control &agentControl, bool quietRestart, QWidget *parent)
     : QWidget(parent, Qt::FramelessWindowHint)
     , m_services(services)
     , m_settings(settings)
@@ -101,22 +101,22 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     lab_time->installEventFilter(this);
     lab_time->setToolTip(tr("Double-click to hear the date"));
 
-    character = new CharacterControl(
-        agentControl, m_settings, m_modClock, m_services.dialogs, m_services.clock,
-        CharacterControl::Host{[this] { return isVisible(); },
-                               [this] {
-                                   announce::HomeInput in;
-                                   const double tpp = twipsPerPixel();
-                                   in.left = float(x() * tpp);
-                                   in.top = float(y() * tpp);
-                                   in.width = float(width() * tpp);
-                                   in.height = float(height() * tpp);
-                                   const QScreen *s = screen();
-                                   in.screenWidth = float((s ? s->geometry().width() : 1280) * tpp);
-                                   in.twipsPerPixelX = in.twipsPerPixelY = tpp;
-                                   return in;
-                               },
-                               [this] { saydate(); }, [this] { Form_Unload(); }},
+    character = new CharacterControl(agentControl, m_settings, m_modClock, m_services.dialogs,
+        m_services.clock,
+        CharacterControl::Host { [this] { return isVisible(); },
+            [this] {
+                announce::HomeInput in;
+                const double tpp = twipsPerPixel();
+                in.left = float(x() * tpp);
+                in.top = float(y() * tpp);
+                in.width = float(width() * tpp);
+                in.height = float(height() * tpp);
+                const QScreen *s = screen();
+                in.screenWidth = float((s ? s->geometry().width() : 1280) * tpp);
+                in.twipsPerPixelX = in.twipsPerPixelY = tpp;
+                return in;
+            },
+            [this] { saydate(); }, [this] { Form_Unload(); } },
         this);
 
     blink = new QTimer(this);
@@ -140,8 +140,8 @@ double FrmMain::twipsPerPixel() const
 void FrmMain::placeTwips(QWidget *widget, double left, double top, double width, double height)
 {
     const double tpp = twipsPerPixel();
-    widget->setGeometry(qRound(left / tpp), qRound(top / tpp), qRound(width / tpp),
-                        qRound(height / tpp));
+    widget->setGeometry(
+        qRound(left / tpp), qRound(top / tpp), qRound(width / tpp), qRound(height / tpp));
 }
 
 void FrmMain::Form_Load()
@@ -191,9 +191,9 @@ void FrmMain::Form_Load()
     // 11. greeting, only while the start-at-login value has never been written
     if (!m_quietRestart
         && m_modClock.RegReadString(ModClock::RegRoot::LocalMachine,
-                                    QLatin1String(ModClock::kRunKey),
-                                    QLatin1String(ModClock::kRunValueName), QStringLiteral("notset"))
-               == QLatin1String("notset")) {
+               QLatin1String(ModClock::kRunKey), QLatin1String(ModClock::kRunValueName),
+               QStringLiteral("notset"))
+            == QLatin1String("notset")) {
         say(QStringLiteral("\\emp\\Welcome to Quillory !"));
     }
 
@@ -238,9 +238,9 @@ void FrmMain::loadCharacterAndAppear()
     oldCount = 0;
     c.loading = false;
 
-    startAtLogin = m_modClock.RegReadString(ModClock::RegRoot::LocalMachine,
-                                            QLatin1String(ModClock::kRunKey),
-                                            QLatin1String(ModClock::kRunValueName))
+    startAtLogin = m_modClock
+                       .RegReadString(ModClock::RegRoot::LocalMachine,
+                           QLatin1String(ModClock::kRunKey), QLatin1String(ModClock::kRunValueName))
                        .size()
         >= 2;
 }
@@ -248,8 +248,8 @@ void FrmMain::loadCharacterAndAppear()
 void FrmMain::createTray()
 {
     m_frmSysTray = new FrmSysTray(nullptr, this);
-    m_frmSysTray->AddMenuItem(QStringLiteral(" -= Appointment manager =-"),
-                              QStringLiteral("appointment"), true);
+    m_frmSysTray->AddMenuItem(
+        QStringLiteral(" -= Appointment manager =-"), QStringLiteral("appointment"), true);
     m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
     m_frmSysTray->AddMenuItem(QStringLiteral("&Hide the calendar"), QStringLiteral("hide"), true);
     m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
@@ -257,18 +257,18 @@ void FrmMain::createTray()
     m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
     m_frmSysTray->AddMenuItem(QStringLiteral("&About Quillory"), QStringLiteral("about"), true);
     m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
-    m_frmSysTray->AddMenuItem(QStringLiteral("&Instructions and Help"),
-                              QStringLiteral("instructions"), true);
+    m_frmSysTray->AddMenuItem(
+        QStringLiteral("&Instructions and Help"), QStringLiteral("instructions"), true);
     m_frmSysTray->AddMenuItem(QStringLiteral("-"), {}, false);
     m_frmSysTray->AddMenuItem(QStringLiteral("&Exit"), QStringLiteral("exit"), true);
     m_frmSysTray->setToolTip(QStringLiteral("Double click to set an appointment. Quillory !"));
     // settrayicon: the picture the window holds for the purpose
     m_frmSysTray->setIconHandle(QIcon(QStringLiteral(":/icons/quillory.svg")));
     connect(m_frmSysTray, &FrmSysTray::MenuClick, this, &FrmMain::m_frmSysTray_MenuClick);
-    connect(m_frmSysTray, &FrmSysTray::SysTrayMouseDown, this,
-            &FrmMain::m_frmSysTray_SysTrayMouseDown);
+    connect(
+        m_frmSysTray, &FrmSysTray::SysTrayMouseDown, this, &FrmMain::m_frmSysTray_SysTrayMouseDown);
     connect(m_frmSysTray, &FrmSysTray::SysTrayDoubleClick, this,
-            &FrmMain::m_frmSysTray_SysTrayDoubleClick);
+        &FrmMain::m_frmSysTray_SysTrayDoubleClick);
 }
 
 void FrmMain::m_frmSysTray_MenuClick(int index, const QString &key)
@@ -372,7 +372,8 @@ void FrmMain::applyColours()
     const QColor arrow = colourFromBgr(titleFore.value_or(16777215));
     com_left->setIcon(chevron(arrow, true));
     com_right->setIcon(chevron(arrow, false));
-    const QString flat = QStringLiteral("QToolButton { border: none; background: transparent; padding-bottom: 9px; }");
+    const QString flat = QStringLiteral(
+        "QToolButton { border: none; background: transparent; padding-bottom: 9px; }");
     com_left->setStyleSheet(flat);
     com_right->setStyleSheet(flat);
 }
@@ -409,9 +410,9 @@ void FrmMain::applyLayout(bool large)
 
 void FrmMain::blink_Timer()
 {
-    blink->setInterval(2000);                      // 1
-    showIntroductionOnce();                        // 2
-    if (restartOnNewDay())                         // 3
+    blink->setInterval(2000); // 1
+    showIntroductionOnce(); // 2
+    if (restartOnNewDay()) // 3
         return;
     if (m_settings.read(setting::Visible) == kFalse) // 4
         setVisible(false);
@@ -420,8 +421,8 @@ void FrmMain::blink_Timer()
     // remembered is the minute that is looked up.
     const QDateTime now = m_services.clock.now();
     lab_time->setText(tick::timeBandText(now.time())); // 5
-    reportOldMessages();                              // 6
-    remarkOnMonthChange();                            // 7
+    reportOldMessages(); // 6
+    remarkOnMonthChange(); // 7
 
     const QString minute = tick::minuteOf(now.time()); // 8
     if (minute == lastMinute) {
@@ -434,7 +435,7 @@ void FrmMain::blink_Timer()
     m_lastKey = parts.key();
 
     const QString value = INIFuncs::INIRead(m_paths.dataFile(), QLatin1String(kAlarmsSection),
-                                            parts.key(), QLatin1String(kNothing)); // 10
+        parts.key(), QLatin1String(kNothing)); // 10
     qCDebug(lcCalendar) << "minute" << parts.key() << "holds" << value;
     if (value == QLatin1String(kNothing))
         return;
@@ -470,7 +471,8 @@ bool FrmMain::restart(const QStringList &arguments)
     if (!m_services.launcher.start(program, arguments, WindowStyle::MinimizedNoFocus)) {
         // Ending without a restart would leave nobody to announce the
         // appointments still to come.
-        qCWarning(lcCalendar) << "restart program" << program << "not started; the calendar carries on";
+        qCWarning(lcCalendar) << "restart program" << program
+                              << "not started; the calendar carries on";
         return false;
     }
     Form_Unload();
@@ -492,13 +494,14 @@ void FrmMain::reportOldMessages()
     Dialogs &dialogs = m_services.dialogs;
     dialogs.messageBox(QStringLiteral("You have old messages that have not yet been announced. "
                                       "Click on OK to see them all now!"),
-                       MsgButtons::Ok, MsgIcon::Information, QStringLiteral("Old messages!"));
+        MsgButtons::Ok, MsgIcon::Information, QStringLiteral("Old messages!"));
     dialogs.messageBox(oldMessages, MsgButtons::Ok, MsgIcon::Information);
     oldCount = 0;
     oldMessages.clear();
     const MsgAnswer answer = dialogs.messageBox(
-        QStringLiteral("You should delete them now using the Appointment Manager. Would you like to "
-                       "do this now?"),
+        QStringLiteral(
+            "You should delete them now using the Appointment Manager. Would you like to "
+            "do this now?"),
         MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Attention!"));
     if (answer == MsgAnswer::Yes)
         m_links.manager.showAtTab(1);

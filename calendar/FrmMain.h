@@ -42,8 +42,7 @@ public:
     };
 
     FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
-            Links links, agent::Control &agentControl, bool quietRestart,
-            QWidget *parent = nullptr);
+        Links links, agent::Control &agentControl, bool quietRestart, QWidget *parent = nullptr);
     ~FrmMain() override;
 
     void Form_Load();

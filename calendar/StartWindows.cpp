@@ -46,7 +46,7 @@ void placeTopLeft(QWidget *window, double widthTwips, double heightTwips)
 }
 
 FrmWait::FrmWait(SettingsStore &settings, ModClock &modClock, Launcher &launcher,
-                 const AppPaths &paths, StartFlow flow, QWidget *parent)
+    const AppPaths &paths, StartFlow flow, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_settings(settings)
     , m_modClock(modClock)
@@ -57,7 +57,8 @@ FrmWait::FrmWait(SettingsStore &settings, ModClock &modClock, Launcher &launcher
     setObjectName(QStringLiteral("frm_wait"));
     setWindowTitle(QStringLiteral("Quillory"));
     Label1 = new QLabel(
-        QStringLiteral("PLEASE WAIT!  Whilst important files are being installed on to your computer."),
+        QStringLiteral(
+            "PLEASE WAIT!  Whilst important files are being installed on to your computer."),
         this);
     Label1->setWordWrap(true);
     QFont bold = Label1->font();
@@ -97,13 +98,13 @@ void FrmWait::Timer1_Timer()
     lab_secs->setText(QString::number(21 - n));
     // The installers are optional here: the engines are part of Quillory.
     if (n == 2)
-        m_launcher.start(m_programFolder + QStringLiteral("/agent-setup"), {QStringLiteral("/Q:A")},
-                         WindowStyle::NormalFocus);
+        m_launcher.start(m_programFolder + QStringLiteral("/agent-setup"),
+            { QStringLiteral("/Q:A") }, WindowStyle::NormalFocus);
     if (n == 7)
         QDir().mkpath(m_modClock.WindowsFolder() + QStringLiteral("/msagent/chars"));
     if (n == 13)
-        m_launcher.start(m_programFolder + QStringLiteral("/speech-setup"), {QStringLiteral("/Q:A")},
-                         WindowStyle::NormalFocus);
+        m_launcher.start(m_programFolder + QStringLiteral("/speech-setup"),
+            { QStringLiteral("/Q:A") }, WindowStyle::NormalFocus);
     if (n == 20) {
         Timer1->stop();
         m_flow.showNewUser();

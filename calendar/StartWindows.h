@@ -30,8 +30,8 @@ class FrmWait : public QWidget
 {
     Q_OBJECT
 public:
-    FrmWait(SettingsStore &settings, ModClock &modClock, Launcher &launcher,
-            const AppPaths &paths, StartFlow flow, QWidget *parent = nullptr);
+    FrmWait(SettingsStore &settings, ModClock &modClock, Launcher &launcher, const AppPaths &paths,
+        StartFlow flow, QWidget *parent = nullptr);
     void Form_Load();
     void Timer1_Timer();
 

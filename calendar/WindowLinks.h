@@ -20,7 +20,7 @@ public:
     virtual ~VersionCheck() = default;
     virtual void run() = 0;
     // Cancels a transfer still running (at unload).
-    virtual void cancel() {}
+    virtual void cancel() { }
 };
 
 // Marks the days of the shown month that hold appointments; with

@@ -59,8 +59,8 @@ FiringPlan planFiring(const QString &value, const KeyParts &fired)
     return plan;
 }
 
-void fire(const QString &dataFile, const QString &value, const KeyParts &fired,
-          Announcer &announcer)
+void fire(
+    const QString &dataFile, const QString &value, const KeyParts &fired, Announcer &announcer)
 {
     const FiringPlan plan = planFiring(value, fired);
     if (!plan.announce) {

@@ -14,7 +14,7 @@ struct FiringPlan
     bool confirm = false;
     QString text; // message without the marker, followed by the code's suffix
     std::optional<QString> nextKey; // where the value moves to
-    bool clearFired = false;        // write "nothing" under the fired key
+    bool clearFired = false; // write "nothing" under the fired key
 };
 
 FiringPlan planFiring(const QString &value, const KeyParts &fired);
@@ -33,5 +33,5 @@ public:
 };
 
 // Announces the value and moves the appointment on in the data file.
-void fire(const QString &dataFile, const QString &value, const KeyParts &fired,
-          Announcer &announcer);
+void fire(
+    const QString &dataFile, const QString &value, const KeyParts &fired, Announcer &announcer);

@@ -15,13 +15,15 @@ class Dialogs
 public:
     virtual ~Dialogs() = default;
     // An empty title means the application's default title.
-    virtual MsgAnswer messageBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                                 const QString &title = {}) = 0;
+    virtual MsgAnswer messageBox(
+        const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title = {})
+        = 0;
     // A colour 0x00BBGGRR, or nothing when the user cancels.
     virtual std::optional<quint32> chooseColour(quint32 initial) = 0;
     // A file path, or empty text when the user cancels.
-    virtual QString chooseOpenFile(const QString &title, const QString &folder,
-                                   const QString &filter) = 0;
+    virtual QString chooseOpenFile(
+        const QString &title, const QString &folder, const QString &filter)
+        = 0;
 };
 
 inline const char *const kDefaultMessageTitle = "Quillory";

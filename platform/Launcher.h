@@ -10,6 +10,5 @@ class Launcher
 {
 public:
     virtual ~Launcher() = default;
-    virtual bool start(const QString &program, const QStringList &arguments,
-                       WindowStyle style) = 0;
+    virtual bool start(const QString &program, const QStringList &arguments, WindowStyle style) = 0;
 };

@@ -10,8 +10,7 @@
 SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
     : QObject(parent)
     , m_dataFolder(QDir(dataFolder).absolutePath())
-{
-}
+{ }
 
 SingleInstance::~SingleInstance()
 {
@@ -25,8 +24,8 @@ QString SingleInstance::lockPath(const QString &dataFolder)
 
 QString SingleInstance::serverName(const QString &dataFolder)
 {
-    const QByteArray hash = QCryptographicHash::hash(QDir(dataFolder).absolutePath().toUtf8(),
-                                                     QCryptographicHash::Sha1);
+    const QByteArray hash = QCryptographicHash::hash(
+        QDir(dataFolder).absolutePath().toUtf8(), QCryptographicHash::Sha1);
     return QStringLiteral("quillory-") + QString::fromLatin1(hash.toHex().left(16));
 }
 

@@ -37,7 +37,7 @@ int main(int argc, char **argv)
     }
 
     const QString calendar = paths.program(QStringLiteral("quillory"));
-    const QStringList calendarArgs = quiet ? QStringList{QStringLiteral("/n")} : QStringList{};
+    const QStringList calendarArgs = quiet ? QStringList { QStringLiteral("/n") } : QStringList {};
     if (!QFileInfo(calendar).isExecutable() || !QProcess::startDetached(calendar, calendarArgs)) {
         qCCritical(lcRestart) << "cannot start" << calendar;
         return 1;

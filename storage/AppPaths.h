@@ -8,8 +8,8 @@
 struct AppPaths
 {
     QString programFolder; // the running executable's folder
-    QString dataFolder;    // data.ini, the single-instance lock, msagent/chars
-    QString settingsFile;  // Calendar.ini
+    QString dataFolder; // data.ini, the single-instance lock, msagent/chars
+    QString settingsFile; // Calendar.ini
 
     QString dataFile() const { return dataFolder + QStringLiteral("/data.ini"); }
     // What the program calls the Windows folder: characters live below it.

@@ -17,8 +17,8 @@ enum class RepeatStep { Hour, Day, Week, Month, Quarter, Year, None };
 struct RepeatCode
 {
     char code;
-    bool confirm;       // the message stays hidden until the user presses "Ok"
-    RepeatStep step;    // distance to the next occurrence
+    bool confirm; // the message stays hidden until the user presses "Ok"
+    RepeatStep step; // distance to the next occurrence
     const char *suffix; // appended to the announced text
     const char *choice; // the manager's wording of the repeat list
 };

@@ -24,23 +24,22 @@ struct ReadResult
 
 struct WriteResult
 {
-    bool ok = false;      // the API's return value
+    bool ok = false; // the API's return value
     bool changed = false; // the content differs and must be stored
-    QByteArray content;   // the file's content afterwards
+    QByteArray content; // the file's content afterwards
 };
 
 // Pure forms on a file's content; std::nullopt content means "no such file".
 ReadResult readString(const std::optional<QByteArray> &content, const OptBytes &section,
-                      const OptBytes &key, const OptBytes &defaultValue, quint32 size = 255);
+    const OptBytes &key, const OptBytes &defaultValue, quint32 size = 255);
 WriteResult writeString(const std::optional<QByteArray> &content, const OptBytes &section,
-                        const OptBytes &key, const OptBytes &value);
+    const OptBytes &key, const OptBytes &value);
 
 // File forms. A write replaces the file atomically; when it cannot, the old
 // file stays whole and false comes back (the reason is logged).
 ReadResult getPrivateProfileString(const OptBytes &section, const OptBytes &key,
-                                   const OptBytes &defaultValue, quint32 size,
-                                   const QString &path);
-bool writePrivateProfileString(const OptBytes &section, const OptBytes &key,
-                               const OptBytes &value, const QString &path);
+    const OptBytes &defaultValue, quint32 size, const QString &path);
+bool writePrivateProfileString(
+    const OptBytes &section, const OptBytes &key, const OptBytes &value, const QString &path);
 
 } // namespace ini

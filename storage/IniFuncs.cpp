@@ -9,24 +9,23 @@
 
 namespace INIFuncs {
 
-QString INIRead(const QString &file, const QString &section, const QString &key,
-                const QString &defaultValue)
+QString INIRead(
+    const QString &file, const QString &section, const QString &key, const QString &defaultValue)
 {
-    const ini::ReadResult result = ini::getPrivateProfileString(
-        textcodec::toFileBytes(section), textcodec::toFileBytes(key),
-        textcodec::toFileBytes(defaultValue), 255, file);
+    const ini::ReadResult result = ini::getPrivateProfileString(textcodec::toFileBytes(section),
+        textcodec::toFileBytes(key), textcodec::toFileBytes(defaultValue), 255, file);
     return textcodec::fromFileBytes(result.text.left(result.count));
 }
 
-void INIWrite(const QString &file, const QString &section, const QString &key,
-              const QString &value)
+void INIWrite(const QString &file, const QString &section, const QString &key, const QString &value)
 {
     QString oneLine = value;
-    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
-                                        textcodec::toFileBytes(key),
-                                        textcodec::toFileBytes(oneLine), file)) {
-        qCWarning(lcStorage) << "write of" << key << "to" << file << "failed; the file is unchanged";
+            textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), file)) {
+        qCWarning(lcStorage) << "write of" << key << "to" << file
+                             << "failed; the file is unchanged";
     }
 }
 
@@ -53,7 +52,8 @@ bool passes(const QString &line, const ScanFilter &filter)
         return false;
     if (filter.skipHeader && line == QLatin1String("[alarms]"))
         return false;
-    if (filter.skipNonDigit && (line.isEmpty() || line[0] < QLatin1Char('0') || line[0] > QLatin1Char('9')))
+    if (filter.skipNonDigit
+        && (line.isEmpty() || line[0] < QLatin1Char('0') || line[0] > QLatin1Char('9')))
         return false;
     if (filter.skipNothing && line.mid(17) == QLatin1String(kNothing))
         return false;
@@ -63,8 +63,7 @@ bool passes(const QString &line, const ScanFilter &filter)
 } // namespace
 
 ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
-                         ScanServices services,
-                         const std::function<void(const AppointmentLine &)> &onLine)
+    ScanServices services, const std::function<void(const AppointmentLine &)> &onLine)
 {
     std::optional<QByteArray> bytes;
     for (int attempt = 0; attempt < kScanAttempts; ++attempt) {

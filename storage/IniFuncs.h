@@ -14,12 +14,12 @@ namespace INIFuncs {
 
 // One value, cut to 254 characters as the INI service returns it; the
 // default when the file, the section or the key is missing.
-QString INIRead(const QString &file, const QString &section, const QString &key,
-                const QString &defaultValue);
+QString INIRead(
+    const QString &file, const QString &section, const QString &key, const QString &defaultValue);
 // Line breaks in the value become blanks so one entry stays one line. A
 // failed write is logged, never reported: the caller goes on.
-void INIWrite(const QString &file, const QString &section, const QString &key,
-              const QString &value);
+void INIWrite(
+    const QString &file, const QString &section, const QString &key, const QString &value);
 
 } // namespace INIFuncs
 
@@ -27,10 +27,10 @@ void INIWrite(const QString &file, const QString &section, const QString &key,
 // list apply all four tests; printing and the day query fewer.
 struct ScanFilter
 {
-    bool skipShort = true;    // shorter than 5 characters
-    bool skipHeader = true;   // the "[alarms]" line
+    bool skipShort = true; // shorter than 5 characters
+    bool skipHeader = true; // the "[alarms]" line
     bool skipNonDigit = true; // not starting with a digit
-    bool skipNothing = true;  // the value (from character 18) is "nothing"
+    bool skipNothing = true; // the value (from character 18) is "nothing"
 };
 
 // What a scan does when the file cannot be read: try again, pausing between
@@ -59,8 +59,7 @@ inline constexpr int kScanAttempts = 10;
 // Reads the data file line by line and hands every line that passes the
 // filter to `onLine`. A missing file has no lines.
 ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
-                         ScanServices services,
-                         const std::function<void(const AppointmentLine &)> &onLine);
+    ScanServices services, const std::function<void(const AppointmentLine &)> &onLine);
 
 // Reads a file whole; nothing when it exists but cannot be read, an empty
 // array when it does not exist.

@@ -29,11 +29,10 @@ ModClock::ModClock(Clock &clock, Autostart &autostart, Network &network, QString
     , m_autostart(autostart)
     , m_network(network)
     , m_windowsFolder(std::move(windowsFolder))
-{
-}
+{ }
 
-QString ModClock::RegReadString(RegRoot root, const QString &keyPath, const QString &valueName,
-                                const QString &defaultValue)
+QString ModClock::RegReadString(
+    RegRoot root, const QString &keyPath, const QString &valueName, const QString &defaultValue)
 {
     const auto list = runList(root, keyPath);
     if (!list)
@@ -46,12 +45,13 @@ QString ModClock::RegReadString(RegRoot root, const QString &keyPath, const QStr
     return nul < 0 ? *value : value->left(nul);
 }
 
-void ModClock::RegWriteString(RegRoot root, const QString &keyPath, const QString &valueName,
-                              const QString &text)
+void ModClock::RegWriteString(
+    RegRoot root, const QString &keyPath, const QString &valueName, const QString &text)
 {
     const auto list = runList(root, keyPath);
     if (!list) {
-        qCDebug(lcStorage) << "no run list at" << keyPath << "; value" << valueName << "not written";
+        qCDebug(lcStorage) << "no run list at" << keyPath << "; value" << valueName
+                           << "not written";
         return;
     }
     if (!m_autostart.write(*list, valueName, text))

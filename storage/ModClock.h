@@ -23,10 +23,10 @@ public:
 
     // The value's text, or `defaultValue` when the key or value does not exist.
     QString RegReadString(RegRoot root, const QString &keyPath, const QString &valueName,
-                          const QString &defaultValue = {});
+        const QString &defaultValue = {});
     // Creates the value when needed; failures leave things as they were.
-    void RegWriteString(RegRoot root, const QString &keyPath, const QString &valueName,
-                        const QString &text);
+    void RegWriteString(
+        RegRoot root, const QString &keyPath, const QString &valueName, const QString &text);
     QString WindowsFolder() const;
     // Returns after `seconds` have passed on the clock, processing window
     // events all the while; 0 returns after one look at the clock.

@@ -14,18 +14,16 @@ constexpr quint32 kSettingSize = 65536;
 
 SettingsStore::SettingsStore(QString path)
     : m_path(std::move(path))
-{
-}
+{ }
 
-QString SettingsStore::ReadSetting(const QString &section, const QString &key,
-                                   const QString &defaultValue) const
+QString SettingsStore::ReadSetting(
+    const QString &section, const QString &key, const QString &defaultValue) const
 {
     // A default made only of blanks must come back as given, so the engine
     // gets none and the default is applied here.
     static const QByteArray kMissing("\x01missing\x01");
-    const ini::ReadResult result
-        = ini::getPrivateProfileString(textcodec::toFileBytes(section), textcodec::toFileBytes(key),
-                                       kMissing, kSettingSize, m_path);
+    const ini::ReadResult result = ini::getPrivateProfileString(textcodec::toFileBytes(section),
+        textcodec::toFileBytes(key), kMissing, kSettingSize, m_path);
     const QByteArray value = result.text.left(result.count);
     if (value == kMissing)
         return defaultValue;
@@ -35,10 +33,11 @@ QString SettingsStore::ReadSetting(const QString &section, const QString &key,
 void SettingsStore::WriteSetting(const QString &section, const QString &key, const QString &value)
 {
     QString oneLine = value;
-    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    if (!ini::writePrivateProfileString(textcodec::toFileBytes(section), textcodec::toFileBytes(key),
-                                        textcodec::toFileBytes(oneLine), m_path)) {
+    if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
+            textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), m_path)) {
         qCWarning(lcStorage) << "setting" << section << key << "could not be stored in" << m_path;
     }
 }
@@ -46,7 +45,7 @@ void SettingsStore::WriteSetting(const QString &section, const QString &key, con
 QString SettingsStore::read(const SettingKey &key) const
 {
     return ReadSetting(QLatin1String(key.section), QLatin1String(key.key),
-                       key.defaultValue ? QString::fromLatin1(key.defaultValue) : QString());
+        key.defaultValue ? QString::fromLatin1(key.defaultValue) : QString());
 }
 
 QString SettingsStore::read(const SettingKey &key, const QString &defaultValue) const

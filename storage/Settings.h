@@ -15,32 +15,32 @@ struct SettingKey
 
 namespace setting {
 // section "data" (also spelled "Data": names match without regard to case)
-inline constexpr SettingKey FormX{"Data", "FormX", "300"};
-inline constexpr SettingKey FormY{"Data", "FormY", "300"};
-inline constexpr SettingKey SetX{"Data", "setx", "200"};
-inline constexpr SettingKey SetY{"Data", "sety", "200"};
-inline constexpr SettingKey Visible{"data", "visible", "True"};
-inline constexpr SettingKey FontSize{"data", "fontsize", "small"};
-inline constexpr SettingKey TitleBackColor{"data", "titlebackcolor", "8388672"};
-inline constexpr SettingKey TitleForeColor{"data", "titleforecolor", "16777215"};
-inline constexpr SettingKey MonthBackColor{"data", "monthbackcolor", "65535"};
-inline constexpr SettingKey ForeColor{"data", "forecolor", "0"};
-inline constexpr SettingKey TrailingForeColor{"data", "trailingforecolor", "16744576"};
-inline constexpr SettingKey Char{"data", "char", "Tockel"};
-inline constexpr SettingKey SoundFx{"data", "soundfx", "True"};
-inline constexpr SettingKey Hide{"data", "hide", "False"};
+inline constexpr SettingKey FormX { "Data", "FormX", "300" };
+inline constexpr SettingKey FormY { "Data", "FormY", "300" };
+inline constexpr SettingKey SetX { "Data", "setx", "200" };
+inline constexpr SettingKey SetY { "Data", "sety", "200" };
+inline constexpr SettingKey Visible { "data", "visible", "True" };
+inline constexpr SettingKey FontSize { "data", "fontsize", "small" };
+inline constexpr SettingKey TitleBackColor { "data", "titlebackcolor", "8388672" };
+inline constexpr SettingKey TitleForeColor { "data", "titleforecolor", "16777215" };
+inline constexpr SettingKey MonthBackColor { "data", "monthbackcolor", "65535" };
+inline constexpr SettingKey ForeColor { "data", "forecolor", "0" };
+inline constexpr SettingKey TrailingForeColor { "data", "trailingforecolor", "16744576" };
+inline constexpr SettingKey Char { "data", "char", "Tockel" };
+inline constexpr SettingKey SoundFx { "data", "soundfx", "True" };
+inline constexpr SettingKey Hide { "data", "hide", "False" };
 // The menu toggle reads "delay" as "True" when missing, the message window as "False".
-inline constexpr SettingKey Delay{"data", "delay", "False"};
+inline constexpr SettingKey Delay { "data", "delay", "False" };
 inline constexpr const char *kDelayMenuDefault = "True";
-inline constexpr SettingKey SpkHelp{"data", "spkhelp", "on"};
-inline constexpr SettingKey NeedsReboot{"data", "needsreboot", "False"};
-inline constexpr SettingKey AutoBackup{"data", "autobackup", "False"};
-inline constexpr SettingKey BackDir{"data", "backdir", nullptr};
-inline constexpr SettingKey BackDrive{"data", "backdrive", "c:"};
+inline constexpr SettingKey SpkHelp { "data", "spkhelp", "on" };
+inline constexpr SettingKey NeedsReboot { "data", "needsreboot", "False" };
+inline constexpr SettingKey AutoBackup { "data", "autobackup", "False" };
+inline constexpr SettingKey BackDir { "data", "backdir", nullptr };
+inline constexpr SettingKey BackDrive { "data", "backdrive", "c:" };
 // Its default is today's date, so a missing key never restarts the program.
-inline constexpr SettingKey LastReboot{"data", "lastreboot", nullptr};
-inline constexpr SettingKey TwoRun{"data", "2run", "True"};
-inline constexpr SettingKey OneRun{"data", "1run", "True"};
+inline constexpr SettingKey LastReboot { "data", "lastreboot", nullptr };
+inline constexpr SettingKey TwoRun { "data", "2run", "True" };
+inline constexpr SettingKey OneRun { "data", "1run", "True" };
 
 // "Restore to default" of the colour panel writes this palette, which is not
 // the one missing keys give.
@@ -62,8 +62,8 @@ class SettingsStore
 public:
     explicit SettingsStore(QString path);
 
-    QString ReadSetting(const QString &section, const QString &key,
-                        const QString &defaultValue = {}) const;
+    QString ReadSetting(
+        const QString &section, const QString &key, const QString &defaultValue = {}) const;
     void WriteSetting(const QString &section, const QString &key, const QString &value);
 
     // With the table's section and default.

@@ -22,7 +22,7 @@ namespace {
 
 double cpuSeconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -67,7 +67,7 @@ int main(int argc, char **argv)
             });
             QTimer::singleShot(3000, &loop, &QEventLoop::quit);
             timer.start();
-            player.speak(sentence, agent::VoiceSpec{});
+            player.speak(sentence, agent::VoiceSpec {});
             loop.exec();
             QObject::disconnect(c);
             player.stop();
@@ -75,7 +75,7 @@ int main(int argc, char **argv)
                 latencies.push_back(first);
         }
         std::printf("say_to_first_audio_ms %.1f (median of %zu; 12-word sentence)\n",
-                    median(latencies), latencies.size());
+            median(latencies), latencies.size());
     }
 
     agent::AgentEngine engine(characterFolders(QString()));
@@ -91,10 +91,10 @@ int main(int argc, char **argv)
     double before = cpuSeconds();
     runFor(restSeconds * 1000);
     std::printf("cpu_resting_percent %.2f (over %d s)\n",
-                100.0 * (cpuSeconds() - before) / restSeconds, restSeconds);
+        100.0 * (cpuSeconds() - before) / restSeconds, restSeconds);
 
     static const char *const gestures[]
-        = {"Pleased", "Search", "Explain", "Read", "Decline", "Greet", "Confused", "Suggest"};
+        = { "Pleased", "Search", "Explain", "Read", "Decline", "Greet", "Confused", "Suggest" };
     int next = 0;
     bool measuring = true;
     QObject::connect(&engine, &agent::Control::RequestComplete, [&] {
@@ -106,6 +106,6 @@ int main(int argc, char **argv)
     runFor(animateSeconds * 1000);
     measuring = false;
     std::printf("cpu_animating_percent %.2f (over %d s, %d gestures)\n",
-                100.0 * (cpuSeconds() - before) / animateSeconds, animateSeconds, next);
+        100.0 * (cpuSeconds() - before) / animateSeconds, animateSeconds, next);
     return 0;
 }

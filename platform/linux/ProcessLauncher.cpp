@@ -5,8 +5,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
-bool ProcessLauncher::start(const QString &program, const QStringList &arguments,
-                            WindowStyle style)
+bool ProcessLauncher::start(const QString &program, const QStringList &arguments, WindowStyle style)
 {
     // No shell: a path with blanks is one argument, and nothing is expanded.
     // The window style is a wish a Linux desktop decides for itself.

@@ -6,8 +6,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-MsgAnswer QtDialogs::messageBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                                const QString &title)
+MsgAnswer QtDialogs::messageBox(
+    const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title)
 {
     QMessageBox box;
     box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(kDefaultMessageTitle) : title);
@@ -58,15 +58,16 @@ MsgAnswer QtDialogs::messageBox(const QString &text, MsgButtons buttons, MsgIcon
 
 std::optional<quint32> QtDialogs::chooseColour(quint32 initial)
 {
-    const QColor start(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
+    const QColor start(
+        int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
     const QColor chosen = QColorDialog::getColor(start);
     if (!chosen.isValid())
         return std::nullopt;
     return quint32(chosen.red()) | (quint32(chosen.green()) << 8) | (quint32(chosen.blue()) << 16);
 }
 
-QString QtDialogs::chooseOpenFile(const QString &title, const QString &folder,
-                                  const QString &filter)
+QString QtDialogs::chooseOpenFile(
+    const QString &title, const QString &folder, const QString &filter)
 {
     return QFileDialog::getOpenFileName(nullptr, title, folder, filter);
 }

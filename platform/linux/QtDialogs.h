@@ -5,9 +5,9 @@
 class QtDialogs final : public Dialogs
 {
 public:
-    MsgAnswer messageBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                         const QString &title) override;
+    MsgAnswer messageBox(
+        const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title) override;
     std::optional<quint32> chooseColour(quint32 initial) override;
-    QString chooseOpenFile(const QString &title, const QString &folder,
-                           const QString &filter) override;
+    QString chooseOpenFile(
+        const QString &title, const QString &folder, const QString &filter) override;
 };

@@ -23,8 +23,9 @@ QString quoteExec(const QString &program)
         needsQuotes = needsQuotes || reserved.contains(c);
     QString arg;
     for (QChar c : program) {
-        if (needsQuotes && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-                            || c == QLatin1Char('\\')))
+        if (needsQuotes
+            && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
+                || c == QLatin1Char('\\')))
             arg += QLatin1Char('\\');
         arg += c;
     }
@@ -53,7 +54,8 @@ QString unquoteExec(const QString &exec)
         if (c == QLatin1Char('\\') && i + 1 < exec.size()) {
             const QChar n = exec[++i];
             arg += n == QLatin1Char('n') ? QChar('\n') : n == QLatin1Char('s') ? QChar(' ') : n;
-        } else if (c == QLatin1Char('%') && i + 1 < exec.size() && exec[i + 1] == QLatin1Char('%')) {
+        } else if (c == QLatin1Char('%') && i + 1 < exec.size()
+            && exec[i + 1] == QLatin1Char('%')) {
             arg += c;
             ++i;
         } else {
@@ -74,8 +76,7 @@ QString unquoteExec(const QString &exec)
 
 XdgAutostart::XdgAutostart(QString folder)
     : m_folder(std::move(folder))
-{
-}
+{ }
 
 QString XdgAutostart::defaultFolder()
 {

@@ -2,8 +2,8 @@
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
-#include "tests/support/QtPrinters.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/TestHome.h"
 
 #include <QDir>
@@ -19,9 +19,8 @@ class CharacterTest : public ::testing::Test
 protected:
     CharacterTest()
         : control(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
-                  CharacterControl::Host{[this] { return calendarVisible; },
-                                         [this] { return geometry; }, [this] { ++dates; },
-                                         [this] { ++unloads; }})
+            CharacterControl::Host { [this] { return calendarVisible; },
+                [this] { return geometry; }, [this] { ++dates; }, [this] { ++unloads; } })
     {
         geometry.left = 9000;
         geometry.top = 3000;
@@ -39,8 +38,8 @@ protected:
 
     FakeServices fakes;
     TestHome home;
-    SettingsStore settings{home.paths().settingsFile};
-    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    SettingsStore settings { home.paths().settingsFile };
+    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     FakeAgentControl agentControl;
     announce::HomeInput geometry;
     bool calendarVisible = true;
@@ -52,14 +51,14 @@ protected:
 TEST_F(CharacterTest, LoadingAddsTheFiveCommandsInOrder)
 {
     FakeCharacter &c = load();
-    EXPECT_EQ(agentControl.loads, QStringList{"Tockel|Tockel.acs"});
+    EXPECT_EQ(agentControl.loads, QStringList { "Tockel|Tockel.acs" });
     QStringList names, voices;
     for (const auto &e : c.commands().entries()) {
         names << e.name;
         voices << e.voice;
         EXPECT_TRUE(e.enabled && e.visible);
     }
-    EXPECT_EQ(names, (QStringList{"repeat", "Properties", "moveme", "Date", "exit"}));
+    EXPECT_EQ(names, (QStringList { "repeat", "Properties", "moveme", "Date", "exit" }));
     EXPECT_EQ(voices[2], "[Move Me]Home ");
     EXPECT_EQ(voices[3], "What is the [date]?");
     EXPECT_TRUE(c.commands().Visible());
@@ -69,8 +68,8 @@ TEST_F(CharacterTest, SayStopsShowsSpeaksAndPlaysTheGesturesInTurn)
 {
     FakeCharacter &c = load();
     control.say("\\emp\\Welcome to Quillory !");
-    EXPECT_EQ(c.calls, (QStringList{"Stop", "Show", "Speak:\\emp\\Welcome to Quillory !",
-                                    "Play:Pleased"}));
+    EXPECT_EQ(c.calls,
+        (QStringList { "Stop", "Show", "Speak:\\emp\\Welcome to Quillory !", "Play:Pleased" }));
     QStringList gestures;
     for (int i = 0; i < 8; ++i) {
         if (i % 3 == 0)
@@ -79,21 +78,22 @@ TEST_F(CharacterTest, SayStopsShowsSpeaksAndPlaysTheGesturesInTurn)
             control.say("text");
         gestures << c.calls.last();
     }
-    EXPECT_EQ(gestures, (QStringList{"Play:Search", "Play:Explain", "Play:Read", "Play:Decline",
-                                     "Play:Greet", "Play:Confused", "Play:Suggest", "Play:Pleased"}));
+    EXPECT_EQ(gestures,
+        (QStringList { "Play:Search", "Play:Explain", "Play:Read", "Play:Decline", "Play:Greet",
+            "Play:Confused", "Play:Suggest", "Play:Pleased" }));
     EXPECT_EQ(control.animcount, 1);
     EXPECT_EQ(control.lastsaid, "text");
 }
 
 TEST_F(CharacterTest, WithoutACharacterSayStillRecordsAndCounts)
 {
-    agentControl.loadable = {"Other"};
+    agentControl.loadable = { "Other" };
     control.charname = "Tockel";
     control.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
     EXPECT_EQ(control.agentchar, nullptr);
     control.say("hello");
     control.moveme();
-    control.Agent1_Command({"exit"});
+    control.Agent1_Command({ "exit" });
     EXPECT_EQ(control.lastsaid, "hello");
     EXPECT_EQ(control.animcount, 1);
     EXPECT_EQ(unloads, 1);
@@ -140,14 +140,14 @@ TEST_F(CharacterTest, HomePositionLeftOfTheWindowWhenTheRightHasNoRoom)
 
     FakeCharacter &c = load();
     control.moveme();
-    EXPECT_EQ(c.calls, (QStringList{"Show", "Stop", "MoveTo:461,273"}));
+    EXPECT_EQ(c.calls, (QStringList { "Show", "Stop", "MoveTo:461,273" }));
 }
 
 TEST_F(CharacterTest, CommandsActByExactName)
 {
     FakeCharacter &c = load();
     agentControl.raiseCommand("repeat"); // nothing said yet: empty text, still a gesture
-    EXPECT_EQ(c.calls.mid(c.calls.size() - 2), (QStringList{"Speak:", "Play:Pleased"}));
+    EXPECT_EQ(c.calls.mid(c.calls.size() - 2), (QStringList { "Speak:", "Play:Pleased" }));
     agentControl.raiseCommand("Properties");
     EXPECT_TRUE(agentControl.propertySheet);
     agentControl.raiseCommand("Date");
@@ -164,7 +164,7 @@ TEST_F(CharacterTest, CommandsActByExactName)
         "Speak:Sorry, you will have to show the calendar before you can move me, sorry!"));
     ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
     EXPECT_EQ(fakes.dialogs.boxes[0].text,
-              "You will have to show the calendar before you can move the character");
+        "You will have to show the calendar before you can move the character");
     EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Information);
 
     agentControl.raiseCommand("exit");
@@ -186,7 +186,7 @@ TEST_F(CharacterTest, ACancelledCharacterChangeLoadsThePreviousOneAgain)
     load();
     agentControl.characters.at("Tockel")->completeAtOnce = true;
     control.newCharacter();
-    EXPECT_EQ(agentControl.unloads, QStringList{"Tockel"});
+    EXPECT_EQ(agentControl.unloads, QStringList { "Tockel" });
     EXPECT_EQ(agentControl.loads.last(), "Tockel|Tockel.acs");
     FakeCharacter &again = *agentControl.characters.at("Tockel");
     EXPECT_EQ(again.commands().entries()[2].voice, "[MoveMe]Home ");
@@ -201,7 +201,7 @@ TEST_F(CharacterTest, AChosenCharacterIsStoredCopiedAndLoaded)
     QTemporaryDir elsewhere;
     const QString file = elsewhere.path() + "/Bramble.acs";
     TestHome::writeFile(file, "{}");
-    fakes.dialogs.files = {file};
+    fakes.dialogs.files = { file };
     settings.write(setting::SoundFx, "False");
     control.newCharacter();
     EXPECT_EQ(settings.read(setting::Char), "Bramble");
@@ -218,14 +218,14 @@ TEST_F(CharacterTest, ChangeNeedsAVisibleCalendarAndItsWaitsEndOnFailure)
     calendarVisible = false;
     control.newCharacter();
     EXPECT_EQ(fakes.dialogs.boxes.last().text,
-              "You will have to show the calendar before you can change the character");
+        "You will have to show the calendar before you can change the character");
     EXPECT_TRUE(agentControl.unloads.isEmpty());
 
     // A request that never ends does not hang the program.
     calendarVisible = true;
     control.newCharacter();
     EXPECT_GE(fakes.clock.monotonicMs(), 60000);
-    EXPECT_EQ(agentControl.unloads, QStringList{"Tockel"});
+    EXPECT_EQ(agentControl.unloads, QStringList { "Tockel" });
     Q_UNUSED(c);
 }
 
@@ -239,13 +239,12 @@ TEST(SpokenDate, SentenceAndOrdinals)
 {
     const QLocale english(QLocale::English, QLocale::UnitedStates);
     EXPECT_EQ(announce::dateSentence(QDate(2000, 3, 21), english),
-              "The date is, Tuesday, the 21st of March, 2000");
+        "The date is, Tuesday, the 21st of March, 2000");
     EXPECT_EQ(announce::dateSentence(QDate(2026, 12, 5), english),
-              "The date is, Saturday, the 5th of December, 2026");
-    const std::pair<int, const char *> cases[] = {{1, "st"},  {2, "nd"},  {3, "rd"},  {4, "th"},
-                                                  {11, "th"}, {12, "th"}, {13, "th"}, {20, "th"},
-                                                  {21, "st"}, {22, "nd"}, {23, "rd"}, {24, "th"},
-                                                  {30, "th"}, {31, "st"}};
+        "The date is, Saturday, the 5th of December, 2026");
+    const std::pair<int, const char *> cases[] = { { 1, "st" }, { 2, "nd" }, { 3, "rd" },
+        { 4, "th" }, { 11, "th" }, { 12, "th" }, { 13, "th" }, { 20, "th" }, { 21, "st" },
+        { 22, "nd" }, { 23, "rd" }, { 24, "th" }, { 30, "th" }, { 31, "st" } };
     for (const auto &[day, suffix] : cases)
         EXPECT_EQ(announce::ordinalSuffix(day), suffix) << day;
 }

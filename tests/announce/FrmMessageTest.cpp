@@ -20,17 +20,16 @@ protected:
     {
         agentControl.Load("Tockel", "Tockel.acs");
         character = agentControl.characters.at("Tockel").get();
-        window = std::make_unique<FrmMessage>(
-            settings, modClock, agentControl,
-            FrmMessage::Host{[this](const QString &t) { said << t; }, [this] { ++restarts; },
-                             [] { return 15.0; }});
+        window = std::make_unique<FrmMessage>(settings, modClock, agentControl,
+            FrmMessage::Host { [this](const QString &t) { said << t; }, [this] { ++restarts; },
+                [] { return 15.0; } });
     }
     QString shown() const { return window->txt_message->toPlainText(); }
 
     FakeServices fakes;
     TestHome home;
-    SettingsStore settings{home.paths().settingsFile};
-    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    SettingsStore settings { home.paths().settingsFile };
+    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     FakeAgentControl agentControl;
     FakeCharacter *character = nullptr;
     std::unique_ptr<FrmMessage> window;
@@ -46,8 +45,8 @@ TEST_F(MessageTest, UnconfirmedTextIsShownAlertedAndSpokenWithoutTheMarker)
     const qint64 before = fakes.clock.monotonicMs();
     window->display(false, "Buy bread}");
     EXPECT_EQ(shown(), "Buy bread");
-    EXPECT_EQ(said, QStringList{"Buy bread"});
-    EXPECT_EQ(character->calls, (QStringList{"Show", "Play:alert", "Play:alert"}));
+    EXPECT_EQ(said, QStringList { "Buy bread" });
+    EXPECT_EQ(character->calls, (QStringList { "Show", "Play:alert", "Play:alert" }));
     EXPECT_EQ(fakes.clock.monotonicMs() - before, 4000);
 
     window->Command1_Click(); // revealed: acknowledging restarts the calendar
@@ -73,8 +72,9 @@ TEST_F(MessageTest, TheAlertIsHeardEvenWithSoundEffectsOff)
     character->soundEffects = false;
     window->Show();
     window->display(false, "Tea");
-    EXPECT_EQ(character->calls, (QStringList{"Show", "SoundEffectsOn:true", "Play:alert",
-                                             "Play:alert", "SoundEffectsOn:false"}));
+    EXPECT_EQ(character->calls,
+        (QStringList {
+            "Show", "SoundEffectsOn:true", "Play:alert", "Play:alert", "SoundEffectsOn:false" }));
     EXPECT_FALSE(character->soundEffects);
 }
 
@@ -84,7 +84,7 @@ TEST_F(MessageTest, WithoutACharacterTheTextIsStillShownAndSpoken)
     window->Show();
     window->display(false, "Tea");
     EXPECT_EQ(shown(), "Tea");
-    EXPECT_EQ(said, QStringList{"Tea"});
+    EXPECT_EQ(said, QStringList { "Tea" });
 }
 
 TEST_F(MessageTest, SnoozeComesBackOnTheFifthMinuteOnlyOnce)
@@ -94,7 +94,7 @@ TEST_F(MessageTest, SnoozeComesBackOnTheFifthMinuteOnlyOnce)
     said.clear();
     window->com_snooze_Click();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(said, QStringList{"The appointment will show again in five minutes"});
+    EXPECT_EQ(said, QStringList { "The appointment will show again in five minutes" });
     EXPECT_EQ(window->snooze->interval(), 60000);
     for (int minute = 1; minute <= 4; ++minute) {
         window->snooze_Timer();
@@ -135,7 +135,7 @@ TEST_F(MessageTest, SpeechTagsAreNeverShown)
     window->Show();
     window->display(false, "\\emp\\Enjoy the calendar");
     EXPECT_EQ(shown(), "Enjoy the calendar");
-    EXPECT_EQ(said, QStringList{"\\emp\\Enjoy the calendar"});
+    EXPECT_EQ(said, QStringList { "\\emp\\Enjoy the calendar" });
 }
 
 } // namespace

@@ -1,14 +1,14 @@
 #include "announce/CharacterControl.h"
 #include "calendar/FrmMain.h"
 #include "calendar/MonthView.h"
-#include "tray/FrmSysTray.h"
 #include "calendar/WindowLinks.h"
+#include "platform/Autostart.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
-#include "platform/Autostart.h"
 #include "tests/support/FakeAgent.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"
+#include "tray/FrmSysTray.h"
 
 #include <QTimer>
 
@@ -18,11 +18,11 @@ namespace {
 
 struct NoManager final : ManagerWindow
 {
-    void showAtTab(int) override {}
+    void showAtTab(int) override { }
 };
 struct NoVersionCheck final : VersionCheck
 {
-    void run() override {}
+    void run() override { }
 };
 struct NoMarking final : DayMarking
 {
@@ -45,8 +45,7 @@ protected:
     FakeCharacter &start(bool quiet)
     {
         frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-                                        FrmMain::Links{announcer, manager, versionCheck, marking},
-                                        agentControl, quiet);
+            FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, quiet);
         frm->Form_Load();
         return *agentControl.characters.at(settings.read(setting::Char));
     }
@@ -58,8 +57,8 @@ protected:
 
     FakeServices fakes;
     TestHome home;
-    SettingsStore settings{home.paths().settingsFile};
-    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    SettingsStore settings { home.paths().settingsFile };
+    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     RecordingAnnouncer announcer;
     NoManager manager;
     NoVersionCheck versionCheck;
@@ -70,7 +69,7 @@ protected:
 
 TEST_F(LoadTest, TheLoadStepsComeInOrder)
 {
-    for (bool quiet : {false, true}) {
+    for (bool quiet : { false, true }) {
         QStringList journal;
         agentControl.journal = &journal;
         fakes.autostart.journal = &journal;
@@ -79,11 +78,11 @@ TEST_F(LoadTest, TheLoadStepsComeInOrder)
         settings.write(setting::LastReboot, "01/01/2000");
         start(quiet);
         journal.removeIf([](const QString &c) { return c.startsWith("MoveTo"); });
-        const QStringList normal{"Load:Tockel", "SoundEffectsOn:true", "Show", "Play:Pleased",
-                                 "RunListRead", "RunListRead", "Stop", "Show",
-                                 "Speak:\\emp\\Welcome to Quillory !", "Play:Pleased", "underline:0"};
-        const QStringList restart{"Load:Tockel", "SoundEffectsOn:true", "Show", "RunListRead",
-                                  "underline:0"};
+        const QStringList normal { "Load:Tockel", "SoundEffectsOn:true", "Show", "Play:Pleased",
+            "RunListRead", "RunListRead", "Stop", "Show", "Speak:\\emp\\Welcome to Quillory !",
+            "Play:Pleased", "underline:0" };
+        const QStringList restart { "Load:Tockel", "SoundEffectsOn:true", "Show", "RunListRead",
+            "underline:0" };
         EXPECT_EQ(journal, quiet ? restart : normal) << (quiet ? "/n" : "normal");
         // Step 1 before all, 9 and 10 before the greeting's end, 12 to 14 at the end.
         EXPECT_EQ(settings.read(setting::LastReboot), "08/12/2026");
@@ -101,10 +100,9 @@ TEST_F(LoadTest, TheLoadStepsComeInOrder)
 TEST_F(LoadTest, NormalStartWalksOutPlaysPleasedAndGreets)
 {
     FakeCharacter &c = start(false);
-    EXPECT_EQ(agentControl.loads, QStringList{"Tockel|Tockel.acs"});
+    EXPECT_EQ(agentControl.loads, QStringList { "Tockel|Tockel.acs" });
     const QStringList calls = without(c.calls, "MoveTo");
-    EXPECT_EQ(calls.mid(0, 3),
-              (QStringList{"SoundEffectsOn:true", "Show", "Play:Pleased"}));
+    EXPECT_EQ(calls.mid(0, 3), (QStringList { "SoundEffectsOn:true", "Show", "Play:Pleased" }));
     EXPECT_TRUE(c.calls.contains("Speak:\\emp\\Welcome to Quillory !"));
     EXPECT_EQ(c.calls.count("Hide"), 0);
     EXPECT_EQ(frm->character->animcount, 1); // the greeting played gesture 0
@@ -114,12 +112,12 @@ TEST_F(LoadTest, QuietRestartNeitherGreetsNorPlaysAndShowsOnlyWhenNotHidden)
 {
     settings.write(setting::SoundFx, "false");
     FakeCharacter &c = start(true);
-    EXPECT_EQ(without(c.calls, "MoveTo"), (QStringList{"SoundEffectsOn:false", "Show"}));
+    EXPECT_EQ(without(c.calls, "MoveTo"), (QStringList { "SoundEffectsOn:false", "Show" }));
 
     settings.write(setting::Hide, "True");
     agentControl.characters.clear();
     FakeCharacter &hidden = start(true);
-    EXPECT_EQ(without(hidden.calls, "MoveTo"), (QStringList{"SoundEffectsOn:false", "Hide"}));
+    EXPECT_EQ(without(hidden.calls, "MoveTo"), (QStringList { "SoundEffectsOn:false", "Hide" }));
 }
 
 TEST_F(LoadTest, GreetingOnlyWhileTheStartAtLoginValueWasNeverWritten)
@@ -137,10 +135,9 @@ TEST_F(LoadTest, GreetingOnlyWhileTheStartAtLoginValueWasNeverWritten)
 
 TEST_F(LoadTest, AMissingCharacterStillBringsTheCalendarUp)
 {
-    agentControl.loadable = {"Bramble"};
+    agentControl.loadable = { "Bramble" };
     frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-                                    FrmMain::Links{announcer, manager, versionCheck, marking},
-                                    agentControl, false);
+        FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, false);
     frm->Form_Load();
     EXPECT_TRUE(frm->blink->isActive());
     EXPECT_EQ(frm->character->agentchar, nullptr);

@@ -47,8 +47,7 @@ protected:
     {
         fakes.clock.set(start);
         frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-                                        FrmMain::Links{announcer, manager, versionCheck, marking},
-                                        agentControl, quiet);
+            FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, quiet);
         frm->Form_Load();
         return *frm;
     }
@@ -60,8 +59,8 @@ protected:
 
     FakeServices fakes;
     TestHome home;
-    SettingsStore settings{home.paths().settingsFile};
-    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    SettingsStore settings { home.paths().settingsFile };
+    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     RecordingAnnouncer announcer;
     RecordingManager manager;
     RecordingVersionCheck versionCheck;
@@ -89,13 +88,13 @@ TEST_F(TickTest, FirstTickFiresTheCurrentMinuteOnceAndShowsTheTime)
     tickAt(QTime(10, 17, 0));
     EXPECT_EQ(announcer.displays.size(), 1);
     EXPECT_EQ(home.readData(),
-              QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=NToo late\r\n"));
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=NToo late\r\n"));
 }
 
 class NestingAnnouncer final : public Announcer
 {
 public:
-    void Show() override {}
+    void Show() override { }
     void display(bool, const QString &text) override
     {
         texts.append(text);
@@ -112,13 +111,13 @@ TEST_F(TickTest, ATickInsideTheAnnouncementDoesNotFireAgain)
     NestingAnnouncer nesting;
     fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
     FrmMain window(fakes.services, settings, modClock, home.paths(),
-                   FrmMain::Links{nesting, manager, versionCheck, marking}, agentControl, true);
+        FrmMain::Links { nesting, manager, versionCheck, marking }, agentControl, true);
     window.Form_Load();
     nesting.frm = &window;
     window.blink_Timer();
     EXPECT_EQ(nesting.texts.size(), 1);
     EXPECT_EQ(home.readData(),
-              QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/09/12/2026=TDaily\r\n"));
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/09/12/2026=TDaily\r\n"));
 }
 
 TEST_F(TickTest, ANewDayRestartsThroughTheRestartProgram)
@@ -202,17 +201,17 @@ TEST_F(TickTest, OldMessagesAreReportedInThreeBoxesOnce)
 
     frm->oldCount = 1;
     frm->oldMessages = "again";
-    fakes.dialogs.answers = {MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Yes};
+    fakes.dialogs.answers = { MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Yes };
     frm->blink_Timer();
-    EXPECT_EQ(manager.tabs, QList<int>{1});
+    EXPECT_EQ(manager.tabs, QList<int> { 1 });
 }
 
 TEST_F(TickTest, PagingToAnotherMonthRemarksOnTheNextTickOnly)
 {
     load();
-    EXPECT_EQ(marking.calls, QList<bool>{false}); // the load's own marking
+    EXPECT_EQ(marking.calls, QList<bool> { false }); // the load's own marking
     frm->blink_Timer();
-    EXPECT_EQ(marking.calls, (QList<bool>{false, true}));
+    EXPECT_EQ(marking.calls, (QList<bool> { false, true }));
     frm->blink_Timer();
     EXPECT_EQ(marking.calls.size(), 2);
     frm->com_right->click();
@@ -255,8 +254,7 @@ TEST_F(TickTest, PositionAndLayoutInTwips)
     settings.write(setting::FontSize, "large");
     const QPoint before(7, 9);
     frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-                                    FrmMain::Links{announcer, manager, versionCheck, marking},
-                                        agentControl, quiet);
+        FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, quiet);
     frm->move(before);
     frm->Form_Load();
     EXPECT_EQ(frm->pos(), before);

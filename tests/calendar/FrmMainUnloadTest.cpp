@@ -17,11 +17,11 @@ namespace {
 
 struct NoManager final : ManagerWindow
 {
-    void showAtTab(int) override {}
+    void showAtTab(int) override { }
 };
 struct CancellingCheck final : VersionCheck
 {
-    void run() override {}
+    void run() override { }
     void cancel() override
     {
         if (journal)
@@ -31,7 +31,7 @@ struct CancellingCheck final : VersionCheck
 };
 struct NoMarking final : DayMarking
 {
-    void underline(bool) override {}
+    void underline(bool) override { }
 };
 
 class UnloadTest : public ::testing::Test
@@ -45,17 +45,16 @@ protected:
     std::unique_ptr<FrmMain> load(const QDateTime &now)
     {
         fakes.clock.set(now);
-        auto frm = std::make_unique<FrmMain>(
-            fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links{announcer, manager, check, marking}, agentControl, true);
+        auto frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+            FrmMain::Links { announcer, manager, check, marking }, agentControl, true);
         frm->Form_Load();
         return frm;
     }
 
     FakeServices fakes;
     TestHome home;
-    SettingsStore settings{home.paths().settingsFile};
-    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    SettingsStore settings { home.paths().settingsFile };
+    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     RecordingAnnouncer announcer;
     NoManager manager;
     CancellingCheck check;
@@ -79,9 +78,9 @@ TEST_F(UnloadTest, BackupTransferCharacterTrayThenTheEnd)
             journal << "character";
     });
     frm->Form_Unload();
-    EXPECT_EQ(journal, (QStringList{"cancel transfer", "character", "tray", "end"}));
+    EXPECT_EQ(journal, (QStringList { "cancel transfer", "character", "tray", "end" }));
     EXPECT_EQ(TestHome::readFile(backupFolder.path() + "/calendar.cal"), home.readData());
-    EXPECT_EQ(agentControl.unloads, QStringList{"Tockel"});
+    EXPECT_EQ(agentControl.unloads, QStringList { "Tockel" });
     EXPECT_EQ(frm->m_frmSysTray, nullptr);
 }
 

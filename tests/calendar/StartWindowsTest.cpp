@@ -1,5 +1,5 @@
-#include "calendar/FrmAbout.h"
 #include "calendar/StartWindows.h"
+#include "calendar/FrmAbout.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
 #include "tests/support/Fakes.h"
@@ -27,8 +27,8 @@ protected:
     }
     FakeServices fakes;
     TestHome home;
-    SettingsStore settings{home.paths().settingsFile};
-    ModClock modClock{fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder()};
+    SettingsStore settings { home.paths().settingsFile };
+    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     StartFlow flow;
     QStringList steps;
 };
@@ -48,7 +48,7 @@ TEST_F(StartTest, FirstRunCountsDownWithInstallersFolderAndAgreement)
         if (tick == 3) {
             ASSERT_EQ(fakes.launcher.started.size(), 1);
             EXPECT_EQ(fakes.launcher.started[0].program, home.paths().program("agent-setup"));
-            EXPECT_EQ(fakes.launcher.started[0].arguments, QStringList{"/Q:A"});
+            EXPECT_EQ(fakes.launcher.started[0].arguments, QStringList { "/Q:A" });
         }
         EXPECT_EQ(folder, tick >= 8) << tick;
         if (tick == 14) {
@@ -67,14 +67,14 @@ TEST_F(StartTest, LaterRunsAndAnotherProgramsMarkerGoToTheSplash)
     settings.write(setting::TwoRun, "False");
     FrmWait wait(settings, modClock, fakes.launcher, home.paths(), flow);
     wait.Form_Load();
-    EXPECT_EQ(steps, QStringList{"splash"});
+    EXPECT_EQ(steps, QStringList { "splash" });
 
     settings.write(setting::TwoRun, "True");
     settings.write(setting::OneRun, "no");
     steps.clear();
     FrmWait again(settings, modClock, fakes.launcher, home.paths(), flow);
     again.Form_Load();
-    EXPECT_EQ(steps, QStringList{"splash"});
+    EXPECT_EQ(steps, QStringList { "splash" });
     EXPECT_FALSE(again.Timer1->isActive());
 }
 
@@ -87,7 +87,7 @@ TEST_F(StartTest, DecliningKeepsTheFirstRunAndEnds)
     EXPECT_EQ(agreement.Command3->text(), "I &AGREE");
     agreement.Command1_Click();
     EXPECT_EQ(settings.read(setting::TwoRun), "True");
-    EXPECT_EQ(steps, QStringList{"end"});
+    EXPECT_EQ(steps, QStringList { "end" });
 }
 
 TEST_F(StartTest, AgreeingWritesTheThreeOptionsAndShowsTheCalendar)
@@ -97,14 +97,14 @@ TEST_F(StartTest, AgreeingWritesTheThreeOptionsAndShowsTheCalendar)
     EXPECT_EQ(settings.read(setting::SoundFx), "True");
     EXPECT_EQ(settings.read(setting::Delay, "x"), "False");
     EXPECT_EQ(settings.read(setting::Hide), "False");
-    EXPECT_EQ(steps, QStringList{"main"});
+    EXPECT_EQ(steps, QStringList { "main" });
 }
 
 TEST_F(StartTest, SplashStandsOneSecondAndAQuietRestartSkipsIt)
 {
     FrmSplash quiet(home.paths(), true, flow);
     quiet.Form_Load();
-    EXPECT_EQ(steps, QStringList{"main"});
+    EXPECT_EQ(steps, QStringList { "main" });
     EXPECT_FALSE(quiet.Timer1->isActive());
 
     steps.clear();
@@ -119,7 +119,7 @@ TEST_F(StartTest, SplashStandsOneSecondAndAQuietRestartSkipsIt)
     EXPECT_TRUE(QFile::exists(home.paths().program("quillory")));
     EXPECT_TRUE(steps.isEmpty());
     splash.Timer1_Timer();
-    EXPECT_EQ(steps, QStringList{"main"});
+    EXPECT_EQ(steps, QStringList { "main" });
 }
 
 TEST(About, CaptionAndVersion)

@@ -22,8 +22,7 @@ struct RescheduleCase
 };
 
 class Reschedule : public ::testing::TestWithParam<RescheduleCase>
-{
-};
+{ };
 
 TEST_P(Reschedule, MovesByTheCodesInterval)
 {
@@ -34,22 +33,28 @@ TEST_P(Reschedule, MovesByTheCodesInterval)
     EXPECT_EQ(plan.clearFired, c.cleared);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Firing, Reschedule,
-    ::testing::Values(
-        RescheduleCase{"DailyOverNewYear", "TBuy bread}", "09/05/31/12/2026", "09/05/01/01/2027", true},
-        RescheduleCase{"HourlySameDay", "HTea", "22/10/08/12/2026", "23/10/08/12/2026", true},
-        RescheduleCase{"HourlyChainEndsAt23", "ATea", "23/10/08/12/2026", nullptr, false},
-        RescheduleCase{"HourlyFromMidnight", "HTea", "00/00/08/12/2026", "01/00/08/12/2026", true},
-        RescheduleCase{"WeeklyOverMonthEnd", "VGym", "18/00/28/02/2027", "18/00/07/03/2027", true},
-        RescheduleCase{"MonthlyCutBackToFebruary", "CRent", "08/00/31/01/2027", "08/00/28/02/2027", true},
-        RescheduleCase{"MonthlyStaysCutBack", "CRent", "08/00/28/02/2027", "08/00/28/03/2027", true},
-        RescheduleCase{"MonthlyLeapFebruary", "XRent", "08/00/31/01/2028", "08/00/29/02/2028", true},
-        RescheduleCase{"QuarterlyCutBack", "IBill", "12/00/30/11/2026", "12/00/28/02/2027", true},
-        RescheduleCase{"YearlyFromLeapDay", "JBirthday", "07/00/29/02/2028", "07/00/28/02/2029", true},
-        RescheduleCase{"YearlyPlain", "LBirthday", "07/00/08/12/2026", "07/00/08/12/2027", true},
-        RescheduleCase{"OnceConfirmed", "RDentist", "14/30/08/12/2026", nullptr, true},
-        RescheduleCase{"Once", "NDentist", "14/30/08/12/2026", nullptr, true}),
+INSTANTIATE_TEST_SUITE_P(Firing, Reschedule,
+    ::testing::Values(RescheduleCase { "DailyOverNewYear", "TBuy bread}", "09/05/31/12/2026",
+                          "09/05/01/01/2027", true },
+        RescheduleCase { "HourlySameDay", "HTea", "22/10/08/12/2026", "23/10/08/12/2026", true },
+        RescheduleCase { "HourlyChainEndsAt23", "ATea", "23/10/08/12/2026", nullptr, false },
+        RescheduleCase {
+            "HourlyFromMidnight", "HTea", "00/00/08/12/2026", "01/00/08/12/2026", true },
+        RescheduleCase {
+            "WeeklyOverMonthEnd", "VGym", "18/00/28/02/2027", "18/00/07/03/2027", true },
+        RescheduleCase {
+            "MonthlyCutBackToFebruary", "CRent", "08/00/31/01/2027", "08/00/28/02/2027", true },
+        RescheduleCase {
+            "MonthlyStaysCutBack", "CRent", "08/00/28/02/2027", "08/00/28/03/2027", true },
+        RescheduleCase {
+            "MonthlyLeapFebruary", "XRent", "08/00/31/01/2028", "08/00/29/02/2028", true },
+        RescheduleCase {
+            "QuarterlyCutBack", "IBill", "12/00/30/11/2026", "12/00/28/02/2027", true },
+        RescheduleCase {
+            "YearlyFromLeapDay", "JBirthday", "07/00/29/02/2028", "07/00/28/02/2029", true },
+        RescheduleCase { "YearlyPlain", "LBirthday", "07/00/08/12/2026", "07/00/08/12/2027", true },
+        RescheduleCase { "OnceConfirmed", "RDentist", "14/30/08/12/2026", nullptr, true },
+        RescheduleCase { "Once", "NDentist", "14/30/08/12/2026", nullptr, true }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(FiringText, SuffixConfirmationAndMarker)
@@ -63,7 +68,7 @@ TEST(FiringText, SuffixConfirmationAndMarker)
     const FiringPlan bare = planFiring("NDentist}", at("14/30/08/12/2026"));
     EXPECT_EQ(bare.text, "Dentist");
     EXPECT_FALSE(bare.confirm);
-    for (const char *notACode : {"tBuy", "1Buy", "", " TBuy", "nothing"})
+    for (const char *notACode : { "tBuy", "1Buy", "", " TBuy", "nothing" })
         EXPECT_FALSE(planFiring(notACode, at("14/30/08/12/2026")).announce) << notACode;
 }
 
@@ -79,7 +84,7 @@ TEST_F(FireTest, DailyEntryIsRekeyedAndClearedByteForByte)
     home.writeData("[alarms]\r\n09/05/31/12/2026=TBuy bread}\r\n");
     fire(home.dataFile(), "TBuy bread}", at("09/05/31/12/2026"), announcer);
     EXPECT_EQ(home.readData(),
-              QByteArray("[alarms]\r\n09/05/31/12/2026=nothing\r\n09/05/01/01/2027=TBuy bread}\r\n"));
+        QByteArray("[alarms]\r\n09/05/31/12/2026=nothing\r\n09/05/01/01/2027=TBuy bread}\r\n"));
     EXPECT_EQ(announcer.shows, 1);
     ASSERT_EQ(announcer.displays.size(), 1);
     EXPECT_EQ(announcer.displays[0].second, "Buy bread, this alarm will be repeated tomorrow !");

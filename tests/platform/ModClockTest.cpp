@@ -1,5 +1,5 @@
-#include "platform/linux/XdgAutostart.h"
 #include "storage/ModClock.h"
+#include "platform/linux/XdgAutostart.h"
 #include "tests/support/Fakes.h"
 
 #include <QFile>
@@ -67,8 +67,8 @@ TEST_F(StartAtLogin, OtherKeysRootsAndNamesReadAsAbsent)
 
 TEST(ExecQuoting, RoundTripsAwkwardPaths)
 {
-    for (const QString &path : {QString("/usr/bin/quillory"), QString("/home/a b/q"),
-                                QString("/tmp/100%/\"q\"$`\\x"), QString()})
+    for (const QString &path : { QString("/usr/bin/quillory"), QString("/home/a b/q"),
+             QString("/tmp/100%/\"q\"$`\\x"), QString() })
         EXPECT_EQ(unquoteExec(quoteExec(path)), path) << path.toStdString();
 }
 

@@ -33,8 +33,8 @@ TEST(AppointmentRecord, KeysHaveOneExactForm)
     const auto parts = KeyParts::fromDateTime(QDateTime(QDate(2027, 1, 1), QTime(7, 3)));
     EXPECT_EQ(parts.key(), "07/03/01/01/2027");
     EXPECT_TRUE(KeyParts::parse("07/03/01/01/2027"));
-    for (const char *bad : {"7/03/01/01/2027", "07-03-01-01-2027", "07/03/01/01/27", "aa/03/01/01/2027",
-                            "07/03/01/01/2027 ", ""})
+    for (const char *bad : { "7/03/01/01/2027", "07-03-01-01-2027", "07/03/01/01/27",
+             "aa/03/01/01/2027", "07/03/01/01/2027 ", "" })
         EXPECT_FALSE(KeyParts::parse(bad)) << bad;
 }
 
@@ -59,11 +59,12 @@ TEST(AppointmentRecord, FourteenCodesEachWithItsSuffixAndConfirmation)
 TEST(DataFile, ReadByKeyCutsAt254AndMissingReadsAsNothing)
 {
     TestHome home;
-    EXPECT_EQ(INIFuncs::INIRead(home.dataFile(), "alarms", "09/05/24/12/2026", "nothing"), "nothing");
+    EXPECT_EQ(
+        INIFuncs::INIRead(home.dataFile(), "alarms", "09/05/24/12/2026", "nothing"), "nothing");
     const QString longText = "T" + QString(299, 'x');
     INIFuncs::INIWrite(home.dataFile(), "alarms", "09/05/24/12/2026", longText);
     EXPECT_EQ(INIFuncs::INIRead(home.dataFile(), "alarms", "09/05/24/12/2026", "nothing"),
-              longText.left(254));
+        longText.left(254));
 }
 
 TEST(DataFile, WritesReplaceLineBreaksAndKeepOneLinePerMinute)
@@ -81,7 +82,7 @@ TEST(DataFile, TextOutsideWindows1252SurvivesAsUtf8)
     EXPECT_EQ(home.readData(), QByteArray("[alarms]\r\nk=N\xC4pfel \x80\r\n"));
     INIFuncs::INIWrite(home.dataFile(), "alarms", "k", QString::fromUtf8("N会议 Ελλάδα"));
     EXPECT_EQ(INIFuncs::INIRead(home.dataFile(), "alarms", "k", "nothing"),
-              QString::fromUtf8("N会议 Ελλάδα"));
+        QString::fromUtf8("N会议 Ελλάδα"));
     // Cut inside a character by the read limit: the broken tail is dropped.
     const QString many = "N" + QString(200, QChar(0x4F1A));
     INIFuncs::INIWrite(home.dataFile(), "alarms", "k", many);
@@ -96,7 +97,8 @@ TEST(TextCodec, EveryByteSurvivesARoundTrip)
     for (int b = 1; b < 256; ++b)
         all.append(char(b));
     EXPECT_EQ(textcodec::toCp1252(textcodec::fromCp1252(all)), all);
-    EXPECT_EQ(textcodec::fromFileBytes("T\xC4pfel \xFC\xDF\x80}"), QString::fromUtf8("TÄpfel üß€}"));
+    EXPECT_EQ(
+        textcodec::fromFileBytes("T\xC4pfel \xFC\xDF\x80}"), QString::fromUtf8("TÄpfel üß€}"));
 }
 
 class ScanTest : public ::testing::Test
@@ -105,13 +107,13 @@ protected:
     QStringList scan(const ScanFilter &filter = {})
     {
         QStringList seen;
-        outcome = scanDataFile(home.dataFile(), filter, retry, {dialogs, pause, reader},
-                               [&](const AppointmentLine &l) { seen << l.line; });
+        outcome = scanDataFile(home.dataFile(), filter, retry, { dialogs, pause, reader },
+            [&](const AppointmentLine &l) { seen << l.line; });
         return seen;
     }
     TestHome home;
     FakeDialogs dialogs;
-    ScanRetry retry{"I am having trouble", MsgIcon::Critical, "Error!", 0};
+    ScanRetry retry { "I am having trouble", MsgIcon::Critical, "Error!", 0 };
     std::function<void(int)> pause;
     std::function<std::optional<QByteArray>(const QString &)> reader;
     ScanOutcome outcome = ScanOutcome::GaveUp;
@@ -119,10 +121,12 @@ protected:
 
 TEST_F(ScanTest, SkipsWhatIsNotAnAppointmentWhateverTheLineEnds)
 {
-    home.writeData("\xEF\xBB\xBF[alarms]\r\n09/05/24/12/2026=TBuy bread}\r\n10/00/24/12/2026=nothing\n"
-                   "; comment\r\rabc\r\n\r\n11/00/31/02/2027=NNo such day\r23/30/01/01/2027=NCall home");
-    EXPECT_EQ(scan(), (QStringList{"09/05/24/12/2026=TBuy bread}", "11/00/31/02/2027=NNo such day",
-                                   "23/30/01/01/2027=NCall home"}));
+    home.writeData(
+        "\xEF\xBB\xBF[alarms]\r\n09/05/24/12/2026=TBuy bread}\r\n10/00/24/12/2026=nothing\n"
+        "; comment\r\rabc\r\n\r\n11/00/31/02/2027=NNo such day\r23/30/01/01/2027=NCall home");
+    EXPECT_EQ(scan(),
+        (QStringList { "09/05/24/12/2026=TBuy bread}", "11/00/31/02/2027=NNo such day",
+            "23/30/01/01/2027=NCall home" }));
     EXPECT_EQ(outcome, ScanOutcome::Complete);
     ScanFilter keepCleared;
     keepCleared.skipNothing = false;

@@ -1,5 +1,5 @@
-#include "storage/Conversions.h"
 #include "storage/Settings.h"
+#include "storage/Conversions.h"
 #include "tests/support/TestHome.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@ class SettingsStoreTest : public ::testing::Test
 {
 protected:
     TestHome home;
-    SettingsStore store{home.paths().settingsFile};
+    SettingsStore store { home.paths().settingsFile };
 };
 
 TEST_F(SettingsStoreTest, MissingKeysGiveTheTablesDefaultsAndEmptyTextWithoutOne)
@@ -60,8 +60,8 @@ TEST_F(SettingsStoreTest, AnUnwritableStoreLeavesTheOldFileAndReadsGoOn)
     store.write(setting::FontSize, "large");
     QFile::setPermissions(home.paths().dataFolder, QFile::ReadOwner | QFile::ExeOwner);
     store.write(setting::FontSize, "small");
-    QFile::setPermissions(home.paths().dataFolder,
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(
+        home.paths().dataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (QFile(store.path()).permissions() & QFile::WriteOther)
         GTEST_SKIP();
     // Running as root ignores permissions; either way nothing is lost.
@@ -77,8 +77,7 @@ struct ColourCase
 };
 
 class ColourConversion : public ::testing::TestWithParam<ColourCase>
-{
-};
+{ };
 
 TEST_P(ColourConversion, AcceptsDecimalAndHexLiteralsOnly)
 {
@@ -86,17 +85,16 @@ TEST_P(ColourConversion, AcceptsDecimalAndHexLiteralsOnly)
         << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, ColourConversion,
-    ::testing::Values(ColourCase{"&H00400000", 4194304u}, ColourCase{"8388672", 8388672u},
-                      ColourCase{"&H0000FFFF", 65535u}, ColourCase{"&h00ff0000", 16711680u},
-                      ColourCase{"&HFF&", 255u}, ColourCase{" 65535 ", 65535u},
-                      ColourCase{"0", 0u}, ColourCase{"16777215", 16777215u},
-                      ColourCase{"", std::nullopt}, ColourCase{"yellow", std::nullopt},
-                      ColourCase{"&H", std::nullopt}, ColourCase{"&HXYZ", std::nullopt},
-                      ColourCase{"-1", std::nullopt}, ColourCase{"16777216", std::nullopt},
-                      ColourCase{"99999999999999999999", std::nullopt},
-                      ColourCase{"&H1FFFFFFFF", std::nullopt}, ColourCase{"1e400", std::nullopt}));
+INSTANTIATE_TEST_SUITE_P(Settings, ColourConversion,
+    ::testing::Values(ColourCase { "&H00400000", 4194304u }, ColourCase { "8388672", 8388672u },
+        ColourCase { "&H0000FFFF", 65535u }, ColourCase { "&h00ff0000", 16711680u },
+        ColourCase { "&HFF&", 255u }, ColourCase { " 65535 ", 65535u }, ColourCase { "0", 0u },
+        ColourCase { "16777215", 16777215u }, ColourCase { "", std::nullopt },
+        ColourCase { "yellow", std::nullopt }, ColourCase { "&H", std::nullopt },
+        ColourCase { "&HXYZ", std::nullopt }, ColourCase { "-1", std::nullopt },
+        ColourCase { "16777216", std::nullopt },
+        ColourCase { "99999999999999999999", std::nullopt },
+        ColourCase { "&H1FFFFFFFF", std::nullopt }, ColourCase { "1e400", std::nullopt }));
 
 TEST(PositionConversion, ReadsNumbersAndRefusesTheRest)
 {
@@ -106,7 +104,7 @@ TEST(PositionConversion, ReadsNumbersAndRefusesTheRest)
     EXPECT_FALSE(parsePosition("left"));
     EXPECT_FALSE(parsePosition("nan"));
     EXPECT_FALSE(parsePosition("1e30"));
-    for (float v : {0.0f, 300.0f, 1234.567f, -15.0f, 0.1f, 99999.9f})
+    for (float v : { 0.0f, 300.0f, 1234.567f, -15.0f, 0.1f, 99999.9f })
         EXPECT_EQ(parsePosition(formatPosition(v)), v) << v;
     EXPECT_DOUBLE_EQ(twipsPerPixel(96), 15.0);
     EXPECT_DOUBLE_EQ(twipsPerPixel(0), 15.0);

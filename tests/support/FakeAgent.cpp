@@ -43,8 +43,7 @@ bool FakeCharacter::completeNext(agent::RequestStatus status)
 
 void FakeCharacter::completeAll(agent::RequestStatus status)
 {
-    while (completeNext(status)) {
-    }
+    while (completeNext(status)) { }
 }
 
 bool FakeAgentControl::Load(const QString &id, const QString &file)

@@ -14,8 +14,7 @@ class FakeCharacter final : public agent::Character
 public:
     explicit FakeCharacter(agent::Control &owner)
         : m_owner(owner)
-    {
-    }
+    { }
     agent::RequestPtr Show(bool) override
     {
         visible = true;
@@ -71,9 +70,9 @@ private:
     {
     public:
         void Add(const QString &name, const QString &caption, const QString &voice, bool enabled,
-                 bool visible) override
+            bool visible) override
         {
-            list.append({name, caption, voice, enabled, visible});
+            list.append({ name, caption, voice, enabled, visible });
         }
         void setVisible(bool v) override { shown = v; }
         bool Visible() const override { return shown; }
@@ -98,11 +97,11 @@ public:
     void setPropertySheetVisible(bool visible) override { propertySheet = visible; }
 
     void raiseComplete(const agent::RequestPtr &request) { emit RequestComplete(request); }
-    void raiseCommand(const QString &name) { emit Command(agent::UserInput{name}); }
+    void raiseCommand(const QString &name) { emit Command(agent::UserInput { name }); }
 
     // Names (file stems) that load; everything loads when empty.
     QStringList loadable;
-    QStringList loads;   // "id|file" of every Load
+    QStringList loads; // "id|file" of every Load
     QStringList unloads;
     bool propertySheet = false;
     bool completeAtOnce = false; // given to every character loaded

@@ -9,17 +9,17 @@ void FakeClock::processEventsFor(int ms)
     QCoreApplication::processEvents();
 }
 
-MsgAnswer FakeDialogs::messageBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                                  const QString &title)
+MsgAnswer FakeDialogs::messageBox(
+    const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title)
 {
-    boxes.append({text, buttons, icon, title});
+    boxes.append({ text, buttons, icon, title });
     if (!answers.empty()) {
         const MsgAnswer answer = answers.front();
         answers.pop_front();
         return answer;
     }
     return buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoCancel ? MsgAnswer::No
-                                                                             : MsgAnswer::Ok;
+                                                                              : MsgAnswer::Ok;
 }
 
 std::optional<quint32> FakeDialogs::chooseColour(quint32)

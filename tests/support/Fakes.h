@@ -23,8 +23,7 @@ class FakeClock final : public Clock
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))
         : m_now(std::move(start))
-    {
-    }
+    { }
     QDateTime now() const override { return m_now; }
     qint64 monotonicMs() const override { return m_monotonic; }
     void processEventsFor(int ms) override;
@@ -53,11 +52,11 @@ struct RecordedBox
 class FakeDialogs final : public Dialogs
 {
 public:
-    MsgAnswer messageBox(const QString &text, MsgButtons buttons, MsgIcon icon,
-                         const QString &title) override;
+    MsgAnswer messageBox(
+        const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title) override;
     std::optional<quint32> chooseColour(quint32 initial) override;
-    QString chooseOpenFile(const QString &title, const QString &folder,
-                           const QString &filter) override;
+    QString chooseOpenFile(
+        const QString &title, const QString &folder, const QString &filter) override;
 
     // Answers given in order; when none is queued, Ok (or No for Yes/No).
     std::deque<MsgAnswer> answers;
@@ -78,7 +77,7 @@ class FakeLauncher final : public Launcher
 public:
     bool start(const QString &program, const QStringList &arguments, WindowStyle style) override
     {
-        started.append({program, arguments, style});
+        started.append({ program, arguments, style });
         return succeed;
     }
     bool succeed = true;
@@ -133,7 +132,7 @@ struct FakeServices
     FakeLauncher launcher;
     FakeNetwork network;
     FakeAutostart autostart;
-    Services services{clock, dialogs, launcher, network, autostart};
+    Services services { clock, dialogs, launcher, network, autostart };
 };
 
 // Records what firing asked of the message window.
@@ -141,7 +140,7 @@ class RecordingAnnouncer final : public Announcer
 {
 public:
     void Show() override { ++shows; }
-    void display(bool confirm, const QString &text) override { displays.append({confirm, text}); }
+    void display(bool confirm, const QString &text) override { displays.append({ confirm, text }); }
     int shows = 0;
     QList<QPair<bool, QString>> displays;
 };
