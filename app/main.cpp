@@ -14,6 +14,7 @@
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
 #include "platform/linux/SystemClock.h"
+#include "platform/linux/TerminationWatcher.h"
 #include "platform/linux/XdgAutostart.h"
 #include "storage/AppPaths.h"
 #include "storage/ModClock.h"
@@ -100,6 +101,9 @@ int main(int argc, char **argv)
         instance.release();
         QApplication::quit();
     });
+    TerminationWatcher termination;
+    QObject::connect(&termination, &TerminationWatcher::terminationRequested, &main,
+        [&] { main.Form_Unload(); });
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&] {
         main.show();
         main.raise();
