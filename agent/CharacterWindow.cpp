@@ -139,7 +139,11 @@ void CharacterWindow::relayout()
         const QRect area = screenArea(frame.center());
         const QSize size = m_balloon.size();
         const bool above = frame.top() - size.height() >= area.top();
-        int x = frame.center().x() - size.width() / 2;
+        // The balloon opens toward the side of the screen with more room, so
+        // it leaves the calendar the character stands beside uncovered.
+        const bool roomRight = frame.center().x() < area.center().x();
+        int x = roomRight ? frame.left() + frame.width() / 4
+                          : frame.right() - frame.width() / 4 - size.width();
         x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
         const int y = above ? frame.top() - size.height() : frame.bottom() + 1;
         m_balloonRect = QRect(QPoint(x, y), size);
