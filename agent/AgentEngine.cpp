@@ -74,10 +74,23 @@ void AgentCharacter::CommandList::Add(
     for (CommandEntry &e : m_entries) {
         if (e.name.compare(name, Qt::CaseInsensitive) == 0) {
             e = entry;
+            if (changed)
+                changed();
             return;
         }
     }
     m_entries.append(entry);
+    if (changed)
+        changed();
+}
+
+void AgentCharacter::CommandList::setVisible(bool visible)
+{
+    if (visible == m_visible)
+        return;
+    m_visible = visible;
+    if (changed)
+        changed();
 }
 
 // ---------------------------------------------------------------------------
@@ -99,6 +112,7 @@ AgentCharacter::AgentCharacter(
     connect(m_balloonTimer, &QTimer::timeout, m_window.get(), &CharacterWindow::clearBalloon);
     connect(m_window.get(), &CharacterWindow::contextMenuRequested, this,
         &AgentCharacter::openContextMenu);
+    m_commands.changed = [this] { m_engine.commandsChanged(); };
 
     // Until the program moves it, the character stands at the lower right.
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -498,6 +512,18 @@ QMenu *AgentCharacter::openContextMenu(const QPoint &globalPos)
         if (!m_menu->actions().isEmpty())
             m_menu->addSeparator();
     }
+    // This character's own commands decide, not the listener's set, which
+    // catches up with changes only once the event loop runs.
+    if (m_commands.Visible() && !Listener::grammarEntries(m_commands.entries()).isEmpty()) {
+        QAction *listen = m_menu->addAction(tr("Listen"));
+        listen->setObjectName(QStringLiteral("listen"));
+        const QString reason = m_engine.listener().unavailableReason();
+        listen->setEnabled(reason.isEmpty());
+        listen->setToolTip(reason.isEmpty() ? tr("Say a command") : reason);
+        m_menu->setToolTipsVisible(true);
+        connect(listen, &QAction::triggered, this,
+            [this] { m_engine.listener().startListening(Listener::Mode::Timed); });
+    }
     QAction *options = m_menu->addAction(tr("Options..."));
     options->setObjectName(QStringLiteral("options"));
     connect(options, &QAction::triggered, this, [this] { m_engine.setPropertySheetVisible(true); });
@@ -536,6 +562,18 @@ AgentEngine::AgentEngine(QStringList characterFolders, std::unique_ptr<SpeechOut
             m_speaker->speechMouth(level);
     });
     connect(m_speech.get(), &SpeechOutput::finished, this, &AgentEngine::onSpeechFinished);
+
+    m_listener = new Listener(this);
+    connect(m_listener, &Listener::heard, this, &AgentEngine::onHeard);
+    connect(m_listener, &Listener::listeningChanged, this, &AgentEngine::onListening);
+    m_commandsTimer = new QTimer(this);
+    m_commandsTimer->setSingleShot(true);
+    m_commandsTimer->setInterval(0);
+    connect(m_commandsTimer, &QTimer::timeout, this, &AgentEngine::updateListener);
+    m_tipTimer = new QTimer(this);
+    m_tipTimer->setSingleShot(true);
+    connect(m_tipTimer, &QTimer::timeout, this, [this] { showTip(QString(), false); });
+    applyOptions();
 }
 
 AgentEngine::~AgentEngine()
@@ -597,6 +635,7 @@ bool AgentEngine::Load(const QString &id, const QString &file)
     }
     m_characters.insert(id, new AgentCharacter(*this, id, std::move(parsed)));
     qCInfo(lcAgent).noquote() << "loaded character" << path << "as" << id;
+    commandsChanged();
     return true;
 }
 
@@ -607,8 +646,10 @@ void AgentEngine::Unload(const QString &id)
         return;
     qCInfo(lcAgent).noquote() << "unloading character" << id;
     c->shutDown();
+    c->m_commands.changed = nullptr;
     // Unload may come from the character's own menu: delete it from the loop.
     c->deleteLater();
+    commandsChanged();
 }
 
 void AgentEngine::setPropertySheetVisible(bool visible)
@@ -629,6 +670,7 @@ OptionsWindow *AgentEngine::optionsWindow()
 {
     if (!m_optionsWindow) {
         m_optionsWindow = std::make_unique<OptionsWindow>(m_options, m_settings);
+        m_optionsWindow->setListener(m_listener);
         connect(m_optionsWindow.get(), &OptionsWindow::changed, this, &AgentEngine::applyOptions);
     }
     return m_optionsWindow.get();
@@ -648,6 +690,73 @@ void AgentEngine::applyOptions()
 {
     for (AgentCharacter *c : std::as_const(m_characters))
         c->optionsChanged();
+    m_listener->setListenKey(listenKeyFromName(m_options.listenKey));
+    m_listener->setMicrophoneId(m_options.microphone.toUtf8());
+}
+
+void AgentEngine::commandsChanged()
+{
+    m_commandsTimer->start();
+}
+
+void AgentEngine::updateListener()
+{
+    // Every loaded character's commands, by character id so that the same
+    // characters always make the same grammar; the first to claim a phrase
+    // keeps it.
+    QList<CommandEntry> commands;
+    QList<AgentCharacter *> characters = m_characters.values();
+    std::sort(characters.begin(), characters.end(),
+        [](const AgentCharacter *a, const AgentCharacter *b) { return a->m_id < b->m_id; });
+    for (AgentCharacter *c : std::as_const(characters)) {
+        if (c->m_commands.Visible())
+            commands << c->m_commands.entries();
+    }
+    m_listener->setCommands(commands);
+}
+
+QString AgentEngine::listeningText()
+{
+    return tr("Listening…");
+}
+
+QString AgentEngine::notUnderstoodText()
+{
+    return tr("Didn't catch that");
+}
+
+void AgentEngine::showTip(const QString &text, bool microphone)
+{
+    for (AgentCharacter *c : std::as_const(m_characters)) {
+        if (text.isEmpty() || c->m_window->isVisible())
+            c->m_window->setTip(text, microphone);
+    }
+}
+
+void AgentEngine::onListening(bool listening)
+{
+    if (listening) {
+        m_tipTimer->stop();
+        showTip(listeningText(), true);
+    } else if (!m_tipTimer->isActive()) {
+        showTip(QString(), false);
+    }
+}
+
+void AgentEngine::onHeard(const RecognitionResult &result, Listener::Mode mode, bool speech)
+{
+    if (mode == Listener::Mode::Test)
+        return; // the options window shows what it heard
+    if (result.understood()) {
+        emitCommand(result.command);
+        return;
+    }
+    if (!speech)
+        return;
+    // Speech it could not make out: the character says nothing, and the tip
+    // says why nothing happens.
+    showTip(notUnderstoodText(), false);
+    m_tipTimer->start(int(std::ceil(kNotUnderstoodMs * m_timeScale)));
 }
 
 void AgentEngine::setTimeScale(double scale)

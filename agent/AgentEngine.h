@@ -3,6 +3,7 @@
 #include "agent/Agent.h"
 #include "agent/Animation.h"
 #include "agent/CharacterFile.h"
+#include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
 #include "agent/SpeechPlayer.h"
 
@@ -99,9 +100,11 @@ private:
     public:
         void Add(const QString &name, const QString &caption, const QString &voice, bool enabled,
             bool visible) override;
-        void setVisible(bool visible) override { m_visible = visible; }
+        void setVisible(bool visible) override;
         bool Visible() const override { return m_visible; }
         QList<CommandEntry> entries() const override { return m_entries; }
+        // Called whenever the commands change.
+        std::function<void()> changed;
 
     private:
         QList<CommandEntry> m_entries;
@@ -206,6 +209,13 @@ public:
     // The options window, made when first asked for.
     OptionsWindow *optionsWindow();
     SpeechOutput &speech() { return *m_speech; }
+    // Voice commands: what the characters listen for, and how.
+    Listener &listener() { return *m_listener; }
+    // The text of the tip shown while listening or after speech that was
+    // not understood.
+    static QString listeningText();
+    static QString notUnderstoodText();
+    static constexpr int kNotUnderstoodMs = 2000;
 
 private:
     friend class AgentCharacter;
@@ -220,6 +230,13 @@ private:
     void grantSpeech();
     void onSpeechFinished(bool completed);
     void applyOptions();
+    // The characters' commands changed: the listener hears the new set once
+    // the changes of this turn of the event loop are all made.
+    void commandsChanged();
+    void updateListener();
+    void onHeard(const RecognitionResult &result, Listener::Mode mode, bool speech);
+    void onListening(bool listening);
+    void showTip(const QString &text, bool microphone);
 
     QStringList m_folders;
     std::unique_ptr<SpeechOutput> m_speech;
@@ -232,6 +249,9 @@ private:
     int m_staleFinished = 0;
     int m_nextRequestId = 1;
     double m_timeScale = 1.0;
+    Listener *m_listener = nullptr;
+    QTimer *m_commandsTimer = nullptr;
+    QTimer *m_tipTimer = nullptr;
 };
 
 } // namespace agent

@@ -148,4 +148,46 @@ void Balloon::paint(QPainter &painter, Tail tail, int tailX) const
     painter.restore();
 }
 
+QSize Tip::size() const
+{
+    const QFontMetrics metrics(m_font);
+    const int glyph = m_microphone ? kGlyph + kPadding : 0;
+    return QSize(metrics.horizontalAdvance(m_text) + glyph + 2 * kPadding + 4,
+        std::max(metrics.height(), kGlyph) + 2 * kPadding);
+}
+
+void Tip::paint(QPainter &painter) const
+{
+    const QSize s = size();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(kBorder, 1));
+    painter.setBrush(kFill);
+    const QRectF body(0.5, 0.5, s.width() - 1, s.height() - 1);
+    painter.drawRoundedRect(body, body.height() / 2, body.height() / 2);
+    int x = kPadding + 2;
+    if (m_microphone) {
+        // A capsule on a stand.
+        const qreal top = (s.height() - kGlyph) / 2.0;
+        const QRectF capsule(x + kGlyph * 0.3, top, kGlyph * 0.4, kGlyph * 0.62);
+        painter.setBrush(QColor(200, 60, 50));
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(capsule, capsule.width() / 2, capsule.width() / 2);
+        painter.setPen(QPen(kText, 1.2));
+        painter.setBrush(Qt::NoBrush);
+        const QRectF cup(x + kGlyph * 0.15, top + kGlyph * 0.2, kGlyph * 0.7, kGlyph * 0.6);
+        painter.drawArc(cup, 180 * 16, 180 * 16);
+        painter.drawLine(
+            QPointF(x + kGlyph * 0.5, top + kGlyph * 0.8), QPointF(x + kGlyph * 0.5, top + kGlyph));
+        painter.drawLine(
+            QPointF(x + kGlyph * 0.25, top + kGlyph), QPointF(x + kGlyph * 0.75, top + kGlyph));
+        x += kGlyph + kPadding;
+    }
+    painter.setFont(m_font);
+    painter.setPen(kText);
+    painter.drawText(
+        QRect(x, 0, s.width() - x, s.height()), Qt::AlignVCenter | Qt::AlignLeft, m_text);
+    painter.restore();
+}
+
 } // namespace agent

@@ -56,4 +56,28 @@ private:
     int m_textWidth = 0;
 };
 
+// A small rounded label by the balloon, such as "Listening…" with a
+// microphone drawn before it.
+class Tip
+{
+public:
+    static constexpr int kPadding = 5;
+    static constexpr int kGlyph = 12; // the microphone's width and height
+
+    void setText(const QString &text) { m_text = text; }
+    const QString &text() const { return m_text; }
+    void setMicrophone(bool shown) { m_microphone = shown; }
+    bool microphone() const { return m_microphone; }
+    void setFont(const QFont &font) { m_font = font; }
+
+    QSize size() const;
+    // Paints at the painter's origin.
+    void paint(QPainter &painter) const;
+
+private:
+    QString m_text;
+    QFont m_font;
+    bool m_microphone = false;
+};
+
 } // namespace agent

@@ -63,10 +63,22 @@ CharacterWindow::CharacterWindow(std::shared_ptr<const CharacterFile> file)
     QFont font = this->font();
     font.setPointSize(10);
     m_balloon.setFont(font);
+    font.setPointSize(9);
+    m_tip.setFont(font);
     relayout();
 }
 
 CharacterWindow::~CharacterWindow() = default;
+
+void CharacterWindow::setTip(const QString &text, bool microphone)
+{
+    if (text == m_tip.text() && microphone == m_tip.microphone())
+        return;
+    m_tip.setText(text);
+    m_tip.setMicrophone(microphone);
+    relayout();
+    changed();
+}
 
 void CharacterWindow::setPose(const Pose &pose)
 {
@@ -134,9 +146,10 @@ void CharacterWindow::setBalloonFontSize(int points)
 void CharacterWindow::relayout()
 {
     const QRect frame = frameRect();
+    const QRect area = screenArea(frame.center());
     QRect whole = frame;
+    QRect balloon;
     if (m_balloonShown) {
-        const QRect area = screenArea(frame.center());
         const QSize size = m_balloon.size();
         const bool above = frame.top() - size.height() >= area.top();
         // The balloon opens toward the side of the screen with more room, so
@@ -146,12 +159,26 @@ void CharacterWindow::relayout()
                           : frame.right() - frame.width() / 4 - size.width();
         x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
         const int y = above ? frame.top() - size.height() : frame.bottom() + 1;
-        m_balloonRect = QRect(QPoint(x, y), size);
+        balloon = QRect(QPoint(x, y), size);
         m_tail = above ? Balloon::Tail::Down : Balloon::Tail::Up;
         m_tailX = frame.center().x() - x;
-        whole = whole.united(m_balloonRect);
-        m_balloonRect.translate(-whole.topLeft());
+        whole = whole.united(balloon);
     }
+    QRect tip;
+    if (tipShown()) {
+        // Above the balloon (or the character) when there is room, else below.
+        const QSize size = m_tip.size();
+        const QRect over = balloon.isNull() || balloon.top() > frame.top() ? frame : balloon;
+        const QRect under = balloon.isNull() || balloon.top() < frame.top() ? frame : balloon;
+        const bool above = over.top() - size.height() - 2 >= area.top();
+        int x = over.left() + 4;
+        x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
+        const int y = above ? over.top() - size.height() - 2 : under.bottom() + 3;
+        tip = QRect(QPoint(x, y), size);
+        whole = whole.united(tip);
+    }
+    m_balloonRect = balloon.translated(-whole.topLeft());
+    m_tipRect = tip.translated(-whole.topLeft());
     m_frameOffset = frame.topLeft() - whole.topLeft();
     if (geometry() != whole)
         setGeometry(whole);
@@ -176,6 +203,12 @@ void CharacterWindow::paintContent(QPainter &painter)
         painter.save();
         painter.translate(m_balloonRect.topLeft());
         m_balloon.paint(painter, m_tail, m_tailX);
+        painter.restore();
+    }
+    if (tipShown()) {
+        painter.save();
+        painter.translate(m_tipRect.topLeft());
+        m_tip.paint(painter);
         painter.restore();
     }
     painter.save();

@@ -47,6 +47,14 @@ public:
     QRect balloonRect() const { return m_balloonShown ? m_balloonRect : QRect(); }
     void setBalloonFontSize(int points);
 
+    // The small label by the balloon ("Listening…"); empty text hides it.
+    void setTip(const QString &text, bool microphone);
+    void clearTip() { setTip(QString(), false); }
+    bool tipShown() const { return !m_tip.text().isEmpty(); }
+    const Tip &tip() const { return m_tip; }
+    // Where the tip is in the window; empty when not shown.
+    QRect tipRect() const { return tipShown() ? m_tipRect : QRect(); }
+
     // Whether the window's shape is cut to the drawing, for a desktop that
     // cannot show translucent windows.
     bool masked() const { return m_masked; }
@@ -84,6 +92,8 @@ private:
     bool m_balloonShown = false;
     QRect m_balloonRect;
     Balloon::Tail m_tail = Balloon::Tail::Down;
+    Tip m_tip;
+    QRect m_tipRect;
     int m_tailX = 0;
     QImage m_restCache;
     QImage m_shapeImage; // the last frame, when the window is cut to shape

@@ -1,18 +1,23 @@
 #include "agent/OptionsWindow.h"
 
+#include "agent/Listener.h"
 #include "storage/Settings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace agent {
 
@@ -64,6 +69,10 @@ void EngineOptions::load(const SettingsStore &settings)
     balloon = b.compare(kFalse, Qt::CaseInsensitive) != 0;
     balloonFontSize = readInt(settings, "balloonfontsize", d.balloonFontSize, 8, 20);
     effectsVolume = readInt(settings, "effectsvolume", d.effectsVolume, 0, 100);
+    const QString key = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("listenkey"));
+    listenKey = key.trimmed().isEmpty() ? d.listenKey : listenKeyName(listenKeyFromName(key));
+    microphone
+        = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("microphone")).trimmed();
 }
 
 void EngineOptions::save(SettingsStore &settings) const
@@ -77,6 +86,8 @@ void EngineOptions::save(SettingsStore &settings) const
     settings.WriteSetting(
         section, QStringLiteral("balloonfontsize"), QString::number(balloonFontSize));
     settings.WriteSetting(section, QStringLiteral("effectsvolume"), QString::number(effectsVolume));
+    settings.WriteSetting(section, QStringLiteral("listenkey"), listenKey);
+    settings.WriteSetting(section, QStringLiteral("microphone"), microphone);
 }
 
 VoiceSpec EngineOptions::voiceFor(const VoiceSpec &character) const
@@ -120,11 +131,38 @@ OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QW
     form->addRow(tr("Balloon &font size:"), m_fontSize);
     form->addRow(tr("Sound &effects volume:"), withValue(m_effects, QString()));
 
+    m_listenKey = new QComboBox;
+    m_listenKey->setObjectName(QStringLiteral("listenKey"));
+    for (const ListenKeyInfo &key : listenKeys())
+        m_listenKey->addItem(Listener::tr(key.label), QLatin1String(key.name));
+    m_microphone = new QComboBox;
+    m_microphone->setObjectName(QStringLiteral("microphone"));
+    m_level = new QProgressBar;
+    m_level->setObjectName(QStringLiteral("level"));
+    m_level->setRange(0, 100);
+    m_level->setTextVisible(false);
+    m_level->setMaximumHeight(10);
+    m_test = new QPushButton(tr("&Test"));
+    m_test->setObjectName(QStringLiteral("testListening"));
+    m_heard = new QLabel;
+    m_heard->setObjectName(QStringLiteral("heard"));
+    m_heard->setWordWrap(true);
+    auto *testRow = new QHBoxLayout;
+    testRow->addWidget(m_test);
+    testRow->addWidget(m_heard, 1);
+    auto *voice = new QGroupBox(tr("Voice commands"));
+    auto *voiceForm = new QFormLayout(voice);
+    voiceForm->addRow(tr("&Hold to talk:"), m_listenKey);
+    voiceForm->addRow(tr("&Microphone:"), m_microphone);
+    voiceForm->addRow(tr("Level:"), m_level);
+    voiceForm->addRow(QString(), testRow);
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
 
     auto *column = new QVBoxLayout(this);
     column->addLayout(form);
+    column->addWidget(voice);
     column->addWidget(buttons);
 
     refresh();
@@ -134,6 +172,80 @@ OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QW
     connect(m_balloon, &QCheckBox::toggled, this, &OptionsWindow::apply);
     connect(m_fontSize, &QSpinBox::valueChanged, this, &OptionsWindow::apply);
     connect(m_effects, &QSlider::valueChanged, this, &OptionsWindow::apply);
+    connect(m_listenKey, &QComboBox::currentIndexChanged, this, &OptionsWindow::apply);
+    connect(m_microphone, &QComboBox::currentIndexChanged, this, &OptionsWindow::apply);
+    connect(m_test, &QPushButton::clicked, this, &OptionsWindow::test);
+}
+
+void OptionsWindow::setListener(Listener *listener)
+{
+    if (m_listener)
+        m_listener->disconnect(this);
+    m_listener = listener;
+    if (m_listener) {
+        connect(m_listener, &Listener::level, this,
+            [this](double level) { m_level->setValue(int(std::lround(level * 100))); });
+        connect(m_listener, &Listener::listeningChanged, this, [this](bool listening) {
+            if (!listening)
+                m_level->setValue(0);
+        });
+        connect(m_listener, &Listener::heard, this,
+            [this](const RecognitionResult &result, Listener::Mode mode, bool speech) {
+                if (mode != Listener::Mode::Test)
+                    return;
+                m_heard->setText(describe(result, speech));
+                refreshMicrophones();
+            });
+    }
+    refresh();
+}
+
+QString OptionsWindow::describe(const RecognitionResult &result, bool speech)
+{
+    if (result.understood())
+        return tr("Heard “%1”: %2").arg(result.phrase, result.command);
+    if (!result.phrase.isEmpty())
+        return tr("Nothing understood (it sounded like “%1”)").arg(result.phrase);
+    return speech ? tr("Nothing understood") : tr("Nothing understood: no speech heard");
+}
+
+void OptionsWindow::refreshMicrophones()
+{
+    const bool was = m_refreshing;
+    m_refreshing = true;
+    m_microphone->clear();
+    const QList<QAudioDevice> devices
+        = m_listener ? m_listener->microphones() : QList<QAudioDevice>();
+    const QString reason = m_listener ? m_listener->unavailableReason() : tr("No microphone found");
+    if (devices.isEmpty()) {
+        m_microphone->addItem(reason);
+    } else {
+        m_microphone->addItem(tr("Default microphone"), QString());
+        for (const QAudioDevice &d : devices)
+            m_microphone->addItem(d.description(), QString::fromUtf8(d.id()));
+    }
+    // A stored microphone that is unplugged stays chosen for when it returns.
+    int index = m_microphone->findData(m_options.microphone);
+    if (index < 0 && !m_options.microphone.isEmpty() && !devices.isEmpty()) {
+        m_microphone->addItem(
+            tr("%1 (not connected)").arg(m_options.microphone), m_options.microphone);
+        index = m_microphone->count() - 1;
+    }
+    m_microphone->setCurrentIndex(std::max(0, index));
+    m_microphone->setEnabled(!devices.isEmpty());
+    const bool listening = m_listener && m_listener->isListening();
+    m_test->setEnabled(reason.isEmpty() && !listening);
+    m_test->setToolTip(reason);
+    m_refreshing = was;
+}
+
+void OptionsWindow::test()
+{
+    if (!m_listener || !m_listener->canListen())
+        return;
+    m_heard->setText(tr("Listening… say a command"));
+    m_test->setEnabled(false);
+    m_listener->startListening(Listener::Mode::Test);
 }
 
 void OptionsWindow::refresh()
@@ -145,6 +257,8 @@ void OptionsWindow::refresh()
     m_balloon->setChecked(m_options.balloon);
     m_fontSize->setValue(m_options.balloonFontSize);
     m_effects->setValue(m_options.effectsVolume);
+    m_listenKey->setCurrentIndex(std::max(0, m_listenKey->findData(m_options.listenKey)));
+    refreshMicrophones();
     m_refreshing = false;
 }
 
@@ -158,6 +272,9 @@ void OptionsWindow::apply()
     m_options.balloon = m_balloon->isChecked();
     m_options.balloonFontSize = m_fontSize->value();
     m_options.effectsVolume = m_effects->value();
+    m_options.listenKey = m_listenKey->currentData().toString();
+    if (m_microphone->isEnabled())
+        m_options.microphone = m_microphone->currentData().toString();
     if (m_settings)
         m_options.save(*m_settings);
     emit changed();

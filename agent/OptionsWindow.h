@@ -5,11 +5,18 @@
 #include <QWidget>
 
 class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
 class QSlider;
 class QSpinBox;
 class SettingsStore;
 
 namespace agent {
+
+class Listener;
+struct RecognitionResult;
 
 // What the user can change about every character; the engine reads these
 // whenever it speaks or draws, so a change applies at once.
@@ -21,6 +28,8 @@ struct EngineOptions
     bool balloon = true;
     int balloonFontSize = 10; // points, 8..20
     int effectsVolume = 100; // 0..100
+    QString listenKey = QStringLiteral("ScrollLock"); // see listenKeys()
+    QString microphone; // the device id; empty: the system's default
 
     static constexpr const char *kSection = "agent";
     // Missing or unreadable keys keep their defaults; values are clamped.
@@ -41,12 +50,18 @@ public:
 
     // Shows the options as they are now.
     void refresh();
+    // Where the voice options, the level meter and the test listen.
+    void setListener(Listener *listener);
+    // What a test heard, as shown under the Test button.
+    static QString describe(const RecognitionResult &result, bool speech);
 
 signals:
     void changed();
 
 private:
     void apply();
+    void refreshMicrophones();
+    void test();
 
     EngineOptions &m_options;
     SettingsStore *m_settings;
@@ -56,6 +71,12 @@ private:
     QCheckBox *m_balloon = nullptr;
     QSpinBox *m_fontSize = nullptr;
     QSlider *m_effects = nullptr;
+    QComboBox *m_listenKey = nullptr;
+    QComboBox *m_microphone = nullptr;
+    QProgressBar *m_level = nullptr;
+    QPushButton *m_test = nullptr;
+    QLabel *m_heard = nullptr;
+    Listener *m_listener = nullptr;
     bool m_refreshing = false;
 };
 

@@ -524,7 +524,7 @@ TEST_F(AgentEngineTest, MenuOffersVisibleCommandsAndRaisesTheChosenOne)
     QStringList captions;
     for (QAction *a : menu->actions())
         captions << (a->isSeparator() ? "--" : a->text());
-    EXPECT_EQ(captions, (QStringList { "Say it again", "Not now", "--", "Options..." }));
+    EXPECT_EQ(captions, (QStringList { "Say it again", "Not now", "--", "Listen", "Options..." }));
     EXPECT_FALSE(menu->actions()[1]->isEnabled());
 
     QSignalSpy chosen(engine.get(), &Control::Command);
@@ -532,7 +532,7 @@ TEST_F(AgentEngineTest, MenuOffersVisibleCommandsAndRaisesTheChosenOne)
     ASSERT_EQ(chosen.size(), 1);
     EXPECT_EQ(chosen[0][0].value<UserInput>().Name, "REPEAT");
 
-    menu->actions()[3]->trigger();
+    menu->actions()[4]->trigger();
     EXPECT_TRUE(engine->optionsWindow()->isVisible());
 
     commands.setVisible(false);

@@ -1,0 +1,643 @@
+#include "agent/Listener.h"
+
+#include "agent/Logging.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QAudioFormat>
+#include <QAudioSource>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMediaDevices>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#if __has_include(<xcb/xcb.h>) && QT_CONFIG(xcb)
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#define QUILLORY_GRAB_XCB 1
+#endif
+
+namespace agent {
+
+namespace {
+
+constexpr int kRate = RecognizerCore::kSampleRate;
+// The noise estimate drifts up this fast when everything is louder, so a
+// noise that starts late is silence again after a while.
+constexpr double kNoiseRiseDbPerFrame = 0.05;
+constexpr int kLevelEverySamples = kRate / 20;
+constexpr int kReleaseDebounceMs = 40;
+
+const QList<ListenKeyInfo> kKeys {
+    { ListenKey::ScrollLock, "ScrollLock", QT_TRANSLATE_NOOP("agent::Listener", "Scroll Lock") },
+    { ListenKey::Pause, "Pause", QT_TRANSLATE_NOOP("agent::Listener", "Pause") },
+    { ListenKey::F12, "F12", QT_TRANSLATE_NOOP("agent::Listener", "F12") },
+    { ListenKey::RightCtrl, "RightCtrl", QT_TRANSLATE_NOOP("agent::Listener", "Right Ctrl") },
+};
+
+// X keysyms of the keys.
+quint32 keysym(ListenKey key)
+{
+    switch (key) {
+    case ListenKey::ScrollLock:
+        return 0xff14;
+    case ListenKey::Pause:
+        return 0xff13;
+    case ListenKey::F12:
+        return 0xffc9;
+    case ListenKey::RightCtrl:
+        return 0xffe4;
+    }
+    return 0xff14;
+}
+
+bool matches(ListenKey key, const QKeyEvent *event)
+{
+    switch (key) {
+    case ListenKey::ScrollLock:
+        return event->key() == Qt::Key_ScrollLock;
+    case ListenKey::Pause:
+        return event->key() == Qt::Key_Pause;
+    case ListenKey::F12:
+        return event->key() == Qt::Key_F12;
+    case ListenKey::RightCtrl:
+        return event->key() == Qt::Key_Control && event->nativeVirtualKey() == keysym(key);
+    }
+    return false;
+}
+
+double decibels(double meanSquare)
+{
+    return 10 * std::log10(meanSquare + 1e-12);
+}
+
+} // namespace
+
+void Endpointer::push(const qint16 *samples, qsizetype count)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        m_frame.append(samples[i]);
+        if (m_frame.size() < kFrameSamples)
+            continue;
+        double energy = 0;
+        for (qint16 v : std::as_const(m_frame))
+            energy += double(v) * v;
+        m_frame.clear();
+        const double db = decibels(energy / kFrameSamples / (32768.0 * 32768.0));
+        m_noiseDb = m_frames++ == 0 ? db : std::min(db, m_noiseDb + kNoiseRiseDbPerFrame);
+        if (db > m_noiseDb + kSpeechOverNoiseDb && db > kSpeechFloorDb) {
+            ++m_speechFrames;
+            m_silentFrames = 0;
+        } else if (heardSpeech()) {
+            ++m_silentFrames;
+        }
+    }
+}
+
+const QList<ListenKeyInfo> &listenKeys()
+{
+    return kKeys;
+}
+
+QString listenKeyName(ListenKey key)
+{
+    for (const ListenKeyInfo &info : kKeys) {
+        if (info.key == key)
+            return QLatin1String(info.name);
+    }
+    return QLatin1String(kKeys.first().name);
+}
+
+ListenKey listenKeyFromName(const QString &name)
+{
+    for (const ListenKeyInfo &info : kKeys) {
+        if (name.compare(QLatin1String(info.name), Qt::CaseInsensitive) == 0)
+            return info.key;
+    }
+    return ListenKey::ScrollLock;
+}
+
+// ---------------------------------------------------------------------------
+// The listening key
+
+// On X11 the key is grabbed on the root window, so it works whichever
+// window has the focus. Elsewhere a program cannot see keys meant for other
+// programs: the key works while a Quillory window has the focus.
+class ListenKeyFilter final : public QObject, public QAbstractNativeEventFilter
+{
+public:
+    explicit ListenKeyFilter(Listener &listener)
+        : m_listener(listener)
+    {
+        m_release.setSingleShot(true);
+        m_release.setInterval(kReleaseDebounceMs);
+        QObject::connect(&m_release, &QTimer::timeout, this, [this] {
+            m_down = false;
+            m_listener.keyReleased();
+        });
+    }
+    ~ListenKeyFilter() override { setActive(false); }
+
+    void setKey(ListenKey key)
+    {
+        if (key == m_key)
+            return;
+        const bool active = m_active;
+        setActive(false);
+        m_key = key;
+        setActive(active);
+    }
+
+    void setActive(bool active)
+    {
+        if (active == m_active)
+            return;
+        m_active = active;
+        if (!qApp)
+            return; // the application is gone, and its filters with it
+        if (active) {
+            if (!grab())
+                qApp->installEventFilter(this);
+            return;
+        }
+        ungrab();
+        qApp->removeEventFilter(this);
+        m_release.stop();
+        m_down = false;
+    }
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
+    {
+#ifdef QUILLORY_GRAB_XCB
+        if (!m_grabbed || eventType != "xcb_generic_event_t" || !message)
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        const int type = event->response_type & ~0x80;
+        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+            return false;
+        const auto *key = static_cast<const xcb_key_press_event_t *>(message);
+        if (key->detail != m_keycode)
+            return false;
+        if (type == XCB_KEY_PRESS)
+            pressed();
+        else
+            released();
+        return true;
+#else
+        Q_UNUSED(eventType);
+        Q_UNUSED(message);
+        return false;
+#endif
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            const auto *key = static_cast<const QKeyEvent *>(event);
+            if (matches(m_key, key)) {
+                if (!key->isAutoRepeat()) {
+                    if (event->type() == QEvent::KeyPress)
+                        pressed();
+                    else
+                        released();
+                }
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    // A held key repeats as release and press at once: a release counts
+    // only when no press follows it.
+    void pressed()
+    {
+        if (m_release.isActive()) {
+            m_release.stop();
+            return;
+        }
+        if (m_down)
+            return;
+        m_down = true;
+        m_listener.keyPressed();
+    }
+    void released()
+    {
+        if (m_down)
+            m_release.start();
+    }
+
+    bool grab()
+    {
+#ifdef QUILLORY_GRAB_XCB
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return false;
+        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+        if (!c)
+            return false;
+        const xcb_setup_t *setup = xcb_get_setup(c);
+        const xcb_screen_iterator_t screen = xcb_setup_roots_iterator(setup);
+        if (!screen.data)
+            return false;
+        const xcb_keycode_t first = setup->min_keycode;
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        xcb_get_keyboard_mapping_reply_t *map = xcb_get_keyboard_mapping_reply(
+            c, xcb_get_keyboard_mapping(c, first, quint8(count)), nullptr);
+        if (!map)
+            return false;
+        const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(map);
+        const int per = map->keysyms_per_keycode;
+        const int total = xcb_get_keyboard_mapping_keysyms_length(map);
+        xcb_keycode_t code = 0;
+        for (int i = 0; i < total && per > 0 && !code; ++i) {
+            if (syms[i] == keysym(m_key))
+                code = xcb_keycode_t(first + i / per);
+        }
+        std::free(map);
+        if (!code) {
+            qCInfo(lcVoice) << "the keyboard has no" << listenKeyName(m_key) << "key";
+            return false;
+        }
+        xcb_generic_error_t *error = xcb_request_check(c,
+            xcb_grab_key_checked(c, 1, screen.data->root, XCB_MOD_MASK_ANY, code,
+                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        if (error) {
+            std::free(error);
+            qCInfo(lcVoice) << "another program holds the" << listenKeyName(m_key)
+                            << "key: it works only while a Quillory window has the focus";
+            return false;
+        }
+        m_connection = c;
+        m_root = screen.data->root;
+        m_keycode = code;
+        m_grabbed = true;
+        qApp->installNativeEventFilter(this);
+        qCDebug(lcVoice) << "listening key" << listenKeyName(m_key) << "is keycode" << code;
+        return true;
+#else
+        return false;
+#endif
+    }
+
+    void ungrab()
+    {
+#ifdef QUILLORY_GRAB_XCB
+        if (!m_grabbed)
+            return;
+        m_grabbed = false;
+        qApp->removeNativeEventFilter(this);
+        if (qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+            xcb_ungrab_key(m_connection, m_keycode, m_root, XCB_MOD_MASK_ANY);
+            xcb_flush(m_connection);
+        }
+#endif
+    }
+
+    Listener &m_listener;
+    ListenKey m_key = ListenKey::ScrollLock;
+    bool m_active = false;
+    bool m_down = false;
+    QTimer m_release;
+#ifdef QUILLORY_GRAB_XCB
+    xcb_connection_t *m_connection = nullptr;
+    xcb_window_t m_root = 0;
+    xcb_keycode_t m_keycode = 0;
+#endif
+    bool m_grabbed = false;
+};
+
+// ---------------------------------------------------------------------------
+// The listener
+
+Listener::Listener(QObject *parent)
+    : QObject(parent)
+    , m_devices([] { return QMediaDevices::audioInputs(); })
+    , m_keyFilter(std::make_unique<ListenKeyFilter>(*this))
+{
+    qRegisterMetaType<agent::Listener::Mode>();
+    m_preload = new QTimer(this);
+    m_preload->setSingleShot(true);
+    // The model loads on the recogniser's thread; it is ready by the time
+    // anyone speaks, without slowing the start of the program.
+    m_preload->setInterval(2000);
+    connect(m_preload, &QTimer::timeout, this, [this] {
+        if (!m_entries.isEmpty() && canListen())
+            recognizer();
+    });
+    m_limit = new QTimer(this);
+    m_limit->setSingleShot(true);
+    connect(m_limit, &QTimer::timeout, this, [this] { finishSession(true); });
+}
+
+Listener::~Listener()
+{
+    closeMicrophone();
+    m_keyFilter.reset();
+}
+
+void Listener::setDeviceList(DeviceList list)
+{
+    m_devices = list ? std::move(list) : DeviceList([] { return QList<QAudioDevice>(); });
+}
+
+QList<QAudioDevice> Listener::microphones() const
+{
+    return m_devices();
+}
+
+QString Listener::unavailableReason() const
+{
+    if (microphones().isEmpty())
+        return tr("No microphone found");
+    return {};
+}
+
+QList<VoiceGrammar::Entry> Listener::grammarEntries(const QList<CommandEntry> &commands)
+{
+    QList<VoiceGrammar::Entry> entries;
+    for (const CommandEntry &c : commands) {
+        if (!c.visible || !c.enabled || c.voice.trimmed().isEmpty())
+            continue;
+        // A command that ends the program is hard to take back: only its
+        // whole phrase, heard clearly, counts.
+        const bool ends = c.name.compare(QLatin1String("exit"), Qt::CaseInsensitive) == 0
+            || c.name.compare(QLatin1String("quit"), Qt::CaseInsensitive) == 0;
+        entries << VoiceGrammar::Entry { c.name, c.voice, ends };
+    }
+    return entries;
+}
+
+void Listener::setCommands(const QList<CommandEntry> &commands)
+{
+    const QList<VoiceGrammar::Entry> entries = grammarEntries(commands);
+    const bool same = entries.size() == m_entries.size()
+        && std::equal(entries.cbegin(), entries.cend(), m_entries.cbegin(),
+            [](const VoiceGrammar::Entry &a, const VoiceGrammar::Entry &b) {
+                return a.command == b.command && a.voice == b.voice && a.strict == b.strict;
+            });
+    if (same)
+        return;
+    m_entries = entries;
+    qCDebug(lcVoice) << "listening for" << m_entries.size() << "commands";
+    if (m_recognizer)
+        m_recognizer->setCommands(m_entries);
+    else if (!m_entries.isEmpty())
+        m_preload->start();
+    m_keyFilter->setActive(!m_entries.isEmpty());
+}
+
+void Listener::setListenKey(ListenKey key)
+{
+    m_key = key;
+    m_keyFilter->setKey(key);
+}
+
+void Listener::setMicrophoneId(const QByteArray &id)
+{
+    m_microphoneId = id;
+}
+
+Recognizer *Listener::recognizer()
+{
+    if (!m_recognizer) {
+        m_recognizer = std::make_unique<Recognizer>();
+        connect(m_recognizer.get(), &Recognizer::recognized, this, &Listener::handleResult);
+        m_recognizer->setCommands(m_entries);
+    }
+    return m_recognizer.get();
+}
+
+QAudioDevice Listener::chosenDevice() const
+{
+    const QList<QAudioDevice> devices = microphones();
+    if (devices.isEmpty())
+        return {};
+    if (!m_microphoneId.isEmpty()) {
+        for (const QAudioDevice &d : devices) {
+            if (d.id() == m_microphoneId)
+                return d;
+        }
+    }
+    for (const QAudioDevice &d : devices) {
+        if (d.isDefault())
+            return d;
+    }
+    return devices.first();
+}
+
+void Listener::keyPressed()
+{
+    if (!isListening())
+        startListening(Mode::Held);
+}
+
+void Listener::keyReleased()
+{
+    if (m_mode == Mode::Held)
+        stopListening();
+}
+
+void Listener::startListening(Mode mode)
+{
+    if (isListening()) {
+        // The key held during a timed session keeps it going until released.
+        if (mode == Mode::Held && m_mode != Mode::Test) {
+            m_mode = Mode::Held;
+            m_limit->start(kHeldMaxMs);
+        }
+        return;
+    }
+    const QString reason = unavailableReason();
+    if (!reason.isEmpty()) {
+        qCDebug(lcVoice).noquote() << "cannot listen:" << reason;
+        return;
+    }
+    m_mode = mode;
+    m_endpointer = Endpointer(kEndSilenceMs);
+    m_levelSamples = 0;
+    m_levelPeak = 0;
+    m_utterance = recognizer()->begin();
+    if (!openMicrophone()) {
+        qCWarning(lcVoice) << "the microphone did not open";
+        m_recognizer->cancel();
+        m_mode.reset();
+        emit heard(RecognitionResult {}, mode, false);
+        return;
+    }
+    m_limit->start(mode == Mode::Held ? kHeldMaxMs : kTimedMs);
+    qCDebug(lcVoice) << "listening";
+    emit listeningChanged(true);
+}
+
+void Listener::stopListening()
+{
+    if (isListening())
+        finishSession(true);
+}
+
+bool Listener::openMicrophone()
+{
+    const QAudioDevice device = chosenDevice();
+    if (device.isNull())
+        return false;
+    QAudioFormat wanted;
+    wanted.setSampleRate(kRate);
+    wanted.setChannelCount(1);
+    wanted.setSampleFormat(QAudioFormat::Int16);
+    // A device that cannot give 16 kHz mono gives its own format, which is
+    // mixed down and resampled here.
+    const QAudioFormat format
+        = device.isFormatSupported(wanted) ? wanted : device.preferredFormat();
+    if (!format.isValid() || format.channelCount() < 1 || format.bytesPerSample() < 1)
+        return false;
+    m_source = new QAudioSource(device, format, this);
+    m_io = m_source->start();
+    if (!m_io || m_source->error() != QAudio::NoError) {
+        closeMicrophone();
+        return false;
+    }
+    m_channels = format.channelCount();
+    m_bytesPerSample = format.bytesPerSample();
+    m_sampleFormat = int(format.sampleFormat());
+    m_partial.clear();
+    m_resampler = std::make_unique<Resampler>(format.sampleRate(), kRate);
+    connect(m_io, &QIODevice::readyRead, this, &Listener::readAudio);
+    qCDebug(lcVoice).noquote() << "microphone" << device.description() << format.sampleRate()
+                               << "Hz" << m_channels << "channels";
+    return true;
+}
+
+void Listener::closeMicrophone()
+{
+    if (!m_source)
+        return;
+    if (m_io)
+        m_io->disconnect(this);
+    m_source->stop();
+    delete m_source;
+    m_source = nullptr;
+    m_io = nullptr;
+}
+
+void Listener::readAudio()
+{
+    if (!m_io || !m_resampler)
+        return;
+    m_partial += m_io->readAll();
+    const int frameBytes = m_channels * m_bytesPerSample;
+    const qsizetype frames = m_partial.size() / frameBytes;
+    if (frames == 0)
+        return;
+    m_mono.resize(frames);
+    const auto *bytes = reinterpret_cast<const uchar *>(m_partial.constData());
+    for (qsizetype f = 0; f < frames; ++f) {
+        double sum = 0;
+        for (int ch = 0; ch < m_channels; ++ch) {
+            const uchar *p = bytes + (f * m_channels + ch) * m_bytesPerSample;
+            switch (QAudioFormat::SampleFormat(m_sampleFormat)) {
+            case QAudioFormat::UInt8:
+                sum += (int(*p) - 128) / 128.0;
+                break;
+            case QAudioFormat::Int16: {
+                qint16 v;
+                std::memcpy(&v, p, sizeof v);
+                sum += v / 32768.0;
+                break;
+            }
+            case QAudioFormat::Int32: {
+                qint32 v;
+                std::memcpy(&v, p, sizeof v);
+                sum += v / 2147483648.0;
+                break;
+            }
+            case QAudioFormat::Float: {
+                float v;
+                std::memcpy(&v, p, sizeof v);
+                sum += std::isfinite(v) ? v : 0.0;
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        m_mono[f] = float(sum / m_channels);
+    }
+    m_partial.remove(0, frames * frameBytes);
+    QVector<qint16> pcm;
+    m_resampler->push(m_mono.constData(), frames, pcm);
+    takeAudio(pcm);
+}
+
+void Listener::takeAudio(const QVector<qint16> &pcm16k)
+{
+    if (!isListening() || pcm16k.isEmpty())
+        return;
+    if (m_recognizer)
+        m_recognizer->feed(pcm16k);
+    for (qint16 sample : pcm16k) {
+        const double s = sample / 32768.0;
+        m_levelPeak = std::max(m_levelPeak, s * s);
+        if (++m_levelSamples >= kLevelEverySamples) {
+            // -60 dB and below shows as nothing.
+            emit level(std::clamp((decibels(m_levelPeak) + 60) / 60, 0.0, 1.0));
+            m_levelSamples = 0;
+            m_levelPeak = 0;
+        }
+    }
+    m_endpointer.push(pcm16k.constData(), pcm16k.size());
+    if (m_mode != Mode::Held && m_endpointer.finished())
+        finishSession(true);
+}
+
+void Listener::finishSession(bool decode)
+{
+    if (!m_mode)
+        return;
+    const Mode mode = *m_mode;
+    m_mode.reset();
+    m_limit->stop();
+    closeMicrophone();
+    m_resampler.reset();
+    emit listeningChanged(false);
+    const bool speech = m_endpointer.heardSpeech();
+    if (decode && m_recognizer && m_recognizer->inUtterance()) {
+        m_awaited = m_utterance;
+        m_awaitedMode = mode;
+        m_awaitedSpeech = speech;
+        m_recognizer->end();
+        return;
+    }
+    if (m_recognizer)
+        m_recognizer->cancel();
+    emit heard(RecognitionResult {}, mode, false);
+}
+
+void Listener::handleResult(const RecognitionResult &result)
+{
+    // A result for no utterance in particular is taken as it comes.
+    if (result.utterance == 0) {
+        emit heard(result, Mode::Held, !result.phrase.isEmpty());
+        return;
+    }
+    if (result.utterance != m_awaited || !m_awaitedMode)
+        return;
+    const Mode mode = *m_awaitedMode;
+    const bool speech = m_awaitedSpeech || !result.phrase.isEmpty();
+    m_awaited = 0;
+    m_awaitedMode.reset();
+    qCInfo(lcVoice).noquote() << "heard"
+                              << (result.phrase.isEmpty()
+                                         ? QStringLiteral("nothing")
+                                         : QLatin1Char('"') + result.phrase + QLatin1Char('"'))
+                              << (result.understood() ? QStringLiteral("->") + result.command
+                                                      : QStringLiteral("(not understood)"));
+    emit heard(result, mode, speech);
+}
+
+} // namespace agent

@@ -1,0 +1,170 @@
+#pragma once
+
+#include "agent/Agent.h"
+#include "agent/Recognizer.h"
+
+#include <QAudioDevice>
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAudioSource;
+class QIODevice;
+class QTimer;
+
+namespace agent {
+
+// The keys that can be held to talk to the character.
+enum class ListenKey { ScrollLock, Pause, F12, RightCtrl };
+
+struct ListenKeyInfo
+{
+    ListenKey key;
+    const char *name; // as stored in the settings
+    const char *label; // as shown to the user
+};
+const QList<ListenKeyInfo> &listenKeys();
+QString listenKeyName(ListenKey key);
+// ScrollLock for a name it does not know.
+ListenKey listenKeyFromName(const QString &name);
+
+class ListenKeyFilter;
+
+// Tells speech from silence in 16 kHz audio, 10 ms at a time, against the
+// quietest level heard of late: a fan or hum stays silence, a voice does
+// not. Knows when the speaker has paused long enough to be done.
+class Endpointer
+{
+public:
+    static constexpr int kFrameSamples = 160;
+    static constexpr double kSpeechOverNoiseDb = 12;
+    static constexpr double kSpeechFloorDb = -55;
+    static constexpr int kMinSpeechFrames = 8;
+
+    explicit Endpointer(int endSilenceMs = 800)
+        : m_endFrames(endSilenceMs / 10)
+    { }
+    void push(const qint16 *samples, qsizetype count);
+    // Enough speech was heard to count as someone talking.
+    bool heardSpeech() const { return m_speechFrames >= kMinSpeechFrames; }
+    // Speech, then the pause that ends it.
+    bool finished() const { return heardSpeech() && m_silentFrames >= m_endFrames; }
+    int frames() const { return m_frames; }
+
+private:
+    int m_endFrames;
+    QVector<qint16> m_frame;
+    double m_noiseDb = 0;
+    int m_frames = 0;
+    int m_speechFrames = 0;
+    int m_silentFrames = 0;
+};
+
+// Listening: the microphone, when to stop, and the recogniser. A session
+// starts while the listening key is held, or from the menu (then for up to
+// five seconds, ending once the speaker pauses), and ends with heard().
+class Listener : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Mode { Held, Timed, Test };
+    using DeviceList = std::function<QList<QAudioDevice>()>;
+
+    static constexpr int kTimedMs = 5000;
+    static constexpr int kHeldMaxMs = 15000;
+    static constexpr int kEndSilenceMs = 800;
+
+    explicit Listener(QObject *parent = nullptr);
+    ~Listener() override;
+
+    // The microphones; the system's list unless a test gives its own.
+    void setDeviceList(DeviceList list);
+    QList<QAudioDevice> microphones() const;
+    // Why listening is impossible, or empty when it is possible.
+    QString unavailableReason() const;
+    bool canListen() const { return unavailableReason().isEmpty(); }
+
+    // The commands to listen for: the visible, enabled ones with a voice text.
+    void setCommands(const QList<CommandEntry> &commands);
+    const QList<VoiceGrammar::Entry> &grammarEntries() const { return m_entries; }
+    static QList<VoiceGrammar::Entry> grammarEntries(const QList<CommandEntry> &commands);
+
+    void setListenKey(ListenKey key);
+    ListenKey listenKey() const { return m_key; }
+    // Empty: the system's default microphone.
+    void setMicrophoneId(const QByteArray &id);
+    QByteArray microphoneId() const { return m_microphoneId; }
+
+    bool isListening() const { return m_mode.has_value(); }
+    std::optional<Mode> mode() const { return m_mode; }
+    // Does nothing without a microphone.
+    void startListening(Mode mode);
+    // Ends a session now; what was heard so far is decoded.
+    void stopListening();
+    // The key went down or up.
+    void keyPressed();
+    void keyReleased();
+
+    // Where the recogniser's results arrive; public so that a test can hand
+    // one in.
+    void handleResult(const agent::RecognitionResult &result);
+
+    // The 16 kHz audio of the session, as it would go to the recogniser;
+    // public for tests.
+    void takeAudio(const QVector<qint16> &pcm16k);
+
+signals:
+    void listeningChanged(bool listening);
+    // The input level while listening, 0..1.
+    void level(double level);
+    // Every session ends with one. `speech`: something was said, whether
+    // understood or not.
+    void heard(const agent::RecognitionResult &result, agent::Listener::Mode mode, bool speech);
+
+private:
+    Recognizer *recognizer();
+    QAudioDevice chosenDevice() const;
+    bool openMicrophone();
+    void closeMicrophone();
+    void readAudio();
+    void finishSession(bool decode);
+    void installKey();
+
+    DeviceList m_devices;
+    QList<VoiceGrammar::Entry> m_entries;
+    ListenKey m_key = ListenKey::ScrollLock;
+    QByteArray m_microphoneId;
+    std::unique_ptr<Recognizer> m_recognizer;
+    std::unique_ptr<ListenKeyFilter> m_keyFilter;
+    QTimer *m_preload = nullptr;
+    QTimer *m_limit = nullptr;
+
+    // The session.
+    std::optional<Mode> m_mode;
+    quint64 m_utterance = 0;
+    quint64 m_awaited = 0;
+    std::optional<Mode> m_awaitedMode;
+    bool m_awaitedSpeech = false;
+    QAudioSource *m_source = nullptr;
+    QPointer<QIODevice> m_io;
+    std::unique_ptr<Resampler> m_resampler;
+    int m_channels = 1;
+    int m_bytesPerSample = 2;
+    int m_sampleFormat = 0; // QAudioFormat::SampleFormat
+    QByteArray m_partial; // bytes of an incomplete frame
+    QVector<float> m_mono;
+    Endpointer m_endpointer;
+    qint64 m_levelSamples = 0;
+    double m_levelPeak = 0;
+};
+
+} // namespace agent
+
+Q_DECLARE_METATYPE(agent::Listener::Mode)

@@ -1,0 +1,629 @@
+#include "agent/Recognizer.h"
+
+#include "agent/Logging.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <pocketsphinx.h>
+#include <sphinxbase/ckd_alloc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace agent {
+
+// ---------------------------------------------------------------------------
+// Resampler
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Zero crossings of the sinc either side of the centre: about 60 dB of
+// stop band with the Blackman window, plenty for speech recognition.
+constexpr int kZeroCrossings = 10;
+// Beyond this many phases the table would outgrow its use; such odd rate
+// pairs compute the taps as they go.
+constexpr int kMaxTablePhases = 4096;
+
+double blackmanSinc(double t, double cutoff, int half)
+{
+    if (std::abs(t) >= half)
+        return 0;
+    const double x = 2 * cutoff * t;
+    const double sinc = x == 0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
+    const double w = 0.42 + 0.5 * std::cos(kPi * t / half) + 0.08 * std::cos(2 * kPi * t / half);
+    return 2 * cutoff * sinc * w;
+}
+
+} // namespace
+
+Resampler::Resampler(int fromRate, int toRate)
+    : m_from(std::max(1, fromRate))
+    , m_to(std::max(1, toRate))
+{
+    const int g = std::gcd(m_from, m_to);
+    m_step = m_from / g;
+    m_phases = m_to / g;
+    // A little under the lower Nyquist frequency, in cycles per input sample.
+    const double cutoff = 0.46 * std::min(1.0, double(m_to) / m_from);
+    m_half = int(std::ceil(kZeroCrossings / (2 * cutoff)));
+    if (m_phases <= kMaxTablePhases) {
+        m_kernel.resize(size_t(m_phases) * size_t(2 * m_half));
+        for (int p = 0; p < m_phases; ++p) {
+            const double frac = double(p) / m_phases;
+            float *row = m_kernel.data() + size_t(p) * size_t(2 * m_half);
+            double sum = 0;
+            for (int j = 0; j < 2 * m_half; ++j) {
+                row[j] = float(blackmanSinc(double(j - m_half + 1) - frac, cutoff, m_half));
+                sum += row[j];
+            }
+            for (int j = 0; j < 2 * m_half && sum != 0; ++j)
+                row[j] = float(row[j] / sum);
+        }
+    }
+    reset();
+}
+
+Resampler::~Resampler() = default;
+
+void Resampler::reset()
+{
+    // The stream starts after silence, so the first taps see zeros.
+    m_history.assign(size_t(m_half), 0.0f);
+    m_dropped = -m_half;
+    m_next = 0;
+}
+
+void Resampler::push(const float *in, qsizetype count, QVector<qint16> &out)
+{
+    if (count <= 0 || !in)
+        return;
+    if (m_from == m_to) {
+        out.reserve(out.size() + count);
+        for (qsizetype i = 0; i < count; ++i)
+            out.append(qint16(std::lround(std::clamp(in[i], -1.0f, 1.0f) * 32767.0f)));
+        return;
+    }
+    m_history.insert(m_history.end(), in, in + count);
+    const qint64 available = m_dropped + qint64(m_history.size());
+    const double cutoff = 0.46 * std::min(1.0, double(m_to) / m_from);
+    std::vector<float> taps;
+    for (;;) {
+        const qint64 position = m_next * m_step; // in input samples times m_phases
+        const qint64 n = position / m_phases;
+        const int phase = int(position % m_phases);
+        if (n + m_half >= available)
+            break;
+        const float *row = nullptr;
+        if (!m_kernel.empty()) {
+            row = m_kernel.data() + size_t(phase) * size_t(2 * m_half);
+        } else {
+            taps.resize(size_t(2 * m_half));
+            const double frac = double(phase) / m_phases;
+            for (int j = 0; j < 2 * m_half; ++j)
+                taps[size_t(j)]
+                    = float(blackmanSinc(double(j - m_half + 1) - frac, cutoff, m_half));
+            row = taps.data();
+        }
+        const float *x = m_history.data() + (n - m_half + 1 - m_dropped);
+        double y = 0;
+        for (int j = 0; j < 2 * m_half; ++j)
+            y += double(row[j]) * x[j];
+        out.append(qint16(std::lround(std::clamp(y, -1.0, 1.0) * 32767.0)));
+        ++m_next;
+    }
+    // Keep only what the next output still reaches back to.
+    const qint64 keepFrom = (m_next * m_step) / m_phases - m_half + 1;
+    const qint64 drop = keepFrom - m_dropped;
+    if (drop > 4096) {
+        m_history.erase(m_history.begin(), m_history.begin() + drop);
+        m_dropped += drop;
+    }
+}
+
+QVector<qint16> Resampler::convert(const QVector<qint16> &pcm, int fromRate, int toRate)
+{
+    if (fromRate <= 0 || toRate <= 0)
+        return {};
+    if (fromRate == toRate)
+        return pcm;
+    Resampler r(fromRate, toRate);
+    std::vector<float> in(size_t(pcm.size()) + size_t(r.m_half), 0.0f);
+    for (qsizetype i = 0; i < pcm.size(); ++i)
+        in[size_t(i)] = float(pcm[i]) / 32768.0f;
+    QVector<qint16> out;
+    out.reserve(qsizetype(double(pcm.size()) * toRate / fromRate) + 1);
+    r.push(in.data(), qsizetype(in.size()), out);
+    out.resize(qsizetype((qint64(pcm.size()) * toRate + fromRate - 1) / fromRate));
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// The decoders
+
+namespace {
+
+const char *const kModelRoot = "/usr/share/pocketsphinx/model/en-us";
+
+// Words of this program that the dictionary lacks.
+struct ExtraWord
+{
+    const char *word;
+    const char *phones;
+};
+const ExtraWord kExtraWords[] = {
+    { "quillory", "K W IH L ER IY" },
+    { "quillory(2)", "K W IH L AO R IY" },
+    { "tockel", "T AA K AH L" },
+};
+
+// The phones of the acoustic model, each as a word of the phone loop.
+const char *const kPhones[] = { "AA", "AE", "AH", "AO", "AW", "AY", "B", "CH", "D", "DH", "EH",
+    "ER", "EY", "F", "G", "HH", "IH", "IY", "JH", "K", "L", "M", "N", "NG", "OW", "OY", "P", "R",
+    "S", "SH", "T", "TH", "UH", "UW", "V", "W", "Y", "Z", "ZH" };
+
+// Short words that make up much of what people say, for WordGarbage.
+const char *const kCommonWords[] = { "the", "a", "and", "to", "of", "is", "it", "you", "i", "that",
+    "in", "was", "for", "on", "be", "with", "at", "this", "have", "will", "my", "do", "go", "not",
+    "we", "they", "he", "she", "so", "can", "please", "but", "or", "from", "by", "are", "what",
+    "when", "where", "time", "day", "back", "door", "room", "chair", "after", "through", "leave",
+    "long", "hard", "call", "there", "here", "now", "all", "one", "new" };
+
+QString phoneWord(const char *phone)
+{
+    return QStringLiteral("ph_") + QString::fromLatin1(phone).toLower();
+}
+
+bool isFiller(const char *word)
+{
+    return !word || word[0] == '<' || word[0] == '[' || word[0] == '+';
+}
+
+// The noise floor added to all input: digital silence (a muted or virtual
+// device) otherwise upsets the decoder's energy and mean estimates.
+constexpr int kNoiseFloor = 16;
+
+struct SegmentScore
+{
+    qint64 acoustic = 0; // every segment, silence included
+    int wordFrames = 0;
+    QStringList words;
+};
+
+SegmentScore scoreSegments(ps_decoder_t *ps)
+{
+    SegmentScore s;
+    for (ps_seg_t *seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+        int sf = 0;
+        int ef = 0;
+        ps_seg_frames(seg, &sf, &ef);
+        int32 ascr = 0;
+        int32 lscr = 0;
+        int32 lback = 0;
+        ps_seg_prob(seg, &ascr, &lscr, &lback);
+        s.acoustic += ascr;
+        const char *word = ps_seg_word(seg);
+        if (!isFiller(word)) {
+            s.wordFrames += ef - sf + 1;
+            s.words << QString::fromUtf8(word);
+        }
+    }
+    return s;
+}
+
+ps_decoder_t *makeDecoder(const QString &model, const QString &dictionary, QString *error)
+{
+    if (!QFileInfo(model + QStringLiteral("/mdef")).isFile()) {
+        *error = QStringLiteral("no acoustic model in ") + model;
+        return nullptr;
+    }
+    if (!QFileInfo(dictionary).isFile()) {
+        *error = QStringLiteral("no dictionary ") + dictionary;
+        return nullptr;
+    }
+    const QByteArray hmm = QFile::encodeName(model);
+    const QByteArray dict = QFile::encodeName(dictionary);
+    // Every senone is scored so that the two decoders' acoustic scores,
+    // normalised frame by frame, can be compared.
+    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict",
+        dict.constData(), "-logfn", "/dev/null", "-remove_silence", "yes", "-compallsen", "yes",
+        "-bestpath", "no", nullptr);
+    if (!config) {
+        *error = QStringLiteral("the decoder rejected its configuration");
+        return nullptr;
+    }
+    ps_decoder_t *ps = ps_init(config);
+    cmd_ln_free_r(config);
+    if (!ps)
+        *error = QStringLiteral("the decoder did not start with ") + model;
+    return ps;
+}
+
+} // namespace
+
+QString RecognizerOptions::defaultModelDir()
+{
+    return QString::fromLatin1(kModelRoot) + QStringLiteral("/en-us");
+}
+
+QString RecognizerOptions::defaultDictionary()
+{
+    return QString::fromLatin1(kModelRoot) + QStringLiteral("/cmudict-en-us.dict");
+}
+
+struct RecognizerCore::Decoders
+{
+    ps_decoder_t *commands = nullptr;
+    ps_decoder_t *phones = nullptr; // PhoneLoop only
+    QTemporaryDir dir;
+    int slot = 0;
+
+    ~Decoders()
+    {
+        if (commands)
+            ps_free(commands);
+        if (phones)
+            ps_free(phones);
+    }
+};
+
+RecognizerCore::RecognizerCore(RecognizerOptions options)
+    : m_options(std::move(options))
+    , m_d(std::make_unique<Decoders>())
+{
+    if (m_options.modelDir.isEmpty())
+        m_options.modelDir = RecognizerOptions::defaultModelDir();
+    if (m_options.dictionary.isEmpty())
+        m_options.dictionary = RecognizerOptions::defaultDictionary();
+
+    m_d->commands = makeDecoder(m_options.modelDir, m_options.dictionary, &m_error);
+    if (!m_d->commands) {
+        qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
+        return;
+    }
+    for (const ExtraWord &w : kExtraWords)
+        ps_add_word(m_d->commands, w.word, w.phones, FALSE);
+    if (m_options.rejection == Rejection::PhoneGarbage) {
+        for (const char *phone : kPhones)
+            ps_add_word(m_d->commands, phoneWord(phone).toLatin1().constData(), phone, FALSE);
+    }
+
+    if (m_options.rejection == Rejection::PhoneLoop) {
+        // The phone loop needs no words but its phones: a small dictionary
+        // of its own loads in a moment.
+        const QString path = m_d->dir.filePath(QStringLiteral("phones.dict"));
+        QFile file(path);
+        if (m_d->dir.isValid() && file.open(QIODevice::WriteOnly)) {
+            for (const char *phone : kPhones)
+                file.write(
+                    (phoneWord(phone) + QLatin1Char(' ') + QLatin1String(phone) + '\n').toLatin1());
+            file.close();
+            m_d->phones = makeDecoder(m_options.modelDir, path, &m_error);
+        }
+        QStringList alternatives;
+        for (const char *phone : kPhones)
+            alternatives << phoneWord(phone);
+        const QByteArray loop
+            = "#JSGF V1.0;\ngrammar phones;\npublic <phones> = <phone> <phone>*;\n"
+              "<phone> = "
+            + alternatives.join(QStringLiteral(" | ")).toLatin1() + ";\n";
+        if (!m_d->phones || ps_set_jsgf_string(m_d->phones, "phones", loop.constData()) < 0
+            || ps_set_search(m_d->phones, "phones") < 0) {
+            if (m_error.isEmpty())
+                m_error = QStringLiteral("the phone loop did not load");
+            qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
+            ps_free(m_d->commands);
+            m_d->commands = nullptr;
+            return;
+        }
+    }
+    qCInfo(lcVoice).noquote() << "speech recognition ready with" << m_options.modelDir;
+}
+
+RecognizerCore::~RecognizerCore() = default;
+
+bool RecognizerCore::isReady() const
+{
+    return m_d->commands != nullptr;
+}
+
+bool RecognizerCore::hasPronunciation(const QString &word) const
+{
+    if (!isReady() || word.isEmpty())
+        return false;
+    const QByteArray utf8 = word.toUtf8();
+    char *phones = ps_lookup_word(m_d->commands, utf8.constData());
+    if (!phones)
+        return false;
+    ckd_free(phones);
+    return true;
+}
+
+bool RecognizerCore::setCommands(const QList<VoiceGrammar::Entry> &commands)
+{
+    if (m_inUtterance) {
+        m_pending = commands;
+        m_hasPending = true;
+        return isReady();
+    }
+    m_grammar = VoiceGrammar::build(
+        commands, [this](const QString &word) { return hasPronunciation(word); });
+    return loadGrammar();
+}
+
+bool RecognizerCore::loadGrammar()
+{
+    m_grammarLoaded = false;
+    if (!isReady() || m_grammar.isEmpty())
+        return false;
+    QString garbage;
+    const QStringList vocabulary = m_grammar.vocabulary();
+    if (m_options.rejection == Rejection::WordGarbage) {
+        QStringList words;
+        for (const char *w : kCommonWords) {
+            if (!vocabulary.contains(QLatin1String(w)))
+                words << QLatin1String(w);
+        }
+        garbage = words.join(QStringLiteral(" | "));
+    } else if (m_options.rejection == Rejection::PhoneGarbage) {
+        QStringList phones;
+        const QString weight
+            = QLatin1Char('/') + QString::number(m_options.phoneWeight, 'g', 6) + QLatin1Char('/');
+        for (const char *phone : kPhones)
+            phones << weight + QLatin1Char(' ') + phoneWord(phone);
+        garbage = phones.join(QStringLiteral(" | "));
+    }
+    const QByteArray jsgf = m_grammar.jsgf(garbage).toUtf8();
+    const QByteArray name = m_d->slot % 2 ? "commands1" : "commands0";
+    const QByteArray old = m_d->slot % 2 ? "commands0" : "commands1";
+    if (ps_set_jsgf_string(m_d->commands, name.constData(), jsgf.constData()) < 0
+        || ps_set_search(m_d->commands, name.constData()) < 0) {
+        qCWarning(lcVoice).noquote() << "the decoder rejected the grammar:\n" << jsgf;
+        return false;
+    }
+    ps_unset_search(m_d->commands, old.constData());
+    ++m_d->slot;
+    m_grammarLoaded = true;
+    qCDebug(lcVoice).noquote() << "grammar of" << m_grammar.phrases().size() << "phrases:\n"
+                               << jsgf;
+    return true;
+}
+
+void RecognizerCore::begin(quint64 utterance)
+{
+    if (m_inUtterance)
+        end();
+    m_utterance = utterance;
+    m_inUtterance = true;
+    m_noiseSeed = 1; // the same audio always decodes the same way
+    if (!m_grammarLoaded)
+        return;
+    ps_start_utt(m_d->commands);
+    if (m_d->phones)
+        ps_start_utt(m_d->phones);
+}
+
+void RecognizerCore::addNoiseFloor(const qint16 *in, qsizetype count)
+{
+    m_buffer.resize(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        m_noiseSeed = m_noiseSeed * 1664525u + 1013904223u;
+        const int noise = int((m_noiseSeed >> 16) % (2 * kNoiseFloor + 1)) - kNoiseFloor;
+        m_buffer[i] = qint16(std::clamp(int(in[i]) + noise, -32768, 32767));
+    }
+}
+
+void RecognizerCore::feed(const qint16 *samples, qsizetype count)
+{
+    if (!m_inUtterance || !m_grammarLoaded || !samples || count <= 0)
+        return;
+    addNoiseFloor(samples, count);
+    ps_process_raw(m_d->commands, m_buffer.constData(), size_t(count), FALSE, FALSE);
+    if (m_d->phones)
+        ps_process_raw(m_d->phones, m_buffer.constData(), size_t(count), FALSE, FALSE);
+}
+
+RecognitionResult RecognizerCore::end()
+{
+    RecognitionResult result;
+    result.utterance = m_utterance;
+    if (!m_inUtterance)
+        return result;
+    m_inUtterance = false;
+    if (m_grammarLoaded) {
+        ps_end_utt(m_d->commands);
+        result.frames = ps_get_n_frames(m_d->commands);
+        int32 pathScore = 0;
+        const char *hyp = ps_get_hyp(m_d->commands, &pathScore);
+        const SegmentScore heard = scoreSegments(m_d->commands);
+        result.speech = !heard.words.isEmpty();
+        // Garbage words are never part of a phrase: a hypothesis with any
+        // of them is not understood.
+        QStringList words;
+        bool garbage = false;
+        for (const QString &w : VoiceGrammar::normalise(QString::fromUtf8(hyp ? hyp : ""))
+                                    .split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (w.startsWith(QLatin1String("ph_")))
+                garbage = true;
+            else
+                words << w;
+        }
+        result.phrase = words.join(QLatin1Char(' '));
+        const VoicePhrase *phrase = garbage ? nullptr : m_grammar.phraseFor(result.phrase);
+        if (m_d->phones) {
+            ps_end_utt(m_d->phones);
+            const SegmentScore free = scoreSegments(m_d->phones);
+            result.speech = result.speech || !free.words.isEmpty();
+            if (heard.wordFrames > 0) {
+                // Per frame of the phrase's own words, so that speech the
+                // phrase leaves to silence (words around it) counts heavily.
+                result.score = double(heard.acoustic - free.acoustic) / heard.wordFrames;
+            }
+            if (phrase && heard.wordFrames > 0) {
+                const double needed
+                    = phrase->strict ? m_options.strictThreshold : m_options.threshold;
+                if (result.score >= needed)
+                    result.command = phrase->command;
+            }
+        } else {
+            result.score = result.frames > 0 ? double(pathScore) / result.frames : 0;
+            if (phrase)
+                result.command = phrase->command;
+        }
+    }
+    if (m_hasPending) {
+        m_hasPending = false;
+        setCommands(std::exchange(m_pending, {}));
+    }
+    qCDebug(lcVoice).noquote() << "heard"
+                               << (result.phrase.isEmpty() ? QStringLiteral("nothing")
+                                                           : result.phrase)
+                               << "score" << result.score << "->"
+                               << (result.understood() ? result.command
+                                                       : QStringLiteral("not understood"));
+    return result;
+}
+
+RecognitionResult RecognizerCore::recognize(const QVector<qint16> &pcm, quint64 utterance)
+{
+    begin(utterance);
+    // As a microphone would deliver it: a tenth of a second at a time.
+    constexpr qsizetype kChunk = kSampleRate / 10;
+    for (qsizetype at = 0; at < pcm.size(); at += kChunk)
+        feed(pcm.constData() + at, std::min(kChunk, pcm.size() - at));
+    return end();
+}
+
+// ---------------------------------------------------------------------------
+// The recogniser on its thread
+
+class RecognizerWorker : public QObject
+{
+    Q_OBJECT
+public:
+    RecognizerWorker(RecognizerOptions options, std::shared_ptr<std::atomic<quint64>> live)
+        : m_options(std::move(options))
+        , m_live(std::move(live))
+    { }
+
+    void load()
+    {
+        m_core = std::make_unique<RecognizerCore>(m_options);
+        emit ready(m_core->isReady());
+    }
+    void setCommands(const QList<VoiceGrammar::Entry> &commands)
+    {
+        if (m_core)
+            m_core->setCommands(commands);
+    }
+    void begin(quint64 utterance)
+    {
+        if (!m_core)
+            return;
+        m_utterance = utterance;
+        m_core->begin(utterance);
+    }
+    void feed(quint64 utterance, const QVector<qint16> &pcm)
+    {
+        // Audio of an utterance given up since is dropped unheard.
+        if (!m_core || utterance != m_utterance || m_live->load() != utterance)
+            return;
+        m_core->feed(pcm.constData(), pcm.size());
+    }
+    void end(quint64 utterance, bool wanted)
+    {
+        if (!m_core || utterance != m_utterance)
+            return;
+        m_utterance = 0;
+        RecognitionResult result = m_core->end();
+        if (wanted)
+            emit recognized(result);
+    }
+
+signals:
+    void ready(bool ok);
+    void recognized(const agent::RecognitionResult &result);
+
+private:
+    RecognizerOptions m_options;
+    std::shared_ptr<std::atomic<quint64>> m_live;
+    std::unique_ptr<RecognizerCore> m_core;
+    quint64 m_utterance = 0;
+};
+
+Recognizer::Recognizer(RecognizerOptions options, QObject *parent)
+    : QObject(parent)
+    , m_live(std::make_shared<std::atomic<quint64>>(0))
+{
+    qRegisterMetaType<agent::RecognitionResult>();
+    m_thread.setObjectName(QStringLiteral("quillory-listen"));
+    m_worker = new RecognizerWorker(std::move(options), m_live);
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &RecognizerWorker::ready, this, &Recognizer::ready, Qt::QueuedConnection);
+    connect(m_worker, &RecognizerWorker::recognized, this, &Recognizer::recognized,
+        Qt::QueuedConnection);
+    m_thread.start();
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker] { w->load(); }, Qt::QueuedConnection);
+}
+
+Recognizer::~Recognizer()
+{
+    m_live->store(0);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void Recognizer::setCommands(const QList<VoiceGrammar::Entry> &commands)
+{
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker, commands] { w->setCommands(commands); }, Qt::QueuedConnection);
+}
+
+quint64 Recognizer::begin()
+{
+    cancel();
+    m_current = ++m_last;
+    m_live->store(m_current);
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker, u = m_current] { w->begin(u); }, Qt::QueuedConnection);
+    return m_current;
+}
+
+void Recognizer::feed(const QVector<qint16> &pcm16k)
+{
+    if (!m_current || pcm16k.isEmpty())
+        return;
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker, u = m_current, pcm16k] { w->feed(u, pcm16k); },
+        Qt::QueuedConnection);
+}
+
+void Recognizer::end()
+{
+    if (!m_current)
+        return;
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker, u = m_current] { w->end(u, true); }, Qt::QueuedConnection);
+    m_current = 0;
+}
+
+void Recognizer::cancel()
+{
+    if (!m_current)
+        return;
+    m_live->store(0);
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker, u = m_current] { w->end(u, false); }, Qt::QueuedConnection);
+    m_current = 0;
+}
+
+} // namespace agent
+
+#include "Recognizer.moc"

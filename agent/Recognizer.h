@@ -1,0 +1,172 @@
+#pragma once
+
+#include "agent/VoiceGrammar.h"
+
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <QVector>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+// Speech in: the decoder that turns 16 kHz mono audio into one of the
+// character's phrases, or into nothing when the speech was something else.
+namespace agent {
+
+// Changes the sample rate of a stream of mono audio with a windowed-sinc
+// filter, which also removes what the lower rate cannot carry.
+class Resampler
+{
+public:
+    Resampler(int fromRate, int toRate);
+    ~Resampler();
+    Resampler(const Resampler &) = delete;
+    Resampler &operator=(const Resampler &) = delete;
+
+    int fromRate() const { return m_from; }
+    int toRate() const { return m_to; }
+    // Appends to `out` every sample `in` completes; samples are in -1..1.
+    void push(const float *in, qsizetype count, QVector<qint16> &out);
+    void reset();
+
+    static QVector<qint16> convert(const QVector<qint16> &pcm, int fromRate, int toRate);
+
+private:
+    int m_from = 0;
+    int m_to = 0;
+    int m_step = 0; // input samples per output phase cycle (from / gcd)
+    int m_phases = 0; // output samples per cycle (to / gcd)
+    int m_half = 0; // taps either side of the centre
+    std::vector<float> m_kernel; // m_phases rows of 2 * m_half taps
+    std::vector<float> m_history;
+    qint64 m_next = 0; // the next output sample
+    qint64 m_dropped = 0; // input samples no longer in m_history
+};
+
+// How speech that is not a command is told apart from a command.
+enum class Rejection {
+    None, // the plain grammar: whatever is heard becomes its nearest phrase
+    WordGarbage, // common words compete with the phrases
+    PhoneGarbage, // any string of phones competes with the phrases
+    PhoneLoop, // a second decoder scores the same audio as free phones
+};
+
+struct RecognizerOptions
+{
+    QString modelDir; // the acoustic model; empty: the system's en-us model
+    QString dictionary; // empty: the model's dictionary
+    Rejection rejection = Rejection::PhoneLoop;
+    // PhoneLoop: the least acoustic score per word frame, relative to free
+    // phones, that a phrase needs; strict phrases need more.
+    double threshold = -33;
+    double strictThreshold = -22;
+    // PhoneGarbage: the grammar weight of each garbage phone.
+    double phoneWeight = 1e-20;
+
+    static QString defaultModelDir();
+    static QString defaultDictionary();
+};
+
+struct RecognitionResult
+{
+    quint64 utterance = 0;
+    QString phrase; // what the grammar heard, spoken form; empty: nothing
+    QString command; // empty when not understood
+    double score = 0; // how sure: higher is surer, in the decoder's units
+    bool speech = false; // the decoders heard words of any kind
+    int frames = 0; // 10 ms frames decoded
+
+    bool understood() const { return !command.isEmpty(); }
+};
+
+// The decoders themselves. Not thread-safe: Recognizer keeps one on its
+// worker thread; tests and the benchmark call it directly.
+class RecognizerCore
+{
+public:
+    static constexpr int kSampleRate = 16000;
+
+    explicit RecognizerCore(RecognizerOptions options = {});
+    ~RecognizerCore();
+    RecognizerCore(const RecognizerCore &) = delete;
+    RecognizerCore &operator=(const RecognizerCore &) = delete;
+
+    // False when the model could not be loaded; every call is then harmless.
+    bool isReady() const;
+    const QString &error() const { return m_error; }
+    const RecognizerOptions &options() const { return m_options; }
+
+    bool hasPronunciation(const QString &word) const;
+    // Builds the grammar and has the decoder use it; false when no phrase is
+    // usable (everything then stays unrecognised). During an utterance the
+    // change waits for its end.
+    bool setCommands(const QList<VoiceGrammar::Entry> &commands);
+    const VoiceGrammar &grammar() const { return m_grammar; }
+
+    void begin(quint64 utterance = 0);
+    void feed(const qint16 *samples, qsizetype count);
+    RecognitionResult end();
+    bool inUtterance() const { return m_inUtterance; }
+    // A whole utterance at once.
+    RecognitionResult recognize(const QVector<qint16> &pcm, quint64 utterance = 0);
+
+private:
+    struct Decoders;
+    bool loadGrammar();
+    void addNoiseFloor(const qint16 *in, qsizetype count);
+
+    RecognizerOptions m_options;
+    std::unique_ptr<Decoders> m_d;
+    QString m_error;
+    VoiceGrammar m_grammar;
+    QList<VoiceGrammar::Entry> m_pending;
+    bool m_hasPending = false;
+    bool m_grammarLoaded = false;
+    bool m_inUtterance = false;
+    quint64 m_utterance = 0;
+    quint32 m_noiseSeed = 1;
+    QVector<qint16> m_buffer;
+};
+
+class RecognizerWorker;
+
+// The decoder on a thread of its own, so that loading the model and
+// decoding never hold up the windows. Results come back as a signal on the
+// thread that made the recogniser.
+class Recognizer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Recognizer(RecognizerOptions options = {}, QObject *parent = nullptr);
+    ~Recognizer() override;
+
+    void setCommands(const QList<VoiceGrammar::Entry> &commands);
+    // Starts an utterance; the audio fed until end() belongs to it.
+    quint64 begin();
+    void feed(const QVector<qint16> &pcm16k);
+    // recognized() follows with the result.
+    void end();
+    // Ends the utterance without a result.
+    void cancel();
+    bool inUtterance() const { return m_current != 0; }
+
+signals:
+    // Once, when the model has loaded or failed to.
+    void ready(bool ok);
+    void recognized(const agent::RecognitionResult &result);
+
+private:
+    QThread m_thread;
+    RecognizerWorker *m_worker = nullptr;
+    std::shared_ptr<std::atomic<quint64>> m_live;
+    quint64 m_current = 0;
+    quint64 m_last = 0;
+};
+
+} // namespace agent
+
+Q_DECLARE_METATYPE(agent::RecognitionResult)
