@@ -7,6 +7,7 @@
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/RecordingLinks.h"
 #include "tests/support/TestHome.h"
 #include "tray/FrmSysTray.h"
 
@@ -15,24 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct NoManager final : ManagerWindow
-{
-    void showAtTab(int) override { }
-};
-struct NoVersionCheck final : VersionCheck
-{
-    void run() override { }
-};
-struct NoMarking final : DayMarking
-{
-    void underline(bool remarkOnly) override
-    {
-        if (journal)
-            *journal << QStringLiteral("underline:%1").arg(remarkOnly);
-    }
-    QStringList *journal = nullptr;
-};
 
 class LoadTest : public ::testing::Test
 {
@@ -60,9 +43,9 @@ protected:
     SettingsStore settings { home.paths().settingsFile };
     ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     RecordingAnnouncer announcer;
-    NoManager manager;
-    NoVersionCheck versionCheck;
-    NoMarking marking;
+    RecordingManager manager;
+    RecordingVersionCheck versionCheck;
+    RecordingDayMarking marking;
     FakeAgentControl agentControl;
     std::unique_ptr<FrmMain> frm;
 };

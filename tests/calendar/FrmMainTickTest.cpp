@@ -5,6 +5,7 @@
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/RecordingLinks.h"
 #include "tests/support/TestHome.h"
 
 #include <QLabel>
@@ -15,24 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct RecordingManager final : ManagerWindow
-{
-    void showAtTab(int tab) override { tabs.append(tab); }
-    QList<int> tabs;
-};
-
-struct RecordingVersionCheck final : VersionCheck
-{
-    void run() override { ++runs; }
-    int runs = 0;
-};
-
-struct RecordingDayMarking final : DayMarking
-{
-    void underline(bool remarkOnly) override { calls.append(remarkOnly); }
-    QList<bool> calls;
-};
 
 class TickTest : public ::testing::Test
 {

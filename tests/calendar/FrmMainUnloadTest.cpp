@@ -5,6 +5,7 @@
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/RecordingLinks.h"
 #include "tests/support/TestHome.h"
 
 #include <QFile>
@@ -14,25 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-struct NoManager final : ManagerWindow
-{
-    void showAtTab(int) override { }
-};
-struct CancellingCheck final : VersionCheck
-{
-    void run() override { }
-    void cancel() override
-    {
-        if (journal)
-            *journal << "cancel transfer";
-    }
-    QStringList *journal = nullptr;
-};
-struct NoMarking final : DayMarking
-{
-    void underline(bool) override { }
-};
 
 class UnloadTest : public ::testing::Test
 {
@@ -56,9 +38,9 @@ protected:
     SettingsStore settings { home.paths().settingsFile };
     ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
     RecordingAnnouncer announcer;
-    NoManager manager;
-    CancellingCheck check;
-    NoMarking marking;
+    RecordingManager manager;
+    RecordingVersionCheck check;
+    RecordingDayMarking marking;
     FakeAgentControl agentControl;
 };
 

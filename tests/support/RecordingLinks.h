@@ -1,0 +1,38 @@
+#pragma once
+
+#include "calendar/WindowLinks.h"
+
+#include <QList>
+#include <QStringList>
+
+// The calendar window's links to windows of their own, recording what the
+// calendar asked of them; `journal`, when set, also gets every call in order.
+struct RecordingManager final : ManagerWindow
+{
+    void showAtTab(int tab) override { tabs.append(tab); }
+    QList<int> tabs;
+};
+
+struct RecordingVersionCheck final : VersionCheck
+{
+    void run() override { ++runs; }
+    void cancel() override
+    {
+        if (journal)
+            *journal << QStringLiteral("cancel transfer");
+    }
+    int runs = 0;
+    QStringList *journal = nullptr;
+};
+
+struct RecordingDayMarking final : DayMarking
+{
+    void underline(bool remarkOnly) override
+    {
+        calls.append(remarkOnly);
+        if (journal)
+            *journal << QStringLiteral("underline:%1").arg(remarkOnly);
+    }
+    QList<bool> calls;
+    QStringList *journal = nullptr;
+};
