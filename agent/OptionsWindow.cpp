@@ -22,8 +22,6 @@
 namespace agent {
 
 namespace {
-const QString kTrue = QStringLiteral("True");
-const QString kFalse = QStringLiteral("False");
 
 int readInt(const SettingsStore &settings, const char *key, int fallback, int lo, int hi)
 {
@@ -66,7 +64,7 @@ void EngineOptions::load(const SettingsStore &settings)
     pitchOffset = readInt(settings, "pitch", d.pitchOffset, -30, 30);
     speechVolume = readInt(settings, "speechvolume", d.speechVolume, 0, 100);
     const QString b = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("balloon"));
-    balloon = b.compare(kFalse, Qt::CaseInsensitive) != 0;
+    balloon = b.compare(QLatin1String(setting::kFalseText), Qt::CaseInsensitive) != 0;
     balloonFontSize = readInt(settings, "balloonfontsize", d.balloonFontSize, 8, 20);
     effectsVolume = readInt(settings, "effectsvolume", d.effectsVolume, 0, 100);
     const QString key = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("listenkey"));
@@ -82,7 +80,8 @@ void EngineOptions::save(SettingsStore &settings) const
         section, QStringLiteral("speechrate"), QString::number(speechRatePercent));
     settings.WriteSetting(section, QStringLiteral("pitch"), QString::number(pitchOffset));
     settings.WriteSetting(section, QStringLiteral("speechvolume"), QString::number(speechVolume));
-    settings.WriteSetting(section, QStringLiteral("balloon"), balloon ? kTrue : kFalse);
+    settings.WriteSetting(section, QStringLiteral("balloon"),
+        QLatin1String(balloon ? setting::kTrueText : setting::kFalseText));
     settings.WriteSetting(
         section, QStringLiteral("balloonfontsize"), QString::number(balloonFontSize));
     settings.WriteSetting(section, QStringLiteral("effectsvolume"), QString::number(effectsVolume));

@@ -12,8 +12,6 @@
 #include <QTimer>
 
 namespace {
-const QString kTrue = QStringLiteral("True");
-const QString kFalse = QStringLiteral("False");
 constexpr int kLongestWaitMs = 60000;
 } // namespace
 
@@ -85,7 +83,7 @@ void CharacterControl::speakWithGesture(const QString &text)
 void CharacterControl::say(const QString &text)
 {
     speakWithGesture(text);
-    if (m_settings.read(setting::Hide) == kTrue) {
+    if (m_settings.flag(setting::Hide) == Flag::True) {
         timersaid->setInterval(5000);
         timersaid->start();
     }
@@ -125,7 +123,7 @@ void CharacterControl::moveme()
         agentchar->Stop();
     }
     moveHome(announce::kStandardGap, announce::kStandardRise);
-    if (agentchar && m_settings.read(setting::Hide) == kTrue)
+    if (agentchar && m_settings.flag(setting::Hide) == Flag::True)
         agentchar->Hide();
 }
 
@@ -235,11 +233,11 @@ void CharacterControl::newCharacter()
 
     moveHome(announce::kStandardGap, announce::kStandardRise);
     waitForLastRequest();
-    if (agentchar && m_settings.read(setting::Hide) == kFalse)
+    if (agentchar && m_settings.flag(setting::Hide) == Flag::False)
         agentchar->Show();
 
     loading = true;
-    setSoundEffects(m_settings.read(setting::SoundFx) == kTrue);
+    setSoundEffects(m_settings.flag(setting::SoundFx) == Flag::True);
     loading = false;
 
     if (agentchar)

@@ -79,7 +79,7 @@ void FrmMessage::Form_Load()
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
     show();
-    if (m_settings.read(setting::Delay) == QLatin1String("True"))
+    if (m_settings.flag(setting::Delay) == Flag::True)
         m_modClock.PauseSeconds(8);
 }
 

@@ -8,11 +8,13 @@
 #include "calendar/Logging.h"
 #include "calendar/StartWindows.h"
 #include "calendar/WindowLinks.h"
+#include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
+#include "platform/linux/QtPrinter.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
 #include "platform/linux/XdgAutostart.h"
@@ -28,15 +30,6 @@ namespace {
 
 // Stand-ins for the windows that are not part of this build yet; each says
 // in the log what it was asked to do.
-class PendingManager final : public ManagerWindow
-{
-public:
-    void showAtTab(int tab) override
-    {
-        qCInfo(lcCalendar) << "appointment manager requested at tab" << tab << "(not available)";
-    }
-};
-
 class PendingVersionCheck final : public VersionCheck
 {
 public:
@@ -77,16 +70,20 @@ int main(int argc, char **argv)
     ProcessLauncher launcher;
     QtNetworkService network;
     XdgAutostart autostart(XdgAutostart::defaultFolder());
-    Services services { clock, dialogs, launcher, network, autostart };
+    QtPrinter printer(QtPrinter::defaultDocumentsFolder());
+    Services services { clock, dialogs, launcher, network, autostart, printer };
 
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
     agent::AgentEngine agentEngine(characterFolders(paths.charactersFolder()), &settings);
 
-    PendingManager manager;
     PendingVersionCheck versionCheck;
     PendingDayMarking dayMarking;
     FrmMain *frmMain = nullptr;
+    AppointmentManager manager(services, settings, modClock, paths,
+        FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
+            [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
+            [&] { return frmMain->restart({}); }, [&] { return frmMain->isUnloaded(); } });
     FrmMessage message(settings, modClock, agentEngine,
         FrmMessage::Host { [&](const QString &text) { frmMain->say(text); },
             [&] {
@@ -97,6 +94,7 @@ int main(int argc, char **argv)
     FrmMain main(services, settings, modClock, paths,
         FrmMain::Links { message, manager, versionCheck, dayMarking }, agentEngine, quietRestart);
     frmMain = &main;
+    manager.setCharacter(main.character);
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {
         instance.release();
         QApplication::quit();

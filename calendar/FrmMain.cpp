@@ -30,9 +30,6 @@
 
 namespace {
 
-const QString kTrue = QStringLiteral("True");
-const QString kFalse = QStringLiteral("False");
-
 QString cssColour(quint32 bgr)
 {
     return colourFromBgr(bgr).name();
@@ -152,8 +149,8 @@ void FrmMain::Form_Load()
 
     // 2. position, in twips; unreadable text keeps the designed place
     const double tpp = twipsPerPixel();
-    const auto left = parsePosition(m_settings.read(setting::FormX));
-    const auto top = parsePosition(m_settings.read(setting::FormY));
+    const auto left = m_settings.position(setting::FormX);
+    const auto top = m_settings.position(setting::FormY);
     if (left && top)
         move(qRound(*left / tpp), qRound(*top / tpp));
     else
@@ -218,7 +215,7 @@ void FrmMain::loadCharacterAndAppear()
     c.loadCharacter(QString::fromLatin1(CharacterControl::kMoveVoiceAtLoad));
     c.loading = true;
 
-    c.setSoundEffects(m_settings.read(setting::SoundFx) == kTrue);
+    c.setSoundEffects(m_settings.flag(setting::SoundFx) == Flag::True);
 
     if (!m_quietRestart) {
         if (c.agentchar) {
@@ -229,11 +226,11 @@ void FrmMain::loadCharacterAndAppear()
         c.waitForLastRequest();
     } else {
         c.moveHome(announce::kStandardGap, announce::kStandardRise);
-        if (c.agentchar && m_settings.read(setting::Hide) == kFalse)
+        if (c.agentchar && m_settings.flag(setting::Hide) == Flag::False)
             c.agentchar->Show();
     }
 
-    if (c.agentchar && m_settings.read(setting::Hide) == kTrue)
+    if (c.agentchar && m_settings.flag(setting::Hide) == Flag::True)
         c.agentchar->Hide();
     oldCount = 0;
     c.loading = false;
@@ -283,10 +280,10 @@ void FrmMain::m_frmSysTray_MenuClick(int index, const QString &key)
         m_about->show();
         m_about->raise();
     } else if (key == QLatin1String("hide")) {
-        m_settings.write(setting::Visible, kFalse);
+        m_settings.setFlag(setting::Visible, false);
         hide();
     } else if (key == QLatin1String("show")) {
-        m_settings.write(setting::Visible, kTrue);
+        m_settings.setFlag(setting::Visible, true);
         show();
         raise();
     } else if (key == QLatin1String("appointment")) {
@@ -323,6 +320,11 @@ void FrmMain::moveme()
     character->moveme();
 }
 
+void FrmMain::reshowset()
+{
+    m_links.manager.showAtTab(0);
+}
+
 void FrmMain::saydate()
 {
     say(announce::dateSentence(m_services.clock.now().date(), QLocale::system()));
@@ -339,7 +341,7 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void FrmMain::applyColours()
 {
-    auto colour = [this](const SettingKey &key) { return parseColour(m_settings.read(key)); };
+    auto colour = [this](const SettingKey &key) { return m_settings.colour(key); };
     const auto titleBack = colour(setting::TitleBackColor);
     const auto titleFore = colour(setting::TitleForeColor);
     const auto monthBack = colour(setting::MonthBackColor);
@@ -414,7 +416,7 @@ void FrmMain::blink_Timer()
     showIntroductionOnce(); // 2
     if (restartOnNewDay()) // 3
         return;
-    if (m_settings.read(setting::Visible) == kFalse) // 4
+    if (m_settings.flag(setting::Visible) == Flag::False) // 4
         setVisible(false);
 
     // One reading of the clock for the whole tick, so the minute that is
@@ -444,10 +446,10 @@ void FrmMain::blink_Timer()
 
 void FrmMain::showIntroductionOnce()
 {
-    if (m_settings.read(setting::TwoRun) != kTrue)
+    if (m_settings.flag(setting::TwoRun) != Flag::True)
         return;
     m_links.message.Show();
-    m_settings.write(setting::TwoRun, kFalse);
+    m_settings.setFlag(setting::TwoRun, false);
     m_links.message.display(false, tick::introductionText());
 }
 
@@ -562,7 +564,7 @@ void FrmMain::Form_Unload()
         }
     }
     // 1. automatic backup
-    if (m_settings.read(setting::AutoBackup) == kTrue)
+    if (m_settings.flag(setting::AutoBackup) == Flag::True)
         backup::automaticBackup(m_paths.dataFile(), m_settings.read(setting::BackDir));
     // 2. a transfer still running
     m_links.versionCheck.cancel();

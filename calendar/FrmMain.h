@@ -57,6 +57,9 @@ public:
     void sayagain(const QVariant &text);
     void moveme();
     void saydate();
+    // Opens a fresh appointment manager (after a save or a delete).
+    void reshowset();
+    bool isUnloaded() const { return m_unloaded; }
 
     // Controls, named as the rest of the program knows them.
     MonthView *maincalendar = nullptr;

@@ -22,11 +22,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-const QString kTrue = QStringLiteral("True");
-const QString kFalse = QStringLiteral("False");
-} // namespace
-
 QString versionText()
 {
     return QStringLiteral("This is version %1.%2.%3")
@@ -81,7 +76,8 @@ FrmWait::FrmWait(SettingsStore &settings, ModClock &modClock, Launcher &launcher
 
 void FrmWait::Form_Load()
 {
-    if (m_settings.read(setting::TwoRun) != kTrue || m_settings.read(setting::OneRun) != kTrue) {
+    if (m_settings.flag(setting::TwoRun) != Flag::True
+        || m_settings.flag(setting::OneRun) != Flag::True) {
         m_flow.showSplash();
         close();
         return;
@@ -168,16 +164,16 @@ void NewUser::Form_Load()
 
 void NewUser::Command1_Click()
 {
-    m_settings.write(setting::TwoRun, kTrue);
+    m_settings.setFlag(setting::TwoRun, true);
     qCInfo(lcCalendar) << "agreement declined; the program ends";
     m_flow.endNow();
 }
 
 void NewUser::Command3_Click()
 {
-    m_settings.write(setting::SoundFx, kTrue);
-    m_settings.write(setting::Delay, kFalse);
-    m_settings.write(setting::Hide, kFalse);
+    m_settings.setFlag(setting::SoundFx, true);
+    m_settings.setFlag(setting::Delay, false);
+    m_settings.setFlag(setting::Hide, false);
     m_flow.showMain();
     hide();
     close();

@@ -4,13 +4,18 @@
 // calendar window holds them through these small interfaces so that each can
 // be built, replaced and faked on its own.
 
+#include <QDate>
+
 // The appointment manager window.
 class ManagerWindow
 {
 public:
     virtual ~ManagerWindow() = default;
-    // Shows the manager with the given tab of its tab control selected.
+    // Shows the manager (loading it when it is not open) with the given tab
+    // of its tab control selected.
     virtual void showAtTab(int tab) = 0;
+    // Shows the manager on its first tab with `date` chosen on its month view.
+    virtual void showAtDate(const QDate &date) = 0;
 };
 
 // The once-per-run check for a newer version, started past its gate.

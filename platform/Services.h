@@ -5,6 +5,7 @@ class Dialogs;
 class Launcher;
 class Network;
 class Autostart;
+class Printer;
 
 // The operating system as the program sees it. Windows receive this at
 // construction; app/ wires the real services, tests wire fakes.
@@ -15,4 +16,5 @@ struct Services
     Launcher &launcher;
     Network &network;
     Autostart &autostart;
+    Printer &printer;
 };

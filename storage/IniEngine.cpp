@@ -792,16 +792,21 @@ ReadResult getPrivateProfileString(const OptBytes &section, const OptBytes &key,
     return readString(content, section, key, defaultValue, size);
 }
 
-bool writePrivateProfileString(
-    const OptBytes &section, const OptBytes &key, const OptBytes &value, const QString &path)
+bool writePrivateProfileString(const OptBytes &section, const OptBytes &key, const OptBytes &value,
+    const QString &path, QString *error)
 {
-    if (!section)
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
         return false;
+    };
+    if (!section)
+        return fail(QStringLiteral("no section was named"));
     QByteArray content;
     const Load load = loadFile(path, content);
     // Never replace a file whose content we could not see.
     if (load == Load::Failed)
-        return false;
+        return fail(QStringLiteral("%1 cannot be read").arg(path));
     const WriteResult result
         = writeString(load == Load::Loaded ? std::optional<QByteArray>(content) : std::nullopt,
             section, key, value);
@@ -812,11 +817,12 @@ bool writePrivateProfileString(
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
-        return false;
+        return fail(file.errorString());
     }
     if (file.write(result.content) != result.content.size() || !file.commit()) {
         qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
-        return false; // QSaveFile drops its temporary file; the old one stays whole
+        // QSaveFile drops its temporary file; the old one stays whole
+        return fail(file.errorString());
     }
     qCDebug(lcStorage) << "wrote" << path << what << (value ? "set" : "deleted");
     return true;

@@ -36,10 +36,11 @@ WriteResult writeString(const std::optional<QByteArray> &content, const OptBytes
     const OptBytes &key, const OptBytes &value);
 
 // File forms. A write replaces the file atomically; when it cannot, the old
-// file stays whole and false comes back (the reason is logged).
+// file stays whole and false comes back; the reason is logged and, when
+// `error` is given, put there in words a user can read.
 ReadResult getPrivateProfileString(const OptBytes &section, const OptBytes &key,
     const OptBytes &defaultValue, quint32 size, const QString &path);
-bool writePrivateProfileString(
-    const OptBytes &section, const OptBytes &key, const OptBytes &value, const QString &path);
+bool writePrivateProfileString(const OptBytes &section, const OptBytes &key, const OptBytes &value,
+    const QString &path, QString *error = nullptr);
 
 } // namespace ini

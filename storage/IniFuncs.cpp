@@ -17,16 +17,19 @@ QString INIRead(
     return textcodec::fromFileBytes(result.text.left(result.count));
 }
 
-void INIWrite(const QString &file, const QString &section, const QString &key, const QString &value)
+bool INIWrite(const QString &file, const QString &section, const QString &key, const QString &value,
+    QString *error)
 {
     QString oneLine = value;
     oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
-            textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), file)) {
+            textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), file, error)) {
         qCWarning(lcStorage) << "write of" << key << "to" << file
                              << "failed; the file is unchanged";
+        return false;
     }
+    return true;
 }
 
 } // namespace INIFuncs
@@ -66,7 +69,7 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
     ScanServices services, const std::function<void(const AppointmentLine &)> &onLine)
 {
     std::optional<QByteArray> bytes;
-    for (int attempt = 0; attempt < kScanAttempts; ++attempt) {
+    for (int attempt = 0; attempt < retry.attempts; ++attempt) {
         if (attempt > 0 && retry.pauseSeconds > 0 && services.pause)
             services.pause(retry.pauseSeconds);
         bytes = services.read ? services.read(path) : readWholeFile(path);
@@ -75,7 +78,8 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
         qCWarning(lcStorage) << "scan of" << path << "failed, attempt" << attempt + 1;
     }
     if (!bytes) {
-        services.dialogs.messageBox(retry.message, MsgButtons::Ok, retry.icon, retry.title);
+        if (retry.report)
+            services.dialogs.messageBox(retry.message, MsgButtons::Ok, retry.icon, retry.title);
         return ScanOutcome::GaveUp;
     }
 

@@ -17,9 +17,10 @@ namespace INIFuncs {
 QString INIRead(
     const QString &file, const QString &section, const QString &key, const QString &defaultValue);
 // Line breaks in the value become blanks so one entry stays one line. A
-// failed write is logged, never reported: the caller goes on.
-void INIWrite(
-    const QString &file, const QString &section, const QString &key, const QString &value);
+// failed write leaves the file whole, is logged, and gives false with the
+// reason in `error`; callers that may go on quietly ignore it.
+bool INIWrite(const QString &file, const QString &section, const QString &key, const QString &value,
+    QString *error = nullptr);
 
 } // namespace INIFuncs
 
@@ -33,6 +34,8 @@ struct ScanFilter
     bool skipNothing = true; // the value (from character 18) is "nothing"
 };
 
+inline constexpr int kScanAttempts = 10;
+
 // What a scan does when the file cannot be read: try again, pausing between
 // attempts, and after the tenth failure tell the user once.
 struct ScanRetry
@@ -41,6 +44,9 @@ struct ScanRetry
     MsgIcon icon = MsgIcon::Critical;
     QString title;
     int pauseSeconds = 0;
+    int attempts = kScanAttempts;
+    // False for readers that go on without a word when the file cannot be read.
+    bool report = true;
 };
 
 enum class ScanOutcome { Complete, GaveUp };
@@ -53,8 +59,6 @@ struct ScanServices
     // on chosen attempts.
     std::function<std::optional<QByteArray>(const QString &path)> read;
 };
-
-inline constexpr int kScanAttempts = 10;
 
 // Reads the data file line by line and hands every line that passes the
 // filter to `onLine`. A missing file has no lines.

@@ -1,5 +1,6 @@
 #include "storage/Settings.h"
 
+#include "storage/Conversions.h"
 #include "storage/IniEngine.h"
 #include "storage/Logging.h"
 #include "storage/TextCodec.h"
@@ -56,4 +57,34 @@ QString SettingsStore::read(const SettingKey &key, const QString &defaultValue) 
 void SettingsStore::write(const SettingKey &key, const QString &value)
 {
     WriteSetting(QLatin1String(key.section), QLatin1String(key.key), value);
+}
+
+Flag SettingsStore::flag(const SettingKey &key) const
+{
+    const QString value = read(key);
+    if (value == QLatin1String(setting::kTrueText))
+        return Flag::True;
+    if (value == QLatin1String(setting::kFalseText))
+        return Flag::False;
+    return Flag::Other;
+}
+
+void SettingsStore::setFlag(const SettingKey &key, bool on)
+{
+    write(key, QLatin1String(on ? setting::kTrueText : setting::kFalseText));
+}
+
+std::optional<quint32> SettingsStore::colour(const SettingKey &key) const
+{
+    return parseColour(read(key));
+}
+
+std::optional<float> SettingsStore::position(const SettingKey &key) const
+{
+    return parsePosition(read(key));
+}
+
+void SettingsStore::setPosition(const SettingKey &key, float twips)
+{
+    write(key, formatPosition(twips));
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // One key of the settings store: its section as the program spells it and
 // the default its readers give. A null default means the readers give none
 // (a missing key reads as empty text). Keys whose readers disagree on the
@@ -52,7 +54,15 @@ inline constexpr const char *kRestoreTrailingForeColor = "&H00FF0000";
 
 // Section "version": key = a version text offered once, value "1".
 inline constexpr const char *kVersionSection = "version";
+
+// The two literals flags are stored as, compared case-sensitively.
+inline constexpr const char *kTrueText = "True";
+inline constexpr const char *kFalseText = "False";
 } // namespace setting
+
+// A flag as stored: "True", "False", or some other text. Readers differ in
+// which literal they test for, and text that is neither must stay neither.
+enum class Flag { True, False, Other };
 
 // The per-user settings store of application "Calendar", kept in an INI
 // file with the same engine as the data file. Every change is written
@@ -70,6 +80,15 @@ public:
     QString read(const SettingKey &key) const;
     QString read(const SettingKey &key, const QString &defaultValue) const;
     void write(const SettingKey &key, const QString &value);
+
+    // Typed readers over the table. Each keeps the stored text as it is; a
+    // reader gives nothing (or Flag::Other) where the text has the wrong form.
+    Flag flag(const SettingKey &key) const;
+    void setFlag(const SettingKey &key, bool on);
+    std::optional<quint32> colour(const SettingKey &key) const;
+    std::optional<float> position(const SettingKey &key) const;
+    void setPosition(const SettingKey &key, float twips);
+    QString text(const SettingKey &key) const { return read(key); }
 
     const QString &path() const { return m_path; }
 

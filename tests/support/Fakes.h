@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
 #include "platform/Network.h"
+#include "platform/Printer.h"
 #include "platform/Services.h"
 #include "tests/support/QtPrinters.h"
 
@@ -124,6 +125,19 @@ public:
     QStringList *journal = nullptr;
 };
 
+// Records the pages asked for and answers as told.
+class FakePrinter final : public Printer
+{
+public:
+    Result printLines(const QString &title, const QStringList &lines) override
+    {
+        jobs.append({ title, lines });
+        return result;
+    }
+    Result result { Outcome::Printed, QStringLiteral("Office"), {} };
+    QList<QPair<QString, QStringList>> jobs;
+};
+
 // Every service faked, ready to hand to a window.
 struct FakeServices
 {
@@ -132,7 +146,8 @@ struct FakeServices
     FakeLauncher launcher;
     FakeNetwork network;
     FakeAutostart autostart;
-    Services services { clock, dialogs, launcher, network, autostart };
+    FakePrinter printer;
+    Services services { clock, dialogs, launcher, network, autostart, printer };
 };
 
 // Records what firing asked of the message window.

@@ -10,7 +10,9 @@
 struct RecordingManager final : ManagerWindow
 {
     void showAtTab(int tab) override { tabs.append(tab); }
+    void showAtDate(const QDate &date) override { dates.append(date); }
     QList<int> tabs;
+    QList<QDate> dates;
 };
 
 struct RecordingVersionCheck final : VersionCheck

@@ -1,0 +1,863 @@
+#include "manager/FrmSet.h"
+
+#include "announce/AnnounceRules.h"
+#include "announce/CharacterControl.h"
+#include "calendar/MonthView.h"
+#include "engine/TickRules.h"
+#include "manager/Logging.h"
+#include "manager/ManagerRules.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Printer.h"
+#include "platform/Services.h"
+#include "storage/IniFuncs.h"
+#include "storage/ModClock.h"
+#include "storage/Settings.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QToolButton>
+
+namespace {
+
+// The tab strip's height: control positions count from the tab control's top.
+constexpr double kTabStripTwips = 360;
+// Tab 0 and tab 1: the window's and the tab control's sizes, in twips.
+constexpr int kTab0Width = 7455, kTab0Height = 6165, kTab0TabWidth = 7365, kTab0TabHeight = 5775;
+constexpr int kTab1Width = 9735, kTab1Height = 3760, kTab1TabWidth = 9645, kTab1TabHeight = 3375;
+
+QString readError()
+{
+    return QStringLiteral("I can`t seem to open your data file. This error occured in the frm_set "
+                          "module. please email")
+        + QLatin1Char(' ') + QLatin1String(tick::kProblemAddress)
+        + QStringLiteral(" with this problem");
+}
+
+// Why a write of the data file failed, for the user.
+QString writeFailure(const QString &reason)
+{
+    return QStringLiteral("Sorry, the appointment file could not be written (%1). Nothing was "
+                          "changed; please check the disk and try again.")
+        .arg(reason.isEmpty() ? QStringLiteral("unknown reason") : reason);
+}
+
+void name(QWidget *widget, const char *objectName, const QString &accessibleName,
+    const QString &toolTip = {})
+{
+    widget->setObjectName(QLatin1String(objectName));
+    widget->setAccessibleName(accessibleName);
+    if (!toolTip.isEmpty()) {
+        widget->setToolTip(toolTip);
+        if (accessibleName != toolTip)
+            widget->setAccessibleDescription(toolTip);
+    }
+}
+
+} // namespace
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+OpenListCombo::OpenListCombo(QWidget *parent)
+    : QWidget(parent)
+{
+    edit = new QLineEdit(this);
+    edit->setObjectName(QStringLiteral("Combo1_edit"));
+    list = new QListWidget(this);
+    list->setObjectName(QStringLiteral("Combo1_list"));
+    list->setUniformItemSizes(true); // long files: no per-line measuring
+    connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row < 0)
+            return;
+        edit->setText(item(row));
+        emit clicked();
+    });
+    connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem *clickedItem) {
+        // A click on the line already chosen previews it again.
+        if (list->row(clickedItem) == list->currentRow()
+            && edit->text() == item(list->currentRow()))
+            emit clicked();
+    });
+}
+
+QString OpenListCombo::text() const
+{
+    return edit->text();
+}
+
+void OpenListCombo::setText(const QString &text)
+{
+    edit->setText(text);
+}
+
+void OpenListCombo::addItem(const QString &line)
+{
+    // The key stays out of sight; the line as a whole is what the list holds.
+    auto *row = new QListWidgetItem(line.mid(17));
+    row->setData(Qt::UserRole, line);
+    list->addItem(row);
+}
+
+int OpenListCombo::count() const
+{
+    return list->count();
+}
+
+QString OpenListCombo::item(int row) const
+{
+    const QListWidgetItem *it = list->item(row);
+    return it ? it->data(Qt::UserRole).toString() : QString();
+}
+
+void OpenListCombo::clickItem(int row)
+{
+    if (row == list->currentRow()) {
+        edit->setText(item(row));
+        emit clicked();
+    } else {
+        list->setCurrentRow(row);
+    }
+}
+
+void OpenListCombo::setLeftMargin(int pixels)
+{
+    m_leftMargin = pixels;
+    resizeEvent(nullptr);
+}
+
+void OpenListCombo::resizeEvent(QResizeEvent *)
+{
+    const int editHeight = edit->sizeHint().height();
+    edit->setGeometry(m_leftMargin, 0, width() - m_leftMargin, editHeight);
+    list->setGeometry(
+        m_leftMargin, editHeight + 2, width() - m_leftMargin, height() - editHeight - 2);
+}
+
+FrmSet::FrmSet(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
+    CharacterControl &character, Host host, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_services(services)
+    , m_settings(settings)
+    , m_modClock(modClock)
+    , m_paths(std::move(paths))
+    , m_character(character)
+    , m_host(std::move(host))
+{
+    setObjectName(QStringLiteral("frm_set"));
+    setWindowTitle(QStringLiteral("Appointment Manager."));
+    setAccessibleName(windowTitle());
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    SSTab1 = new QWidget(this);
+    name(SSTab1, "SSTab1", QStringLiteral("Appointment Manager tabs"));
+    tabs = new QTabBar(SSTab1);
+    tabs->setObjectName(QStringLiteral("SSTab1_tabs"));
+    tabs->setDrawBase(false);
+    tabs->addTab(QStringLiteral("&Set new appointment"));
+    tabs->addTab(QStringLiteral("Existing Appointments"));
+    tabs->setAccessibleName(QStringLiteral("Appointment Manager tabs"));
+    pages = new QStackedWidget(SSTab1);
+    pages->setObjectName(QStringLiteral("SSTab1_pages"));
+    pages->setFrameShape(QFrame::StyledPanel);
+    auto *page0 = new QWidget;
+    name(page0, "SSTab1_page0", QStringLiteral("Set new appointment"));
+    auto *page1 = new QWidget;
+    name(page1, "SSTab1_page1", QStringLiteral("Existing Appointments"));
+    pages->addWidget(page0);
+    pages->addWidget(page1);
+    buildTab0(page0);
+    buildTab1(page1);
+    connect(tabs, &QTabBar::currentChanged, this, [this](int tab) { SSTab1_Click(tab); });
+
+    // Dragging by the background: the window's own and the pages'.
+    for (QWidget *background : { static_cast<QWidget *>(this), SSTab1, page0, page1 })
+        background->installEventFilter(this);
+    setFormSize(kTab0Width, kTab0Height, kTab0TabWidth, kTab0TabHeight);
+    // Until the file says otherwise the month view shows today.
+    cal->setToday(m_services.clock.now().date());
+    cal->setValue(m_services.clock.now().date());
+}
+
+FrmSet::~FrmSet() = default;
+
+void FrmSet::place(
+    QWidget *widget, double left, double top, double width, double height, bool onPage)
+{
+    const double tpp = m_host.twipsPerPixel();
+    const double shift = onPage ? kTabStripTwips : 0;
+    widget->setGeometry(
+        qRound(left / tpp), qRound((top - shift) / tpp), qRound(width / tpp), qRound(height / tpp));
+}
+
+void FrmSet::buildTab0(QWidget *page)
+{
+    cal = new MonthView(page);
+    name(cal, "cal", QStringLiteral("Appointment date"),
+        QStringLiteral(
+            "Select the appointment date with this calendar, then choose the appointment "
+            "time"));
+    cal->setFocusPolicy(Qt::StrongFocus);
+    place(cal, 240, 525, 2625, 2520);
+    connect(cal, &MonthView::Click, this, [this] {
+        if (dateHintGiven)
+            return;
+        dateHintGiven = true;
+        if (helpOn)
+            m_character.sayagain(QStringLiteral("\\emp\\Please choose the appointment date"));
+    });
+
+    Frame2 = new QGroupBox(QStringLiteral("Announcement Time"), page);
+    name(Frame2, "Frame2", QStringLiteral("Announcement Time"));
+    place(Frame2, 2985, 480, 2640, 1020);
+    auto *label7 = new QLabel(QStringLiteral("Hour"), Frame2);
+    name(label7, "Label7", QStringLiteral("Hour"));
+    place(label7, 150, 250, 405, 240, false);
+    auto *label8 = new QLabel(QStringLiteral("Minute"), Frame2);
+    name(label8, "Label8", QStringLiteral("Minute"));
+    place(label8, 950, 250, 585, 240, false);
+    auto *label1 = new QLabel(QStringLiteral("am/pm"), Frame2);
+    name(label1, "Label1", QStringLiteral("am/pm"));
+    place(label1, 1800, 250, 600, 240, false);
+
+    auto combo = [this](QWidget *parent, const char *objectName, const QString &label,
+                     const QString &tip) {
+        auto *box = new QComboBox(parent);
+        box->setEditable(true);
+        box->setInsertPolicy(QComboBox::NoInsert);
+        name(box, objectName, label, tip);
+        box->lineEdit()->setAccessibleName(label);
+        box->installEventFilter(this);
+        return box;
+    };
+    com_hr = combo(
+        Frame2, "com_hr", QStringLiteral("Hour"), QStringLiteral("Select the hour in here"));
+    place(com_hr, 135, 570, 615, 360, false);
+    label7->setBuddy(com_hr);
+    com_min = combo(
+        Frame2, "com_min", QStringLiteral("Minute"), QStringLiteral("Select the minute in here"));
+    place(com_min, 960, 570, 600, 360, false);
+    label8->setBuddy(com_min);
+    com_am = combo(Frame2, "com_am", QStringLiteral("am/pm"),
+        QStringLiteral("Please choose between am or pm"));
+    place(com_am, 1800, 570, 705, 360, false);
+    label1->setBuddy(com_am);
+    com_hr->setEditText(QStringLiteral("01"));
+    com_min->setEditText(QStringLiteral("01"));
+    com_am->setEditText(QStringLiteral("am"));
+
+    Frame1 = new QGroupBox(QStringLiteral("Optional settings"), page);
+    name(Frame1, "Frame1", QStringLiteral("Optional settings"));
+    place(Frame1, 2985, 1560, 2670, 1485);
+    com_repeat = combo(Frame1, "com_repeat", QStringLiteral("Repeat"),
+        QStringLiteral("Select whether you want this message to repeat or not"));
+    place(com_repeat, 90, 240, 2430, 330, false);
+    com_repeat->setEditText(QLatin1String(manager::kNoRepeatChoice));
+
+    auto tick = [this](const char *objectName, const QString &label, const QString &tip) {
+        auto *box = new QCheckBox(Frame1);
+        name(box, objectName, label, tip);
+        box->installEventFilter(this);
+        return box;
+    };
+    auto caption = [this](const char *objectName, const QString &text, const QString &tip) {
+        auto *l = new ClickLabel(text, Frame1);
+        name(l, objectName, text, tip);
+        return l;
+    };
+    const QString confirmTip = QStringLiteral("Click here to enable or disable user confirmation");
+    const QString warnTip
+        = QStringLiteral("Enabling this setting will warn you of your appointment, "
+                         "1 week before and then 3 days before it is due");
+    const QString helpTip
+        = QStringLiteral("Enable or disable the speaking help from the Agent character");
+    chk_confirm = tick("chk_confirm", QStringLiteral("Request user confirmation"), confirmTip);
+    place(chk_confirm, 105, 600, 225, 255, false);
+    Label2 = caption("Label2", QStringLiteral("Request user confirmation"), confirmTip);
+    place(Label2, 405, 630, 2895, 225, false);
+    chk_warn = tick("chk_warn", QStringLiteral("Remind me 1 week in advance"), warnTip);
+    place(chk_warn, 105, 900, 285, 255, false);
+    Label3 = caption("Label3", QStringLiteral("Remind me 1 week in advance"), warnTip);
+    place(Label3, 390, 930, 2715, 225, false);
+    chk_help = tick("chk_help", QStringLiteral("Turn off the speaking help"), helpTip);
+    place(chk_help, 105, 1170, 285, 255, false);
+    Label4 = caption("Label4", QStringLiteral("Turn off the speaking help"), helpTip);
+    place(Label4, 390, 1200, 3255, 225, false);
+    for (ClickLabel *l : { Label2, Label3, Label4 })
+        l->setMinimumWidth(0);
+    // A tick box captioned "Turn off": ticked means help off.
+    connect(Label2, &ClickLabel::clicked, this, [this] { chk_confirm->toggle(); });
+    connect(Label3, &ClickLabel::clicked, this, [this] { chk_warn->toggle(); });
+    connect(Label4, &ClickLabel::clicked, this, [this] {
+        chk_help->toggle();
+        helpChange(chk_help->isChecked());
+    });
+    connect(chk_help, &QCheckBox::clicked, this, [this](bool ticked) { helpChange(ticked); });
+
+    auto picture = [this, page](const char *objectName, const QString &icon, const QString &label,
+                       const QString &tip) {
+        auto *button = new QToolButton(page);
+        name(button, objectName, label, tip);
+        button->setIcon(QIcon(icon));
+        button->setIconSize(QSize(32, 32));
+        button->setAutoRaise(true);
+        button->installEventFilter(this);
+        return button;
+    };
+    Picture2 = picture("Picture2", QStringLiteral(":/icons/close.svg"), QStringLiteral("Exit"),
+        QStringLiteral("Click here to close this window"));
+    place(Picture2, 6240, 600, 480, 480);
+    lab_exit = new ClickLabel(QStringLiteral("Exit"), page);
+    name(lab_exit, "lab_exit", QStringLiteral("Exit"),
+        QStringLiteral("Click here to exit Appointment manager"));
+    lab_exit->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    place(lab_exit, 6200, 1150, 570, 375);
+    Picture3 = picture("Picture3", QStringLiteral(":/icons/save.svg"), QStringLiteral("Save"),
+        QStringLiteral("Click here to save the alarm"));
+    place(Picture3, 6240, 1800, 480, 480);
+    lab_save = new ClickLabel(QStringLiteral("Save"), page);
+    name(lab_save, "lab_save", QStringLiteral("Save"),
+        QStringLiteral("Click here to save the alarm"));
+    lab_save->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    place(lab_save, 6220, 2390, 570, 315);
+    connect(Picture2, &QToolButton::clicked, this, &FrmSet::exitManager);
+    connect(lab_exit, &ClickLabel::clicked, this, &FrmSet::exitManager);
+    connect(Picture3, &QToolButton::clicked, this, &FrmSet::save);
+    connect(lab_save, &ClickLabel::clicked, this, &FrmSet::save);
+
+    Label5 = new QLabel(QStringLiteral("Announcement/Message"), page);
+    name(Label5, "Label5", QStringLiteral("Announcement/Message"));
+    place(Label5, 2400, 3150, 2565, 300);
+    lab_room = new QLabel(page);
+    name(lab_room, "lab_room", QStringLiteral("Characters left"));
+    lab_room->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(lab_room, 5000, 3150, 2095, 300);
+    txt_message = new QPlainTextEdit(page);
+    name(txt_message, "txt_message", QStringLiteral("Announcement/Message"),
+        QStringLiteral("Type your message or appointment in here. This will be spoken on "
+                       "activation"));
+    txt_message->setTabChangesFocus(true);
+    txt_message->installEventFilter(this);
+    Label5->setBuddy(txt_message);
+    place(txt_message, 240, 3480, 6855, 2085);
+    connect(txt_message, &QPlainTextEdit::textChanged, this, &FrmSet::limitMessage);
+    limitMessage();
+
+    // The keyboard's way through the first tab.
+    QWidget::setTabOrder(cal, com_hr);
+    QWidget::setTabOrder(com_hr, com_min);
+    QWidget::setTabOrder(com_min, com_am);
+    QWidget::setTabOrder(com_am, com_repeat);
+    QWidget::setTabOrder(com_repeat, chk_confirm);
+    QWidget::setTabOrder(chk_confirm, chk_warn);
+    QWidget::setTabOrder(chk_warn, chk_help);
+    QWidget::setTabOrder(chk_help, txt_message);
+    QWidget::setTabOrder(txt_message, Picture3);
+    QWidget::setTabOrder(Picture3, Picture2);
+}
+
+void FrmSet::buildTab1(QWidget *page)
+{
+    Combo1 = new OpenListCombo(page);
+    name(Combo1, "Combo1", QStringLiteral("Existing Appointments"),
+        QStringLiteral("To preview the alarm, just click on the line you wish to look at"));
+    Combo1->edit->setAccessibleName(QStringLiteral("Selected appointment"));
+    Combo1->list->setAccessibleName(QStringLiteral("Existing Appointments"));
+    Combo1->list->setToolTip(Combo1->toolTip());
+    Combo1->edit->installEventFilter(this);
+    Combo1->list->installEventFilter(this);
+    place(Combo1, 120, 480, 9360, 2265);
+    Combo1->setText(manager::noAlarmsText());
+    connect(Combo1, &OpenListCombo::clicked, this, &FrmSet::Combo1_Click);
+
+    Text1 = new QPlainTextEdit(manager::listHelpText(), page);
+    name(Text1, "Text1", QStringLiteral("How to preview and delete"));
+    Text1->setReadOnly(true);
+    Text1->setFocusPolicy(Qt::NoFocus);
+    Text1->setFrameShape(QFrame::NoFrame);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette p = Text1->palette();
+    p.setColor(QPalette::Base, p.color(QPalette::Button));
+    p.setColor(QPalette::Text, p.color(QPalette::ButtonText));
+    Text1->setPalette(p);
+    place(Text1, 125, 510, 1590, 2200);
+    Text1->raise();
+    // The instructions cover the list's left edge, as designed.
+    Combo1->setLeftMargin(Text1->geometry().right() - Combo1->x() + 4);
+
+    com_del = new QPushButton(QStringLiteral("&Delete"), page);
+    name(com_del, "com_del", QStringLiteral("Delete"),
+        QStringLiteral("Click here to delete the highlighted message"));
+    place(com_del, 120, 2880, 1500, 330);
+    Command1 = new QPushButton(QStringLiteral("&Print"), page);
+    name(Command1, "Command1", QStringLiteral("Print"),
+        QStringLiteral("Click here to print a list of your appointments, using your default "
+                       "printer."));
+    place(Command1, 1680, 2880, 1500, 330);
+    Command2 = new QPushButton(QStringLiteral("Exit"), page);
+    name(Command2, "Command2", QStringLiteral("Exit"),
+        QStringLiteral("Click here to close this window"));
+    place(Command2, 8000, 2880, 1500, 330);
+    connect(com_del, &QPushButton::clicked, this, &FrmSet::com_del_Click);
+    connect(Command1, &QPushButton::clicked, this, &FrmSet::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &FrmSet::exitManager);
+}
+
+void FrmSet::setFormSize(int width, int height, int tabWidth, int tabHeight)
+{
+    const double tpp = m_host.twipsPerPixel();
+    m_formWidth = width;
+    m_formHeight = height;
+    const int tw = qRound(tabWidth / tpp);
+    const int th = qRound(tabHeight / tpp);
+    const int strip = qRound(kTabStripTwips / tpp);
+    // The frame and title of the window lie outside its client area.
+    setFixedSize(tw, th);
+    SSTab1->setGeometry(0, 0, tw, th);
+    tabs->setGeometry(0, 0, tw, strip);
+    pages->setGeometry(0, strip, tw, th - strip);
+}
+
+void FrmSet::Form_Load()
+{
+    // 1. position
+    const double tpp = m_host.twipsPerPixel();
+    const float left = m_settings.position(setting::SetX).value_or(200);
+    const float top = m_settings.position(setting::SetY).value_or(200);
+    move(qRound(left / tpp), qRound(top / tpp));
+    // 2. size for tab 0
+    tabs->blockSignals(true);
+    tabs->setCurrentIndex(0);
+    tabs->blockSignals(false);
+    pages->setCurrentIndex(0);
+    setFormSize(kTab0Width, kTab0Height, kTab0TabWidth, kTab0TabHeight);
+    // 3. the character beside the manager
+    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char)))
+        c->Show();
+    placeCharacter();
+    // 4.
+    m_host.hideCalendar();
+    // 5, 6.
+    helpOn = m_settings.read(setting::SpkHelp) == QLatin1String("on");
+    chk_help->setChecked(!helpOn);
+    dateHintGiven = false;
+    // 7, 8.
+    fillChoices();
+    setDefaultTime();
+    show();
+    cal->setFocus();
+    // 9 to 11.
+    if (!QFileInfo(dataFile()).isFile()) {
+        qCInfo(lcManager) << "no data file: the list is empty";
+        return;
+    }
+    if (!buildList())
+        return;
+    cal->setValue(m_services.clock.now().date());
+}
+
+void FrmSet::fillChoices()
+{
+    com_hr->addItems(manager::hourChoices());
+    com_am->addItems(manager::ampmChoices());
+    com_am->setEditText(QStringLiteral("am"));
+    com_min->addItems(manager::minuteChoices());
+    com_repeat->addItems(manager::repeatChoices());
+    com_repeat->setEditText(QLatin1String(manager::kNoRepeatChoice));
+}
+
+void FrmSet::setDefaultTime()
+{
+    const manager::TimeFields t = manager::defaultTime(m_services.clock.now().time());
+    com_hr->setEditText(t.hour);
+    com_am->setEditText(t.ampm);
+    com_min->setEditText(t.minute);
+}
+
+bool FrmSet::buildList()
+{
+    const QLocale locale = QLocale::system();
+    QStringList lines;
+    const ScanOutcome outcome = scanDataFile(dataFile(), ScanFilter {},
+        ScanRetry { readError(), MsgIcon::Exclamation, {}, 1, kScanAttempts + 1, true },
+        ScanServices {
+            m_services.dialogs, [this](int s) { m_modClock.PauseSeconds(quint8(s)); }, {} },
+        [&](const AppointmentLine &line) { lines << manager::listLine(line, locale); });
+    if (outcome == ScanOutcome::GaveUp) {
+        qCWarning(lcManager) << "the data file could not be read for the list";
+        return false;
+    }
+    Combo1->list->setUpdatesEnabled(false);
+    for (const QString &line : lines)
+        Combo1->addItem(line);
+    Combo1->list->setUpdatesEnabled(true);
+    if (!lines.isEmpty())
+        Combo1->setText(lines.last());
+    qCDebug(lcManager) << "listed" << lines.size() << "appointments";
+    return true;
+}
+
+void FrmSet::placeCharacter()
+{
+    agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char));
+    if (!c)
+        return;
+    const double tpp = m_host.twipsPerPixel();
+    announce::HomeInput in;
+    in.left = float(x() * tpp);
+    in.top = float(y() * tpp);
+    in.width = float(m_formWidth);
+    in.height = float(m_formHeight);
+    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
+    in.screenWidth = float((s ? s->geometry().width() : 1280) * tpp);
+    in.twipsPerPixelX = in.twipsPerPixelY = tpp;
+    in.characterWidth = c->Width();
+    in.characterHeight = c->Height();
+    in.gap = announce::kStandardGap;
+    in.rise = announce::kStandardRise;
+    const QPoint at = announce::homePosition(in);
+    c->MoveTo(qint16(at.x()), qint16(at.y()));
+}
+
+void FrmSet::SSTab1_Click(int tab)
+{
+    if (tabs->currentIndex() != tab) {
+        tabs->blockSignals(true);
+        tabs->setCurrentIndex(tab);
+        tabs->blockSignals(false);
+    }
+    pages->setCurrentIndex(tab);
+    if (tab == 1)
+        setFormSize(kTab1Width, kTab1Height, kTab1TabWidth, kTab1TabHeight);
+    else
+        setFormSize(kTab0Width, kTab0Height, kTab0TabWidth, kTab0TabHeight);
+    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char))) {
+        c->Show();
+        c->Stop();
+    }
+    placeCharacter();
+}
+
+void FrmSet::helpChange(bool helpOff)
+{
+    if (helpOff) {
+        m_settings.write(setting::SpkHelp, QStringLiteral("off"));
+        beep();
+        helpOn = false;
+        m_character.sayagain(QStringLiteral("\\emp\\Okay, I will no longer help you!"));
+    } else {
+        m_settings.write(setting::SpkHelp, QStringLiteral("on"));
+        helpOn = true;
+        beep();
+        m_character.sayagain(QStringLiteral("\\emp\\Hey, I would love to help you out again!"));
+    }
+}
+
+void FrmSet::speakHelp(QObject *control)
+{
+    if (!helpOn)
+        return;
+    QString text;
+    if (control == chk_confirm)
+        text = QStringLiteral("\\emp\\Do you want user confirmation?");
+    else if (control == chk_help)
+        text = QStringLiteral("\\emp\\Click here to turn on or off, the speaking help");
+    else if (control == chk_warn)
+        text = QStringLiteral("\\emp\\Do you want an \\emp\\early warning of this alarm?, If you "
+                              "turn it on, you will be notified 1 week in advance and then 3 days "
+                              "in advance!");
+    else if (control == com_am)
+        text = QStringLiteral("\\emp\\Please choose between A,M and P,M in this box");
+    else if (control == com_hr)
+        text = QStringLiteral("\\emp\\Enter the hour in here!");
+    else if (control == com_min)
+        text = QStringLiteral("\\emp\\Please select the minute!");
+    else if (control == com_repeat)
+        text = QStringLiteral("\\emp\\Do you want the alarm to re schedule?");
+    else if (control == Combo1->edit || control == Combo1->list)
+        text = QStringLiteral(
+            "\\emp\\To preview an appointment, just click once on the line you wish to look at. "
+            "\\emp\\To delete an appointment, do the same, and then click on the yellow button at "
+            "the bottom.");
+    else if (control == Picture2)
+        text = QStringLiteral("Click here to exit this window!");
+    else if (control == Picture3)
+        text = QStringLiteral("Click on Save, to save the message");
+    if (!text.isEmpty())
+        m_character.sayagain(text);
+}
+
+void FrmSet::limitMessage()
+{
+    if (m_trimming)
+        return;
+    QString text = txt_message->toPlainText();
+    if (manager::messageRoom(text) < 0) {
+        // Pasted or typed past what a key read returns: keep what fits.
+        m_trimming = true;
+        text.truncate(manager::kValueLimit - 2);
+        while (!text.isEmpty() && manager::messageRoom(text) < 0)
+            text.chop(1);
+        if (!text.isEmpty() && text.back().isHighSurrogate())
+            text.chop(1);
+        txt_message->setPlainText(text);
+        txt_message->moveCursor(QTextCursor::End);
+        m_trimming = false;
+    }
+    const int room = qMax(0, manager::messageRoom(text));
+    lab_room->setText(room == 1 ? QStringLiteral("1 character left")
+                                : QStringLiteral("%1 characters left").arg(room));
+}
+
+bool FrmSet::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        if (watched == txt_message)
+            txt_message->selectAll();
+        else
+            speakHelp(watched);
+        break;
+    case QEvent::MouseButtonPress:
+        if (watched == this || watched == SSTab1 || watched->parent() == pages) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() == Qt::LeftButton && !dragging) {
+                const double tpp = m_host.twipsPerPixel();
+                const QPoint at
+                    = static_cast<QWidget *>(watched)->mapTo(this, mouse->position().toPoint());
+                grabX = qRound(at.x() * tpp);
+                grabY = qRound(at.y() * tpp);
+                dragLeft = float(x() * tpp);
+                dragTop = float(y() * tpp);
+                dragging = true;
+            }
+        }
+        break;
+    case QEvent::MouseMove:
+        if (dragging) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            const double tpp = m_host.twipsPerPixel();
+            const QPoint at
+                = static_cast<QWidget *>(watched)->mapTo(this, mouse->position().toPoint());
+            const double newLeft = dragLeft + (at.x() * tpp - grabX);
+            const double newTop = dragTop + (at.y() * tpp - grabY);
+            move(qRound(newLeft / tpp), qRound(newTop / tpp));
+            dragLeft = float(x() * tpp);
+            dragTop = float(y() * tpp);
+            storePosition();
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        dragging = false;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmSet::storePosition()
+{
+    const double tpp = m_host.twipsPerPixel();
+    m_settings.setPosition(setting::SetX, float(x() * tpp));
+    m_settings.setPosition(setting::SetY, float(y() * tpp));
+}
+
+void FrmSet::beep()
+{
+    QApplication::beep();
+}
+
+void FrmSet::save()
+{
+    m_character.sayagain(QStringLiteral("Please wait")); // 1
+    manager::SaveFields fields;
+    fields.hour = com_hr->currentText();
+    fields.minute = com_min->currentText();
+    fields.ampm = com_am->currentText();
+    fields.date = QDate(cal->Year(), cal->Month(), cal->Day());
+    fields.message = txt_message->toPlainText();
+    fields.repeat = com_repeat->currentText();
+    fields.confirm = chk_confirm->isChecked();
+    fields.warn = chk_warn->isChecked();
+    const manager::SavePlan plan = manager::planSave(fields, m_services.clock.now()); // 2 to 7
+    switch (plan.refusal) {
+    case manager::SaveRefusal::None:
+        break;
+    case manager::SaveRefusal::InvalidMinute:
+    case manager::SaveRefusal::InvalidHour:
+        m_services.dialogs.messageBox(manager::refusalText(plan.refusal), MsgButtons::Ok,
+            MsgIcon::Critical, QStringLiteral("Error!"));
+        return;
+    default:
+        m_services.dialogs.messageBox(
+            manager::refusalText(plan.refusal), MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    m_settings.setFlag(setting::NeedsReboot, true); // 8
+    // 9: the message on one line, as it is stored
+    QString oneLine = txt_message->toPlainText();
+    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    if (oneLine != txt_message->toPlainText())
+        txt_message->setPlainText(oneLine);
+    // 10 to 13
+    QString error;
+    if (!INIFuncs::INIWrite(
+            dataFile(), QLatin1String(kAlarmsSection), plan.key, plan.value, &error)) {
+        // The fields keep the appointment so that nothing typed is lost.
+        m_services.dialogs.messageBox(
+            writeFailure(error), MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        return;
+    }
+    qCInfo(lcManager) << "saved" << plan.key;
+    // 14.
+    Form_Unload();
+    m_host.reshowset();
+}
+
+void FrmSet::Combo1_Click()
+{
+    const QString key = Combo1->text().left(16);
+    const QString value = INIFuncs::INIRead(
+        dataFile(), QLatin1String(kAlarmsSection), key, QLatin1String(kNothing));
+    const auto fields = manager::preview(key, value);
+    if (!fields)
+        return;
+    beep();
+    com_min->setEditText(fields->minute);
+    cal->setYear(fields->year);
+    cal->setMonth(fields->month);
+    cal->setDay(fields->day);
+    txt_message->setPlainText(fields->message);
+    chk_warn->setChecked(fields->warn);
+    com_am->setEditText(fields->ampm);
+    com_hr->setEditText(fields->hour);
+    if (helpOn) {
+        m_character.sayagain(
+            manager::previewSentence(*fields, cal->Day(), cal->Month(), cal->Year()));
+    }
+    chk_confirm->setChecked(fields->repeat.confirm);
+    com_repeat->setEditText(fields->repeat.choice);
+}
+
+void FrmSet::com_del_Click()
+{
+    // Only a key of the file's own form that holds an appointment is cleared.
+    const auto key = manager::deletableKey(Combo1->text());
+    const bool present = key
+        && INIFuncs::INIRead(
+               dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing))
+            != QLatin1String(kNothing);
+    if (!present) {
+        m_character.sayagain(
+            QStringLiteral("You didnt select a valid appointment, please try again!"));
+        m_services.dialogs.messageBox(
+            QStringLiteral("You didn`t select a valid appointment, please try again!"),
+            MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    if (m_services.dialogs.messageBox(QStringLiteral("Are you sure you want to delete this alarm"),
+            MsgButtons::YesNo, MsgIcon::None, QStringLiteral("WARNING!"))
+        != MsgAnswer::Yes)
+        return;
+    QString error;
+    if (!INIFuncs::INIWrite(
+            dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing), &error)) {
+        m_services.dialogs.messageBox(
+            writeFailure(error), MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        return;
+    }
+    qCInfo(lcManager) << "deleted" << *key;
+    m_settings.setFlag(setting::NeedsReboot, true);
+    Form_Unload();
+    m_host.reshowset();
+}
+
+void FrmSet::Command1_Click()
+{
+    beep();
+    QList<AppointmentLine> lines;
+    ScanFilter filter;
+    filter.skipNonDigit = false;
+    // A file that cannot be read still prints its header and footer.
+    scanDataFile(dataFile(), filter, ScanRetry { {}, MsgIcon::None, {}, 0, 1, false },
+        ScanServices { m_services.dialogs, {}, {} },
+        [&](const AppointmentLine &line) { lines << line; });
+    const QStringList document = manager::printDocument(lines, QLocale::system());
+    const Printer::Result result
+        = m_services.printer.printLines(QStringLiteral("Quillory appointments"), document);
+    switch (result.outcome) {
+    case Printer::Outcome::Printed:
+        qCInfo(lcManager) << "list printed on" << result.where;
+        break;
+    case Printer::Outcome::SavedAsPdf:
+        m_character.sayagain(QStringLiteral("There is no printer, so I have saved your list of "
+                                            "appointments in the file ")
+            + result.where);
+        break;
+    case Printer::Outcome::Failed:
+        m_services.dialogs.messageBox(
+            QStringLiteral("Sorry, your list of appointments could not be printed: %1.")
+                .arg(result.error),
+            MsgButtons::Ok, MsgIcon::Exclamation);
+        break;
+    }
+}
+
+void FrmSet::exitManager()
+{
+    if (m_settings.flag(setting::NeedsReboot) != Flag::True) {
+        Form_Unload();
+        return;
+    }
+    m_settings.setFlag(setting::NeedsReboot, false);
+    storePosition();
+    if (!m_host.restartProgram()) {
+        // Without a restart the calendar carries on; the manager still closes.
+        Form_Unload();
+    }
+}
+
+void FrmSet::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_character.say(QStringLiteral(" ")); // 1
+    if (m_settings.flag(setting::Visible) == Flag::True) // 2
+        m_host.showCalendar();
+    storePosition(); // 3
+    if (m_settings.flag(setting::NeedsReboot) != Flag::True) // 4
+        m_character.moveme();
+    hide();
+    emit closed();
+}
+
+void FrmSet::closeEvent(QCloseEvent *event)
+{
+    // The title bar's close leaves the manager as its Exit controls do, so a
+    // saved change still restarts the calendar.
+    if (!m_unloaded && !(m_host.calendarUnloading && m_host.calendarUnloading()))
+        exitManager();
+    event->accept();
+}

@@ -1,0 +1,3 @@
+#include "manager/Logging.h"
+
+Q_LOGGING_CATEGORY(lcManager, "quillory.manager", QtInfoMsg)
