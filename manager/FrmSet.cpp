@@ -30,6 +30,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace {
@@ -166,6 +167,10 @@ FrmSet::FrmSet(Services &services, SettingsStore &settings, ModClock &modClock, 
     setWindowTitle(QStringLiteral("Appointment Manager."));
     setAccessibleName(windowTitle());
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // The designed geometry was drawn for an 8-point dialog font.
+    QFont dialogFont = font();
+    dialogFont.setPointSizeF(8);
+    setFont(dialogFont);
 
     SSTab1 = new QWidget(this);
     name(SSTab1, "SSTab1", QStringLiteral("Appointment Manager tabs"));
@@ -266,6 +271,10 @@ void FrmSet::buildTab0(QWidget *page)
 
     Frame1 = new QGroupBox(QStringLiteral("Optional settings"), page);
     name(Frame1, "Frame1", QStringLiteral("Optional settings"));
+    // Captions drawn for a narrower face than ours keep whole in a condensed one.
+    QFont condensed = font();
+    condensed.setStretch(QFont::SemiCondensed);
+    Frame1->setFont(condensed);
     place(Frame1, 2985, 1560, 2670, 1485);
     com_repeat = combo(Frame1, "com_repeat", QStringLiteral("Repeat"),
         QStringLiteral("Select whether you want this message to repeat or not"));
@@ -391,6 +400,12 @@ void FrmSet::buildTab1(QWidget *page)
     Text1 = new QPlainTextEdit(manager::listHelpText(), page);
     name(Text1, "Text1", QStringLiteral("How to preview and delete"));
     Text1->setReadOnly(true);
+    Text1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Text1->document()->setDocumentMargin(2);
+    QFont condensed = font();
+    condensed.setStretch(QFont::SemiCondensed);
+    condensed.setPointSizeF(7.5);
+    Text1->setFont(condensed);
     Text1->setFocusPolicy(Qt::NoFocus);
     Text1->setFrameShape(QFrame::NoFrame);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -483,6 +498,7 @@ void FrmSet::fillChoices()
     com_min->addItems(manager::minuteChoices());
     com_repeat->addItems(manager::repeatChoices());
     com_repeat->setEditText(QLatin1String(manager::kNoRepeatChoice));
+    com_repeat->lineEdit()->setCursorPosition(0);
 }
 
 void FrmSet::setDefaultTime()
@@ -500,7 +516,7 @@ bool FrmSet::buildList()
     const ScanOutcome outcome = scanDataFile(dataFile(), ScanFilter {},
         ScanRetry { readError(), MsgIcon::Exclamation, {}, 1, kScanAttempts + 1, true },
         ScanServices {
-            m_services.dialogs, [this](int s) { m_modClock.PauseSeconds(quint8(s)); }, {} },
+            m_services.dialogs, [this](int s) { m_modClock.PauseSeconds(quint8(s)); }, readFile },
         [&](const AppointmentLine &line) { lines << manager::listLine(line, locale); });
     if (outcome == ScanOutcome::GaveUp) {
         qCWarning(lcManager) << "the data file could not be read for the list";
@@ -649,6 +665,7 @@ bool FrmSet::eventFilter(QObject *watched, QEvent *event)
                 dragLeft = float(x() * tpp);
                 dragTop = float(y() * tpp);
                 dragging = true;
+                return true; // one drag, however far up the press travels
             }
         }
         break;
@@ -664,6 +681,7 @@ bool FrmSet::eventFilter(QObject *watched, QEvent *event)
             dragLeft = float(x() * tpp);
             dragTop = float(y() * tpp);
             storePosition();
+            return true;
         }
         break;
     case QEvent::MouseButtonRelease:
@@ -801,7 +819,7 @@ void FrmSet::Command1_Click()
     filter.skipNonDigit = false;
     // A file that cannot be read still prints its header and footer.
     scanDataFile(dataFile(), filter, ScanRetry { {}, MsgIcon::None, {}, 0, 1, false },
-        ScanServices { m_services.dialogs, {}, {} },
+        ScanServices { m_services.dialogs, {}, readFile },
         [&](const AppointmentLine &line) { lines << line; });
     const QStringList document = manager::printDocument(lines, QLocale::system());
     const Printer::Result result

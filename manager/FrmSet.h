@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class CharacterControl;
 class ModClock;
@@ -110,6 +111,8 @@ public:
     int formWidth() const { return m_formWidth; }
     int formHeight() const { return m_formHeight; }
     bool unloaded() const { return m_unloaded; }
+    // Reads the data file for the list; tests make it fail.
+    std::function<std::optional<QByteArray>(const QString &path)> readFile;
 
     // Members of the window, afresh for each opening.
     bool helpOn = false;

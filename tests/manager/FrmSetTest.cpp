@@ -1,0 +1,578 @@
+#include "manager/FrmSet.h"
+
+#include "announce/CharacterControl.h"
+#include "calendar/MonthView.h"
+#include "manager/AppointmentManager.h"
+#include "manager/ManagerRules.h"
+#include "storage/ModClock.h"
+#include "storage/Settings.h"
+#include "tests/support/FakeAgent.h"
+#include "tests/support/Fakes.h"
+#include "tests/support/QtPrinters.h"
+#include "tests/support/TestHome.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kTwo
+    = "[alarms]\r\n09/05/24/12/2026=TBuy bread}\r\n13/05/24/12/2026=NCall home\r\n";
+
+// One manager window with every service faked; the calendar's side is a
+// journal of what the manager asked of it.
+class ManagerTest : public ::testing::Test
+{
+protected:
+    ManagerTest()
+        : character(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
+            CharacterControl::Host {
+                [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {} })
+    {
+        fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(14, 7, 30)));
+        agentControl.completeAtOnce = true;
+        character.charname = "Tockel";
+        character.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
+        tockel().journal = &journal;
+    }
+
+    FakeCharacter &tockel() { return *agentControl.characters.at("Tockel"); }
+
+    FrmSet::Host host()
+    {
+        return FrmSet::Host { [this] { journal << "hideCalendar"; },
+            [this] { journal << "showCalendar"; }, [] { return 15.0; },
+            [this] { journal << "reshowset"; },
+            [this] {
+                journal << "restart";
+                return restartWorks;
+            },
+            [] { return false; } };
+    }
+
+    FrmSet &open()
+    {
+        frm = std::make_unique<FrmSet>(
+            fakes.services, settings, modClock, home.paths(), character, host());
+        if (failReads > 0) {
+            frm->readFile = [this](const QString &path) -> std::optional<QByteArray> {
+                ++reads;
+                if (reads <= failReads)
+                    return std::nullopt;
+                return TestHome::readFile(path);
+            };
+        }
+        frm->Form_Load();
+        return *frm;
+    }
+
+    QStringList spoken() const
+    {
+        QStringList out;
+        for (const QString &c : journal) {
+            if (c.startsWith("Speak:"))
+                out << c.mid(6);
+        }
+        return out;
+    }
+
+    void fill(const QString &hour, const QString &minute, const QString &ampm, const QDate &date,
+        const QString &message)
+    {
+        frm->com_hr->setEditText(hour);
+        frm->com_min->setEditText(minute);
+        frm->com_am->setEditText(ampm);
+        frm->cal->setValue(date);
+        frm->txt_message->setPlainText(message);
+    }
+
+    FakeServices fakes;
+    TestHome home;
+    SettingsStore settings { home.paths().settingsFile };
+    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
+    FakeAgentControl agentControl;
+    CharacterControl character;
+    QStringList journal;
+    bool restartWorks = true;
+    int failReads = 0;
+    int reads = 0;
+    std::unique_ptr<FrmSet> frm;
+};
+
+TEST_F(ManagerTest, OpeningSequenceInOrder)
+{
+    settings.write(setting::SetX, "3000");
+    settings.write(setting::SetY, "1500");
+    home.writeData(kTwo);
+    FrmSet &w = open();
+    // Show, place beside the manager, then hide the calendar.
+    ASSERT_GE(journal.size(), 3);
+    EXPECT_EQ(journal[0], "Show");
+    EXPECT_EQ(journal[1], "MoveTo:700,387"); // (3000+7455+1000)/15 - 64, (1500+6165-900)/15 - 64
+    EXPECT_EQ(journal[2], "hideCalendar");
+    EXPECT_EQ(journal.size(), 3) << "the opening says nothing";
+    EXPECT_EQ(w.pos(), QPoint(200, 100));
+    EXPECT_EQ(w.formWidth(), 7455);
+    EXPECT_EQ(w.formHeight(), 6165);
+    EXPECT_TRUE(w.helpOn);
+    EXPECT_FALSE(w.chk_help->isChecked());
+    EXPECT_FALSE(w.dateHintGiven);
+    EXPECT_EQ(w.com_hr->count(), 12);
+    EXPECT_EQ(w.com_min->count(), 12);
+    EXPECT_EQ(w.com_repeat->itemText(0), "Repeat every hour");
+    // 14:07: the next five minutes.
+    EXPECT_EQ(w.com_hr->currentText(), "02");
+    EXPECT_EQ(w.com_min->currentText(), "10");
+    EXPECT_EQ(w.com_am->currentText(), "pm");
+    EXPECT_EQ(w.com_repeat->currentText(), "Don`t repeat this message");
+    EXPECT_EQ(w.Combo1->count(), 2);
+    EXPECT_EQ(w.Combo1->text(),
+        "13/05/24/12/2026 On Thursday, 24 December 2026, at 13:05 say : Call home");
+    EXPECT_EQ(w.cal->Value(), QDate(2026, 12, 8));
+    EXPECT_EQ(w.accessibleName(), "Appointment Manager.");
+    EXPECT_EQ(w.windowTitle(), "Appointment Manager.");
+}
+
+TEST_F(ManagerTest, ListOnlyFromWellFormedLinesInFileOrder)
+{
+    // No file: the design text stays, and delete refuses.
+    FrmSet &w = open();
+    EXPECT_EQ(w.Combo1->text(), manager::noAlarmsText());
+    EXPECT_EQ(w.Combo1->count(), 0);
+
+    // A BOM, CR-only ends, malformed, short, cleared and non-digit lines.
+    home.writeData("\xEF\xBB\xBF[alarms]\r09/05/24/12/2026=TBuy bread}\rjunk=1\r1/2\r"
+                   "10/00/25/12/2026=nothing\rx0/00/25/12/2026=NNo\r"
+                   "10/00/26/12/2026=NBoxing day\n=\n\n");
+    open();
+    QStringList lines;
+    for (int i = 0; i < frm->Combo1->count(); ++i)
+        lines << frm->Combo1->item(i).left(16);
+    EXPECT_EQ(lines, QStringList({ "09/05/24/12/2026", "10/00/26/12/2026" }));
+
+    // Only "[alarms]" and cleared entries: an empty list with its design text.
+    home.writeData("[alarms]\r\n10/00/25/12/2026=nothing\r\n");
+    open();
+    EXPECT_EQ(frm->Combo1->count(), 0);
+    EXPECT_EQ(frm->Combo1->text(), manager::noAlarmsText());
+}
+
+TEST_F(ManagerTest, UnreadableFileRetriesThenTellsAndTheListStaysEmpty)
+{
+    home.writeData(kTwo);
+    failReads = 3;
+    open();
+    EXPECT_EQ(frm->Combo1->count(), 2) << "read on the fourth attempt";
+    EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
+
+    reads = 0;
+    failReads = 100;
+    fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(14, 7, 30)));
+    const qint64 before = fakes.clock.monotonicMs();
+    open();
+    EXPECT_EQ(reads, 11);
+    EXPECT_EQ(fakes.clock.monotonicMs() - before, 10000) << "one second between attempts";
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].text,
+        "I can`t seem to open your data file. This error occured in the frm_set module. please "
+        "email help@quillory.example with this problem");
+    EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(frm->Combo1->text(), manager::noAlarmsText());
+}
+
+TEST_F(ManagerTest, LongFileListsEveryLiveLine)
+{
+    QByteArray data = "[alarms]\r\n";
+    for (int i = 0; i < 50000; ++i) {
+        const QDate d = QDate(2027, 1, 1).addDays(i / 1440);
+        data += QStringLiteral("%1/%2/%3=%4\r\n")
+                    .arg(i / 60 % 24, 2, 10, QChar('0'))
+                    .arg(i % 60, 2, 10, QChar('0'))
+                    .arg(d.toString("dd/MM/yyyy"), i % 10 == 0 ? "NLive" : "nothing")
+                    .toLatin1();
+    }
+    home.writeData(data);
+    open();
+    EXPECT_EQ(frm->Combo1->count(), 5000);
+}
+
+TEST_F(ManagerTest, TabChangeResizesAndPlacesTheCharacterOnTheRoomySide)
+{
+    settings.write(setting::SetX, "12000"); // 800 px: too near the right edge of 1280 px
+    FrmSet &w = open();
+    journal.clear();
+    w.tabs->setCurrentIndex(1);
+    EXPECT_EQ(w.formWidth(), 9735);
+    EXPECT_EQ(w.formHeight(), 3760);
+    ASSERT_EQ(journal.size(), 3);
+    EXPECT_EQ(journal[0], "Show");
+    EXPECT_EQ(journal[1], "Stop");
+    EXPECT_EQ(journal[2], "MoveTo:661,140"); // left: (12000-128-1000)/15 - 64
+    w.tabs->setCurrentIndex(0);
+    EXPECT_EQ(w.formWidth(), 7455);
+    EXPECT_EQ(w.formHeight(), 6165);
+}
+
+TEST_F(ManagerTest, SpokenHelpOnlyWhileHelpIsOn)
+{
+    FrmSet &w = open();
+    w.show();
+    QEvent focus(QEvent::FocusIn);
+    journal.clear();
+    QApplication::sendEvent(w.com_hr, &focus);
+    EXPECT_EQ(spoken(), QStringList { "\\emp\\Enter the hour in here!" });
+
+    // The date hint comes once per opening.
+    journal.clear();
+    emit w.cal->Click();
+    emit w.cal->Click();
+    EXPECT_EQ(spoken(), QStringList { "\\emp\\Please choose the appointment date" });
+
+    // The label toggles the box, stores "off" and silences the help.
+    journal.clear();
+    QTest::mouseClick(w.Label4, Qt::LeftButton);
+    EXPECT_TRUE(w.chk_help->isChecked());
+    EXPECT_EQ(settings.read(setting::SpkHelp), "off");
+    EXPECT_FALSE(w.helpOn);
+    QApplication::sendEvent(w.com_min, &focus);
+    EXPECT_EQ(spoken(), QStringList { "\\emp\\Okay, I will no longer help you!" });
+
+    journal.clear();
+    QTest::mouseClick(w.chk_help, Qt::LeftButton);
+    EXPECT_FALSE(w.chk_help->isChecked());
+    EXPECT_EQ(settings.read(setting::SpkHelp), "on");
+    EXPECT_EQ(spoken(), QStringList { "\\emp\\Hey, I would love to help you out again!" });
+
+    // The other two labels just toggle their boxes.
+    QTest::mouseClick(w.Label2, Qt::LeftButton);
+    QTest::mouseClick(w.Label3, Qt::LeftButton);
+    EXPECT_TRUE(w.chk_confirm->isChecked());
+    EXPECT_TRUE(w.chk_warn->isChecked());
+
+    // A new opening reads the stored choice.
+    settings.write(setting::SpkHelp, "off");
+    open();
+    EXPECT_FALSE(frm->helpOn);
+    EXPECT_TRUE(frm->chk_help->isChecked());
+}
+
+TEST_F(ManagerTest, SaveWritesTheRecordAndOpensAFreshManager)
+{
+    home.writeData(kTwo);
+    FrmSet &w = open();
+    fill("7", "5", "pm", QDate(2026, 12, 24), "Dinner");
+    w.com_repeat->setEditText("Repeat every week");
+    w.chk_warn->setChecked(true);
+    journal.clear();
+    w.save();
+    EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=ZDinner}\r\n");
+    EXPECT_EQ(settings.read(setting::NeedsReboot), "True");
+    EXPECT_TRUE(w.unloaded());
+    // "Please wait", the closing " ", the calendar shown, no walk home, then a new manager.
+    EXPECT_EQ(spoken(), QStringList({ "Please wait", " " }));
+    EXPECT_EQ(journal.filter("Calendar").join(','), "showCalendar");
+    EXPECT_EQ(journal.last(), "reshowset");
+    EXPECT_TRUE(journal.filter("MoveTo").isEmpty());
+
+    // The same minute again replaces the record.
+    open();
+    fill("07", "05", "pm", QDate(2026, 12, 24), "Supper");
+    frm->save();
+    EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=NSupper\r\n");
+}
+
+TEST_F(ManagerTest, RefusedSaveKeepsWhatTheUserChose)
+{
+    home.writeData(kTwo);
+    FrmSet &w = open();
+    fill("7", "5", "pm", QDate(2026, 12, 24), "D");
+    w.save();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].text,
+        "Sorry, you must enter a valid message before the alarm will work, please try again!");
+    EXPECT_EQ(w.com_hr->currentText(), "7") << "the hour is converted on a copy";
+    w.txt_message->setPlainText("Dinner");
+    w.save();
+    EXPECT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=NDinner\r\n");
+
+    open();
+    fill("7", "abc", "pm", QDate(2026, 12, 24), "Dinner");
+    frm->save();
+    EXPECT_EQ(fakes.dialogs.boxes.last().title, "Error!");
+    EXPECT_EQ(fakes.dialogs.boxes.last().icon, MsgIcon::Critical);
+    EXPECT_EQ(fakes.dialogs.boxes.last().text,
+        "Sorry, you have chosen and invalid minute. Please try again!");
+    fill("2", "7", "pm", QDate(2026, 12, 8), "Now");
+    frm->save();
+    EXPECT_EQ(fakes.dialogs.boxes.last().text,
+        "Sorry, you can`t set the alarm for this exact time and date");
+    EXPECT_FALSE(frm->unloaded());
+    EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=NDinner\r\n");
+}
+
+TEST_F(ManagerTest, MessageFieldKeepsWhatFitsAndSaysHowMuchIsLeft)
+{
+    FrmSet &w = open();
+    EXPECT_EQ(w.lab_room->text(), "252 characters left");
+    w.txt_message->setPlainText(QString(10000, 'x'));
+    EXPECT_EQ(w.txt_message->toPlainText().size(), 252);
+    EXPECT_EQ(w.lab_room->text(), "0 characters left");
+    w.txt_message->setPlainText("Buy bread\nand milk");
+    EXPECT_EQ(w.lab_room->text(), "234 characters left");
+    fill("7", "5", "pm", QDate(2026, 12, 24), "Buy bread\nand milk");
+    w.save();
+    EXPECT_EQ(home.readData(), "[alarms]\r\n19/05/24/12/2026=NBuy bread and milk\r\n");
+}
+
+TEST_F(ManagerTest, SaveThatCannotBeWrittenTellsAndKeepsTheFields)
+{
+    // The data file replaced by a folder: nothing can be written there.
+    QDir().mkpath(home.dataFile());
+    FrmSet &w = open();
+    fill("7", "5", "pm", QDate(2026, 12, 24), "Dinner");
+    journal.clear();
+    w.save();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_TRUE(
+        fakes.dialogs.boxes[0].text.startsWith("Sorry, the appointment file could not be written"));
+    EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Critical);
+    EXPECT_FALSE(w.unloaded()) << "no fresh list that pretends it was saved";
+    EXPECT_FALSE(journal.contains("reshowset"));
+    EXPECT_EQ(w.txt_message->toPlainText(), "Dinner");
+}
+
+TEST_F(ManagerTest, PreviewFillsTheFieldsAndReadsTheAppointment)
+{
+    home.writeData("[alarms]\r\n13/05/24/12/2026=TBuy bread}\r\n09/00/01/01/2027=RCall home\r\n");
+    FrmSet &w = open();
+    journal.clear();
+    w.Combo1->clickItem(0);
+    EXPECT_EQ(w.com_hr->currentText(), "01");
+    EXPECT_EQ(w.com_min->currentText(), "05");
+    EXPECT_EQ(w.com_am->currentText(), "pm");
+    EXPECT_EQ(w.cal->Value(), QDate(2026, 12, 24));
+    EXPECT_EQ(w.txt_message->toPlainText(), "Buy bread");
+    EXPECT_TRUE(w.chk_warn->isChecked());
+    EXPECT_FALSE(w.chk_confirm->isChecked());
+    EXPECT_EQ(w.com_repeat->currentText(), "Repeat every day");
+    EXPECT_EQ(spoken(),
+        QStringList { "This appointment is set for !, 1, 05, p.m,, on the 24th, of "
+                      "December, 2026, and the message is !, Buy bread" });
+
+    // Saving the preview unchanged writes the same record.
+    const QByteArray before = home.readData();
+    w.save();
+    EXPECT_EQ(home.readData(), before);
+
+    // With the help off: the fields, no sentence.
+    settings.write(setting::SpkHelp, "off");
+    open();
+    journal.clear();
+    frm->Combo1->clickItem(1);
+    EXPECT_TRUE(frm->chk_confirm->isChecked());
+    EXPECT_EQ(frm->com_repeat->currentText(), "Don`t repeat this message");
+    EXPECT_TRUE(spoken().isEmpty());
+
+    // A typed key that is not in the file: nothing at all.
+    frm->Combo1->setText("22/22/22/12/2026 typed");
+    frm->Combo1_Click();
+    EXPECT_EQ(frm->txt_message->toPlainText(), "Call home");
+}
+
+TEST_F(ManagerTest, DeleteAsksThenClearsTheSelectedEntry)
+{
+    home.writeData(kTwo);
+    FrmSet &w = open();
+    // Right after opening the last listed line is selected; No changes nothing.
+    fakes.dialogs.answers = { MsgAnswer::No };
+    w.com_del_Click();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "WARNING!");
+    EXPECT_EQ(fakes.dialogs.boxes[0].text, "Are you sure you want to delete this alarm");
+    EXPECT_EQ(fakes.dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(home.readData(), kTwo);
+
+    w.Combo1->clickItem(0);
+    fakes.dialogs.answers = { MsgAnswer::Yes };
+    journal.clear();
+    w.com_del_Click();
+    EXPECT_EQ(
+        home.readData(), "[alarms]\r\n09/05/24/12/2026=nothing\r\n13/05/24/12/2026=NCall home\r\n");
+    EXPECT_EQ(settings.read(setting::NeedsReboot), "True");
+    EXPECT_TRUE(w.unloaded());
+    EXPECT_EQ(journal.last(), "reshowset");
+    open();
+    EXPECT_EQ(frm->Combo1->count(), 1);
+}
+
+TEST_F(ManagerTest, DeleteWithoutAValidSelectionSaysSoAndLeavesTheFile)
+{
+    FrmSet &w = open();
+    w.com_del_Click(); // no data file: the design text
+    home.writeData(kTwo);
+    for (const char *typed : { "hello", "[alarms]", "22/22/22/12/2026 not in the file", "" }) {
+        w.Combo1->setText(typed);
+        w.com_del_Click();
+    }
+    EXPECT_EQ(fakes.dialogs.boxes.size(), 5);
+    for (const RecordedBox &box : fakes.dialogs.boxes) {
+        EXPECT_EQ(box.text, "You didn`t select a valid appointment, please try again!");
+        EXPECT_EQ(box.icon, MsgIcon::Exclamation);
+    }
+    EXPECT_EQ(spoken().count("You didnt select a valid appointment, please try again!"), 5);
+    EXPECT_EQ(home.readData(), kTwo);
+    EXPECT_FALSE(settings.read(setting::NeedsReboot) == "True");
+}
+
+TEST_F(ManagerTest, PrintSendsEightLinesForTwoAppointments)
+{
+    home.writeData(kTwo + "1a/00/01/01/2027=NNo digit test when printing\r\n");
+    FrmSet &w = open();
+    w.Command1_Click();
+    ASSERT_EQ(fakes.printer.jobs.size(), 1);
+    EXPECT_EQ(fakes.printer.jobs[0].second.size(), 10) << "printing has no first-digit test";
+
+    home.writeData(kTwo);
+    fakes.printer.result
+        = { Printer::Outcome::SavedAsPdf, "/home/u/Documents/Quillory appointments.pdf", {} };
+    journal.clear();
+    w.Command1_Click();
+    EXPECT_EQ(fakes.printer.jobs[1].second.size(), 8);
+    EXPECT_EQ(fakes.printer.jobs[1].second[2], "At 09:05, on Thursday, 24 December 2026");
+    ASSERT_EQ(spoken().size(), 1);
+    EXPECT_TRUE(spoken()[0].endsWith("/home/u/Documents/Quillory appointments.pdf"));
+
+    fakes.printer.result = { Printer::Outcome::Failed, {}, "the printer could not be started" };
+    w.Command1_Click();
+    EXPECT_EQ(fakes.dialogs.boxes.last().text,
+        "Sorry, your list of appointments could not be printed: the printer could not be started.");
+
+    // An unreadable file still prints its header and footer, without a word.
+    failReads = 100;
+    open();
+    frm->Command1_Click();
+    EXPECT_EQ(fakes.printer.jobs.last().second.size(), 4);
+}
+
+TEST_F(ManagerTest, ExitRestartsOnlyAfterAChange)
+{
+    FrmSet &w = open();
+    journal.clear();
+    w.exitManager();
+    EXPECT_TRUE(w.unloaded());
+    EXPECT_FALSE(journal.contains("restart"));
+    EXPECT_FALSE(journal.filter("MoveTo").isEmpty()) << "the character walks back";
+    EXPECT_EQ(journal.filter("Calendar").join(','), "showCalendar");
+
+    settings.write(setting::NeedsReboot, "True");
+    open();
+    journal.clear();
+    QTest::mouseClick(frm->lab_exit, Qt::LeftButton);
+    EXPECT_EQ(journal.filter("restart").size(), 1);
+    EXPECT_EQ(settings.read(setting::NeedsReboot), "False");
+
+    // No restart program: the manager still closes, the calendar carries on.
+    settings.write(setting::NeedsReboot, "True");
+    restartWorks = false;
+    open();
+    frm->Command2->click();
+    EXPECT_TRUE(frm->unloaded());
+
+    // "visible" off: the calendar stays hidden.
+    settings.write(setting::Visible, "False");
+    open();
+    journal.clear();
+    frm->exitManager();
+    EXPECT_TRUE(journal.filter("Calendar").isEmpty());
+}
+
+TEST_F(ManagerTest, DraggingStoresThePositionOnEveryMove)
+{
+    settings.write(setting::SetX, "3000");
+    settings.write(setting::SetY, "1500");
+    FrmSet &w = open();
+    w.show();
+    QWidget *page = w.pages->currentWidget();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 300), QPointF(5, 300), Qt::LeftButton,
+        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(page, &press);
+    EXPECT_TRUE(w.dragging);
+    QMouseEvent move(QEvent::MouseMove, QPointF(25, 310), QPointF(25, 310), Qt::NoButton,
+        Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(page, &move);
+    EXPECT_EQ(w.pos(), QPoint(220, 110));
+    EXPECT_EQ(settings.read(setting::SetX), "3300");
+    EXPECT_EQ(settings.read(setting::SetY), "1650");
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(25, 310), QPointF(25, 310),
+        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(page, &release);
+    EXPECT_FALSE(w.dragging);
+    w.exitManager();
+    open();
+    EXPECT_EQ(frm->pos(), QPoint(220, 110));
+}
+
+TEST_F(ManagerTest, ControlsCarryNamesAPersonReads)
+{
+    FrmSet &w = open();
+    const QList<QPair<const char *, const char *>> expected {
+        { "com_hr", "Hour" },
+        { "com_min", "Minute" },
+        { "com_am", "am/pm" },
+        { "txt_message", "Announcement/Message" },
+        { "chk_confirm", "Request user confirmation" },
+        { "chk_warn", "Remind me 1 week in advance" },
+        { "chk_help", "Turn off the speaking help" },
+        { "Picture3", "Save" },
+        { "Picture2", "Exit" },
+        { "com_del", "Delete" },
+        { "Command1", "Print" },
+        { "Command2", "Exit" },
+        { "cal", "Appointment date" },
+    };
+    for (const auto &[object, name] : expected) {
+        const QWidget *c = w.findChild<QWidget *>(object);
+        ASSERT_TRUE(c) << object;
+        EXPECT_EQ(c->accessibleName(), name) << object;
+    }
+    for (const QWidget *c : w.findChildren<QWidget *>()) {
+        const bool insideCombo = qobject_cast<QComboBox *>(c->parentWidget())
+            || (c->parentWidget() && qobject_cast<QComboBox *>(c->parentWidget()->parentWidget()));
+        if (c->focusPolicy() != Qt::NoFocus && !insideCombo && !c->objectName().startsWith("qt_")) {
+            EXPECT_FALSE(c->objectName().isEmpty()) << c->metaObject()->className();
+        }
+    }
+}
+
+TEST_F(ManagerTest, TheLinkOpensOneManagerAtATabOrDate)
+{
+    home.writeData(kTwo);
+    AppointmentManager link(fakes.services, settings, modClock, home.paths(), host());
+    link.setCharacter(&character);
+    link.showAtTab(1);
+    ASSERT_TRUE(link.window());
+    EXPECT_EQ(link.window()->formWidth(), 9735);
+    FrmSet *first = link.window();
+    link.showAtDate(QDate(2027, 2, 14));
+    EXPECT_EQ(link.window(), first) << "an open manager is brought forward, not loaded again";
+    EXPECT_EQ(first->cal->Value(), QDate(2027, 2, 14));
+    first->exitManager();
+    link.showAtTab(0);
+    EXPECT_NE(link.window(), nullptr);
+    EXPECT_FALSE(link.window()->unloaded());
+}
+
+} // namespace
