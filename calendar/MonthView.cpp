@@ -1,5 +1,7 @@
 #include "calendar/MonthView.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QKeyEvent>
@@ -96,12 +98,47 @@ QColor colourFromBgr(quint32 bgr)
     return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
 }
 
+namespace {
+
+// What a screen reader hears of a month view: its name, and as its value the
+// date chosen, which the arrow keys and Page Up/Down move.
+class MonthViewAccessible final : public QAccessibleWidget
+{
+public:
+    explicit MonthViewAccessible(MonthView *view)
+        : QAccessibleWidget(view, QAccessible::Table)
+    { }
+    QString text(QAccessible::Text t) const override
+    {
+        const auto *view = static_cast<const MonthView *>(widget());
+        if (t == QAccessible::Value)
+            return QLocale::system().toString(view->Value(), QLocale::LongFormat);
+        if (t == QAccessible::Description && widget()->accessibleDescription().isEmpty())
+            return QStringLiteral("Selected date: ") + text(QAccessible::Value);
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *monthViewAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("MonthView") && object && object->isWidgetType())
+        return new MonthViewAccessible(static_cast<MonthView *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 MonthView::MonthView(QWidget *parent)
     : QWidget(parent)
     , m_value(QDate::currentDate())
     , m_today(QDate::currentDate())
 {
     setFocusPolicy(Qt::StrongFocus);
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(monthViewAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     // Every pixel is painted, so Qt need not clear the background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -117,6 +154,11 @@ void MonthView::setValue(const QDate &date)
         return;
     m_value = date;
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(
+            this, QLocale::system().toString(date, QLocale::LongFormat));
+        QAccessible::updateAccessibility(&event);
+    }
     emit valueChanged(m_value);
 }
 

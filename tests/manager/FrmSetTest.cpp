@@ -11,6 +11,7 @@
 #include "tests/support/QtPrinters.h"
 #include "tests/support/TestHome.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -555,6 +556,19 @@ TEST_F(ManagerTest, ControlsCarryNamesAPersonReads)
             EXPECT_FALSE(c->objectName().isEmpty()) << c->metaObject()->className();
         }
     }
+}
+
+TEST_F(ManagerTest, TheDateFieldTellsItsDateAndMovesByKeyboard)
+{
+    FrmSet &w = open();
+    QTest::keyClick(w.cal, Qt::Key_Right);
+    QTest::keyClick(w.cal, Qt::Key_PageDown);
+    EXPECT_EQ(w.cal->Value(), QDate(2027, 1, 9));
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w.cal);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->text(QAccessible::Name), "Appointment date");
+    EXPECT_EQ(a->text(QAccessible::Value),
+        QLocale::system().toString(QDate(2027, 1, 9), QLocale::LongFormat));
 }
 
 TEST_F(ManagerTest, TheLinkOpensOneManagerAtATabOrDate)
