@@ -16,27 +16,12 @@
 
 namespace {
 
-QByteArray longFile()
-{
-    QByteArray data = "[alarms]\r\n";
-    for (int i = 0; i < 100000; ++i) {
-        const QDate d = QDate(2027, 1, 1).addDays(i / 1440);
-        data += QStringLiteral("%1/%2/%3=%4\r\n")
-                    .arg(i / 60 % 24, 2, 10, QChar('0'))
-                    .arg(i % 60, 2, 10, QChar('0'))
-                    .arg(d.toString("dd/MM/yyyy"),
-                        i % 20 == 0 ? QStringLiteral("TWater the plants and feed the cat}")
-                                    : QStringLiteral("nothing"))
-                    .toLatin1();
-    }
-    return data;
-}
-
 void BM_ManagerListOf100kLines(benchmark::State &state)
 {
     FakeServices fakes;
     TestHome home;
-    home.writeData(longFile());
+    home.writeData(
+        TestHome::longDataFile(100000, 20, QStringLiteral("TWater the plants and feed the cat}")));
     SettingsStore settings(home.paths().settingsFile);
     ModClock modClock(fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder());
     FakeAgentControl agentControl;

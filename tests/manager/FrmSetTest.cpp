@@ -195,16 +195,7 @@ TEST_F(ManagerTest, UnreadableFileRetriesThenTellsAndTheListStaysEmpty)
 
 TEST_F(ManagerTest, LongFileListsEveryLiveLine)
 {
-    QByteArray data = "[alarms]\r\n";
-    for (int i = 0; i < 50000; ++i) {
-        const QDate d = QDate(2027, 1, 1).addDays(i / 1440);
-        data += QStringLiteral("%1/%2/%3=%4\r\n")
-                    .arg(i / 60 % 24, 2, 10, QChar('0'))
-                    .arg(i % 60, 2, 10, QChar('0'))
-                    .arg(d.toString("dd/MM/yyyy"), i % 10 == 0 ? "NLive" : "nothing")
-                    .toLatin1();
-    }
-    home.writeData(data);
+    home.writeData(TestHome::longDataFile(50000, 10, "NLive"));
     open();
     EXPECT_EQ(frm->Combo1->count(), 5000);
 }

@@ -1,5 +1,6 @@
 #include "tests/support/TestHome.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 
@@ -35,4 +36,19 @@ void TestHome::writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
+}
+
+QByteArray TestHome::longDataFile(int lines, int liveEvery, const QString &liveValue)
+{
+    QByteArray data = "[alarms]\r\n";
+    for (int i = 0; i < lines; ++i) {
+        const QDate d = QDate(2027, 1, 1).addDays(i / 1440);
+        data += QStringLiteral("%1/%2/%3=%4\r\n")
+                    .arg(i / 60 % 24, 2, 10, QLatin1Char('0'))
+                    .arg(i % 60, 2, 10, QLatin1Char('0'))
+                    .arg(d.toString(QStringLiteral("dd/MM/yyyy")),
+                        i % liveEvery == 0 ? liveValue : QStringLiteral("nothing"))
+                    .toLatin1();
+    }
+    return data;
 }

@@ -18,6 +18,9 @@ public:
     QByteArray readData() const;
     static QByteArray readFile(const QString &path);
     static void writeFile(const QString &path, const QByteArray &bytes);
+    // A long-used data file: `lines` minutes from 1 January 2027 on, every
+    // `liveEvery`-th holding `liveValue`, the rest cleared.
+    static QByteArray longDataFile(int lines, int liveEvery, const QString &liveValue);
 
 private:
     QTemporaryDir m_dir;
