@@ -1,6 +1,7 @@
 #include "announce/FrmMessage.h"
 
 #include "agent/Agent.h"
+#include "agent/SpeechText.h"
 #include "announce/Logging.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -55,11 +55,33 @@ FrmMessage::FrmMessage(SettingsStore &settings, ModClock &modClock, agent::Contr
     connect(Command1, &QPushButton::clicked, this, &FrmMessage::Command1_Click);
     connect(com_snooze, &QPushButton::clicked, this, &FrmMessage::com_snooze_Click);
 
+    // Paging through announcements that came while others were unread.
+    com_previous = new QPushButton(QStringLiteral("<"), this);
+    com_previous->setObjectName(QStringLiteral("com_previous"));
+    com_previous->setToolTip(QStringLiteral("Show the previous announcement"));
+    com_previous->setAccessibleName(QStringLiteral("Previous announcement"));
+    com_next = new QPushButton(QStringLiteral(">"), this);
+    com_next->setObjectName(QStringLiteral("com_next"));
+    com_next->setToolTip(QStringLiteral("Show the next announcement"));
+    com_next->setAccessibleName(QStringLiteral("Next announcement"));
+    for (QPushButton *b : { com_previous, com_next }) {
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("MM")) + 8);
+        b->setAutoDefault(false);
+    }
+    lab_page = new QLabel(this);
+    lab_page->setObjectName(QStringLiteral("lab_page"));
+    lab_page->setAccessibleName(QStringLiteral("Announcement number"));
+    connect(com_previous, &QPushButton::clicked, this, &FrmMessage::com_previous_Click);
+    connect(com_next, &QPushButton::clicked, this, &FrmMessage::com_next_Click);
+
     snooze = new QTimer(this);
     snooze->setObjectName(QStringLiteral("snooze"));
     connect(snooze, &QTimer::timeout, this, &FrmMessage::snooze_Timer);
 
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(com_previous);
+    buttons->addWidget(lab_page);
+    buttons->addWidget(com_next);
     buttons->addStretch();
     buttons->addWidget(com_snooze);
     buttons->addWidget(Command1);
@@ -67,6 +89,7 @@ FrmMessage::FrmMessage(SettingsStore &settings, ModClock &modClock, agent::Contr
     layout->addWidget(Label1);
     layout->addWidget(txt_message, 1);
     layout->addLayout(buttons);
+    showPage(-1);
 }
 
 void FrmMessage::Form_Load()
@@ -96,16 +119,42 @@ void FrmMessage::Show()
 void FrmMessage::setMessageText(const QString &text, Qt::Alignment alignment)
 {
     // Speech tags are for the voice, never for the eye.
-    QString shown = text;
-    static const QRegularExpression tags(QStringLiteral("\\\\[A-Za-z]+(=[^\\\\]*)?\\\\"));
-    shown.remove(tags);
-    txt_message->setPlainText(shown);
+    txt_message->setPlainText(agent::SpeechText::parse(text).display);
     QTextCursor cursor(txt_message->document());
     cursor.select(QTextCursor::Document);
     QTextBlockFormat format;
     format.setAlignment(alignment);
     cursor.mergeBlockFormat(format);
-    m_revealed = (text == pendingText);
+}
+
+void FrmMessage::showPage(qsizetype index)
+{
+    m_current = index;
+    const qsizetype count = m_queue.size();
+    const bool paging = count > 1;
+    com_previous->setVisible(paging);
+    com_next->setVisible(paging);
+    lab_page->setVisible(paging);
+    if (index < 0 || index >= count)
+        return;
+    lab_page->setText(announce::pageText(index, count));
+    com_previous->setEnabled(index > 0);
+    com_next->setEnabled(index + 1 < count);
+    const announce::Announcement &shown = m_queue[index];
+    if (shown.revealed)
+        setMessageText(shown.text, Qt::AlignLeft);
+    else
+        setMessageText(QString::fromLatin1(kPlaceholder), Qt::AlignCenter);
+}
+
+void FrmMessage::savePending()
+{
+    if (m_host.pendingFile.isEmpty())
+        return;
+    QString error;
+    if (!announce::writePendingFile(m_host.pendingFile, m_queue, &error))
+        qCWarning(lcAnnounce).noquote()
+            << "unacknowledged announcements not kept in" << m_host.pendingFile << ":" << error;
 }
 
 void FrmMessage::alert()
@@ -135,27 +184,83 @@ void FrmMessage::display(bool confirm, const QString &text)
 {
     pendingText = text;
     qCInfo(lcAnnounce).noquote() << "announcing" << (confirm ? "(confirm first)" : "") << text;
+    announce::Announcement item;
+    item.confirm = confirm;
+    item.revealed = !confirm;
+    item.text = text;
+    if (!confirm && item.text.endsWith(QLatin1Char('}')))
+        item.text.chop(1);
+    if (!confirm)
+        pendingText = item.text;
+    // Kept before the alert's wait: the program may end during it.
+    m_queue.append(item);
+    savePending();
     if (confirm) {
         alert();
-        setMessageText(QString::fromLatin1(kPlaceholder), Qt::AlignCenter);
+        showPage(m_queue.size() - 1);
         return;
     }
-    if (pendingText.endsWith(QLatin1Char('}')))
-        pendingText.chop(1);
-    setMessageText(pendingText, Qt::AlignLeft);
+    showPage(m_queue.size() - 1);
     alert();
-    m_host.say(pendingText);
+    // This announcement's own text, whatever came meanwhile.
+    m_host.say(item.text);
 }
 
 void FrmMessage::Command1_Click()
 {
-    if (m_revealed) {
-        qCInfo(lcAnnounce) << "message acknowledged; the calendar restarts";
+    if (m_current < 0 || m_current >= m_queue.size()) {
+        // Nothing left to acknowledge: "Ok" closes, as on a revealed text.
         m_host.restart();
         return;
     }
-    setMessageText(pendingText, Qt::AlignLeft);
-    m_host.say(pendingText);
+    announce::Announcement &item = m_queue[m_current];
+    if (!item.revealed) {
+        item.revealed = true;
+        savePending();
+        showPage(m_current);
+        m_host.say(item.text);
+        return;
+    }
+    m_queue.removeAt(m_current);
+    savePending();
+    if (m_queue.isEmpty()) {
+        qCInfo(lcAnnounce) << "message acknowledged; the calendar restarts";
+        showPage(-1);
+        m_host.restart();
+        return;
+    }
+    qCInfo(lcAnnounce) << "message acknowledged;" << m_queue.size() << "still waiting";
+    showPage(m_queue.size() - 1);
+}
+
+void FrmMessage::com_previous_Click()
+{
+    if (m_current > 0)
+        showPage(m_current - 1);
+}
+
+void FrmMessage::com_next_Click()
+{
+    if (m_current + 1 < m_queue.size())
+        showPage(m_current + 1);
+}
+
+void FrmMessage::restorePending()
+{
+    if (m_host.pendingFile.isEmpty())
+        return;
+    const announce::PendingRead read = announce::readPendingFile(m_host.pendingFile);
+    if (read.skipped > 0)
+        qCWarning(lcAnnounce) << read.skipped << "unreadable lines in" << m_host.pendingFile;
+    if (read.pending.isEmpty())
+        return;
+    qCInfo(lcAnnounce) << read.pending.size() << "announcements from the last run still waiting";
+    m_queue = read.pending + m_queue;
+    pendingText = m_queue.last().text;
+    Show();
+    showPage(m_queue.size() - 1);
+    alert();
+    m_host.say(QStringLiteral("Please respond to this appointment"));
 }
 
 void FrmMessage::com_snooze_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "announce/PendingRules.h"
 #include "engine/Firing.h"
 
 #include <QWidget>
@@ -19,6 +20,8 @@ class Control;
 // The window in which an appointment is announced: the character comes
 // forward and plays its alert, then the text is shown and spoken, or a
 // placeholder waits for "Ok". "Snooze !" brings it back in five minutes.
+// Announcements not yet acknowledged queue in the one window, newest first
+// on show, and are kept in a file so a restart or a crash loses none.
 class FrmMessage : public QWidget, public Announcer
 {
     Q_OBJECT
@@ -30,6 +33,8 @@ public:
         std::function<void()> restart;
         // Twips per pixel of the screen.
         std::function<double()> twipsPerPixel;
+        // Where the unacknowledged announcements are kept; none when empty.
+        QString pendingFile;
     };
 
     static constexpr const char *kPlaceholder
@@ -45,11 +50,21 @@ public:
     void Command1_Click();
     void com_snooze_Click();
     void snooze_Timer();
+    void com_previous_Click();
+    void com_next_Click();
+    // Brings back, at start, what a previous run left unacknowledged.
+    void restorePending();
+
+    const QList<announce::Announcement> &pending() const { return m_queue; }
+    qsizetype currentPage() const { return m_current; }
 
     QLabel *Label1 = nullptr;
     QPlainTextEdit *txt_message = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *com_snooze = nullptr;
+    QPushButton *com_previous = nullptr;
+    QPushButton *com_next = nullptr;
+    QLabel *lab_page = nullptr;
     QTimer *snooze = nullptr;
 
     QString pendingText;
@@ -58,11 +73,14 @@ public:
 private:
     void alert();
     void setMessageText(const QString &text, Qt::Alignment alignment);
+    void showPage(qsizetype index);
+    void savePending();
 
     SettingsStore &m_settings;
     ModClock &m_modClock;
     agent::Control &m_agent;
     Host m_host;
     bool m_loaded = false;
-    bool m_revealed = false; // the text, not the placeholder, is showing
+    QList<announce::Announcement> m_queue;
+    qsizetype m_current = -1;
 };

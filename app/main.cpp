@@ -90,7 +90,7 @@ int main(int argc, char **argv)
                 if (!frmMain->restart({}))
                     message.hide();
             },
-            [&] { return frmMain->twipsPerPixel(); } });
+            [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile() });
     FrmMain main(services, settings, modClock, paths,
         FrmMain::Links { message, manager, versionCheck, dayMarking }, agentEngine, quietRestart);
     frmMain = &main;
@@ -114,6 +114,8 @@ int main(int argc, char **argv)
     flow.showMain = [&] {
         main.Form_Load();
         main.show();
+        if (!main.isUnloaded())
+            message.restorePending();
     };
     flow.showSplash = [&] {
         splash = std::make_unique<FrmSplash>(paths, quietRestart, flow);

@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
 #include "platform/Services.h"
+#include "storage/AtomicFile.h"
 #include "storage/Backup.h"
 #include "storage/Conversions.h"
 #include "storage/IniFuncs.h"
@@ -23,7 +24,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
-#include <QSaveFile>
+
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -119,6 +120,11 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     blink = new QTimer(this);
     blink->setObjectName(QStringLiteral("blink"));
     connect(blink, &QTimer::timeout, this, &FrmMain::blink_Timer);
+    minuteTick = new QTimer(this);
+    minuteTick->setObjectName(QStringLiteral("minuteTick"));
+    minuteTick->setSingleShot(true);
+    minuteTick->setTimerType(Qt::PreciseTimer);
+    connect(minuteTick, &QTimer::timeout, this, &FrmMain::minuteTick_Timer);
 
     // The designed look, kept wherever a stored colour cannot be read.
     lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
@@ -184,6 +190,7 @@ void FrmMain::Form_Load()
     // 10. the heartbeat
     blink->setInterval(2000);
     blink->start();
+    armMinuteTick();
 
     // 11. greeting, only while the start-at-login value has never been written
     if (!m_quietRestart
@@ -433,6 +440,25 @@ void FrmMain::blink_Timer()
         return;
     }
     lastMinute = minute; // 9, before the lookup: a nested tick sees it handled
+    handleMinute(now);
+}
+
+void FrmMain::minuteTick_Timer()
+{
+    blink_Timer();
+    armMinuteTick();
+}
+
+void FrmMain::armMinuteTick()
+{
+    if (m_unloaded)
+        return;
+    minuteTick->start(tick::msUntilNextMinute(m_services.clock.now().time()));
+}
+
+void FrmMain::handleMinute(const QDateTime &now)
+{
+    retryPostponedWrites();
     const KeyParts parts = KeyParts::fromDateTime(now);
     m_lastKey = parts.key();
 
@@ -441,16 +467,68 @@ void FrmMain::blink_Timer()
     qCDebug(lcCalendar) << "minute" << parts.key() << "holds" << value;
     if (value == QLatin1String(kNothing))
         return;
-    fire(m_paths.dataFile(), value, parts, m_links.message);
+    // The file first, then the announcement: ended during the announcement's
+    // waits, the program leaves the appointment moved on.
+    const FiringWrites writes = writeFiring(m_paths.dataFile(), value, parts);
+    if (!writes.failed.isEmpty()) {
+        m_postponed += writes.failed;
+        reportWriteProblem(writes.error);
+    }
+    if (!writes.plan.announce)
+        return;
+    qCInfo(lcCalendar).noquote() << "announcing" << parts.key() << writes.plan.text;
+    m_due.push_back(writes.plan);
+    announceDue();
+}
+
+void FrmMain::announceDue()
+{
+    // The outer call makes the announcements a nested tick added.
+    if (m_announcing)
+        return;
+    m_announcing = true;
+    while (!m_due.empty() && !m_unloaded) {
+        const FiringPlan next = m_due.front();
+        m_due.pop_front();
+        m_links.message.Show();
+        m_links.message.display(next.confirm, next.text);
+    }
+    m_announcing = false;
+}
+
+void FrmMain::retryPostponedWrites()
+{
+    if (m_postponed.isEmpty())
+        return;
+    QString error;
+    m_postponed = retryWrites(m_paths.dataFile(), m_postponed, &error);
+    if (!m_postponed.isEmpty())
+        qCWarning(lcCalendar).noquote()
+            << m_postponed.size() << "data-file writes still postponed:" << error;
+}
+
+void FrmMain::reportWriteProblem(const QString &reason)
+{
+    if (m_writeProblemTold || m_tellingWriteProblem)
+        return;
+    // Told before the box is answered: the box keeps timers running.
+    m_tellingWriteProblem = true;
+    m_services.dialogs.messageBox(tick::writeProblemText(m_paths.dataFile(), reason),
+        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Appointments not saved"));
+    m_writeProblemTold = true;
+    m_tellingWriteProblem = false;
 }
 
 void FrmMain::showIntroductionOnce()
 {
     if (m_settings.flag(setting::TwoRun) != Flag::True)
         return;
-    m_links.message.Show();
     m_settings.setFlag(setting::TwoRun, false);
-    m_links.message.display(false, tick::introductionText());
+    FiringPlan introduction;
+    introduction.announce = true;
+    introduction.text = tick::introductionText();
+    m_due.push_back(introduction);
+    announceDue();
 }
 
 bool FrmMain::restartOnNewDay()
@@ -553,15 +631,14 @@ void FrmMain::Form_Unload()
         return;
     m_unloaded = true;
     blink->stop();
+    minuteTick->stop();
     qCInfo(lcCalendar) << "calendar window unloads";
     // The minute this instance has dealt with, so that a calendar started
     // in the same minute does not announce it again.
     if (!m_lastKey.isEmpty()) {
-        QSaveFile handover(handoverFile());
-        if (handover.open(QIODevice::WriteOnly)) {
-            handover.write(m_lastKey.toLatin1());
-            handover.commit();
-        }
+        QString error;
+        if (!writeFileAtomically(handoverFile(), m_lastKey.toLatin1(), &error))
+            qCWarning(lcCalendar) << "minute not handed over:" << error;
     }
     // 1. automatic backup
     if (m_settings.flag(setting::AutoBackup) == Flag::True)

@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <deque>
 #include <optional>
 
 namespace agent {
@@ -48,6 +49,7 @@ public:
     void Form_Load();
     void Form_Unload();
     void blink_Timer();
+    void minuteTick_Timer();
     void underline();
     // Starts the restart program with `arguments` and unloads; false (and
     // the calendar carries on) when the restart program cannot be started.
@@ -68,6 +70,9 @@ public:
     QToolButton *com_right = nullptr;
     QLabel *lab_time = nullptr;
     QTimer *blink = nullptr;
+    // Lands just after each minute boundary, so a minute's appointment is
+    // looked up, written and shown as the minute begins.
+    QTimer *minuteTick = nullptr;
 
     // State shared with the day marking and the version check.
     QString lastMinute;
@@ -100,6 +105,11 @@ protected:
 
 private:
     void showIntroductionOnce();
+    void handleMinute(const QDateTime &now);
+    void announceDue();
+    void retryPostponedWrites();
+    void reportWriteProblem(const QString &reason);
+    void armMinuteTick();
     bool restartOnNewDay();
     void reportOldMessages();
     void remarkOnMonthChange();
@@ -122,6 +132,13 @@ private:
     AppPaths m_paths;
     Links m_links;
     bool m_reportingOld = false;
+    // Announcements in the order their minutes came, made one after the
+    // other: a tick inside an announcement's wait only adds to the list.
+    std::deque<FiringPlan> m_due;
+    bool m_announcing = false;
+    QList<PendingWrite> m_postponed; // data-file writes still to be made
+    bool m_writeProblemTold = false; // once per run
+    bool m_tellingWriteProblem = false;
     bool m_unloaded = false;
     bool m_quietRestart = false;
     bool m_showDuringLoad = true;

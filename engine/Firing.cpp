@@ -52,35 +52,90 @@ FiringPlan planFiring(const QString &value, const KeyParts &fired)
         const QDate date = fired.date();
         if (date.isValid()) {
             const QDate next = nextDate(date, code->step);
-            plan.nextKey = fired.hour + QLatin1Char('/') + fired.minute + QLatin1Char('/')
-                + next.toString(QStringLiteral("dd/MM/yyyy"));
+            KeyParts moved = fired;
+            moved.day = next.toString(QStringLiteral("dd"));
+            moved.month = next.toString(QStringLiteral("MM"));
+            moved.year = next.toString(QStringLiteral("yyyy"));
+            plan.nextKey = moved.key();
         }
     }
     return plan;
 }
 
-void fire(
-    const QString &dataFile, const QString &value, const KeyParts &fired, Announcer &announcer)
+namespace {
+
+bool stillApplies(const QString &dataFile, const PendingWrite &write)
 {
-    const FiringPlan plan = planFiring(value, fired);
+    const QString now = INIFuncs::INIRead(
+        dataFile, QLatin1String(kAlarmsSection), write.key, QLatin1String(kNothing));
+    return now == write.expected;
+}
+
+bool writeOne(const QString &dataFile, const PendingWrite &write, QString *error)
+{
+    return INIFuncs::INIWrite(
+        dataFile, QLatin1String(kAlarmsSection), write.key, write.value, error);
+}
+
+} // namespace
+
+FiringWrites writeFiring(const QString &dataFile, const QString &value, const KeyParts &fired)
+{
+    FiringWrites result;
+    result.plan = planFiring(value, fired);
+    const FiringPlan &plan = result.plan;
     if (!plan.announce) {
         qCInfo(lcEngine) << "entry" << fired.key() << "has no repeat code; left in the file";
-        return;
+        return result;
     }
+    QList<PendingWrite> writes;
+    if (plan.nextKey)
+        writes.append({ *plan.nextKey, value, QLatin1String(kNothing) });
+    if (plan.clearFired)
+        writes.append({ fired.key(), QLatin1String(kNothing), value });
+    else
+        qCInfo(lcEngine) << "hourly entry" << fired.key() << "ends with the day; kept";
+
+    for (qsizetype i = 0; i < writes.size(); ++i) {
+        if (writeOne(dataFile, writes[i], &result.error)) {
+            qCInfo(lcEngine) << "wrote" << writes[i].key << "=" << writes[i].value.left(1);
+            continue;
+        }
+        // Later writes wait for this one: clearing the fired key before its
+        // next occurrence is stored would lose the appointment.
+        result.failed = writes.mid(i);
+        qCWarning(lcEngine).noquote() << "could not move" << fired.key() << "on:" << result.error;
+        break;
+    }
+    return result;
+}
+
+QList<PendingWrite> retryWrites(
+    const QString &dataFile, const QList<PendingWrite> &writes, QString *error)
+{
+    for (qsizetype i = 0; i < writes.size(); ++i) {
+        if (!stillApplies(dataFile, writes[i])) {
+            qCInfo(lcEngine) << "a postponed write to" << writes[i].key
+                             << "no longer applies; dropped";
+            continue;
+        }
+        if (!writeOne(dataFile, writes[i], error))
+            return writes.mid(i);
+        qCInfo(lcEngine) << "postponed write to" << writes[i].key << "made";
+    }
+    return {};
+}
+
+FiringWrites fire(
+    const QString &dataFile, const QString &value, const KeyParts &fired, Announcer &announcer)
+{
+    FiringWrites result = writeFiring(dataFile, value, fired);
+    const FiringPlan &plan = result.plan;
+    if (!plan.announce)
+        return result;
     qCInfo(lcEngine).noquote() << "firing" << fired.key() << "confirm" << plan.confirm << "text"
                                << plan.text;
     announcer.Show();
     announcer.display(plan.confirm, plan.text);
-
-    const QString section = QLatin1String(kAlarmsSection);
-    if (plan.nextKey) {
-        qCInfo(lcEngine) << "rescheduled" << fired.key() << "to" << *plan.nextKey;
-        INIFuncs::INIWrite(dataFile, section, *plan.nextKey, value);
-    }
-    if (plan.clearFired) {
-        qCInfo(lcEngine) << "cleared" << fired.key();
-        INIFuncs::INIWrite(dataFile, section, fired.key(), QLatin1String(kNothing));
-    } else {
-        qCInfo(lcEngine) << "hourly entry" << fired.key() << "ends with the day; kept";
-    }
+    return result;
 }

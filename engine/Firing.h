@@ -2,6 +2,7 @@
 
 #include "storage/Appointment.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -32,6 +33,34 @@ public:
     virtual void display(bool confirm, const QString &text) = 0;
 };
 
-// Announces the value and moves the appointment on in the data file.
-void fire(
+// One data-file write that did not happen. It is tried again only while
+// the key still holds `expected`, so a retry never overwrites what the
+// user has set there since.
+struct PendingWrite
+{
+    QString key;
+    QString value;
+    QString expected; // "nothing" stands for a missing key too
+};
+
+struct FiringWrites
+{
+    FiringPlan plan;
+    QList<PendingWrite> failed; // in the order they must still be made
+    QString error; // the reason of the first failure
+};
+
+// Moves the appointment on in the data file: the next key first, then the
+// fired key cleared. When the next key cannot be written the fired entry
+// is left alone, so the appointment stays in the file whatever happens.
+FiringWrites writeFiring(const QString &dataFile, const QString &value, const KeyParts &fired);
+
+// Tries the writes again in order and gives back those still not made;
+// one that no longer applies is dropped. `error` gets the latest reason.
+QList<PendingWrite> retryWrites(
+    const QString &dataFile, const QList<PendingWrite> &writes, QString *error = nullptr);
+
+// Moves the appointment on in the data file, then announces it: the file
+// is right even if the program ends during the announcement.
+FiringWrites fire(
     const QString &dataFile, const QString &value, const KeyParts &fired, Announcer &announcer);

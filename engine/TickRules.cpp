@@ -35,4 +35,19 @@ QString introductionText()
                          "click on OK to continue.");
 }
 
+int msUntilNextMinute(const QTime &time)
+{
+    const int intoMinute = time.isValid() ? (time.msecsSinceStartOfDay() % 60000) : 0;
+    return 60000 - intoMinute + kMinuteTickLag;
+}
+
+QString writeProblemText(const QString &dataFile, const QString &reason)
+{
+    return QStringLiteral("Quillory could not write to its appointments file\n%1\n\n%2\n\n"
+                          "Appointments that repeat cannot move on to their next date until "
+                          "the file can be written again. Nothing in the file has been lost, "
+                          "and Quillory keeps trying.")
+        .arg(dataFile, reason.isEmpty() ? QStringLiteral("The reason is not known.") : reason);
+}
+
 } // namespace tick

@@ -16,6 +16,14 @@ QString dayText(const QDate &date);
 // The getting-started message shown once, on the first tick of the first run.
 QString introductionText();
 
+// From `time` to just after the next minute boundary, in milliseconds: a
+// tick then finds the new minute without running early.
+int msUntilNextMinute(const QTime &time);
+inline constexpr int kMinuteTickLag = 20;
+
+// What the user is told when the data file cannot be written.
+QString writeProblemText(const QString &dataFile, const QString &reason);
+
 inline constexpr const char *kProblemAddress = "help@quillory.example";
 
 } // namespace tick

@@ -12,6 +12,8 @@ struct AppPaths
     QString settingsFile; // Calendar.ini
 
     QString dataFile() const { return dataFolder + QStringLiteral("/data.ini"); }
+    // Announcements shown but not yet acknowledged, kept across restarts.
+    QString pendingFile() const { return dataFolder + QStringLiteral("/pending.txt"); }
     // What the program calls the Windows folder: characters live below it.
     QString windowsFolder() const { return dataFolder; }
     QString charactersFolder() const { return windowsFolder() + QStringLiteral("/msagent/chars"); }

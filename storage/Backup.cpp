@@ -2,8 +2,8 @@
 
 #include "storage/Logging.h"
 
+#include "storage/AtomicFile.h"
 #include <QFile>
-#include <QSaveFile>
 
 namespace backup {
 
@@ -24,10 +24,9 @@ bool copyReplacing(const QString &from, const QString &to)
     const QByteArray bytes = source.readAll();
     if (source.error() != QFileDevice::NoError)
         return false;
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size()
-        || !target.commit()) {
-        qCWarning(lcStorage) << "cannot write" << to << target.errorString();
+    QString error;
+    if (!writeFileAtomically(to, bytes, &error)) {
+        qCWarning(lcStorage) << "cannot write" << to << error;
         return false;
     }
     qCInfo(lcStorage) << "copied" << from << "to" << to;

@@ -1,10 +1,11 @@
 #include "storage/IniEngine.h"
 
+#include "storage/AtomicFile.h"
+
 #include "storage/Logging.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -814,15 +815,11 @@ bool writePrivateProfileString(const OptBytes &section, const OptBytes &key, con
         return result.ok;
 
     const QByteArray what = key ? *key : QByteArray("[" + *section + "]");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
-        return fail(file.errorString());
-    }
-    if (file.write(result.content) != result.content.size() || !file.commit()) {
-        qCWarning(lcStorage) << "cannot write" << path << what << file.errorString();
-        // QSaveFile drops its temporary file; the old one stays whole
-        return fail(file.errorString());
+    QString why;
+    if (!writeFileAtomically(path, result.content, &why)) {
+        // The temporary file is dropped; the old one stays whole.
+        qCWarning(lcStorage) << "cannot write" << path << what << why;
+        return fail(why);
     }
     qCDebug(lcStorage) << "wrote" << path << what << (value ? "set" : "deleted");
     return true;

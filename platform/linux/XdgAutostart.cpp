@@ -2,9 +2,9 @@
 
 #include "platform/Logging.h"
 
+#include "storage/AtomicFile.h"
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -128,9 +128,9 @@ bool XdgAutostart::write(List list, const QString &name, const QString &text)
     entry += kExec + quoteExec(text) + QLatin1Char('\n');
     // An empty value is the switched-off state: the desktop must not run it.
     entry += text.isEmpty() ? QStringLiteral("Hidden=true\n") : QStringLiteral("Hidden=false\n");
-    QSaveFile file(fileFor(list));
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry.toUtf8()) < 0 || !file.commit()) {
-        qCWarning(lcPlatform) << "cannot write" << fileFor(list) << file.errorString();
+    QString error;
+    if (!writeFileAtomically(fileFor(list), entry.toUtf8(), &error)) {
+        qCWarning(lcPlatform) << "cannot write" << fileFor(list) << error;
         return false;
     }
     qCDebug(lcPlatform) << "wrote" << fileFor(list) << "Exec=" << text;

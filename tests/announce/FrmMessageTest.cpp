@@ -5,6 +5,8 @@
 #include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"
 
+#include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -22,7 +24,7 @@ protected:
         character = agentControl.characters.at("Tockel").get();
         window = std::make_unique<FrmMessage>(settings, modClock, agentControl,
             FrmMessage::Host { [this](const QString &t) { said << t; }, [this] { ++restarts; },
-                [] { return 15.0; } });
+                [] { return 15.0; }, home.paths().pendingFile() });
     }
     QString shown() const { return window->txt_message->toPlainText(); }
 
@@ -136,6 +138,135 @@ TEST_F(MessageTest, SpeechTagsAreNeverShown)
     window->display(false, "\\emp\\Enjoy the calendar");
     EXPECT_EQ(shown(), "Enjoy the calendar");
     EXPECT_EQ(said, QStringList { "\\emp\\Enjoy the calendar" });
+}
+
+TEST_F(MessageTest, AnnouncementsQueueAndEachOkAcknowledgesTheOneShown)
+{
+    window->Show();
+    window->display(false, "Tea");
+    window->display(true, "Dentist, This announcement will not be repeated");
+    // The newest is shown, with the way back to the first.
+    EXPECT_EQ(shown(), FrmMessage::kPlaceholder);
+    EXPECT_FALSE(window->lab_page->isHidden());
+    EXPECT_EQ(window->lab_page->text(), "2 of 2");
+    EXPECT_FALSE(window->com_next->isEnabled());
+
+    window->com_previous_Click();
+    EXPECT_EQ(shown(), "Tea");
+    EXPECT_EQ(window->lab_page->text(), "1 of 2");
+    said.clear();
+    window->Command1_Click(); // acknowledges "Tea" only
+    EXPECT_EQ(restarts, 0);
+    ASSERT_EQ(window->pending().size(), 1);
+    EXPECT_EQ(shown(), FrmMessage::kPlaceholder);
+    EXPECT_TRUE(window->lab_page->isHidden());
+
+    window->Command1_Click(); // reveals
+    EXPECT_EQ(shown(), "Dentist, This announcement will not be repeated");
+    EXPECT_EQ(said, QStringList { "Dentist, This announcement will not be repeated" });
+    EXPECT_EQ(restarts, 0);
+    window->Command1_Click(); // none left: the calendar restarts
+    EXPECT_EQ(restarts, 1);
+    EXPECT_FALSE(QFile::exists(home.paths().pendingFile()));
+}
+
+TEST_F(MessageTest, AnAnnouncementMadeDuringAnotherOnesAlertKeepsBothTexts)
+{
+    window->Show();
+    // The alert's wait runs events: another announcement comes in it.
+    QTimer::singleShot(0, window.get(), [this] { window->display(false, "Inner"); });
+    window->display(false, "Outer");
+    EXPECT_EQ(said, (QStringList { "Inner", "Outer" }));
+    ASSERT_EQ(window->pending().size(), 2);
+    EXPECT_EQ(window->pending()[0].text, "Outer");
+    EXPECT_EQ(window->pending()[1].text, "Inner");
+}
+
+TEST_F(MessageTest, UnacknowledgedAnnouncementsComeBackAfterARestart)
+{
+    window->Show();
+    window->display(false, "Tea");
+    window->display(true, "Dentist");
+    window->com_snooze_Click(); // then the program ends within the snooze
+    const QList<announce::Announcement> before = window->pending();
+    window.reset();
+
+    said.clear();
+    character->calls.clear();
+    FrmMessage next(settings, modClock, agentControl,
+        FrmMessage::Host { [this](const QString &t) { said << t; }, [this] { ++restarts; },
+            [] { return 15.0; }, home.paths().pendingFile() });
+    next.restorePending();
+    EXPECT_EQ(next.pending(), before);
+    EXPECT_TRUE(next.isVisible());
+    EXPECT_EQ(next.txt_message->toPlainText(), FrmMessage::kPlaceholder);
+    EXPECT_EQ(said, QStringList { "Please respond to this appointment" });
+    EXPECT_TRUE(character->calls.contains("Play:alert"));
+
+    next.Command1_Click();
+    next.Command1_Click();
+    next.Command1_Click();
+    EXPECT_EQ(restarts, 1);
+    EXPECT_FALSE(QFile::exists(home.paths().pendingFile()));
+}
+
+TEST_F(MessageTest, NothingToRestoreShowsNothing)
+{
+    TestHome::writeFile(home.paths().pendingFile(), "quillory pending 1\nnot a line\n");
+    window->restorePending();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(said.isEmpty());
+}
+
+TEST(PendingFile, RoundTripsAnyTextAndSkipsWhatItCannotRead)
+{
+    const QList<announce::Announcement> pending {
+        { "Line one\nline two\ttabbed \\ back\\slash \u00e9t\u00e9 \u20ac", false, true },
+        { "Dentist, This announcement will not be repeated", true, false },
+        { "Revealed", true, true },
+        { "", false, true },
+    };
+    const QByteArray bytes = announce::pendingFileText(pending);
+    EXPECT_EQ(bytes.count('\n'), 5); // one line each, after the header
+    EXPECT_EQ(announce::readPendingText(bytes).pending, pending);
+
+    const announce::PendingRead bad = announce::readPendingText(
+        "quillory pending 1\r\n--\tok\r\nXX\tbad flags\r\n-\r\n\r\nC-\tconfirm\r\n");
+    ASSERT_EQ(bad.pending.size(), 2);
+    EXPECT_EQ(bad.pending[0].text, "ok");
+    EXPECT_TRUE(bad.pending[0].revealed); // an unconfirmed one is always readable
+    EXPECT_TRUE(bad.pending[1].confirm);
+    EXPECT_EQ(bad.skipped, 2);
+    // No header (a file from elsewhere): its lines are still judged one by one.
+    EXPECT_EQ(announce::readPendingText("--\tok\n").pending.size(), 1);
+    EXPECT_TRUE(announce::readPendingText(QByteArray("\0\xff\xfe", 3)).pending.isEmpty());
+}
+
+TEST(PendingFile, LimitsCutAHugeFile)
+{
+    QByteArray huge = "quillory pending 1\n";
+    for (int i = 0; i < announce::kMaxPending + 10; ++i)
+        huge += "--\t" + QByteArray(announce::kMaxPendingText + 100, 'x') + "\n";
+    const announce::PendingRead read = announce::readPendingText(huge);
+    EXPECT_LE(read.pending.size(), announce::kMaxPending);
+    for (const auto &a : read.pending)
+        EXPECT_EQ(a.text.size(), announce::kMaxPendingText);
+}
+
+TEST(PendingFile, WritesAtomicallyRemovesWhenEmptyAndReportsFailure)
+{
+    TestHome home;
+    const QString path = home.paths().pendingFile();
+    QString error;
+    EXPECT_TRUE(announce::writePendingFile(path, { { "Tea", false, true } }, &error));
+    EXPECT_EQ(announce::readPendingFile(path).pending.size(), 1);
+    EXPECT_TRUE(announce::writePendingFile(path, {}, &error));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(announce::readPendingFile(path).pending.isEmpty()); // missing: nothing waits
+
+    EXPECT_FALSE(announce::writePendingFile(
+        home.paths().dataFolder + "/missing/pending.txt", { { "Tea", false, true } }, &error));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 } // namespace

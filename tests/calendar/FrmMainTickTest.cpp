@@ -1,6 +1,7 @@
 #include "calendar/FrmMain.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
+#include "engine/TickRules.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
@@ -14,6 +15,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -74,6 +77,7 @@ TEST_F(TickTest, FirstTickFiresTheCurrentMinuteOnceAndShowsTheTime)
         QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=NToo late\r\n"));
 }
 
+// Runs ticks inside its announcement, as the real window's waits do.
 class NestingAnnouncer final : public Announcer
 {
 public:
@@ -81,26 +85,146 @@ public:
     void display(bool, const QString &text) override
     {
         texts.append(text);
-        if (frm && texts.size() < 5)
-            frm->blink_Timer(); // a tick inside the announcement's wait
+        ++depth;
+        maxDepth = std::max(maxDepth, depth);
+        if (inside)
+            inside();
+        --depth;
     }
-    FrmMain *frm = nullptr;
+    std::function<void()> inside;
     QStringList texts;
+    int depth = 0;
+    int maxDepth = 0;
 };
 
-TEST_F(TickTest, ATickInsideTheAnnouncementDoesNotFireAgain)
+class NestingTest : public TickTest
+{
+protected:
+    void loadNesting()
+    {
+        fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
+        window = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+            FrmMain::Links { nesting, manager, versionCheck, marking }, agentControl, true);
+        window->Form_Load();
+    }
+    void tickInsideAt(const QTime &time)
+    {
+        fakes.clock.set(QDateTime(QDate(2026, 12, 8), time));
+        window->blink_Timer();
+    }
+    NestingAnnouncer nesting;
+    std::unique_ptr<FrmMain> window;
+};
+
+TEST_F(NestingTest, ATickInsideTheAnnouncementDoesNotFireAgain)
 {
     home.writeData("[alarms]\r\n10/15/08/12/2026=TDaily\r\n");
-    NestingAnnouncer nesting;
-    fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
-    FrmMain window(fakes.services, settings, modClock, home.paths(),
-        FrmMain::Links { nesting, manager, versionCheck, marking }, agentControl, true);
-    window.Form_Load();
-    nesting.frm = &window;
-    window.blink_Timer();
+    loadNesting();
+    nesting.inside = [this] {
+        if (nesting.texts.size() < 5)
+            tickInsideAt(QTime(10, 15, 40));
+    };
+    window->blink_Timer();
     EXPECT_EQ(nesting.texts.size(), 1);
     EXPECT_EQ(home.readData(),
         QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/09/12/2026=TDaily\r\n"));
+}
+
+TEST_F(NestingTest, MinutesReachedInsideAWaitAreAnnouncedAfterItInOrder)
+{
+    home.writeData("[alarms]\r\n10/15/08/12/2026=NFirst\r\n10/16/08/12/2026=NSecond\r\n"
+                   "10/17/08/12/2026=NThird\r\n");
+    loadNesting();
+    QList<QByteArray> fileWhenInside;
+    nesting.inside = [&] {
+        if (nesting.texts.size() == 1) {
+            tickInsideAt(QTime(10, 16, 1));
+            // Written the moment its minute is handled, not when announced.
+            fileWhenInside.append(home.readData());
+            tickInsideAt(QTime(10, 17, 1));
+        }
+    };
+    window->blink_Timer();
+    EXPECT_EQ(nesting.texts, (QStringList { "First", "Second", "Third" }));
+    EXPECT_EQ(nesting.maxDepth, 1); // each announced after the previous returned
+    ASSERT_EQ(fileWhenInside.size(), 1);
+    EXPECT_EQ(fileWhenInside[0],
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=nothing\r\n"
+                   "10/17/08/12/2026=NThird\r\n"));
+}
+
+TEST_F(TickTest, TheFileIsMovedOnBeforeTheAnnouncementBegins)
+{
+    home.writeData("[alarms]\r\n10/15/08/12/2026=VWeekly\r\n");
+    NestingAnnouncer reading;
+    QByteArray fileWhenAnnounced;
+    reading.inside = [&] { fileWhenAnnounced = home.readData(); };
+    fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
+    FrmMain window(fakes.services, settings, modClock, home.paths(),
+        FrmMain::Links { reading, manager, versionCheck, marking }, agentControl, true);
+    window.Form_Load();
+    window.blink_Timer();
+    EXPECT_EQ(fileWhenAnnounced,
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/15/12/2026=VWeekly\r\n"));
+}
+
+TEST_F(TickTest, AnUnwritableDataFileIsToldOnceKeptWholeAndWrittenWhenItCanBe)
+{
+    const QByteArray original = "[alarms]\r\n10/15/08/12/2026=TTea\r\n10/16/08/12/2026=TCake\r\n";
+    home.writeData(original);
+    load();
+    {
+        FileSizeLimit full(16); // a disk with no room for a new copy of the file
+        tickAt(QTime(10, 15, 31));
+        tickAt(QTime(10, 16, 1));
+        tickAt(QTime(10, 16, 3));
+    }
+    // Both were still announced, and the user was told once, with the reason.
+    ASSERT_EQ(announcer.displays.size(), 2);
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "Appointments not saved");
+    EXPECT_TRUE(fakes.dialogs.boxes[0].text.contains(home.dataFile()));
+    EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(home.readData(), original);
+
+    // Room again: the next minute makes the postponed writes, in order.
+    tickAt(QTime(10, 17, 1));
+    EXPECT_EQ(home.readData(),
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=nothing\r\n"
+                   "10/15/09/12/2026=TTea\r\n10/16/09/12/2026=TCake\r\n"));
+    EXPECT_EQ(fakes.dialogs.boxes.size(), 1);
+}
+
+TEST_F(TickTest, APostponedWriteNeverOverwritesWhatTheUserSetMeanwhile)
+{
+    home.writeData("[alarms]\r\n10/15/08/12/2026=TTea\r\n");
+    load();
+    {
+        FileSizeLimit full(16);
+        tickAt(QTime(10, 15, 31));
+    }
+    // The user saved another appointment where the daily one would move to.
+    home.writeData("[alarms]\r\n10/15/08/12/2026=TTea\r\n10/15/09/12/2026=NDentist\r\n");
+    tickAt(QTime(10, 16, 1));
+    EXPECT_EQ(home.readData(),
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/09/12/2026=NDentist\r\n"));
+}
+
+TEST_F(TickTest, AMinuteTickLandsJustAfterEachMinuteBoundary)
+{
+    home.writeData("[alarms]\r\n10/16/08/12/2026=NCall home\r\n");
+    load(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30, 250)));
+    ASSERT_TRUE(frm->minuteTick->isActive());
+    // Armed from the clock once the window had loaded (its waits move the clock).
+    const int intoMinute = fakes.clock.now().time().msecsSinceStartOfDay() % 60000;
+    EXPECT_EQ(frm->minuteTick->interval(), 60000 - intoMinute + tick::kMinuteTickLag);
+
+    fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 16, 0, 20)));
+    frm->minuteTick_Timer();
+    ASSERT_EQ(announcer.displays.size(), 1);
+    EXPECT_EQ(frm->minuteTick->interval(), 59980 + tick::kMinuteTickLag);
+    frm->Form_Unload();
+    EXPECT_FALSE(frm->minuteTick->isActive());
 }
 
 TEST_F(TickTest, ANewDayRestartsThroughTheRestartProgram)

@@ -1,5 +1,6 @@
 #include "storage/IniEngine.h"
 #include "storage/Logging.h"
+#include "tests/support/TestHome.h"
 
 #include <QDir>
 #include <QFile>
@@ -141,6 +142,23 @@ INSTANTIATE_TEST_SUITE_P(Storage, IniFailedWrite,
                 return path;
             } }),
     [](const ::testing::TestParamInfo<FailedWrite> &info) { return info.param.name; });
+
+TEST(IniFiles, AFullDiskIsAFailedWriteAndNeverACutOffFile)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString path = tmp.filePath("data.ini");
+    writeAll(path, kOld);
+    bool written = true;
+    {
+        // Room for part of the new copy only: the first bytes go, the rest fail.
+        FileSizeLimit full(16);
+        written = ini::writePrivateProfileString("alarms", "23/30/01/01/2027", "NCall home", path);
+    }
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readAll(path), kOld);
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList { "data.ini" });
+}
 
 TEST(IniFiles, MissingDataFolderIsAFailedWriteNotACreatedOne)
 {

@@ -4,6 +4,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 TestHome::TestHome()
 {
     m_paths.programFolder = m_dir.path() + QStringLiteral("/program");
@@ -51,4 +55,24 @@ QByteArray TestHome::longDataFile(int lines, int liveEvery, const QString &liveV
                     .toLatin1();
     }
     return data;
+}
+
+FileSizeLimit::FileSizeLimit(long bytes)
+{
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_previous = long(limit.rlim_cur);
+    // Past the limit a write fails with EFBIG instead of ending the process.
+    m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(m_previous);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_previousHandler);
 }

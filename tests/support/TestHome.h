@@ -26,3 +26,18 @@ private:
     QTemporaryDir m_dir;
     AppPaths m_paths;
 };
+
+// While alive, files this process writes cannot grow past `bytes`: the
+// failure a full disk gives, with any privileges. Reads are not affected.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    long m_previous = -1;
+    void (*m_previousHandler)(int) = nullptr;
+};
