@@ -1,5 +1,7 @@
 #include "calendar/MonthView.h"
 
+#include "storage/Conversions.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -95,7 +97,8 @@ int partAt(int start, int span, int n, int pos)
 
 QColor colourFromBgr(quint32 bgr)
 {
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+    const Rgb rgb = rgbFromBgr(bgr);
+    return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
 namespace {

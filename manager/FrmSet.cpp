@@ -1,4 +1,5 @@
 #include "manager/FrmSet.h"
+#include "storage/TextCodec.h"
 
 #include "announce/AnnounceRules.h"
 #include "announce/CharacterControl.h"
@@ -733,9 +734,7 @@ void FrmSet::save()
     }
     m_settings.setFlag(setting::NeedsReboot, true); // 8
     // 9: the message on one line, as it is stored
-    QString oneLine = txt_message->toPlainText();
-    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString oneLine = textcodec::oneLine(txt_message->toPlainText());
     if (oneLine != txt_message->toPlainText())
         txt_message->setPlainText(oneLine);
     // 10 to 13

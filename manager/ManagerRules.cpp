@@ -179,9 +179,7 @@ SavePlan planSave(const SaveFields &fields, const QDateTime &now)
 
     if (fields.message.size() < 2)
         return { SaveRefusal::ShortMessage, {}, {} };
-    QString message = fields.message;
-    message.replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString message = textcodec::oneLine(fields.message);
     if (messageRoom(message) < 0)
         return { SaveRefusal::LongMessage, {}, {} };
 

@@ -16,10 +16,13 @@ AppPaths AppPaths::fromEnvironment(const QString &programFolder)
         const QString xdgData = qEnvironmentVariable("XDG_DATA_HOME");
         if (!xdgData.isEmpty())
             paths.dataFolder = xdgData + QStringLiteral("/Quillory");
-        QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-        if (config.isEmpty())
-            config = QDir::homePath() + QStringLiteral("/.config");
-        paths.settingsFile = config + QStringLiteral("/Quillory/Calendar.ini");
+        paths.settingsFile = configHome() + QStringLiteral("/Quillory/Calendar.ini");
     }
     return paths;
+}
+
+QString AppPaths::configHome()
+{
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    return config.isEmpty() ? QDir::homePath() + QStringLiteral("/.config") : config;
 }

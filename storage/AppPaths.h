@@ -22,4 +22,6 @@ struct AppPaths
     // $QUILLORY_HOME holds data and settings when set (an isolated home for
     // trying the program and for tests); otherwise the per-user folders.
     static AppPaths fromEnvironment(const QString &programFolder);
+    // The user's configuration folder: $XDG_CONFIG_HOME, else ~/.config.
+    static QString configHome();
 };

@@ -1,6 +1,7 @@
 #include "storage/IniEngine.h"
 
 #include "storage/AtomicFile.h"
+#include "storage/TextCodec.h"
 
 #include "storage/Logging.h"
 
@@ -136,43 +137,6 @@ template<typename Ch> bool sameName(Span<Ch> a, Span<Ch> b)
     return true;
 }
 
-// cp1252 0x80-0x9F; the five unassigned bytes map to the C1 controls, as
-// Windows does, so every byte survives the trip through UTF-16.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC,
-    0x0081,
-    0x201A,
-    0x0192,
-    0x201E,
-    0x2026,
-    0x2020,
-    0x2021,
-    0x02C6,
-    0x2030,
-    0x0160,
-    0x2039,
-    0x0152,
-    0x008D,
-    0x017D,
-    0x008F,
-    0x0090,
-    0x2018,
-    0x2019,
-    0x201C,
-    0x201D,
-    0x2022,
-    0x2013,
-    0x2014,
-    0x02DC,
-    0x2122,
-    0x0161,
-    0x203A,
-    0x0153,
-    0x009D,
-    0x017E,
-    0x0178,
-};
-
 template<typename Ch> Buffer<Ch> fromAnsi(const QByteArray &bytes);
 template<> QByteArray fromAnsi<char>(const QByteArray &bytes)
 {
@@ -184,7 +148,7 @@ template<> std::u16string fromAnsi<char16_t>(const QByteArray &bytes)
     out.reserve(static_cast<size_t>(bytes.size()));
     for (const char b : bytes) {
         const auto u = static_cast<unsigned char>(b);
-        out.push_back(u >= 0x80 && u < 0xA0 ? kCp1252High[u - 0x80u] : char16_t(u));
+        out.push_back(textcodec::cp1252Char(u));
     }
     return out;
 }
@@ -201,13 +165,8 @@ QByteArray toAnsi(const std::u16string &units)
     out.reserve(static_cast<qsizetype>(units.size()));
     for (size_t i = 0; i < units.size(); ++i) {
         const char16_t c = units[i];
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out.push_back(static_cast<char>(c));
-            continue;
-        }
-        const auto hit = std::find(kCp1252High.begin(), kCp1252High.end(), c);
-        if (hit != kCp1252High.end()) {
-            out.push_back(static_cast<char>(0x80 + (hit - kCp1252High.begin())));
+        if (const int b = textcodec::cp1252Byte(c); b >= 0) {
+            out.push_back(static_cast<char>(b));
             continue;
         }
         if (QChar::isHighSurrogate(c) && i + 1 < units.size()
@@ -823,6 +782,15 @@ bool writePrivateProfileString(const OptBytes &section, const OptBytes &key, con
     }
     qCDebug(lcStorage) << "wrote" << path << what << (value ? "set" : "deleted");
     return true;
+}
+
+QByteArray ansiText(const QByteArray &content)
+{
+    const Document document(content);
+    if (!document.wide())
+        return content;
+    const Span<char16_t> units = document.units();
+    return toAnsi(std::u16string(units.begin(), units.end()));
 }
 
 } // namespace ini

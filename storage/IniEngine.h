@@ -43,4 +43,8 @@ ReadResult getPrivateProfileString(const OptBytes &section, const OptBytes &key,
 bool writePrivateProfileString(const OptBytes &section, const OptBytes &key, const OptBytes &value,
     const QString &path, QString *error = nullptr);
 
+// The file's text as the ANSI API hands it out: a UTF-16 file's text in
+// cp1252 bytes ('?' where cp1252 has no character), any other file as it is.
+QByteArray ansiText(const QByteArray &content);
+
 } // namespace ini

@@ -20,9 +20,7 @@ QString INIRead(
 bool INIWrite(const QString &file, const QString &section, const QString &key, const QString &value,
     QString *error)
 {
-    QString oneLine = value;
-    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString oneLine = textcodec::oneLine(value);
     if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
             textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), file, error)) {
         qCWarning(lcStorage) << "write of" << key << "to" << file
@@ -84,7 +82,8 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
     }
 
     // Lines end at CR, LF or CRLF, as every other reader of the file sees them.
-    const QByteArray &data = *bytes;
+    // A UTF-16 file is read as the lookups read it.
+    const QByteArray data = ini::ansiText(*bytes);
     qsizetype start = 0;
     const qsizetype size = data.size();
     while (start < size) {

@@ -33,9 +33,7 @@ QString SettingsStore::ReadSetting(
 
 void SettingsStore::WriteSetting(const QString &section, const QString &key, const QString &value)
 {
-    QString oneLine = value;
-    oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString oneLine = textcodec::oneLine(value);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
             textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), m_path)) {

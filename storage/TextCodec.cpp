@@ -15,17 +15,6 @@ constexpr std::array<char16_t, 32> kHigh
           0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
           0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178 };
 
-int cp1252Byte(char16_t c)
-{
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-        return c;
-    for (int i = 0; i < 32; ++i) {
-        if (kHigh[i] == c)
-            return 0x80 + i;
-    }
-    return -1;
-}
-
 bool hasHighBytes(const QByteArray &bytes)
 {
     for (char b : bytes) {
@@ -57,6 +46,29 @@ int incompleteTail(const QByteArray &bytes)
 }
 
 } // namespace
+
+char16_t cp1252Char(unsigned char byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char16_t(byte);
+}
+
+int cp1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i) {
+        if (kHigh[i] == c)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+QString oneLine(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return out;
+}
 
 QString fromCp1252(const QByteArray &bytes)
 {

@@ -18,5 +18,12 @@ QString fromFileBytes(const QByteArray &bytes);
 // point, so every byte survives a round trip. Unmappable characters give '?'.
 QString fromCp1252(const QByteArray &bytes);
 QByteArray toCp1252(const QString &text, bool *lossless = nullptr);
+// One character of Windows-1252 each way: the byte's character, and the
+// character's byte or -1 when it has none.
+char16_t cp1252Char(unsigned char byte);
+int cp1252Byte(char16_t c);
+
+// Line breaks become blanks: one value stays one line of its file.
+QString oneLine(const QString &text);
 
 } // namespace textcodec

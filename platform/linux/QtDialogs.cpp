@@ -1,5 +1,7 @@
 #include "platform/linux/QtDialogs.h"
 
+#include "storage/Conversions.h"
+
 #include "platform/Logging.h"
 
 #include <QColorDialog>
@@ -58,12 +60,11 @@ MsgAnswer QtDialogs::messageBox(
 
 std::optional<quint32> QtDialogs::chooseColour(quint32 initial)
 {
-    const QColor start(
-        int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
-    const QColor chosen = QColorDialog::getColor(start);
+    const Rgb rgb = rgbFromBgr(initial);
+    const QColor chosen = QColorDialog::getColor(QColor(rgb.red, rgb.green, rgb.blue));
     if (!chosen.isValid())
         return std::nullopt;
-    return quint32(chosen.red()) | (quint32(chosen.green()) << 8) | (quint32(chosen.blue()) << 16);
+    return bgrFromRgb(chosen.red(), chosen.green(), chosen.blue());
 }
 
 QString QtDialogs::chooseOpenFile(

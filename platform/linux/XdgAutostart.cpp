@@ -2,6 +2,7 @@
 
 #include "platform/Logging.h"
 
+#include "storage/AppPaths.h"
 #include "storage/AtomicFile.h"
 #include <QDir>
 #include <QFile>
@@ -83,10 +84,7 @@ QString XdgAutostart::defaultFolder()
     const QString home = qEnvironmentVariable("QUILLORY_HOME");
     if (!home.isEmpty())
         return home + QStringLiteral("/autostart");
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    return config + QStringLiteral("/autostart");
+    return AppPaths::configHome() + QStringLiteral("/autostart");
 }
 
 QString XdgAutostart::fileFor(List list) const

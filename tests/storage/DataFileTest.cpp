@@ -184,4 +184,23 @@ TEST_F(ScanTest, BinaryAndHugeLinesDoNotStopTheScan)
     EXPECT_EQ(lines[2], "23/30/01/01/2027=NCall home");
 }
 
+TEST_F(ScanTest, AUtf16FileIsScannedAsItsLookupsReadIt)
+{
+    const QString text
+        = QString::fromUtf8("[alarms]\r\n09/05/24/12/2026=TÄpfel €}\r\n"
+                            "10/00/24/12/2026=nothing\r\n23/30/01/01/2027=NΩmega\r\n");
+    QByteArray utf16("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        utf16.append(char(c.unicode() & 0xFF));
+        utf16.append(char(c.unicode() >> 8));
+    }
+    home.writeData(utf16);
+    // A character cp1252 cannot hold reads as '?', as by key.
+    EXPECT_EQ(scan(),
+        (QStringList {
+            QString::fromUtf8("09/05/24/12/2026=TÄpfel €}"), "23/30/01/01/2027=N?mega" }));
+    EXPECT_EQ(
+        INIFuncs::INIRead(home.dataFile(), "alarms", "23/30/01/01/2027", "nothing"), "N?mega");
+}
+
 } // namespace
