@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # On time: how long after a minute begins each calendar shows the alarm set
 # for that minute. Quillory and two other desktop calendars from Debian get
-# an alarm for the same coming minute, are started 15 s before it on a
+# an alarm for the same coming minute, are started 15 to 17 s before it on a
 # virtual display, and a small X client (bench/ontime/mapwatch.c) stamps the
 # moment each one's alarm window is mapped. Latency = map time - the
 # minute's first instant, in ms.
@@ -16,7 +16,10 @@ build=${1:-build}
 runs=${2:-3}
 quillory=$(realpath "$build/bin/quillory")
 here=$(cd "$(dirname "$0")" && pwd)
-lead=15 # seconds between the start of the programs and the minute
+# Seconds between the start of the programs and the minute, plus a part of
+# 2 s that grows run by run: a clock that ticks every 2 s from its start
+# would otherwise meet the minute at the same phase in every run.
+lead=15
 grace=20 # seconds after the minute before a missing window counts as missed
 
 [ -x "$quillory" ] || { echo "ontime: no $quillory; build the quillory target first" >&2; exit 1; }
@@ -191,10 +194,11 @@ programs=(quillory kalarm orage)
 # measure_minute RUN PROGRAM...: one minute, the given programs sharing it.
 measure_minute() {
   local run=$1; shift
-  local t minute started p at
+  local t minute started p at early
+  early=$(awk -v l="$lead" -v r="$run" -v n="$runs" 'BEGIN { printf "%.3f", l + 2 * (r - 1) / n }')
   t=$(now)
-  minute=$(awk -v t="$t" -v lead="$lead" 'BEGIN { m = (int(t / 60) + 1) * 60; if (m - t < lead) m += 60; print m }')
-  sleep "$(awk -v t="$(now)" -v s="$((minute - lead))" 'BEGIN { d = s - t; print (d > 0 ? d : 0) }')"
+  minute=$(awk -v t="$t" -v e="$early" 'BEGIN { m = (int(t / 60) + 1) * 60; if (m - t < e) m += 60; print m }')
+  sleep "$(awk -v t="$(now)" -v s="$minute" -v e="$early" 'BEGIN { d = s - e - t; print (d > 0 ? d : 0) }')"
   started=$(now)
   for p in "$@"; do
     "start_$p" "$tmp/run$run/$p" "$minute"
@@ -213,7 +217,8 @@ measure_minute() {
   for p in "$@"; do
     if [ -n "${found[$p]:-}" ]; then
       results[$p]+="${found[$p]} "
-      printf '  %s %s: %s ms\n' "$(date -d "@$minute" +%H:%M)" "$p" "${found[$p]}"
+      printf '  %s %s: %s ms (started %s s before)\n' "$(date -d "@$minute" +%H:%M)" "$p" \
+        "${found[$p]}" "$early"
     else
       results[$p]+="missed "
       printf '  %s %s: no alarm window within %d s (log: %s)\n' "$(date -d "@$minute" +%H:%M)" \
@@ -228,7 +233,7 @@ median() { tr ' ' '\n' | grep -E '^-?[0-9]+$' | sort -n | awk '{a[NR]=$1} END {i
 
 version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null | sed 's/^[0-9]*://; s/-[^-]*$//'; }
 
-echo "display $DISPLAY; $runs run(s); programs start ${lead} s before their minute"
+echo "display $DISPLAY; $runs run(s); programs start ${lead} to $((lead + 2)) s before their minute"
 echo "watcher, before: $("$tmp/mapwatch" --probe)"
 for run in $(seq "$runs"); do
   if [ "${ONTIME_SEPARATE:-0}" = 1 ]; then
