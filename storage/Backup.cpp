@@ -1,8 +1,8 @@
 #include "storage/Backup.h"
 
+#include "storage/AtomicFile.h"
 #include "storage/Logging.h"
 
-#include "storage/AtomicFile.h"
 #include <QFile>
 
 namespace backup {

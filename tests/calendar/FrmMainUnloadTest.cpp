@@ -8,7 +8,9 @@
 #include "tests/support/RecordingLinks.h"
 #include "tests/support/TestHome.h"
 
+#include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -76,11 +78,20 @@ TEST_F(UnloadTest, NoBackupUnlessAskedAndNoneToNowhere)
 
     settings.write(setting::AutoBackup, "True");
     settings.write(setting::BackDir, "");
+    // With no folder chosen the copy would land at the top of the file
+    // system or wherever the program runs: neither may get one.
+    QTemporaryDir runFolder;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(runFolder.path()));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
+    const QString atRoot = QDir::rootPath() + "calendar.cal";
+    const bool rootHadOne = QFile::exists(atRoot);
     auto frm = load(QDateTime(QDate(2026, 12, 8), QTime(10, 16)));
     QSignalSpy ended(frm.get(), &FrmMain::unloaded);
     frm->Form_Unload();
     EXPECT_EQ(ended.count(), 1);
-    EXPECT_FALSE(QFile::exists("calendar.cal")); // not written wherever the program runs
+    EXPECT_TRUE(QDir(runFolder.path()).isEmpty());
+    EXPECT_EQ(QFile::exists(atRoot), rootHadOne);
 }
 
 TEST_F(UnloadTest, ARestartInTheSameMinuteNeverAnnouncesTwice)

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Version.h"
+
 namespace {
 
 class StartTest : public ::testing::Test
@@ -112,7 +114,8 @@ TEST_F(StartTest, SplashStandsOneSecondAndAQuietRestartSkipsIt)
     TestHome::writeFile(home.paths().program("quillory"), "the program");
     FrmSplash splash(home.paths(), false, flow);
     splash.Form_Load();
-    EXPECT_EQ(splash.lab_version->text(), "This is version 1.1.11");
+    EXPECT_EQ(splash.lab_version->text(),
+        QStringLiteral("This is version %1").arg(quillory::kVersionText));
     EXPECT_TRUE(splash.Timer1->isActive());
     EXPECT_EQ(splash.Timer1->interval(), 1000);
     EXPECT_FALSE(QFile::exists(home.paths().program("Quillory.EXE")));
@@ -126,7 +129,8 @@ TEST(About, CaptionAndVersion)
 {
     FrmAbout about;
     EXPECT_EQ(about.windowTitle(), "About Quillory");
-    EXPECT_EQ(about.lab_version->text(), "This is version 1.1.11");
+    EXPECT_EQ(about.lab_version->text(),
+        QStringLiteral("This is version %1").arg(quillory::kVersionText));
     EXPECT_FALSE(about.lab_description->text().isEmpty());
 }
 

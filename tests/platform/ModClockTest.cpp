@@ -63,6 +63,8 @@ TEST_F(StartAtLogin, OtherKeysRootsAndNamesReadAsAbsent)
     EXPECT_EQ(mc.RegReadString(ModClock::RegRoot::CurrentUser, kRun, kName, "d"), "d");
     EXPECT_EQ(mc.RegReadString(HKLM, kRun, "SomethingElse", "d"), "d");
     mc.RegWriteString(HKLM, "Software\\Other", kName, "x"); // no effect, no failure
+    EXPECT_EQ(mc.RegReadString(HKLM, "Software\\Other", kName, "d"), "d");
+    EXPECT_EQ(mc.RegReadString(HKLM, kRun, kName, "d"), "/usr/bin/quillory");
 }
 
 TEST(ExecQuoting, RoundTripsAwkwardPaths)

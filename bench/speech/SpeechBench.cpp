@@ -1,0 +1,83 @@
+// Figures of the speaking voice as a listener meets them: how long after
+// speak() the first audio reaches the player, and how closely playback
+// keeps to the clip's own length (1.0 = paced by what is heard).
+#include "agent/SpeechOutput.h"
+#include "agent/SpeechPlayer.h"
+#include "agent/SpeechSynth.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+using namespace agent;
+
+namespace {
+
+void BM_FirstAudio(benchmark::State &state)
+{
+    const QString text
+        = QStringLiteral("Good morning, today you have three meetings and a dentist appointment.");
+    SpeechPlayer player;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        qint64 firstAudio = -1;
+        QEventLoop loop;
+        const auto connection = QObject::connect(&player, &SpeechPlayer::word, &loop, [&] {
+            if (firstAudio < 0)
+                firstAudio = clock.nsecsElapsed();
+            loop.quit();
+        });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        clock.start();
+        player.speak(text, VoiceSpec {});
+        loop.exec();
+        QObject::disconnect(connection);
+        player.stop();
+        if (firstAudio < 0) {
+            state.SkipWithError("no audio within 5 s");
+            return;
+        }
+        state.SetIterationTime(double(firstAudio) / 1e9);
+    }
+}
+BENCHMARK(BM_FirstAudio)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_PlaybackPacing(benchmark::State &state)
+{
+    const QString text = QStringLiteral("\\emp\\Hello there, my friend.");
+    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(text, VoiceSpec {});
+    const double clipMs = double(clip.pcm.size()) * 1000.0 / clip.sampleRate;
+    SpeechPlayer player;
+    double ratio = 0;
+    for (auto _ : state) {
+        QEventLoop loop;
+        const auto connection
+            = QObject::connect(&player, &SpeechPlayer::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        QElapsedTimer clock;
+        clock.start();
+        player.speak(text, VoiceSpec {});
+        loop.exec();
+        QObject::disconnect(connection);
+        ratio = double(clock.elapsed()) / clipMs;
+    }
+    state.counters["clip_ms"] = clipMs;
+    state.counters["elapsed_per_clip"] = ratio;
+}
+BENCHMARK(BM_PlaybackPacing)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // As the tests run: no sound device, the same figures everywhere.
+    AudioStream::setDevicesEnabled(false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
