@@ -21,8 +21,10 @@ bool INIWrite(const QString &file, const QString &section, const QString &key, c
     QString *error)
 {
     QString oneLine = value;
+    // A NUL would end the value for every reader and lose the rest of it.
     oneLine.replace(QLatin1Char('\r'), QLatin1Char(' '))
-        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        .replace(QLatin1Char('\n'), QLatin1Char(' '))
+        .replace(QChar(0), QLatin1Char(' '));
     if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
             textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), file, error)) {
         qCWarning(lcStorage) << "write of" << key << "to" << file
@@ -63,6 +65,15 @@ bool passes(const QString &line, const ScanFilter &filter)
     return !line.isEmpty();
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char b : bytes) {
+        if (static_cast<unsigned char>(b) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
@@ -92,8 +103,10 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
         const QByteArrayView raw(data.constData() + start, end - start);
-        // Cleared entries are most of a long-used file: skip them before decoding.
-        const bool cleared = filter.skipNothing && raw.size() == 24 && raw.sliced(17) == "nothing";
+        // Cleared entries are most of a long-used file: skip them before
+        // decoding. Only an ASCII key has its characters where its bytes are.
+        const bool cleared = filter.skipNothing && raw.size() == 24 && raw.sliced(17) == "nothing"
+            && isAscii(raw.first(17));
         const QString line = cleared ? QString() : textcodec::fromFileBytes(raw.toByteArray());
         if (!cleared && passes(line, filter))
             onLine(AppointmentLine::fromLine(line));

@@ -92,7 +92,9 @@ QByteArray toFileBytes(const QString &text)
 {
     bool lossless = false;
     QByteArray ansi = toCp1252(text, &lossless);
-    return lossless ? ansi : text.toUtf8();
+    // Windows-1252 bytes that happen to form UTF-8 ("Ã©") would be read as
+    // other text: UTF-8 gives them back as typed.
+    return lossless && fromFileBytes(ansi) == text ? ansi : text.toUtf8();
 }
 
 QString fromFileBytes(const QByteArray &bytes)
