@@ -1,9 +1,11 @@
 # The two commands of the README, plus a few for maintainers.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-asan bench format clean
+.PHONY: all deps build run test test-asan bench fuzz format clean
 
 all: build
 
@@ -31,8 +33,16 @@ test-asan: deps
 bench: build
 	@bash scripts/run-bench $(BUILD)
 
+# libFuzzer harnesses of fuzz/, each run FUZZ_SECONDS; see docs/RELIABILITY.md.
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DQUILLORY_FUZZ=ON -DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) --target fuzz_ini fuzz_datascan
+	@bash scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

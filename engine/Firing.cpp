@@ -50,8 +50,11 @@ FiringPlan planFiring(const QString &value, const KeyParts &fired)
         plan.nextKey = next.key();
     } else if (code->step != RepeatStep::None) {
         const QDate date = fired.date();
-        if (date.isValid()) {
-            const QDate next = nextDate(date, code->step);
+        const QDate next = date.isValid() ? nextDate(date, code->step) : QDate();
+        if (next.isValid() && next.year() > 9999) {
+            // A key holds four digits of year: the entry stays where it is.
+            plan.clearFired = false;
+        } else if (date.isValid()) {
             KeyParts moved = fired;
             moved.day = next.toString(QStringLiteral("dd"));
             moved.month = next.toString(QStringLiteral("MM"));

@@ -61,6 +61,15 @@ bool passes(const QString &line, const ScanFilter &filter)
     return !line.isEmpty();
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char b : bytes) {
+        if (static_cast<unsigned char>(b) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
@@ -91,8 +100,10 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
         while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
         const QByteArrayView raw(data.constData() + start, end - start);
-        // Cleared entries are most of a long-used file: skip them before decoding.
-        const bool cleared = filter.skipNothing && raw.size() == 24 && raw.sliced(17) == "nothing";
+        // Cleared entries are most of a long-used file: skip them before
+        // decoding. Only an ASCII key has its characters where its bytes are.
+        const bool cleared = filter.skipNothing && raw.size() == 24 && raw.sliced(17) == "nothing"
+            && isAscii(raw.first(17));
         const QString line = cleared ? QString() : textcodec::fromFileBytes(raw.toByteArray());
         if (!cleared && passes(line, filter))
             onLine(AppointmentLine::fromLine(line));

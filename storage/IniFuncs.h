@@ -16,7 +16,8 @@ namespace INIFuncs {
 // default when the file, the section or the key is missing.
 QString INIRead(
     const QString &file, const QString &section, const QString &key, const QString &defaultValue);
-// Line breaks in the value become blanks so one entry stays one line. A
+// Line breaks and NULs in the value become blanks so one entry stays one
+// line and is read whole. A
 // failed write leaves the file whole, is logged, and gives false with the
 // reason in `error`; callers that may go on quietly ignore it.
 bool INIWrite(const QString &file, const QString &section, const QString &key, const QString &value,

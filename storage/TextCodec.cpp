@@ -66,7 +66,10 @@ int cp1252Byte(char16_t c)
 QString oneLine(const QString &text)
 {
     QString out = text;
-    out.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // A NUL would end the value for every reader and lose the rest of it.
+    out.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '))
+        .replace(QChar(0), QLatin1Char(' '));
     return out;
 }
 
@@ -104,7 +107,9 @@ QByteArray toFileBytes(const QString &text)
 {
     bool lossless = false;
     QByteArray ansi = toCp1252(text, &lossless);
-    return lossless ? ansi : text.toUtf8();
+    // Windows-1252 bytes that happen to form UTF-8 ("Ã©") would be read as
+    // other text: UTF-8 gives them back as typed.
+    return lossless && fromFileBytes(ansi) == text ? ansi : text.toUtf8();
 }
 
 QString fromFileBytes(const QByteArray &bytes)

@@ -7,7 +7,8 @@
 // ANSI (Windows-1252) file, as the Windows INI service writes it, so files
 // move between platforms unchanged. Text that Windows-1252 cannot hold (a
 // Greek or Chinese message typed on Linux) is stored as UTF-8 instead of
-// being turned into question marks; on reading, bytes that form valid UTF-8
+// being turned into question marks, and so is text whose Windows-1252 bytes
+// would read back as UTF-8; on reading, bytes that form valid UTF-8
 // with non-ASCII characters are read as UTF-8, anything else as Windows-1252.
 namespace textcodec {
 
@@ -23,7 +24,7 @@ QByteArray toCp1252(const QString &text, bool *lossless = nullptr);
 char16_t cp1252Char(unsigned char byte);
 int cp1252Byte(char16_t c);
 
-// Line breaks become blanks: one value stays one line of its file.
+// Line breaks and NULs become blanks: one value stays one whole line.
 QString oneLine(const QString &text);
 
 } // namespace textcodec

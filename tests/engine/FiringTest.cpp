@@ -53,6 +53,9 @@ INSTANTIATE_TEST_SUITE_P(Firing, Reschedule,
         RescheduleCase {
             "YearlyFromLeapDay", "JBirthday", "07/00/29/02/2028", "07/00/28/02/2029", true },
         RescheduleCase { "YearlyPlain", "LBirthday", "07/00/08/12/2026", "07/00/08/12/2027", true },
+        RescheduleCase { "DailyPastTheLastYearStays", "TEnd", "23/30/31/12/9999", nullptr, false },
+        RescheduleCase {
+            "QuarterlyPastTheLastYearStays", "QEnd", "08/00/30/11/9999", nullptr, false },
         RescheduleCase { "OnceConfirmed", "RDentist", "14/30/08/12/2026", nullptr, true },
         RescheduleCase { "Once", "NDentist", "14/30/08/12/2026", nullptr, true }),
     [](const auto &info) { return std::string(info.param.name); });

@@ -75,6 +75,15 @@ TEST(DataFile, WritesReplaceLineBreaksAndKeepOneLinePerMinute)
     EXPECT_EQ(home.readData(), QByteArray("[alarms]\r\n09/05/24/12/2026=NSecond  line\r\n"));
 }
 
+TEST(DataFile, ANulInTheValueIsABlankNotItsEnd)
+{
+    TestHome home;
+    INIFuncs::INIWrite(home.dataFile(), "alarms", "09/05/24/12/2026",
+        QStringLiteral("NBuy") + QChar(0) + QStringLiteral("bread"));
+    EXPECT_EQ(
+        INIFuncs::INIRead(home.dataFile(), "alarms", "09/05/24/12/2026", "nothing"), "NBuy bread");
+}
+
 TEST(DataFile, TextOutsideWindows1252SurvivesAsUtf8)
 {
     TestHome home;
@@ -89,6 +98,19 @@ TEST(DataFile, TextOutsideWindows1252SurvivesAsUtf8)
     const QString back = INIFuncs::INIRead(home.dataFile(), "alarms", "k", "nothing");
     EXPECT_TRUE(many.startsWith(back));
     EXPECT_EQ(back.size(), 1 + (254 - 1) / 3);
+}
+
+TEST(DataFile, Windows1252TextThatLooksLikeUtf8StaysAsTyped)
+{
+    // "Ã©" is C3 A9 in Windows-1252, which is also "é" in UTF-8.
+    TestHome home;
+    for (const QString &typed : { QString::fromUtf8("N\u00c3\u00a9t\u00c3\u00a9"),
+             QString::fromUtf8("N\u00c2\u00a3 5"), QString::fromUtf8("N\u00e9t\u00e9") }) {
+        INIFuncs::INIWrite(home.dataFile(), "alarms", "k", typed);
+        EXPECT_EQ(INIFuncs::INIRead(home.dataFile(), "alarms", "k", "nothing"), typed);
+    }
+    // Text of the file's own kind keeps its bytes.
+    EXPECT_EQ(home.readData(), QByteArray("[alarms]\r\nk=N\xE9t\xE9\r\n"));
 }
 
 TEST(TextCodec, EveryByteSurvivesARoundTrip)
@@ -131,6 +153,15 @@ TEST_F(ScanTest, SkipsWhatIsNotAnAppointmentWhateverTheLineEnds)
     ScanFilter keepCleared;
     keepCleared.skipNothing = false;
     EXPECT_EQ(scan(keepCleared).size(), 4);
+}
+
+TEST_F(ScanTest, ClearedIsJudgedOnCharactersNotBytes)
+{
+    // 24 bytes with "nothing" at byte 18, but the UTF-8 letter makes it 23
+    // characters whose value is "othing": a line like any other.
+    home.writeData(
+        "[alarms]\r\n1\xC3\xA9/05/24/12/206=nothing\r\n1\xC3\xA9/05/24/12/2026=nothing\r\n");
+    EXPECT_EQ(scan(), QStringList { QString::fromUtf8("1\u00e9/05/24/12/206=nothing") });
 }
 
 TEST_F(ScanTest, MissingFileHasNoLinesAndNoMessage)
