@@ -1,5 +1,6 @@
 #include "announce/CharacterControl.h"
 
+#include "agent/CharacterFolders.h"
 #include "announce/Logging.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -188,7 +189,7 @@ QString CharacterControl::copyIntoCharacterFolder(const QString &chosen)
 {
     // The engine finds characters by name in its folders; a file picked
     // elsewhere is copied there so that the choice works now and next time.
-    const QString folder = m_modClock.WindowsFolder() + QStringLiteral("/msagent/chars");
+    const QString folder = userCharacterFolder(m_modClock.WindowsFolder());
     const QFileInfo info(chosen);
     const QString target = folder + QLatin1Char('/') + info.fileName();
     if (info.absolutePath() == QDir(folder).absolutePath() || QFileInfo::exists(target))
@@ -219,7 +220,7 @@ void CharacterControl::newCharacter()
     unloadCharacter();
 
     const QString chosen = m_dialogs.chooseOpenFile(QStringLiteral("Load a new character"),
-        m_modClock.WindowsFolder() + QStringLiteral("/msagent/chars"),
+        userCharacterFolder(m_modClock.WindowsFolder()),
         QStringLiteral("Agent Characters (*.acs)"));
     // A cancelled dialog (or a name with nothing before ".acs") keeps the
     // character there was.

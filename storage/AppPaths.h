@@ -12,9 +12,9 @@ struct AppPaths
     QString settingsFile; // Calendar.ini
 
     QString dataFile() const { return dataFolder + QStringLiteral("/data.ini"); }
-    // What the program calls the Windows folder: characters live below it.
+    // What the program calls the Windows folder: characters live below it
+    // (userCharacterFolder() of agent/CharacterFolders.h).
     QString windowsFolder() const { return dataFolder; }
-    QString charactersFolder() const { return windowsFolder() + QStringLiteral("/msagent/chars"); }
     QString program(const QString &name) const { return programFolder + QLatin1Char('/') + name; }
 
     // $QUILLORY_HOME holds data and settings when set (an isolated home for

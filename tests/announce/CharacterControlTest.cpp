@@ -1,4 +1,5 @@
 #include "announce/CharacterControl.h"
+#include "agent/CharacterFolders.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
@@ -206,7 +207,7 @@ TEST_F(CharacterTest, AChosenCharacterIsStoredCopiedAndLoaded)
     control.newCharacter();
     EXPECT_EQ(settings.read(setting::Char), "Bramble");
     EXPECT_EQ(control.charname, "Bramble");
-    EXPECT_TRUE(QFile::exists(home.paths().charactersFolder() + "/Bramble.acs"));
+    EXPECT_TRUE(QFile::exists(userCharacterFolder(home.paths().windowsFolder()) + "/Bramble.acs"));
     FakeCharacter &b = *agentControl.characters.at("Bramble");
     EXPECT_FALSE(b.soundEffects);
     EXPECT_TRUE(b.calls.contains("Speak:Hello, nice to see you!"));
