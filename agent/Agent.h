@@ -77,6 +77,8 @@ public:
     // Loads `file` (a bare name is looked up in the character folders) under
     // `id`; false, with a log line, when it cannot be loaded.
     virtual bool Load(const QString &id, const QString &file) = 0;
+    // Why the last Load that failed did so, for telling the user.
+    virtual QString loadError() const { return {}; }
     // The character loaded under `id`, or nullptr.
     virtual Character *Characters(const QString &id) = 0;
     virtual void Unload(const QString &id) = 0;

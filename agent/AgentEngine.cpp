@@ -590,17 +590,22 @@ AgentEngine::~AgentEngine()
 
 QString AgentEngine::findCharacter(const QString &file) const
 {
+    return characterFiles(file, true).value(0);
+}
+
+QStringList AgentEngine::characterFiles(const QString &file, bool firstOnly) const
+{
     if (file.trimmed().isEmpty())
         return {};
     if (file.contains(QLatin1Char('/'))) {
         const QFileInfo info(file);
-        return info.isFile() ? info.absoluteFilePath() : QString();
+        return info.isFile() ? QStringList { info.absoluteFilePath() } : QStringList();
     }
     QStringList names { file };
     if (!file.endsWith(QLatin1String(".acs"), Qt::CaseInsensitive))
         names << file + QStringLiteral(".acs");
-    for (const QString &folder : m_folders) {
-        const QDir dir(folder);
+    QStringList found;
+    auto inFolder = [&names](const QDir &dir) -> QString {
         for (const QString &name : std::as_const(names)) {
             if (QFileInfo(dir.filePath(name)).isFile())
                 return dir.absoluteFilePath(name);
@@ -614,22 +619,39 @@ QString AgentEngine::findCharacter(const QString &file) const
                     return dir.absoluteFilePath(entry);
             }
         }
+        return {};
+    };
+    for (const QString &folder : m_folders) {
+        const QString path = inFolder(QDir(folder));
+        if (path.isEmpty())
+            continue;
+        found << path;
+        if (firstOnly)
+            break;
     }
-    return {};
+    return found;
 }
 
 bool AgentEngine::Load(const QString &id, const QString &file)
 {
     Unload(id);
-    const QString path = findCharacter(file);
-    if (path.isEmpty()) {
-        qCWarning(lcAgent).noquote() << "cannot load character" << file << ": not found in"
-                                     << m_folders.join(QStringLiteral(", "));
+    m_loadError.clear();
+    const QStringList candidates = characterFiles(file, false);
+    if (candidates.isEmpty()) {
+        m_loadError = QStringLiteral("not found in %1").arg(m_folders.join(QStringLiteral(", ")));
+        qCWarning(lcAgent).noquote() << "cannot load character" << file << ":" << m_loadError;
         return false;
     }
+    const QString path = candidates.first();
+    // The user's own file goes before a shipped one of the same name; the
+    // log says so, as the character seen is then not the shipped one.
+    for (qsizetype i = 1; i < candidates.size(); ++i)
+        qCInfo(lcAgent).noquote() << "character" << file << ": using" << path << "rather than"
+                                  << candidates[i];
     QString error;
     std::shared_ptr<const CharacterFile> parsed = CharacterFile::load(path, &error);
     if (!parsed) {
+        m_loadError = error;
         qCWarning(lcAgent).noquote() << "cannot load character" << path << ":" << error;
         return false;
     }

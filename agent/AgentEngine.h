@@ -189,6 +189,7 @@ public:
 
     // A character already loaded under `id` is unloaded first.
     bool Load(const QString &id, const QString &file) override;
+    QString loadError() const override { return m_loadError; }
     Character *Characters(const QString &id) override { return character(id); }
     void Unload(const QString &id) override;
     void setPropertySheetVisible(bool visible) override;
@@ -238,7 +239,11 @@ private:
     void onListening(bool listening);
     void showTip(const QString &text, bool microphone);
 
+    // Every file `file` names in the folders, in the order they are looked up.
+    QStringList characterFiles(const QString &file, bool firstOnly) const;
+
     QStringList m_folders;
+    QString m_loadError;
     std::unique_ptr<SpeechOutput> m_speech;
     SettingsStore *m_settings = nullptr;
     EngineOptions m_options;

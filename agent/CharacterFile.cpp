@@ -2,9 +2,11 @@
 
 #include "agent/Logging.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,9 +25,7 @@ namespace {
 
 const QString kFormat = QStringLiteral("quillory-character/1");
 
-// Deeper nesting than any drawing needs would only exhaust the stack of the
-// SVG renderer, which walks the tree recursively.
-constexpr int kMaxArtDepth = 200;
+using Limits = CharacterFile;
 
 // Elements that draw nothing themselves and may be referenced from anywhere:
 // every layer keeps them.
@@ -73,52 +73,75 @@ struct Element
 {
     QString name;
     QString id;
+    QString href; // of <use> and <image>
     int parent = -1;
     qsizetype begin = 0;
+    qsizetype nameEnd = 0; // just after the tag's name
     qsizetype end = 0;
     bool inert = false; // draws nothing of its own accord, or lies inside a shape
     QVector<int> children;
     bool holdsMovable = false; // a movable part lies inside
-    bool holdsReferenced = false; // it or something inside is referenced by "#id"
 };
 
+// A change to the art's text: `cut` characters from `pos` replaced by `text`.
 struct Edit
 {
-    qsizetype begin;
-    qsizetype end;
-    bool hide; // wrap in display="none" rather than cut: something refers to it
+    qsizetype pos;
+    qsizetype cut;
+    QString text;
+    int order = 0; // among edits at one position
 };
 
 QString applyEdits(const QString &text, std::vector<Edit> edits)
 {
-    std::sort(
-        edits.begin(), edits.end(), [](const Edit &a, const Edit &b) { return a.begin < b.begin; });
+    std::stable_sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) {
+        return a.pos != b.pos ? a.pos < b.pos : a.order < b.order;
+    });
     QString out;
     out.reserve(text.size());
     qsizetype pos = 0;
     for (const Edit &e : edits) {
-        if (e.begin < pos)
+        if (e.pos < pos)
             continue; // inside a range already cut
-        out += QStringView(text).mid(pos, e.begin - pos);
-        if (e.hide) {
-            out += QLatin1String("<g display=\"none\">");
-            out += QStringView(text).mid(e.begin, e.end - e.begin);
-            out += QLatin1String("</g>");
-        }
-        pos = e.end;
+        out += QStringView(text).mid(pos, e.pos - pos);
+        out += e.text;
+        pos = e.pos + e.cut;
     }
     out += QStringView(text).mid(pos);
     return out;
 }
 
-QSet<QString> referencedIds(const QString &svg)
+bool hiddenByAttribute(const QXmlStreamAttributes &attributes)
 {
-    static const QRegularExpression re(
-        QStringLiteral(R"((?:url\(\s*['"]?#|href\s*=\s*["']#)([^"')\s]+))"));
-    QSet<QString> ids;
-    for (auto it = re.globalMatch(svg); it.hasNext();)
-        ids.insert(it.next().captured(1));
-    return ids;
+    if (attributes.value(QLatin1String("display")).trimmed() == QLatin1String("none"))
+        return true;
+    static const QRegularExpression none(QStringLiteral(R"((^|;)\s*display\s*:\s*none)"));
+    return none.match(attributes.value(QLatin1String("style"))).hasMatch();
+}
+
+QString referenceOf(const QXmlStreamAttributes &attributes)
+{
+    QString href = attributes.value(QLatin1String("href")).toString();
+    if (href.isEmpty())
+        href
+            = attributes.value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href"))
+                  .toString();
+    return href.trimmed();
+}
+
+// The size of an embedded picture ("data:image/png;base64,..."), read from
+// its header only; invalid when it cannot be told.
+QSize pictureSize(const QString &href)
+{
+    const qsizetype comma = href.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return {};
+    if (!href.left(comma).contains(QLatin1String(";base64")))
+        return {};
+    QByteArray bytes = QByteArray::fromBase64(href.mid(comma + 1).toLatin1());
+    QBuffer buffer(&bytes);
+    QImageReader reader(&buffer);
+    return reader.size();
 }
 
 QTransform partTransform(const PartPose &p, QPointF pivot)
@@ -144,6 +167,39 @@ bool drawsAnything(const QImage &image)
     return false;
 }
 
+// How many elements drawing `index` draws, counting what <use> repeats;
+// more than the limit once past it. -1 when references go round in a
+// circle or too many steps deep.
+qint64 drawnElements(const QVector<Element> &els, const QHash<QString, int> &byId, int index,
+    QVector<qint64> &memo, QVector<char> &state, int steps)
+{
+    if (state[index] == 2)
+        return memo[index];
+    if (state[index] == 1 || steps > Limits::kMaxUseSteps)
+        return -1;
+    state[index] = 1;
+    qint64 n = 1;
+    for (int child : els[index].children) {
+        const qint64 c = drawnElements(els, byId, child, memo, state, steps);
+        if (c < 0)
+            return -1;
+        n = std::min<qint64>(n + c, Limits::kMaxArtElements + 1);
+    }
+    const Element &e = els[index];
+    if (e.name == QLatin1String("use") && e.href.startsWith(QLatin1Char('#'))) {
+        const int target = byId.value(e.href.mid(1), -1);
+        if (target >= 0) {
+            const qint64 c = drawnElements(els, byId, target, memo, state, steps + 1);
+            if (c < 0)
+                return -1;
+            n = std::min<qint64>(n + c, Limits::kMaxArtElements + 1);
+        }
+    }
+    state[index] = 2;
+    memo[index] = n;
+    return n;
+}
+
 } // namespace
 
 CharacterArt::~CharacterArt() = default;
@@ -152,20 +208,47 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
     const QStringList &movable, const QHash<QString, QPointF> &pivots, QString *error,
     QStringList *missing)
 {
+    if (svg.size() > Limits::kMaxArtChars) {
+        *error = QStringLiteral("the art is %1 characters long; at most %2")
+                     .arg(svg.size())
+                     .arg(Limits::kMaxArtChars);
+        return nullptr;
+    }
     QVector<Element> els;
     QVector<int> stack;
+    QHash<QString, int> idCount;
+    QVector<bool> hidden; // by display="none" on it or around it
+    qint64 picturePixels = 0;
     QXmlStreamReader xml(svg);
     while (!xml.atEnd()) {
         const auto token = xml.readNext();
+        if (token == QXmlStreamReader::DTD) {
+            // Entities could make the text the renderer reads larger than any bound here.
+            *error = QStringLiteral("the art declares a DOCTYPE; it may not");
+            return nullptr;
+        }
         if (token == QXmlStreamReader::StartElement) {
+            if (els.size() >= Limits::kMaxArtElements) {
+                *error = QStringLiteral("the art has more than %1 elements")
+                             .arg(Limits::kMaxArtElements);
+                return nullptr;
+            }
+            if (stack.size() >= Limits::kMaxArtDepth) {
+                *error = QStringLiteral("the art is nested more than %1 deep")
+                             .arg(Limits::kMaxArtDepth);
+                return nullptr;
+            }
             Element e;
             e.name = xml.name().toString();
-            e.id = xml.attributes().value(QLatin1String("id")).toString();
+            const QXmlStreamAttributes attributes = xml.attributes();
+            e.id = attributes.value(QLatin1String("id")).toString();
             // The reader stops right after the tag's '>'; a '<' cannot occur
             // inside a tag, so the last one before is where the tag begins.
             e.end = xml.characterOffset();
             e.begin = svg.lastIndexOf(QLatin1Char('<'), e.end - 1);
+            e.nameEnd = e.begin + 1 + xml.qualifiedName().size();
             e.parent = stack.isEmpty() ? -1 : stack.back();
+            bool isHidden = hiddenByAttribute(attributes);
             if (e.parent < 0) {
                 if (e.name != QLatin1String("svg")) {
                     *error = QStringLiteral("the art is <%1>, not <svg>").arg(e.name);
@@ -173,16 +256,35 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
                 }
             } else {
                 const Element &p = els[e.parent];
-                e.inert = p.inert || !isContainer(p.name) || nonRendering().contains(e.name);
+                isHidden = isHidden || hidden[e.parent];
+                e.inert = p.inert || !isContainer(p.name) || nonRendering().contains(e.name)
+                    || isHidden;
             }
-            if (stack.size() >= kMaxArtDepth) {
-                *error = QStringLiteral("the art is nested more than %1 deep").arg(kMaxArtDepth);
-                return nullptr;
+            if (e.name == QLatin1String("use") || e.name == QLatin1String("image"))
+                e.href = referenceOf(attributes);
+            if (e.name == QLatin1String("image")) {
+                // Pictures from elsewhere could be any file, of any size.
+                if (!e.href.startsWith(QLatin1String("data:"))) {
+                    *error = QStringLiteral("the art may only hold pictures embedded in it");
+                    return nullptr;
+                }
+                const QSize size = pictureSize(e.href);
+                picturePixels += size.isValid() ? qint64(size.width()) * size.height() : 0;
+                if (!size.isValid() || picturePixels > Limits::kMaxPicturePixels) {
+                    *error = size.isValid()
+                        ? QStringLiteral("the art's pictures hold more than %1 pixels")
+                              .arg(Limits::kMaxPicturePixels)
+                        : QStringLiteral("the art holds a picture that cannot be read");
+                    return nullptr;
+                }
             }
+            if (!e.id.isEmpty())
+                ++idCount[e.id];
             const int index = int(els.size());
             if (e.parent >= 0)
                 els[e.parent].children << index;
             els << e;
+            hidden << isHidden;
             stack << index;
         } else if (token == QXmlStreamReader::EndElement && !stack.isEmpty()) {
             els[stack.back()].end = xml.characterOffset();
@@ -198,6 +300,29 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
     if (els.isEmpty()) {
         *error = QStringLiteral("the art is empty");
         return nullptr;
+    }
+
+    // Every element, and the first of each id as references see it.
+    QHash<QString, int> firstById;
+    for (int i = 0; i < els.size(); ++i) {
+        if (!els[i].id.isEmpty() && !firstById.contains(els[i].id))
+            firstById.insert(els[i].id, i);
+    }
+    {
+        QVector<qint64> memo(els.size(), 0);
+        QVector<char> state(els.size(), 0);
+        const qint64 drawn = drawnElements(els, firstById, 0, memo, state, 0);
+        if (drawn < 0) {
+            *error = QStringLiteral("the art's <use> elements refer round in a circle or more "
+                                    "than %1 steps deep")
+                         .arg(Limits::kMaxUseSteps);
+            return nullptr;
+        }
+        if (drawn > Limits::kMaxArtElements) {
+            *error = QStringLiteral("the art draws more than %1 elements")
+                         .arg(Limits::kMaxArtElements);
+            return nullptr;
+        }
     }
 
     // Movable parts, in document order so that a part's parent comes first.
@@ -216,15 +341,12 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
 
     auto art = std::unique_ptr<CharacterArt>(new CharacterArt);
     art->m_frame = frame;
-    const QSet<QString> referenced = referencedIds(svg);
     for (int i = int(els.size()) - 1; i > 0; --i) {
         Element &e = els[i];
         Element &p = els[e.parent];
         const bool isPart
             = !e.inert && !e.id.isEmpty() && wanted.contains(e.id) && elementById.value(e.id) == i;
         p.holdsMovable = p.holdsMovable || e.holdsMovable || isPart;
-        e.holdsReferenced = e.holdsReferenced || referenced.contains(e.id);
-        p.holdsReferenced = p.holdsReferenced || e.holdsReferenced;
     }
     for (int i = 1; i < els.size(); ++i) {
         const Element &e = els[i];
@@ -253,16 +375,17 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
         runOpen = true;
         runs.back().roots << element;
     };
-    std::vector<Edit> alwaysCut;
+    std::vector<Edit> edits;
     std::function<void(int, int)> visit = [&](int parent, int owner) {
         for (int child : std::as_const(els[parent].children)) {
             const Element &e = els[child];
             if (svgAnimation().contains(e.name)) {
-                alwaysCut.push_back({ e.begin, e.end, false });
+                // After anything inserted where it begins, which belongs before it.
+                edits.push_back({ e.begin, e.end - e.begin, QString(), 2 });
                 continue;
             }
             if (e.inert)
-                continue; // kept in every layer
+                continue; // drawn only where referenced
             if (partOf[child] >= 0) {
                 closeRun();
                 if (isContainer(e.name))
@@ -278,51 +401,84 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
         }
     };
     visit(0, -1);
+    // Each movable part starts a run and ends one: the bound on parts bounds the layers.
+    Q_ASSERT(runs.size() <= std::size_t(2 * Limits::kMaxMovableParts + 1));
 
-    const QRectF frameRect(QPointF(0, 0), QSizeF(frame));
-    {
-        const QString plain = applyEdits(svg, alwaysCut);
-        QSvgRenderer whole(plain.toUtf8());
-        if (!whole.isValid()) {
-            *error = QStringLiteral("the art does not render as SVG");
-            return nullptr;
+    // Every subtree a layer draws gets an id of its own to be rendered by:
+    // its own when no other element shares it, else one made up here.
+    QString prefix = QStringLiteral("quillory-piece-");
+    auto prefixTaken = [&] {
+        for (auto it = idCount.cbegin(); it != idCount.cend(); ++it) {
+            if (it.key().startsWith(prefix))
+                return true;
         }
-        const QRectF viewBox = whole.viewBoxF();
-        if (viewBox.isEmpty()) {
-            *error = QStringLiteral("the art has no viewBox");
-            return nullptr;
-        }
-        const QTransform toFrame = QTransform::fromTranslate(-viewBox.x(), -viewBox.y())
-            * QTransform::fromScale(
-                frame.width() / viewBox.width(), frame.height() / viewBox.height());
-        for (Part &part : art->m_parts) {
-            if (pivots.contains(part.id)) {
-                part.pivot = pivots.value(part.id);
-            } else {
-                const QRectF b
-                    = whole.transformForElement(part.id).mapRect(whole.boundsOnElement(part.id));
-                part.pivot = toFrame.mapRect(b).center();
+        return false;
+    };
+    while (prefixTaken())
+        prefix += QLatin1Char('x');
+    QVector<int> pieceOf(els.size(), -1);
+    for (const Run &run : runs) {
+        for (int root : run.roots) {
+            const Element &e = els[root];
+            QString id = e.id;
+            if (id.isEmpty() || idCount.value(id) > 1) {
+                id = prefix + QString::number(art->m_pieces.size());
+                const QString attribute = QStringLiteral(" id=\"%1\"").arg(id);
+                if (e.id.isEmpty()) {
+                    edits.push_back({ e.nameEnd, 0, attribute });
+                } else {
+                    // A second id attribute would be malformed: wrap it instead.
+                    edits.push_back({ e.begin, 0, QStringLiteral("<g%1>").arg(attribute), 1 });
+                    edits.push_back({ e.end, 0, QStringLiteral("</g>"), 0 });
+                }
             }
+            pieceOf[root] = int(art->m_pieces.size());
+            art->m_pieces.append(Piece { id, {}, {} });
         }
     }
 
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        std::vector<Edit> edits = alwaysCut;
-        for (std::size_t other = 0; other < runs.size(); ++other) {
-            if (other == r)
-                continue;
-            for (int root : std::as_const(runs[other].roots))
-                edits.push_back({ els[root].begin, els[root].end, els[root].holdsReferenced });
+    art->m_renderer = std::make_unique<QSvgRenderer>(applyEdits(svg, edits).toUtf8());
+    QSvgRenderer &renderer = *art->m_renderer;
+    if (!renderer.isValid()) {
+        *error = QStringLiteral("the art does not render as SVG");
+        return nullptr;
+    }
+    const QRectF viewBox = renderer.viewBoxF();
+    if (viewBox.isEmpty() || !std::isfinite(viewBox.width()) || !std::isfinite(viewBox.height())) {
+        *error = QStringLiteral("the art has no viewBox");
+        return nullptr;
+    }
+    art->m_toFrame = QTransform::fromTranslate(-viewBox.x(), -viewBox.y())
+        * QTransform::fromScale(frame.width() / viewBox.width(), frame.height() / viewBox.height());
+    for (Part &part : art->m_parts) {
+        if (pivots.contains(part.id)) {
+            part.pivot = pivots.value(part.id);
+        } else {
+            const QRectF b
+                = renderer.transformForElement(part.id).mapRect(renderer.boundsOnElement(part.id));
+            part.pivot = art->m_toFrame.mapRect(b).center();
         }
+    }
+    for (Piece &piece : art->m_pieces) {
+        if (!renderer.elementExists(piece.id))
+            continue; // an element the renderer does not draw
+        piece.bounds = renderer.boundsOnElement(piece.id);
+        piece.parents = renderer.transformForElement(piece.id);
+    }
+    for (const Run &run : runs) {
         Layer layer;
-        layer.owner = runs[r].owner;
-        layer.renderer = std::make_unique<QSvgRenderer>(applyEdits(svg, edits).toUtf8());
-        if (!layer.renderer->isValid()) {
-            *error = QStringLiteral("the art does not render as SVG once cut into parts");
-            return nullptr;
+        layer.owner = run.owner;
+        for (int root : run.roots) {
+            const Piece &piece = art->m_pieces[pieceOf[root]];
+            const QRectF &b = piece.bounds;
+            if (renderer.elementExists(piece.id) && std::isfinite(b.x()) && std::isfinite(b.y())
+                && std::isfinite(b.width()) && std::isfinite(b.height()))
+                layer.pieces << pieceOf[root];
         }
         art->m_layers.push_back(std::move(layer));
     }
+    const double frameArea = double(frame.width()) * frame.height();
+    art->m_scaleLimit = std::min(8.0, std::sqrt(double(Limits::kMaxLayerPixels) / frameArea));
 
     QImage probe(frame, QImage::Format_ARGB32_Premultiplied);
     probe.fill(Qt::transparent);
@@ -343,14 +499,22 @@ QPointF CharacterArt::pivot(const QString &id) const
     return i < 0 ? QPointF() : m_parts[i].pivot;
 }
 
+qint64 CharacterArt::cachedPixels() const
+{
+    qint64 n = 0;
+    for (const Layer &layer : m_layers)
+        n += qint64(layer.cache.width()) * layer.cache.height();
+    return n;
+}
+
 void CharacterArt::paint(QPainter &painter, const Pose &pose) const
 {
-    const QRectF frameRect(QPointF(0, 0), QSizeF(m_frame));
     auto degenerate = [](const PartPose &p) {
         return !p.visible || p.opacity <= 0 || std::abs(p.scale) < 1e-6;
     };
     if (degenerate(pose.whole))
         return;
+    const QRectF frameRect(QPointF(0, 0), QSizeF(m_frame));
     const QTransform whole = partTransform(pose.whole, frameRect.center());
 
     QVector<QTransform> transforms(m_parts.size());
@@ -372,16 +536,14 @@ void CharacterArt::paint(QPainter &painter, const Pose &pose) const
     const QTransform device = painter.deviceTransform();
     const double deviceScale
         = std::max(std::hypot(device.m11(), device.m12()), std::hypot(device.m21(), device.m22()));
-    const double scale = std::clamp(std::ceil(deviceScale * 2.0), 1.0, 8.0);
+    ensureCaches(std::clamp(std::ceil(deviceScale * 2.0), 1.0, 8.0));
     for (const Layer &layer : m_layers) {
-        if (layer.owner >= 0 && !shown[layer.owner])
+        if (layer.cache.isNull() || (layer.owner >= 0 && !shown[layer.owner]))
             continue;
         painter.save();
         painter.setWorldTransform(layer.owner < 0 ? whole : transforms[layer.owner], true);
         painter.setOpacity(baseOpacity * (layer.owner < 0 ? 1.0 : opacity[layer.owner]));
-        const QImage &image = layerImage(layer, scale);
-        if (!image.isNull())
-            painter.drawImage(layer.cacheTarget, image);
+        painter.drawImage(layer.cacheTarget, layer.cache);
         painter.restore();
     }
 }
@@ -411,31 +573,52 @@ QRect opaqueBounds(const QImage &image)
 
 } // namespace
 
-const QImage &CharacterArt::layerImage(const Layer &layer, double scale) const
+void CharacterArt::ensureCaches(double scale) const
 {
-    if (layer.cache.isNull() || layer.cacheScale != scale) {
-        const QSize size = (QSizeF(m_frame) * scale).toSize();
-        layer.cache = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        layer.cache.fill(Qt::transparent);
-        {
-            QPainter painter(&layer.cache);
-            painter.setRenderHint(QPainter::Antialiasing);
-            layer.renderer->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-        }
-        layer.cacheScale = scale;
-        // Most parts cover a small piece of the frame; moving only that
-        // piece keeps an animating character cheap.
-        const QRect used = opaqueBounds(layer.cache);
-        if (used.isEmpty()) {
-            layer.cache = QImage();
-            layer.cacheTarget = QRectF();
-        } else {
-            layer.cache = layer.cache.copy(used);
-            layer.cacheTarget
-                = QRectF(QPointF(used.topLeft()) / scale, QSizeF(used.size()) / scale);
+    if (scale == m_askedScale)
+        return;
+    m_askedScale = scale;
+    double drawn = std::min(scale, m_scaleLimit);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        for (const Layer &layer : m_layers)
+            drawLayer(layer, drawn);
+        const qint64 pixels = cachedPixels();
+        if (pixels <= Limits::kMaxCachePixels)
+            break;
+        // Art whose layers each cover much of a large frame is drawn coarser
+        // rather than held in ever more memory.
+        m_scaleLimit = drawn * std::sqrt(double(Limits::kMaxCachePixels) / double(pixels)) * 0.95;
+        drawn = m_scaleLimit;
+    }
+    m_drawnScale = drawn;
+}
+
+void CharacterArt::drawLayer(const Layer &layer, double scale) const
+{
+    const QSize size = (QSizeF(m_frame) * scale).toSize().expandedTo(QSize(1, 1));
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QTransform base = m_toFrame * QTransform::fromScale(scale, scale);
+        for (int index : layer.pieces) {
+            const Piece &piece = m_pieces[index];
+            painter.setWorldTransform(piece.parents * base);
+            // Drawn into its own bounds: the renderer adds no mapping of its own.
+            m_renderer->render(&painter, piece.id, piece.bounds);
         }
     }
-    return layer.cache;
+    // Most parts cover a small piece of the frame; moving only that piece
+    // keeps an animating character cheap.
+    const QRect used = opaqueBounds(image);
+    if (used.isEmpty()) {
+        layer.cache = QImage();
+        layer.cacheTarget = QRectF();
+    } else {
+        layer.cache = image.copy(used);
+        layer.cacheTarget = QRectF(QPointF(used.topLeft()) / scale, QSizeF(used.size()) / scale);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -513,7 +696,7 @@ VoiceSpec readVoice(const QJsonValue &value, Reader &reader)
     static const QRegularExpression voiceName(
         QStringLiteral(R"(^[A-Za-z0-9_\-]+(\+[A-Za-z0-9_\-]+)?$)"));
     const QString espeak = o.value(QLatin1String("espeak")).toString();
-    if (voiceName.match(espeak).hasMatch())
+    if (espeak.size() <= 64 && voiceName.match(espeak).hasMatch())
         voice.espeakVoice = espeak;
     else if (o.contains(QLatin1String("espeak")))
         reader.note(QStringLiteral("voice \"%1\" is not a voice name; using %2")
@@ -525,19 +708,81 @@ VoiceSpec readVoice(const QJsonValue &value, Reader &reader)
     return voice;
 }
 
-ToneSequence readSound(const QJsonValue &value)
+// The notes of a sound; false with `error` set when there are too many or
+// they last too long, since they are made on the spot when played.
+bool readSound(const QJsonValue &value, const QString &name, ToneSequence *notes, QString *error)
 {
-    ToneSequence notes;
-    for (const QJsonValue &n : value.toArray()) {
+    const QJsonArray list = value.toArray();
+    if (list.size() > CharacterFile::kMaxNotesPerSound) {
+        *error = QStringLiteral("sound %1 has %2 notes; at most %3")
+                     .arg(name)
+                     .arg(list.size())
+                     .arg(CharacterFile::kMaxNotesPerSound);
+        return false;
+    }
+    qint64 total = 0;
+    for (const QJsonValue &n : list) {
         const QJsonObject o = n.toObject();
         Note note;
         note.frequency
             = std::clamp(o.value(QLatin1String("frequency")).toDouble(880), 20.0, 20000.0);
-        note.ms = std::clamp(o.value(QLatin1String("ms")).toInt(200), 1, 10000);
+        note.ms = int(std::clamp(
+            o.value(QLatin1String("ms")).toDouble(200), 1.0, double(CharacterFile::kMaxNoteMs)));
         note.gain = std::clamp(o.value(QLatin1String("gain")).toDouble(0.6), 0.0, 1.0);
-        notes << note;
+        total += note.ms;
+        *notes << note;
     }
-    return notes;
+    if (total > CharacterFile::kMaxSoundMs) {
+        *error = QStringLiteral("sound %1 lasts %2 ms; at most %3")
+                     .arg(name)
+                     .arg(total)
+                     .arg(CharacterFile::kMaxSoundMs);
+        return false;
+    }
+    return true;
+}
+
+// How deeply the JSON nests lists and objects, read without building it.
+int jsonDepth(const QByteArray &json)
+{
+    int depth = 0;
+    int deepest = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : json) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+bool tooLong(const QString &name)
+{
+    return name.size() > CharacterFile::kMaxNameLength;
+}
+
+QString tooLongReason(const char *what, const QString &name)
+{
+    return QStringLiteral("%1 \"%2...\" is longer than %3 characters")
+        .arg(QLatin1String(what), name.left(16))
+        .arg(CharacterFile::kMaxNameLength);
+}
+
+QString tooMany(const char *what, qint64 count, int limit)
+{
+    return QStringLiteral("%1 %2; at most %3").arg(QLatin1String(what)).arg(count).arg(limit);
 }
 
 bool frameSide(const QJsonObject &frame, const char *key, int *out)
@@ -604,6 +849,10 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
         *error = QStringLiteral("the file is larger than %1 bytes").arg(kMaxBytes);
         return nullptr;
     }
+    if (jsonDepth(json) > kMaxJsonDepth) {
+        *error = QStringLiteral("the JSON is nested more than %1 deep").arg(kMaxJsonDepth);
+        return nullptr;
+    }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
@@ -627,6 +876,10 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
     Reader reader(name);
     file->name = name;
     file->description = root.value(QLatin1String("description")).toString();
+    if (file->description.size() > kMaxTextLength) {
+        *error = QStringLiteral("the description is longer than %1 characters").arg(kMaxTextLength);
+        return nullptr;
+    }
 
     const QJsonObject frame = root.value(QLatin1String("frame")).toObject();
     int width = 0;
@@ -646,7 +899,15 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
     }
 
     const QJsonObject pivots = root.value(QLatin1String("pivots")).toObject();
+    if (pivots.size() > kMaxPivots) {
+        *error = tooMany("pivots:", pivots.size(), kMaxPivots);
+        return nullptr;
+    }
     for (auto it = pivots.begin(); it != pivots.end(); ++it) {
+        if (tooLong(it.key())) {
+            *error = tooLongReason("the pivot", it.key());
+            return nullptr;
+        }
         const QJsonArray xy = it.value().toArray();
         if (xy.size() == 2 && xy[0].isDouble() && xy[1].isDouble())
             file->pivots.insert(it.key(), QPointF(xy[0].toDouble(), xy[1].toDouble()));
@@ -656,13 +917,38 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
     const QJsonObject mouths = root.value(QLatin1String("mouths")).toObject();
     for (auto shape : { MouthShape::Closed, MouthShape::Small, MouthShape::Open, MouthShape::Wide })
         file->mouths[int(shape)] = mouths.value(mouthShapeName(shape)).toString();
-    for (const QJsonValue &v : root.value(QLatin1String("hidden")).toArray()) {
+    for (const QString &id : file->mouths) {
+        if (tooLong(id)) {
+            *error = tooLongReason("the mouth", id);
+            return nullptr;
+        }
+    }
+    const QJsonArray hidden = root.value(QLatin1String("hidden")).toArray();
+    if (hidden.size() > kMaxHidden) {
+        *error = tooMany("hidden parts:", hidden.size(), kMaxHidden);
+        return nullptr;
+    }
+    for (const QJsonValue &v : hidden) {
+        if (tooLong(v.toString())) {
+            *error = tooLongReason("the hidden part", v.toString());
+            return nullptr;
+        }
         if (v.isString())
             file->hidden << v.toString();
     }
     const QJsonObject sounds = root.value(QLatin1String("sounds")).toObject();
+    if (sounds.size() > kMaxSounds) {
+        *error = tooMany("sounds:", sounds.size(), kMaxSounds);
+        return nullptr;
+    }
     for (auto it = sounds.begin(); it != sounds.end(); ++it) {
-        const ToneSequence notes = readSound(it.value());
+        if (tooLong(it.key())) {
+            *error = tooLongReason("the sound", it.key());
+            return nullptr;
+        }
+        ToneSequence notes;
+        if (!readSound(it.value(), it.key(), &notes, error))
+            return nullptr;
         if (notes.isEmpty())
             reader.note(QStringLiteral("sound %1 has no notes; ignored").arg(it.key()));
         else
@@ -687,7 +973,17 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
         return nullptr;
     }
     const QJsonObject animObject = animations.toObject();
+    if (animObject.size() > kMaxAnimations) {
+        *error = tooMany("animations:", animObject.size(), kMaxAnimations);
+        return nullptr;
+    }
+    int keyframes = 0;
+    int partMoves = 0;
     for (auto it = animObject.begin(); it != animObject.end(); ++it) {
+        if (tooLong(it.key())) {
+            *error = tooLongReason("the animation", it.key());
+            return nullptr;
+        }
         const QString where = QStringLiteral("animation %1").arg(it.key());
         const QJsonValue frames = it.value().toObject().value(QLatin1String("frames"));
         if (!frames.isArray()) {
@@ -697,6 +993,19 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
         Animation animation;
         animation.name = it.key();
         const QJsonArray list = frames.toArray();
+        if (list.size() > kMaxKeyframesPerAnimation) {
+            *error = where
+                + QStringLiteral(" has %1 keyframes; at most %2")
+                      .arg(list.size())
+                      .arg(kMaxKeyframesPerAnimation);
+            return nullptr;
+        }
+        keyframes += int(list.size());
+        if (keyframes > kMaxKeyframes) {
+            *error = QStringLiteral("the animations have more than %1 keyframes together")
+                         .arg(kMaxKeyframes);
+            return nullptr;
+        }
         for (qsizetype i = 0; i < list.size(); ++i) {
             const QString at = QStringLiteral("%1, keyframe %2").arg(where).arg(i + 1);
             if (!list[i].isObject()) {
@@ -722,7 +1031,24 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
                     return nullptr;
                 }
                 const QJsonObject po = parts.toObject();
+                if (po.size() > kMaxPartsPerKeyframe) {
+                    *error = at
+                        + QStringLiteral(" moves %1 parts; at most %2")
+                              .arg(po.size())
+                              .arg(kMaxPartsPerKeyframe);
+                    return nullptr;
+                }
+                partMoves += int(po.size());
+                if (partMoves > kMaxPartMoves) {
+                    *error = QStringLiteral("the keyframes move more than %1 parts together")
+                                 .arg(kMaxPartMoves);
+                    return nullptr;
+                }
                 for (auto p = po.begin(); p != po.end(); ++p) {
+                    if (tooLong(p.key())) {
+                        *error = tooLongReason("the part", p.key());
+                        return nullptr;
+                    }
                     PartPose pose = key.target.part(p.key());
                     if (!reader.partPose(
                             p.value(), &pose, at + QStringLiteral(", part ") + p.key())) {
@@ -754,6 +1080,13 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
             }
             animation.frames << key;
         }
+        if (animation.totalMs() > kMaxAnimationMs) {
+            *error = where
+                + QStringLiteral(" lasts %1 ms; at most %2")
+                      .arg(animation.totalMs())
+                      .arg(kMaxAnimationMs);
+            return nullptr;
+        }
         const QString lower = it.key().toLower();
         if (file->animations.contains(lower))
             reader.note(
@@ -771,6 +1104,10 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
     QString artError;
     QStringList missing;
     movable.removeDuplicates();
+    if (movable.size() > kMaxMovableParts) {
+        *error = tooMany("parts are moved, shown or hidden:", movable.size(), kMaxMovableParts);
+        return nullptr;
+    }
     auto art = CharacterArt::build(svg, file->frame, movable, file->pivots, &artError, &missing);
     if (!art) {
         *error = artError;

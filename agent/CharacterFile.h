@@ -24,9 +24,10 @@ namespace agent {
 
 // The art of a character cut into layers that can each be drawn with their
 // own transform. A layer is a run of drawing (in document order) that
-// belongs to one animated part, or to none; it is drawn by rendering the
-// whole document with everything outside the layer cut away, so nested
-// parts, the art's own transforms, styles and gradients all stay intact.
+// belongs to one animated part, or to none. The SVG is parsed once; a layer
+// is drawn by rendering each of its subtrees by id with the transforms of
+// its ancestors, so nested parts, the art's own transforms, styles and
+// gradients all stay intact.
 class CharacterArt
 {
 public:
@@ -34,9 +35,9 @@ public:
     CharacterArt(const CharacterArt &) = delete;
     CharacterArt &operator=(const CharacterArt &) = delete;
 
-    // Null with `error` set when the SVG is malformed or draws nothing.
-    // `movable` names the parts the file animates, shows or hides; those the
-    // art lacks are returned in `missing`.
+    // Null with `error` set when the SVG is malformed, too large or draws
+    // nothing. `movable` names the parts the file animates, shows or hides;
+    // those the art lacks are returned in `missing`.
     static std::unique_ptr<CharacterArt> build(const QString &svg, QSize frame,
         const QStringList &movable, const QHash<QString, QPointF> &pivots, QString *error,
         QStringList *missing);
@@ -51,6 +52,10 @@ public:
     // of the painter's current coordinates.
     void paint(QPainter &painter, const Pose &pose) const;
 
+    // Pixels held by the layer pictures now, and the scale they were drawn at.
+    qint64 cachedPixels() const;
+    double cacheScale() const { return m_drawnScale; }
+
 private:
     CharacterArt() = default;
 
@@ -60,29 +65,71 @@ private:
         int parent = -1; // enclosing animated part
         QPointF pivot;
     };
+    // A subtree of the art drawn whole: rendered by its id, in the
+    // coordinates its ancestors set up.
+    struct Piece
+    {
+        QString id;
+        QRectF bounds; // in the coordinates of its parent, as the renderer reports
+        QTransform parents; // the ancestors' transforms
+    };
     struct Layer
     {
         int owner = -1; // part index, -1 for the character as a whole
-        std::unique_ptr<QSvgRenderer> renderer;
-        // The layer drawn once at `cacheScale` times the frame: animating
-        // then moves pictures instead of drawing vector art every frame.
+        QVector<int> pieces;
+        // The layer drawn once at the cache scale: animating then moves
+        // pictures instead of drawing vector art every frame.
         mutable QImage cache; // cut to what the layer draws
         mutable QRectF cacheTarget; // where the cut picture goes, frame coordinates
-        mutable double cacheScale = 0;
     };
-    const QImage &layerImage(const Layer &layer, double scale) const;
+    void ensureCaches(double scale) const;
+    void drawLayer(const Layer &layer, double scale) const;
 
     QSize m_frame;
+    QTransform m_toFrame; // viewBox to frame
+    std::unique_ptr<QSvgRenderer> m_renderer;
     QVector<Part> m_parts;
     QHash<QString, int> m_partIndex;
+    QVector<Piece> m_pieces;
     std::vector<Layer> m_layers;
+    mutable double m_askedScale = 0; // the scale the caches were asked for
+    mutable double m_drawnScale = 0; // and the one they were drawn at
+    mutable double m_scaleLimit = 8;
 };
 
 struct CharacterFile
 {
-    static constexpr qint64 kMaxBytes = 4 * 1024 * 1024;
+    // The bounds of a character file (docs/CHARACTERS.md lists them). They
+    // keep loading under a third of a second and a few megabytes whatever a
+    // file holds; a file past any of them is refused with the reason.
+    static constexpr qint64 kMaxBytes = 1024 * 1024;
+    static constexpr int kMaxJsonDepth = 32;
     static constexpr int kMaxFrameSide = 1024;
+    static constexpr int kMaxTextLength = 1000; // description
+    static constexpr int kMaxNameLength = 128; // animation, sound and part names
+    static constexpr int kMaxAnimations = 128;
+    static constexpr int kMaxKeyframesPerAnimation = 256;
+    static constexpr int kMaxKeyframes = 1024; // in all animations together
     static constexpr int kMaxKeyframeMs = 10000;
+    static constexpr int kMaxAnimationMs = 60000;
+    static constexpr int kMaxPartsPerKeyframe = 64;
+    static constexpr int kMaxPartMoves = 16384; // parts named in all keyframes together
+    static constexpr int kMaxMovableParts = 128;
+    static constexpr int kMaxHidden = 64;
+    static constexpr int kMaxPivots = 256;
+    static constexpr int kMaxSounds = 64;
+    static constexpr int kMaxNotesPerSound = 64;
+    static constexpr int kMaxNoteMs = 10000;
+    static constexpr int kMaxSoundMs = 10000; // all notes of a sound together
+    static constexpr qsizetype kMaxArtChars = 512 * 1024;
+    static constexpr int kMaxArtElements = 10000; // counting what <use> repeats
+    static constexpr int kMaxArtDepth = 64;
+    static constexpr int kMaxUseSteps = 8; // <use> of something holding a <use> ...
+    static constexpr qint64 kMaxPicturePixels = 1024 * 1024; // embedded pictures together
+    static constexpr int kMaxLayers = 2 * kMaxMovableParts + 1; // follows from the parts
+    // The layer pictures together, and the one picture drawn at a time.
+    static constexpr qint64 kMaxCachePixels = 4 * 1024 * 1024;
+    static constexpr qint64 kMaxLayerPixels = 4 * 1024 * 1024;
     static const QStringList &requiredAnimations();
 
     // Null with `error` set when the file is missing or wrong. The name is

@@ -3,6 +3,11 @@
 #include <QCoreApplication>
 #include <QDir>
 
+QString userCharacterFolder(const QString &windowsFolder)
+{
+    return windowsFolder + QStringLiteral("/msagent/chars");
+}
+
 QStringList characterFolders(const QString &userFolder)
 {
     QStringList folders { userFolder };

@@ -20,6 +20,7 @@ namespace agent {
 namespace {
 
 constexpr int TickMs = 33; // the mouth moves about 30 times a second
+constexpr int MostEffectsQueuedMs = 10000;
 
 } // namespace
 
@@ -236,6 +237,13 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
 
 void SpeechPlayer::playEffect(const ToneSequence &notes, double volume)
 {
+    // Effects queue up behind each other; a character that starts them
+    // faster than they play would otherwise pile up audio without end.
+    const qint64 waiting = d->effects.isPlaying() ? d->effects.queued() - d->effects.position() : 0;
+    if (waiting > qint64(MostEffectsQueuedMs) * d->sampleRate / 1000) {
+        qCDebug(lcSpeech) << "Effect dropped:" << waiting << "samples still to play";
+        return;
+    }
     const QVector<qint16> pcm = synthesizeTones(notes, volume, d->sampleRate);
     if (pcm.isEmpty())
         return;

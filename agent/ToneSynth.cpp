@@ -10,6 +10,9 @@ namespace {
 
 constexpr double PeakAtFullVolume = 0.5; // -6 dBFS
 constexpr int MaxNoteMs = 10000;
+// Notes are made on the spot, on the thread that plays them: a sound longer
+// than this is cut short rather than stall it.
+constexpr int MaxSequenceMs = 10000;
 constexpr double AttackSeconds = 0.004;
 constexpr double ReleaseSeconds = 0.010;
 
@@ -75,9 +78,15 @@ QVector<qint16> synthesizeTones(const ToneSequence &notes, double volume, int sa
         return {};
 
     QVector<qint16> pcm;
-    for (const Note &note : notes) {
+    const qsizetype room = qsizetype(qint64(MaxSequenceMs) * sampleRate / 1000);
+    for (Note note : notes) {
         if (!playable(note, sampleRate))
             continue;
+        const qsizetype left = room - pcm.size();
+        if (left < sampleRate / 100)
+            break;
+        note.ms
+            = int(std::min<qint64>(std::min(note.ms, MaxNoteMs), qint64(left) * 1000 / sampleRate));
         const QVector<float> wave = ring(note, sampleRate);
         float peak = 0;
         for (float v : wave)

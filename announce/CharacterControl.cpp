@@ -1,5 +1,6 @@
 #include "announce/CharacterControl.h"
 
+#include "agent/CharacterFolders.h"
 #include "announce/Logging.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -33,13 +35,19 @@ CharacterControl::CharacterControl(agent::Control &agent, SettingsStore &setting
     connect(&Agent1, &agent::Control::Command, this, &CharacterControl::Agent1_Command);
 }
 
-void CharacterControl::loadCharacter(const QString &moveVoice)
+bool CharacterControl::loadCharacter(const QString &moveVoice)
 {
-    if (!Agent1.Load(charname, charname + QStringLiteral(".acs")))
-        qCWarning(lcAnnounce) << "character" << charname << "could not be loaded";
+    return loadCharacterFrom(charname + QStringLiteral(".acs"), moveVoice);
+}
+
+bool CharacterControl::loadCharacterFrom(const QString &file, const QString &moveVoice)
+{
+    if (!Agent1.Load(charname, file))
+        qCWarning(lcAnnounce).noquote()
+            << "character" << charname << "could not be loaded:" << Agent1.loadError();
     agentchar = Agent1.Characters(charname);
     if (!agentchar)
-        return;
+        return false;
     agent::Commands &commands = agentchar->commands();
     commands.Add(QStringLiteral("repeat"), QStringLiteral("Repeat the last message"),
         QStringLiteral("[Repeat] last message"), true, true);
@@ -53,6 +61,7 @@ void CharacterControl::loadCharacter(const QString &moveVoice)
         QStringLiteral("[Exit] Quillory"), true, true);
     commands.setVisible(true);
     qCInfo(lcAnnounce) << "character" << charname << "loaded";
+    return true;
 }
 
 void CharacterControl::unloadCharacter()
@@ -184,21 +193,106 @@ void CharacterControl::setSoundEffects(bool on)
         agentchar->setSoundEffectsOn(on);
 }
 
-QString CharacterControl::copyIntoCharacterFolder(const QString &chosen)
+QString CharacterControl::userFolder() const
+{
+    return userCharacterFolder(m_modClock.WindowsFolder());
+}
+
+bool CharacterControl::copyIntoCharacterFolder(const QString &chosen, QString *error)
 {
     // The engine finds characters by name in its folders; a file picked
-    // elsewhere is copied there so that the choice works now and next time.
-    const QString folder = m_modClock.WindowsFolder() + QStringLiteral("/msagent/chars");
+    // elsewhere is copied there so that the choice works next time too.
+    const QString folder = userFolder();
+    const QString target = folder + QLatin1Char('/') + QFileInfo(chosen).fileName();
+    QFile source(chosen);
+    QSaveFile copy(target);
+    if (!QDir().mkpath(folder) || !source.open(QIODevice::ReadOnly)
+        || !copy.open(QIODevice::WriteOnly) || copy.write(source.readAll()) != source.size()
+        || !copy.commit()) {
+        *error = copy.errorString().isEmpty() ? source.errorString() : copy.errorString();
+        qCWarning(lcAnnounce) << "could not copy" << chosen << "to" << folder << ":" << *error;
+        return false;
+    }
+    qCInfo(lcAnnounce) << "copied character" << chosen << "to" << folder;
+    return true;
+}
+
+namespace {
+
+bool sameContent(const QString &a, const QString &b)
+{
+    QFile fa(a);
+    QFile fb(b);
+    return fa.size() == fb.size() && fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly)
+        && fa.readAll() == fb.readAll();
+}
+
+} // namespace
+
+bool CharacterControl::changeTo(const QString &chosen)
+{
     const QFileInfo info(chosen);
-    const QString target = folder + QLatin1Char('/') + info.fileName();
-    if (info.absolutePath() == QDir(folder).absolutePath() || QFileInfo::exists(target))
-        return info.fileName();
-    QDir().mkpath(folder);
-    if (!QFile::copy(chosen, target))
-        qCWarning(lcAnnounce) << "could not copy" << chosen << "to" << folder;
-    else
-        qCInfo(lcAnnounce) << "copied character" << chosen << "to" << folder;
-    return info.fileName();
+    const QString fileName = info.fileName();
+    // A name with nothing before ".acs" keeps the character there was.
+    if (fileName.size() <= 4)
+        return false;
+    const QString name = fileName.left(fileName.size() - 4);
+    const QString previous = charname;
+    const QString folder = QDir(userFolder()).absolutePath();
+    const QString own = folder + QLatin1Char('/') + fileName;
+    const QStringList shipped = characterFolders(folder).mid(1);
+    const bool inOwnFolder = info.absolutePath() == folder;
+    const bool isShipped = shipped.contains(info.absolutePath());
+
+    QString file = info.absoluteFilePath();
+    bool copy = !inOwnFolder && !isShipped;
+    if (!inOwnFolder && QFileInfo::exists(own)) {
+        // Characters are found by name, the user's own folder first: a file
+        // of the chosen name there would be the one seen from now on.
+        if (sameContent(file, own)) {
+            copy = false;
+        } else if (isShipped) {
+            qCInfo(lcAnnounce) << "the user's own" << own << "is used rather than" << file;
+            m_dialogs.messageBox(QStringLiteral("Your own character file %1 has the same name as "
+                                                "the character you chose, and is used in its "
+                                                "place. Rename it to use the %2 that comes with "
+                                                "Quillory.")
+                                     .arg(QDir::toNativeSeparators(own), name),
+                MsgButtons::Ok, MsgIcon::Information);
+            file = own;
+        } else if (m_dialogs.messageBox(
+                       QStringLiteral("Your character folder already holds a character named %1. "
+                                      "Replace it with the one you chose?")
+                           .arg(name),
+                       MsgButtons::YesNo, MsgIcon::Question)
+            != MsgAnswer::Yes) {
+            qCInfo(lcAnnounce) << "keeping the user's own" << own << "rather than" << file;
+            file = own;
+            copy = false;
+        }
+    }
+
+    charname = name;
+    QString error;
+    if (!loadCharacterFrom(file, QString::fromLatin1(kMoveVoiceAfterChange))) {
+        error = Agent1.loadError();
+    } else if (copy && !copyIntoCharacterFolder(file, &error)) {
+        error = QStringLiteral("it could not be copied into %1 (%2)")
+                    .arg(QDir::toNativeSeparators(folder), error);
+        unloadCharacter();
+    }
+    if (!error.isEmpty() || !agentchar) {
+        charname = previous;
+        m_dialogs.messageBox(
+            QStringLiteral("The character %1 could not be loaded: %2.\n\n%3 "
+                           "stays your character.")
+                .arg(name, error.isEmpty() ? QStringLiteral("unknown") : error, previous),
+            MsgButtons::Ok, MsgIcon::Exclamation);
+        return false;
+    }
+    m_settings.write(setting::Char, name);
+    qCInfo(lcAnnounce) << "character changed to" << name << "from" << file;
+    return true;
 }
 
 void CharacterControl::newCharacter()
@@ -219,17 +313,13 @@ void CharacterControl::newCharacter()
     unloadCharacter();
 
     const QString chosen = m_dialogs.chooseOpenFile(QStringLiteral("Load a new character"),
-        m_modClock.WindowsFolder() + QStringLiteral("/msagent/chars"),
-        QStringLiteral("Agent Characters (*.acs)"));
-    // A cancelled dialog (or a name with nothing before ".acs") keeps the
+        userFolder(), QStringLiteral("Agent Characters (*.acs)"));
+    // A cancelled dialog, or a character that does not load, keeps the
     // character there was.
-    if (!chosen.isEmpty()) {
-        const QString fileName = copyIntoCharacterFolder(chosen);
-        if (fileName.size() > 4)
-            m_settings.write(setting::Char, fileName.left(fileName.size() - 4));
+    if (chosen.isEmpty() || !changeTo(chosen)) {
+        charname = m_settings.read(setting::Char);
+        loadCharacter(QString::fromLatin1(kMoveVoiceAfterChange));
     }
-    charname = m_settings.read(setting::Char);
-    loadCharacter(QString::fromLatin1(kMoveVoiceAfterChange));
 
     moveHome(announce::kStandardGap, announce::kStandardRise);
     waitForLastRequest();

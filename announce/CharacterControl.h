@@ -38,8 +38,9 @@ public:
     CharacterControl(agent::Control &agent, SettingsStore &settings, ModClock &modClock,
         Dialogs &dialogs, Clock &clock, Host host, QObject *parent = nullptr);
 
-    // Loads "charname".acs under charname and adds the five commands.
-    void loadCharacter(const QString &moveVoice);
+    // Loads "charname".acs under charname and adds the five commands; false
+    // (with a log line) when it cannot be loaded.
+    bool loadCharacter(const QString &moveVoice);
     void unloadCharacter();
     void say(const QString &text);
     void sayagain(const QVariant &text);
@@ -47,7 +48,9 @@ public:
     // Walks to the home position with the given offsets (twips); the move
     // becomes lastrequest.
     void moveHome(float gap, float rise);
-    // The menu's "Load a new character".
+    // The menu's "Load a new character". The choice is stored only once the
+    // character has loaded; otherwise the user is told why and keeps the
+    // character there was.
     void newCharacter();
     void setSoundEffects(bool on);
     // Processes window events until the request in lastrequest has ended
@@ -70,7 +73,12 @@ public:
 
 private:
     void speakWithGesture(const QString &text);
-    QString copyIntoCharacterFolder(const QString &chosen);
+    bool loadCharacterFrom(const QString &file, const QString &moveVoice);
+    // Loads the chosen file as the character and stores the choice; false
+    // when it did not load (the user has been told).
+    bool changeTo(const QString &chosen);
+    bool copyIntoCharacterFolder(const QString &chosen, QString *error);
+    QString userFolder() const;
 
     SettingsStore &m_settings;
     ModClock &m_modClock;

@@ -75,7 +75,7 @@ int main(int argc, char **argv)
 
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
-    agent::AgentEngine agentEngine(characterFolders(paths.charactersFolder()), &settings);
+    agent::AgentEngine agentEngine(characterFolders(userCharacterFolder(paths.windowsFolder())), &settings);
 
     PendingVersionCheck versionCheck;
     PendingDayMarking dayMarking;

@@ -1,6 +1,7 @@
 #include "calendar/StartWindows.h"
 
 #include "Version.h"
+#include "agent/CharacterFolders.h"
 #include "calendar/Logging.h"
 #include "platform/Launcher.h"
 #include "storage/AppPaths.h"
@@ -97,7 +98,7 @@ void FrmWait::Timer1_Timer()
         m_launcher.start(m_programFolder + QStringLiteral("/agent-setup"),
             { QStringLiteral("/Q:A") }, WindowStyle::NormalFocus);
     if (n == 7)
-        QDir().mkpath(m_modClock.WindowsFolder() + QStringLiteral("/msagent/chars"));
+        QDir().mkpath(userCharacterFolder(m_modClock.WindowsFolder()));
     if (n == 13)
         m_launcher.start(m_programFolder + QStringLiteral("/speech-setup"),
             { QStringLiteral("/Q:A") }, WindowStyle::NormalFocus);

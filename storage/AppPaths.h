@@ -14,9 +14,9 @@ struct AppPaths
     QString dataFile() const { return dataFolder + QStringLiteral("/data.ini"); }
     // Announcements shown but not yet acknowledged, kept across restarts.
     QString pendingFile() const { return dataFolder + QStringLiteral("/pending.txt"); }
-    // What the program calls the Windows folder: characters live below it.
+    // What the program calls the Windows folder: characters live below it
+    // (userCharacterFolder() of agent/CharacterFolders.h).
     QString windowsFolder() const { return dataFolder; }
-    QString charactersFolder() const { return windowsFolder() + QStringLiteral("/msagent/chars"); }
     QString program(const QString &name) const { return programFolder + QLatin1Char('/') + name; }
 
     // $QUILLORY_HOME holds data and settings when set (an isolated home for

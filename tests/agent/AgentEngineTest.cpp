@@ -155,6 +155,29 @@ TEST_F(AgentEngineTest, MissingOrBrokenFilesLeaveNoCharacter)
     }
 }
 
+TEST_F(AgentEngineTest, LoadSaysWhyAndLogsAShadowedCharacter)
+{
+    QTemporaryDir user;
+    TestHome::writeFile(user.filePath("Dot.acs"), dotWithFrame(64));
+    TestHome::writeFile(user.filePath("Huge.acs"), QByteArray(CharacterFile::kMaxBytes + 1, ' '));
+    makeEngine({ user.path(), kData });
+    QStringList lines;
+    static QStringList *sink = nullptr;
+    sink = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { *sink << text; });
+    EXPECT_TRUE(engine->Load("a", "Dot"));
+    EXPECT_FALSE(engine->Load("b", "Huge"));
+    const QString huge = engine->loadError();
+    EXPECT_FALSE(engine->Load("c", "Nobody"));
+    const QString nobody = engine->loadError();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(lines.filter("rather than").value(0).contains(kData + "/Dot.acs"))
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(huge.contains("at most 1048576")) << huge.toStdString();
+    EXPECT_TRUE(nobody.startsWith("not found in")) << nobody.toStdString();
+}
+
 // ---------------------------------------------------------------------------
 // The request queue
 

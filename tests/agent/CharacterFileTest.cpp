@@ -1,11 +1,14 @@
 #include "agent/CharacterFile.h"
 #include "agent/CharacterWindow.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -176,7 +179,7 @@ QByteArray withDot(const std::function<void(QJsonObject &)> &change)
 {
     QJsonObject o = dot();
     change(o);
-    return QJsonDocument(o).toJson();
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 QByteArray withArt(const char *svg)
@@ -286,6 +289,368 @@ TEST(CharacterFile, BrokenFilesAreRefusedWithAReason)
         EXPECT_FALSE(file) << c.what;
         EXPECT_TRUE(error.contains(QLatin1String(c.reason)))
             << c.what << ": " << error.toStdString();
+    }
+}
+
+// A JSON object with `n` members made by `member(i)`.
+QJsonObject many(int n, const std::function<QJsonValue(int)> &member)
+{
+    QJsonObject o;
+    for (int i = 0; i < n; ++i)
+        o[QStringLiteral("m%1").arg(i)] = member(i);
+    return o;
+}
+
+QJsonArray notes(int n, int ms)
+{
+    QJsonArray list;
+    for (int i = 0; i < n; ++i)
+        list.append(QJsonObject { { "frequency", 440 }, { "ms", ms } });
+    return list;
+}
+
+QJsonObject framesOf(int n, int ms)
+{
+    QJsonArray frames;
+    for (int i = 0; i < n; ++i)
+        frames.append(QJsonObject { { "ms", ms } });
+    return QJsonObject { { "frames", frames } };
+}
+
+QByteArray withAnimation(const QString &name, const QJsonValue &value)
+{
+    return withDot([name, value](QJsonObject &o) {
+        QJsonObject a = o["animations"].toObject();
+        a[name] = value;
+        o["animations"] = a;
+    });
+}
+
+QString svgWith(const QString &body)
+{
+    return QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' "
+                          "xmlns:xlink='http://www.w3.org/1999/xlink' viewBox='0 0 96 96'>"
+                          "<circle cx='48' cy='48' r='20'/>%1</svg>")
+        .arg(body);
+}
+
+QByteArray withSvg(const QString &svg)
+{
+    return withDot([svg](QJsonObject &o) { o["art"] = svg; });
+}
+
+// A PNG of that size, embedded as SVG wants it.
+QString embeddedPicture(QSize size)
+{
+    QImage image(size, QImage::Format_Mono);
+    image.fill(0);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return QStringLiteral("<image width='10' height='10' href='data:image/png;base64,%1'/>")
+        .arg(QString::fromLatin1(png.toBase64()));
+}
+
+TEST(CharacterFile, FilesPastTheBoundsAreRefusedWithTheBound)
+{
+    using F = CharacterFile;
+    auto partsMoved = [](int n) {
+        return keyframe("{}").isEmpty() ? QJsonObject { { "ms", 10 },
+            { "parts",
+                many(n,
+                    [](int) {
+                        return QJsonObject { { "dx", 1 } };
+                    }) } }
+                                        : QJsonObject {};
+    };
+    QString manyGroups;
+    for (int i = 0; i < F::kMaxArtElements; ++i)
+        manyGroups += QStringLiteral("<g/>");
+    // Each level draws the one below ten times: 10^6 circles from a short text.
+    QString fanOut = QStringLiteral("<defs><circle id='u0' r='1'/>");
+    for (int level = 1; level <= 6; ++level) {
+        fanOut += QStringLiteral("<g id='u%1'>").arg(level);
+        for (int i = 0; i < 10; ++i)
+            fanOut += QStringLiteral("<use xlink:href='#u%1'/>").arg(level - 1);
+        fanOut += QStringLiteral("</g>");
+    }
+    fanOut += QStringLiteral("</defs><use xlink:href='#u6'/>");
+    QString deepJson = QStringLiteral("{\"format\": \"quillory-character/1\", \"x\": ");
+    for (int i = 0; i < 40; ++i)
+        deepJson += QLatin1Char('[');
+    for (int i = 0; i < 40; ++i)
+        deepJson += QLatin1Char(']');
+    deepJson += QLatin1Char('}');
+
+    const Refusal cases[] = {
+        { "JSON nested deeper than the format needs", [deepJson] { return deepJson.toUtf8(); },
+            "nested more than 32 deep" },
+        { "long description",
+            [] { return withDot([](QJsonObject &o) { o["description"] = QString(1001, 'x'); }); },
+            "description is longer than 1000" },
+        { "too many animations",
+            [] {
+                return withDot([](QJsonObject &o) {
+                    QJsonObject a = o["animations"].toObject();
+                    for (int i = 0; i < F::kMaxAnimations; ++i)
+                        a[QStringLiteral("Extra%1").arg(i)] = framesOf(1, 0);
+                    o["animations"] = a;
+                });
+            },
+            "animations: 14" },
+        { "long animation name", [] { return withAnimation(QString(129, 'a'), framesOf(1, 0)); },
+            "longer than 128 characters" },
+        { "too many keyframes in one",
+            [] { return withAnimation("Blink", framesOf(F::kMaxKeyframesPerAnimation + 1, 0)); },
+            "has 257 keyframes; at most 256" },
+        { "too many keyframes together",
+            [] {
+                return withDot([](QJsonObject &o) {
+                    QJsonObject a = o["animations"].toObject();
+                    for (int i = 0; i < 5; ++i)
+                        a[QStringLiteral("Long%1").arg(i)] = framesOf(250, 0);
+                    o["animations"] = a;
+                });
+            },
+            "more than 1024 keyframes together" },
+        { "animation too long", [] { return withAnimation("Blink", framesOf(7, 10000)); },
+            "lasts 70000 ms; at most 60000" },
+        { "too many parts in a keyframe",
+            [partsMoved] { return withGreetKeyframe(partsMoved(F::kMaxPartsPerKeyframe + 1)); },
+            "moves 65 parts; at most 64" },
+        { "too many parts moved together",
+            [partsMoved] {
+                QJsonArray frames;
+                for (int i = 0; i < 256; ++i)
+                    frames.append(partsMoved(64));
+                return withAnimation("Blink", QJsonObject { { "frames", frames } });
+            },
+            "more than 16384 parts together" },
+        { "too many movable parts",
+            [partsMoved] {
+                QJsonArray frames;
+                for (int i = 0; i < 3; ++i) {
+                    QJsonObject k = partsMoved(0);
+                    k["parts"] = many(60, [](int) { return QJsonObject { { "dx", 1 } }; });
+                    QJsonObject renamed;
+                    const QJsonObject parts = k["parts"].toObject();
+                    for (auto it = parts.begin(); it != parts.end(); ++it)
+                        renamed[QStringLiteral("p%1").arg(i) + it.key()] = it.value();
+                    k["parts"] = renamed;
+                    frames.append(k);
+                }
+                return withAnimation("Blink", QJsonObject { { "frames", frames } });
+            },
+            "parts are moved, shown or hidden" },
+        { "long part name",
+            [] {
+                return withGreetKeyframe(QJsonObject {
+                    { "parts", QJsonObject { { QString(200, 'p'), QJsonObject {} } } } });
+            },
+            "longer than 128" },
+        { "too many hidden parts",
+            [] {
+                return withDot([](QJsonObject &o) {
+                    QJsonArray hidden;
+                    for (int i = 0; i <= F::kMaxHidden; ++i)
+                        hidden.append(QStringLiteral("h%1").arg(i));
+                    o["hidden"] = hidden;
+                });
+            },
+            "hidden parts: 65" },
+        { "too many pivots",
+            [] {
+                return withDot([](QJsonObject &o) {
+                    o["pivots"] = many(F::kMaxPivots + 1, [](int) { return QJsonArray { 1, 2 }; });
+                });
+            },
+            "pivots: 257" },
+        { "too many sounds",
+            [] {
+                return withDot([](QJsonObject &o) {
+                    o["sounds"] = many(F::kMaxSounds + 1, [](int) { return notes(1, 10); });
+                });
+            },
+            "sounds: 65" },
+        { "too many notes",
+            [] {
+                return withDot([](QJsonObject &o) {
+                    o["sounds"] = QJsonObject { { "chime", notes(F::kMaxNotesPerSound + 1, 10) } };
+                });
+            },
+            "sound chime has 65 notes; at most 64" },
+        { "sound too long",
+            [] {
+                return withDot([](QJsonObject &o) {
+                    o["sounds"] = QJsonObject { { "chime", notes(3, 4000) } };
+                });
+            },
+            "sound chime lasts 12000 ms; at most 10000" },
+        { "art too long", [] { return withSvg(svgWith(QString(F::kMaxArtChars, ' '))); },
+            "characters long; at most 524288" },
+        { "art with too many elements", [manyGroups] { return withSvg(svgWith(manyGroups)); },
+            "more than 10000 elements" },
+        { "art nested too deep",
+            [] {
+                return withSvg(svgWith(QString("<g>").repeated(65) + QString("</g>").repeated(65)));
+            },
+            "nested more than 64 deep" },
+        { "art repeating itself through <use>", [fanOut] { return withSvg(svgWith(fanOut)); },
+            "draws more than 10000 elements" },
+        { "art whose <use> goes round",
+            [] {
+                return withSvg(svgWith(
+                    "<g id='a'><use xlink:href='#b'/></g><g id='b'><use xlink:href='#a'/></g>"));
+            },
+            "round in a circle" },
+        { "art with entities",
+            [] {
+                return withSvg(
+                    "<!DOCTYPE svg [<!ENTITY a 'aaaaaaaa'>]>" + svgWith("<text>&a;</text>"));
+            },
+            "DOCTYPE" },
+        { "art with a picture from a file",
+            [] { return withSvg(svgWith("<image width='9' height='9' href='/dev/zero'/>")); },
+            "embedded" },
+        { "art with a picture too large",
+            [] { return withSvg(svgWith(embeddedPicture(QSize(1100, 1000)))); },
+            "pictures hold more than 1048576 pixels" },
+        { "art with a picture that cannot be read",
+            [] {
+                return withSvg(
+                    svgWith("<image width='9' height='9' href='data:image/png;base64,AAAA'/>"));
+            },
+            "cannot be read" },
+    };
+    for (const Refusal &c : cases) {
+        QString error;
+        LogCapture quiet;
+        auto file = CharacterFile::parse(c.file(), QStringLiteral("Dot"), &error);
+        EXPECT_FALSE(file) << c.what;
+        EXPECT_TRUE(error.contains(QLatin1String(c.reason)))
+            << c.what << ": " << error.toStdString();
+    }
+}
+
+TEST(CharacterFile, FilesJustWithinTheBoundsLoad)
+{
+    using F = CharacterFile;
+    const std::function<QByteArray()> cases[] = {
+        [] { return withAnimation("Blink", framesOf(F::kMaxKeyframesPerAnimation, 0)); },
+        [] { return withAnimation("Blink", framesOf(6, 10000)); },
+        [] {
+            return withDot([](QJsonObject &o) {
+                o["sounds"] = QJsonObject { { "chime", notes(F::kMaxNotesPerSound, 150) } };
+            });
+        },
+        [] { return withSvg(svgWith(embeddedPicture(QSize(1000, 1000)))); },
+        [] { return withSvg(svgWith(QString("<g>").repeated(60) + QString("</g>").repeated(60))); },
+    };
+    int n = 0;
+    for (const auto &file : cases) {
+        QString error;
+        LogCapture quiet;
+        EXPECT_TRUE(CharacterFile::parse(file(), QStringLiteral("Dot"), &error))
+            << "case " << n << ": " << error.toStdString();
+        ++n;
+    }
+}
+
+TEST(CharacterFile, ArtDrawnInLayersMatchesTheWholeDocument)
+{
+    // Transforms and fills inherited from groups, references into <defs>, a
+    // duplicated id, shapes the renderer leaves out and SVG animation: the
+    // layers, each drawn by itself, add up to what the whole art draws.
+    const QString svg = svgWith(
+        "<defs><linearGradient id='g'><stop offset='0' stop-color='red'/>"
+        "<stop offset='1' stop-color='blue'/></linearGradient><rect id='tile' width='6' "
+        "height='6'/></defs>"
+        "<g transform='translate(4,6) rotate(10 48 48)' fill='url(#g)' opacity='0.8'>"
+        "<rect id='body' x='10' y='50' width='50' height='30' stroke='black' stroke-width='3'/>"
+        "<g id='head' transform='scale(1.1)'><circle cx='40' cy='25' r='12'/>"
+        "<use xlink:href='#tile' x='36' y='20' fill='green'/><path id='mouth' d='M34 30 L46 30' "
+        "stroke='black' stroke-width='2'/></g><rect id='body' x='70' y='70' width='8' height='8'/>"
+        "<foo/><animate attributeName='x' to='3'/></g>"
+        "<g display='none'><circle id='gone' cx='10' cy='10' r='8' fill='red'/></g>");
+    QString error;
+    QStringList missing;
+    auto art = CharacterArt::build(
+        svg, QSize(96, 96), { "head", "mouth", "gone" }, {}, &error, &missing);
+    ASSERT_TRUE(art) << error.toStdString();
+    EXPECT_EQ(missing, QStringList { "gone" });
+    EXPECT_GE(art->layerCount(), 4);
+
+    QImage layered(192, 192, QImage::Format_ARGB32_Premultiplied);
+    layered.fill(Qt::transparent);
+    {
+        QPainter p(&layered);
+        p.scale(2, 2);
+        art->paint(p, Pose {});
+    }
+    QString plain = svg;
+    plain.remove(QStringLiteral("<animate attributeName='x' to='3'/>"));
+    QSvgRenderer whole(plain.toUtf8());
+    QImage direct(192, 192, QImage::Format_ARGB32_Premultiplied);
+    direct.fill(Qt::transparent);
+    {
+        QPainter p(&direct);
+        p.setRenderHint(QPainter::Antialiasing);
+        whole.render(&p, QRectF(0, 0, 192, 192));
+    }
+    int differing = 0;
+    int drawn = 0;
+    for (int y = 0; y < 192; ++y) {
+        for (int x = 0; x < 192; ++x) {
+            const QRgb a = layered.pixel(x, y);
+            const QRgb b = direct.pixel(x, y);
+            drawn += qAlpha(b) > 0 ? 1 : 0;
+            const int d = std::max({ std::abs(qAlpha(a) - qAlpha(b)), std::abs(qRed(a) - qRed(b)),
+                std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)) });
+            differing += d > 40 ? 1 : 0; // edges soften a little through the cache
+        }
+    }
+    EXPECT_GT(drawn, 3000);
+    EXPECT_LT(differing, drawn / 50) << differing << " of " << drawn;
+}
+
+TEST(CharacterFile, LayerPicturesStayWithinTheirMemoryBound)
+{
+    // A large frame in which every one of many layers covers all of it.
+    QString body;
+    QJsonObject parts;
+    for (int i = 0; i < 40; ++i) {
+        body += QStringLiteral("<rect id='r%1' width='96' height='96' opacity='0.1'/>").arg(i);
+        parts[QStringLiteral("r%1").arg(i)] = QJsonObject { { "dx", 1 } };
+    }
+    const QByteArray json = withDot([&](QJsonObject &o) {
+        o["art"] = svgWith(body);
+        o["frame"] = QJsonObject { { "width", 1024 }, { "height", 1024 } };
+        setKeyframe(o, "Greet", 0, QJsonObject { { "parts", parts } });
+    });
+    QString error;
+    LogCapture quiet;
+    auto file = CharacterFile::parse(json, QStringLiteral("Big"), &error);
+    ASSERT_TRUE(file) << error.toStdString();
+    EXPECT_LE(file->art->cachedPixels(), CharacterFile::kMaxCachePixels);
+    EXPECT_LT(file->art->cacheScale(), 1.0); // drawn coarser instead
+    // Drawn at any size, it still draws.
+    EXPECT_FALSE(isBlank(CharacterWindow::renderFrame(*file, file->rest, QSize(256, 256))));
+    EXPECT_LE(file->art->cachedPixels(), CharacterFile::kMaxCachePixels);
+}
+
+TEST(CharacterFile, FuzzSeedsLoad)
+{
+    // The fuzzer starts from these; a seed that no longer loads would leave
+    // it knocking at the JSON reader only.
+    const QDir seeds(QStringLiteral(QUILLORY_SOURCE_DIR "/fuzz/corpus/character"));
+    const QStringList names = seeds.entryList(QDir::Files);
+    EXPECT_GE(names.size(), 3);
+    for (const QString &name : names) {
+        QString error;
+        LogCapture quiet;
+        EXPECT_TRUE(CharacterFile::load(seeds.filePath(name), &error))
+            << name.toStdString() << ": " << error.toStdString();
     }
 }
 

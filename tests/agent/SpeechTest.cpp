@@ -564,3 +564,17 @@ TEST(ToneSynth, NotesAreAudibleAndFreeOfClicks)
     EXPECT_TRUE(synthesizeTones(notes, std::nan(""), rate).isEmpty());
     EXPECT_LE(peak(synthesizeTones(notes, 50.0, rate)), 0.51);
 }
+
+TEST(ToneSynth, ASequenceIsCutToTenSecondsAndItsLastNoteStillFades)
+{
+    const int rate = 22050;
+    // Made on the thread that plays it: a thousand long notes must not stall it.
+    const ToneSequence many(1000, Note { 660, 10000, 0.5 });
+    const QVector<qint16> pcm = synthesizeTones(many, 1.0, rate);
+    EXPECT_EQ(pcm.size(), 10 * rate);
+    EXPECT_LT(std::abs(pcm.back()) / 32768.0, 0.005);
+    // A short sequence is left as it is.
+    EXPECT_EQ(
+        synthesizeTones({ { 660, 9000, 0.5 }, { 880, 2000, 0.5 } }, 1.0, rate).size(), 10 * rate);
+    EXPECT_EQ(synthesizeTones({ { 660, 4000, 0.5 } }, 1.0, rate).size(), 4 * rate);
+}

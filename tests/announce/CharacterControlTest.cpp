@@ -1,4 +1,5 @@
 #include "announce/CharacterControl.h"
+#include "agent/CharacterFolders.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
@@ -8,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -206,10 +209,96 @@ TEST_F(CharacterTest, AChosenCharacterIsStoredCopiedAndLoaded)
     control.newCharacter();
     EXPECT_EQ(settings.read(setting::Char), "Bramble");
     EXPECT_EQ(control.charname, "Bramble");
-    EXPECT_TRUE(QFile::exists(home.paths().charactersFolder() + "/Bramble.acs"));
+    EXPECT_TRUE(QFile::exists(userCharacterFolder(home.paths().windowsFolder()) + "/Bramble.acs"));
     FakeCharacter &b = *agentControl.characters.at("Bramble");
     EXPECT_FALSE(b.soundEffects);
     EXPECT_TRUE(b.calls.contains("Speak:Hello, nice to see you!"));
+}
+
+TEST_F(CharacterTest, ACharacterThatDoesNotLoadIsNotStoredAndTheOldOneStays)
+{
+    load();
+    agentControl.characters.at("Tockel")->completeAtOnce = true;
+    agentControl.loadable = { "Tockel" };
+    QTemporaryDir elsewhere;
+    const QString file = elsewhere.path() + "/Bramble.acs";
+    TestHome::writeFile(file, "{ broken");
+    fakes.dialogs.files = { file };
+    control.newCharacter();
+    EXPECT_EQ(settings.read(setting::Char), "Tockel");
+    EXPECT_EQ(control.charname, "Tockel");
+    ASSERT_TRUE(agentControl.characters.count("Tockel"));
+    EXPECT_TRUE(
+        agentControl.characters.at("Tockel")->calls.contains("Speak:Hello, nice to see you!"));
+    EXPECT_FALSE(agentControl.characters.count("Bramble"));
+    // Not copied either: it would be found by name from then on.
+    EXPECT_FALSE(QFile::exists(userCharacterFolder(home.paths().windowsFolder()) + "/Bramble.acs"));
+    ASSERT_FALSE(fakes.dialogs.boxes.isEmpty());
+    EXPECT_EQ(fakes.dialogs.boxes.last().text,
+        "The character Bramble could not be loaded: refused by the test.\n\nTockel stays your "
+        "character.");
+    EXPECT_EQ(fakes.dialogs.boxes.last().icon, MsgIcon::Exclamation);
+}
+
+TEST_F(CharacterTest, AShippedCharacterIsLoadedWhereItIsAndAUsersOwnOfItsNameIsNamed)
+{
+    load("Bramble");
+    settings.write(setting::Char, "Bramble");
+    agentControl.characters.at("Bramble")->completeAtOnce = true;
+    const QString own = userCharacterFolder(home.paths().windowsFolder());
+    const QStringList folders = characterFolders(own);
+    ASSERT_GE(folders.size(), 2);
+    const QString shipped = folders[1] + "/Tockel.acs";
+    ASSERT_TRUE(QFile::exists(shipped));
+
+    fakes.dialogs.files = { shipped };
+    control.newCharacter();
+    EXPECT_EQ(settings.read(setting::Char), "Tockel");
+    EXPECT_FALSE(QFile::exists(own + "/Tockel.acs")); // no stale copy to shadow it later
+    EXPECT_TRUE(agentControl.loads.contains("Tockel|" + QFileInfo(shipped).absoluteFilePath()));
+    EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
+
+    // Now the user has a Tockel of their own, which goes first by name.
+    ASSERT_TRUE(QDir().mkpath(own));
+    TestHome::writeFile(own + "/Tockel.acs", "{ mine }");
+    fakes.dialogs.files = { shipped };
+    agentControl.characters.at("Tockel")->completeAtOnce = true;
+    control.newCharacter();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_TRUE(fakes.dialogs.boxes[0].text.startsWith("Your own character file "
+        + QDir::toNativeSeparators(own + "/Tockel.acs") + " has the same name"))
+        << fakes.dialogs.boxes[0].text.toStdString();
+    EXPECT_TRUE(agentControl.loads.last().endsWith("|" + own + "/Tockel.acs"));
+    EXPECT_EQ(settings.read(setting::Char), "Tockel");
+}
+
+TEST_F(CharacterTest, ReplacingAUsersOwnCharacterOfTheSameNameIsAskedFirst)
+{
+    load();
+    agentControl.characters.at("Tockel")->completeAtOnce = true;
+    const QString own = userCharacterFolder(home.paths().windowsFolder()) + "/Bramble.acs";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(own).path()));
+    TestHome::writeFile(own, "{ old }");
+    QTemporaryDir elsewhere;
+    const QString file = elsewhere.path() + "/Bramble.acs";
+    TestHome::writeFile(file, "{ new }");
+
+    fakes.dialogs.files = { file };
+    fakes.dialogs.answers = { MsgAnswer::No };
+    control.newCharacter();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(TestHome::readFile(own), "{ old }");
+    EXPECT_EQ(agentControl.loads.last(),
+        "Bramble|" + QDir(QFileInfo(own).path()).absolutePath() + "/Bramble.acs");
+    EXPECT_EQ(settings.read(setting::Char), "Bramble");
+
+    agentControl.characters.at("Bramble")->completeAtOnce = true;
+    fakes.dialogs.files = { file };
+    fakes.dialogs.answers = { MsgAnswer::Yes };
+    control.newCharacter();
+    EXPECT_EQ(TestHome::readFile(own), "{ new }");
+    EXPECT_EQ(agentControl.loads.last(), "Bramble|" + file);
 }
 
 TEST_F(CharacterTest, ChangeNeedsAVisibleCalendarAndItsWaitsEndOnFailure)

@@ -1,4 +1,5 @@
 #include "calendar/StartWindows.h"
+#include "agent/CharacterFolders.h"
 #include "calendar/FrmAbout.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
@@ -46,7 +47,7 @@ TEST_F(StartTest, FirstRunCountsDownWithInstallersFolderAndAgreement)
     for (int tick = 1; tick <= 21; ++tick) {
         wait.Timer1_Timer();
         shownSeconds << wait.lab_secs->text();
-        const bool folder = QDir(home.paths().charactersFolder()).exists();
+        const bool folder = QDir(userCharacterFolder(home.paths().windowsFolder())).exists();
         if (tick == 3) {
             ASSERT_EQ(fakes.launcher.started.size(), 1);
             EXPECT_EQ(fakes.launcher.started[0].program, home.paths().program("agent-setup"));

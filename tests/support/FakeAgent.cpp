@@ -51,9 +51,13 @@ bool FakeAgentControl::Load(const QString &id, const QString &file)
     loads << id + QLatin1Char('|') + file;
     if (journal)
         *journal << QStringLiteral("Load:") + id;
-    const QString stem = file.endsWith(QLatin1String(".acs")) ? file.chopped(4) : file;
-    if (!loadable.isEmpty() && !loadable.contains(stem))
+    const QString name = file.section(QLatin1Char('/'), -1);
+    const QString stem = name.endsWith(QLatin1String(".acs")) ? name.chopped(4) : name;
+    lastError.clear();
+    if (!loadable.isEmpty() && !loadable.contains(stem)) {
+        lastError = QStringLiteral("refused by the test");
         return false;
+    }
     characters[id] = std::make_unique<FakeCharacter>(*this);
     characters[id]->completeAtOnce = completeAtOnce;
     characters[id]->journal = journal;

@@ -95,12 +95,14 @@ public:
     agent::Character *Characters(const QString &id) override;
     void Unload(const QString &id) override;
     void setPropertySheetVisible(bool visible) override { propertySheet = visible; }
+    QString loadError() const override { return lastError; }
 
     void raiseComplete(const agent::RequestPtr &request) { emit RequestComplete(request); }
     void raiseCommand(const QString &name) { emit Command(agent::UserInput { name }); }
 
     // Names (file stems) that load; everything loads when empty.
     QStringList loadable;
+    QString lastError; // of the last Load that failed
     QStringList loads; // "id|file" of every Load
     QStringList unloads;
     bool propertySheet = false;
