@@ -11,6 +11,7 @@
 #include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "platform/linux/LocalFiles.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
@@ -68,6 +69,7 @@ int main(int argc, char **argv)
     SystemClock clock;
     QtDialogs dialogs;
     ProcessLauncher launcher;
+    LocalFiles files;
     QtNetworkService network;
     XdgAutostart autostart(XdgAutostart::defaultFolder());
     QtPrinter printer(QtPrinter::defaultDocumentsFolder());
@@ -116,7 +118,7 @@ int main(int argc, char **argv)
         main.show();
     };
     flow.showSplash = [&] {
-        splash = std::make_unique<FrmSplash>(paths, quietRestart, flow);
+        splash = std::make_unique<FrmSplash>(paths, files, quietRestart, flow);
         splash->Form_Load();
     };
     flow.showNewUser = [&] {

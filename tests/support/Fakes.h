@@ -4,6 +4,7 @@
 #include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 #include "platform/Launcher.h"
 #include "platform/Network.h"
 #include "platform/Printer.h"
@@ -136,6 +137,27 @@ public:
     }
     Result result { Outcome::Printed, QStringLiteral("Office"), {} };
     QList<QPair<QString, QStringList>> jobs;
+};
+
+// Folders of file names; `running` is the program's own file.
+class FakeFiles final : public Files
+{
+public:
+    QStringList fileNames(const QString &folder) const override { return folders.value(folder); }
+    bool isRunningProgram(const QString &path) const override { return path == running; }
+    bool remove(const QString &path) override
+    {
+        tried << path;
+        if (!removable)
+            return false;
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        folders[path.left(slash)].removeAll(path.mid(slash + 1));
+        return true;
+    }
+    QMap<QString, QStringList> folders;
+    QString running;
+    bool removable = true;
+    QStringList tried;
 };
 
 // Every service faked, ready to hand to a window.
