@@ -18,6 +18,7 @@
 #include "platform/linux/QtPrinter.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
+#include "platform/linux/X11GlobalKey.h"
 #include "platform/linux/XdgAutostart.h"
 #include "storage/AppPaths.h"
 #include "storage/ModClock.h"
@@ -75,9 +76,12 @@ int main(int argc, char **argv)
     QtPrinter printer(QtPrinter::defaultDocumentsFolder());
     Services services { clock, dialogs, launcher, network, autostart, printer };
 
+    // Before the engine, which lets go of the listening key as it ends.
+    X11GlobalKey globalKey;
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
     agent::AgentEngine agentEngine(characterFolders(paths.charactersFolder()), &settings);
+    agentEngine.listener().setGlobalKey(&globalKey);
 
     PendingVersionCheck versionCheck;
     PendingDayMarking dayMarking;

@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Files.h"
+#include "platform/GlobalKey.h"
 #include "platform/Launcher.h"
 #include "platform/Network.h"
 #include "platform/Printer.h"
@@ -17,6 +18,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <optional>
 
 // A clock that moves only when told. Waits advance it at once and let the
 // event loop run once, so timers due in that time still fire.
@@ -137,6 +139,41 @@ public:
     }
     Result result { Outcome::Printed, QStringLiteral("Office"), {} };
     QList<QPair<QString, QStringList>> jobs;
+};
+
+// A key watched on the desktop, as far as the test can tell: which key, and
+// the watches and stops asked for ("watch ff14", "stop"). The test presses.
+class FakeGlobalKey final : public GlobalKey
+{
+public:
+    bool watch(quint32 keysym, Handler handler) override
+    {
+        log << QStringLiteral("watch %1").arg(keysym, 0, 16);
+        if (!succeed)
+            return false;
+        watched = keysym;
+        m_handler = std::move(handler);
+        return true;
+    }
+    void stop() override
+    {
+        log << QStringLiteral("stop");
+        watched.reset();
+        m_handler = {};
+    }
+    // False when nothing is watched.
+    bool send(Event event) const
+    {
+        if (m_handler)
+            m_handler(event);
+        return bool(m_handler);
+    }
+    bool succeed = true;
+    std::optional<quint32> watched;
+    QStringList log;
+
+private:
+    Handler m_handler;
 };
 
 // Folders of file names; `running` is the program's own file.
