@@ -564,6 +564,8 @@ AgentEngine::AgentEngine(QStringList characterFolders, std::unique_ptr<SpeechOut
     connect(m_speech.get(), &SpeechOutput::finished, this, &AgentEngine::onSpeechFinished);
 
     m_listener = new Listener(this);
+    // The character never hears itself.
+    m_listener->setSpeaking([this] { return m_speech->isSpeaking(); });
     connect(m_listener, &Listener::heard, this, &AgentEngine::onHeard);
     connect(m_listener, &Listener::listeningChanged, this, &AgentEngine::onListening);
     m_commandsTimer = new QTimer(this);

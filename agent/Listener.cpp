@@ -2,7 +2,6 @@
 
 #include "agent/Logging.h"
 
-#include <QAbstractNativeEventFilter>
 #include <QAudioFormat>
 #include <QAudioSource>
 #include <QGuiApplication>
@@ -12,14 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-
-#if __has_include(<xcb/xcb.h>) && QT_CONFIG(xcb)
-#include <QtGui/qguiapplication_platform.h>
-#include <xcb/xcb.h>
-#define QUILLORY_GRAB_XCB 1
-#endif
 
 namespace agent {
 
@@ -31,12 +23,18 @@ constexpr int kRate = RecognizerCore::kSampleRate;
 constexpr double kNoiseRiseDbPerFrame = 0.05;
 constexpr int kLevelEverySamples = kRate / 20;
 constexpr int kReleaseDebounceMs = 40;
+// Sound still on its way from the loudspeaker when speech ends: the room's
+// echo and the audio buffers. Counted in samples, not time, so it follows
+// the audio itself.
+constexpr int kEchoTailSamples = kRate * 3 / 10;
 
 const QList<ListenKeyInfo> kKeys {
     { ListenKey::ScrollLock, "ScrollLock", QT_TRANSLATE_NOOP("agent::Listener", "Scroll Lock") },
     { ListenKey::Pause, "Pause", QT_TRANSLATE_NOOP("agent::Listener", "Pause") },
     { ListenKey::F12, "F12", QT_TRANSLATE_NOOP("agent::Listener", "F12") },
     { ListenKey::RightCtrl, "RightCtrl", QT_TRANSLATE_NOOP("agent::Listener", "Right Ctrl") },
+    { ListenKey::None, "None",
+        QT_TRANSLATE_NOOP("agent::Listener", "No key (listen from the menu)") },
 };
 
 // X keysyms of the keys.
@@ -51,8 +49,10 @@ quint32 keysym(ListenKey key)
         return 0xffc9;
     case ListenKey::RightCtrl:
         return 0xffe4;
+    case ListenKey::None:
+        break;
     }
-    return 0xff14;
+    return 0;
 }
 
 bool matches(ListenKey key, const QKeyEvent *event)
@@ -66,6 +66,8 @@ bool matches(ListenKey key, const QKeyEvent *event)
         return event->key() == Qt::Key_F12;
     case ListenKey::RightCtrl:
         return event->key() == Qt::Key_Control && event->nativeVirtualKey() == keysym(key);
+    case ListenKey::None:
+        break;
     }
     return false;
 }
@@ -124,10 +126,11 @@ ListenKey listenKeyFromName(const QString &name)
 // ---------------------------------------------------------------------------
 // The listening key
 
-// On X11 the key is grabbed on the root window, so it works whichever
-// window has the focus. Elsewhere a program cannot see keys meant for other
-// programs: the key works while a Quillory window has the focus.
-class ListenKeyFilter final : public QObject, public QAbstractNativeEventFilter
+// The key is watched on the whole desktop through the GlobalKey service, so
+// it works whichever window has the focus. Where that cannot be (no such
+// service, another display system, the key held by another program), it
+// works while a Quillory window has the focus.
+class ListenKeyFilter final : public QObject
 {
 public:
     explicit ListenKeyFilter(Listener &listener)
@@ -142,6 +145,14 @@ public:
     }
     ~ListenKeyFilter() override { setActive(false); }
 
+    void setService(GlobalKey *service)
+    {
+        const bool active = m_active;
+        setActive(false);
+        m_service = service;
+        setActive(active);
+    }
+
     void setKey(ListenKey key)
     {
         if (key == m_key)
@@ -152,46 +163,47 @@ public:
         setActive(active);
     }
 
+    Listener::KeyWatch watch() const
+    {
+        if (!m_active)
+            return Listener::KeyWatch::Off;
+        return m_desktop ? Listener::KeyWatch::Desktop : Listener::KeyWatch::OwnWindows;
+    }
+
     void setActive(bool active)
     {
         if (active == m_active)
             return;
         m_active = active;
-        if (!qApp)
-            return; // the application is gone, and its filters with it
         if (active) {
-            if (!grab())
+            m_desktop
+                = m_service && m_service->watch(keysym(m_key), [this](GlobalKey::Event event) {
+                      switch (event) {
+                      case GlobalKey::Event::Pressed:
+                          pressed();
+                          break;
+                      case GlobalKey::Event::Released:
+                          released();
+                          break;
+                      case GlobalKey::Event::Chord:
+                          m_listener.keyChord();
+                          break;
+                      }
+                  });
+            if (!m_desktop && qApp) {
+                qCInfo(lcVoice) << "the" << listenKeyName(m_key)
+                                << "key works only while a Quillory window has the focus";
                 qApp->installEventFilter(this);
+            }
             return;
         }
-        ungrab();
-        qApp->removeEventFilter(this);
+        if (m_desktop && m_service)
+            m_service->stop();
+        m_desktop = false;
+        if (qApp)
+            qApp->removeEventFilter(this);
         m_release.stop();
         m_down = false;
-    }
-
-    bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) override
-    {
-#ifdef QUILLORY_GRAB_XCB
-        if (!m_grabbed || eventType != "xcb_generic_event_t" || !message)
-            return false;
-        const auto *event = static_cast<const xcb_generic_event_t *>(message);
-        const int type = event->response_type & ~0x80;
-        if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
-            return false;
-        const auto *key = static_cast<const xcb_key_press_event_t *>(message);
-        if (key->detail != m_keycode)
-            return false;
-        if (type == XCB_KEY_PRESS)
-            pressed();
-        else
-            released();
-        return true;
-#else
-        Q_UNUSED(eventType);
-        Q_UNUSED(message);
-        return false;
-#endif
     }
 
 protected:
@@ -232,84 +244,13 @@ private:
             m_release.start();
     }
 
-    bool grab()
-    {
-#ifdef QUILLORY_GRAB_XCB
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
-            return false;
-        auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        xcb_connection_t *c = x11 ? x11->connection() : nullptr;
-        if (!c)
-            return false;
-        const xcb_setup_t *setup = xcb_get_setup(c);
-        const xcb_screen_iterator_t screen = xcb_setup_roots_iterator(setup);
-        if (!screen.data)
-            return false;
-        const xcb_keycode_t first = setup->min_keycode;
-        const int count = setup->max_keycode - setup->min_keycode + 1;
-        xcb_get_keyboard_mapping_reply_t *map = xcb_get_keyboard_mapping_reply(
-            c, xcb_get_keyboard_mapping(c, first, quint8(count)), nullptr);
-        if (!map)
-            return false;
-        const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(map);
-        const int per = map->keysyms_per_keycode;
-        const int total = xcb_get_keyboard_mapping_keysyms_length(map);
-        xcb_keycode_t code = 0;
-        for (int i = 0; i < total && per > 0 && !code; ++i) {
-            if (syms[i] == keysym(m_key))
-                code = xcb_keycode_t(first + i / per);
-        }
-        std::free(map);
-        if (!code) {
-            qCInfo(lcVoice) << "the keyboard has no" << listenKeyName(m_key) << "key";
-            return false;
-        }
-        xcb_generic_error_t *error = xcb_request_check(c,
-            xcb_grab_key_checked(c, 1, screen.data->root, XCB_MOD_MASK_ANY, code,
-                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        if (error) {
-            std::free(error);
-            qCInfo(lcVoice) << "another program holds the" << listenKeyName(m_key)
-                            << "key: it works only while a Quillory window has the focus";
-            return false;
-        }
-        m_connection = c;
-        m_root = screen.data->root;
-        m_keycode = code;
-        m_grabbed = true;
-        qApp->installNativeEventFilter(this);
-        qCDebug(lcVoice) << "listening key" << listenKeyName(m_key) << "is keycode" << code;
-        return true;
-#else
-        return false;
-#endif
-    }
-
-    void ungrab()
-    {
-#ifdef QUILLORY_GRAB_XCB
-        if (!m_grabbed)
-            return;
-        m_grabbed = false;
-        qApp->removeNativeEventFilter(this);
-        if (qGuiApp && qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
-            xcb_ungrab_key(m_connection, m_keycode, m_root, XCB_MOD_MASK_ANY);
-            xcb_flush(m_connection);
-        }
-#endif
-    }
-
     Listener &m_listener;
+    GlobalKey *m_service = nullptr;
     ListenKey m_key = ListenKey::ScrollLock;
     bool m_active = false;
+    bool m_desktop = false;
     bool m_down = false;
     QTimer m_release;
-#ifdef QUILLORY_GRAB_XCB
-    xcb_connection_t *m_connection = nullptr;
-    xcb_window_t m_root = 0;
-    xcb_keycode_t m_keycode = 0;
-#endif
-    bool m_grabbed = false;
 };
 
 // ---------------------------------------------------------------------------
@@ -333,17 +274,60 @@ Listener::Listener(QObject *parent)
     m_limit = new QTimer(this);
     m_limit->setSingleShot(true);
     connect(m_limit, &QTimer::timeout, this, [this] { finishSession(true); });
+    auto *devices = new QMediaDevices(this);
+    connect(devices, &QMediaDevices::audioInputsChanged, this, &Listener::microphonesChanged);
 }
 
 Listener::~Listener()
 {
-    closeMicrophone();
+    // Not through the virtual: a class made from this one is gone already.
+    if (m_source)
+        Listener::closeMicrophone();
     m_keyFilter.reset();
 }
 
 void Listener::setDeviceList(DeviceList list)
 {
     m_devices = list ? std::move(list) : DeviceList([] { return QList<QAudioDevice>(); });
+    microphonesChanged();
+}
+
+void Listener::microphonesChanged()
+{
+    // A session on a microphone that went away hears nothing more.
+    if (isListening() && !canListen()) {
+        qCInfo(lcVoice) << "the microphone went away";
+        finishSession(false);
+    }
+    updateKeyWatch();
+}
+
+void Listener::setGlobalKey(GlobalKey *service)
+{
+    m_keyFilter->setService(service);
+    updateKeyWatch();
+}
+
+Listener::KeyWatch Listener::keyWatch() const
+{
+    return m_keyFilter->watch();
+}
+
+void Listener::updateKeyWatch()
+{
+    // The key is taken from other programs only while holding it can start
+    // listening: commands to listen for, a key chosen and a microphone.
+    m_keyFilter->setActive(!m_entries.isEmpty() && m_key != ListenKey::None && canListen());
+}
+
+void Listener::setSpeaking(Speaking speaking)
+{
+    m_speaking = std::move(speaking);
+}
+
+bool Listener::hearingPaused() const
+{
+    return (m_speaking && m_speaking()) || m_echoTail > 0;
 }
 
 QList<QAudioDevice> Listener::microphones() const
@@ -389,13 +373,14 @@ void Listener::setCommands(const QList<CommandEntry> &commands)
         m_recognizer->setCommands(m_entries);
     else if (!m_entries.isEmpty())
         m_preload->start();
-    m_keyFilter->setActive(!m_entries.isEmpty());
+    updateKeyWatch();
 }
 
 void Listener::setListenKey(ListenKey key)
 {
     m_key = key;
     m_keyFilter->setKey(key);
+    updateKeyWatch();
 }
 
 void Listener::setMicrophoneId(const QByteArray &id)
@@ -443,6 +428,13 @@ void Listener::keyReleased()
         stopListening();
 }
 
+void Listener::keyChord()
+{
+    // The key was part of a shortcut: nothing was meant for the character.
+    if (m_mode == Mode::Held)
+        finishSession(false);
+}
+
 void Listener::startListening(Mode mode)
 {
     if (isListening()) {
@@ -459,6 +451,7 @@ void Listener::startListening(Mode mode)
         return;
     }
     m_mode = mode;
+    m_echoTail = 0;
     m_endpointer = Endpointer(kEndSilenceMs);
     m_levelSamples = 0;
     m_levelPeak = 0;
@@ -574,13 +567,28 @@ void Listener::readAudio()
     takeAudio(pcm);
 }
 
-void Listener::takeAudio(const QVector<qint16> &pcm16k)
+void Listener::takeAudio(const QVector<qint16> &input)
 {
-    if (!isListening() || pcm16k.isEmpty())
+    if (!isListening() || input.isEmpty())
         return;
+    // While the character speaks the microphone hears it, and maybe a
+    // command in its words: that audio never reaches the recogniser, the
+    // level or the end-of-speech detection.
+    if (m_speaking && m_speaking()) {
+        m_echoTail = kEchoTailSamples;
+        return;
+    }
+    QVector<qint16> pcm16k = input;
+    if (m_echoTail > 0) {
+        const qsizetype dropped = std::min<qsizetype>(m_echoTail, pcm16k.size());
+        m_echoTail -= int(dropped);
+        pcm16k.remove(0, dropped);
+        if (pcm16k.isEmpty())
+            return;
+    }
     if (m_recognizer)
         m_recognizer->feed(pcm16k);
-    for (qint16 sample : pcm16k) {
+    for (qint16 sample : std::as_const(pcm16k)) {
         const double s = sample / 32768.0;
         m_levelPeak = std::max(m_levelPeak, s * s);
         if (++m_levelSamples >= kLevelEverySamples) {

@@ -2,6 +2,7 @@
 
 #include "agent/Agent.h"
 #include "agent/Recognizer.h"
+#include "platform/GlobalKey.h"
 
 #include <QAudioDevice>
 #include <QByteArray>
@@ -22,7 +23,8 @@ class QTimer;
 namespace agent {
 
 // The keys that can be held to talk to the character.
-enum class ListenKey { ScrollLock, Pause, F12, RightCtrl };
+// None: listening starts from the menu only, and no key is watched.
+enum class ListenKey { ScrollLock, Pause, F12, RightCtrl, None };
 
 struct ListenKeyInfo
 {
@@ -75,7 +77,11 @@ class Listener : public QObject
     Q_OBJECT
 public:
     enum class Mode { Held, Timed, Test };
+    // How the listening key is watched: not at all, on the whole desktop,
+    // or only while a Quillory window has the focus.
+    enum class KeyWatch { Off, Desktop, OwnWindows };
     using DeviceList = std::function<QList<QAudioDevice>()>;
+    using Speaking = std::function<bool()>;
 
     static constexpr int kTimedMs = 5000;
     static constexpr int kHeldMaxMs = 15000;
@@ -87,6 +93,17 @@ public:
     // The microphones; the system's list unless a test gives its own.
     void setDeviceList(DeviceList list);
     QList<QAudioDevice> microphones() const;
+    // The list of microphones changed (the system says so when one is
+    // plugged in or out).
+    void microphonesChanged();
+    // Where the key is watched on the whole desktop; null: only while a
+    // Quillory window has the focus. The service must outlive the listener.
+    void setGlobalKey(GlobalKey *service);
+    KeyWatch keyWatch() const;
+    // Tells whether the character is speaking; meanwhile, and for a moment
+    // after, what the microphone hears is thrown away.
+    void setSpeaking(Speaking speaking);
+    bool hearingPaused() const;
     // Why listening is impossible, or empty when it is possible.
     QString unavailableReason() const;
     bool canListen() const { return unavailableReason().isEmpty(); }
@@ -111,6 +128,9 @@ public:
     // The key went down or up.
     void keyPressed();
     void keyReleased();
+    // Another key went down while the key was held: a shortcut, so the
+    // session ends without anything heard.
+    void keyChord();
 
     // Where the recogniser's results arrive; public so that a test can hand
     // one in.
@@ -119,6 +139,11 @@ public:
     // The 16 kHz audio of the session, as it would go to the recogniser;
     // public for tests.
     void takeAudio(const QVector<qint16> &pcm16k);
+
+protected:
+    // The system's microphone; a test puts its own audio in place of it.
+    virtual bool openMicrophone();
+    virtual void closeMicrophone();
 
 signals:
     void listeningChanged(bool listening);
@@ -131,11 +156,9 @@ signals:
 private:
     Recognizer *recognizer();
     QAudioDevice chosenDevice() const;
-    bool openMicrophone();
-    void closeMicrophone();
     void readAudio();
     void finishSession(bool decode);
-    void installKey();
+    void updateKeyWatch();
 
     DeviceList m_devices;
     QList<VoiceGrammar::Entry> m_entries;
@@ -143,6 +166,8 @@ private:
     QByteArray m_microphoneId;
     std::unique_ptr<Recognizer> m_recognizer;
     std::unique_ptr<ListenKeyFilter> m_keyFilter;
+    Speaking m_speaking;
+    int m_echoTail = 0; // samples still to throw away
     QTimer *m_preload = nullptr;
     QTimer *m_limit = nullptr;
 

@@ -16,6 +16,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -73,20 +75,23 @@ void EngineOptions::load(const SettingsStore &settings)
         = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("microphone")).trimmed();
 }
 
-void EngineOptions::save(SettingsStore &settings) const
+void EngineOptions::save(SettingsStore &settings, const EngineOptions *before) const
 {
+    // Each key is a write of the whole file: only those that changed.
     const QString section = QLatin1String(kSection);
-    settings.WriteSetting(
-        section, QStringLiteral("speechrate"), QString::number(speechRatePercent));
-    settings.WriteSetting(section, QStringLiteral("pitch"), QString::number(pitchOffset));
-    settings.WriteSetting(section, QStringLiteral("speechvolume"), QString::number(speechVolume));
-    settings.WriteSetting(section, QStringLiteral("balloon"),
+    const auto put = [&](auto EngineOptions::*member, const char *key, const QString &text) {
+        if (!before || (*before).*member != this->*member)
+            settings.WriteSetting(section, QLatin1String(key), text);
+    };
+    put(&EngineOptions::speechRatePercent, "speechrate", QString::number(speechRatePercent));
+    put(&EngineOptions::pitchOffset, "pitch", QString::number(pitchOffset));
+    put(&EngineOptions::speechVolume, "speechvolume", QString::number(speechVolume));
+    put(&EngineOptions::balloon, "balloon",
         QLatin1String(balloon ? setting::kTrueText : setting::kFalseText));
-    settings.WriteSetting(
-        section, QStringLiteral("balloonfontsize"), QString::number(balloonFontSize));
-    settings.WriteSetting(section, QStringLiteral("effectsvolume"), QString::number(effectsVolume));
-    settings.WriteSetting(section, QStringLiteral("listenkey"), listenKey);
-    settings.WriteSetting(section, QStringLiteral("microphone"), microphone);
+    put(&EngineOptions::balloonFontSize, "balloonfontsize", QString::number(balloonFontSize));
+    put(&EngineOptions::effectsVolume, "effectsvolume", QString::number(effectsVolume));
+    put(&EngineOptions::listenKey, "listenkey", listenKey);
+    put(&EngineOptions::microphone, "microphone", microphone);
 }
 
 VoiceSpec EngineOptions::voiceFor(const VoiceSpec &character) const
@@ -164,16 +169,48 @@ OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QW
     column->addWidget(voice);
     column->addWidget(buttons);
 
+    m_saved = m_options;
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveDelayMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, &OptionsWindow::saveNow);
+    // A program that ends with the window open keeps the last change too.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &OptionsWindow::saveNow);
+
     refresh();
-    connect(m_rate, &QSlider::valueChanged, this, &OptionsWindow::apply);
-    connect(m_pitch, &QSpinBox::valueChanged, this, &OptionsWindow::apply);
-    connect(m_volume, &QSlider::valueChanged, this, &OptionsWindow::apply);
-    connect(m_balloon, &QCheckBox::toggled, this, &OptionsWindow::apply);
-    connect(m_fontSize, &QSpinBox::valueChanged, this, &OptionsWindow::apply);
-    connect(m_effects, &QSlider::valueChanged, this, &OptionsWindow::apply);
-    connect(m_listenKey, &QComboBox::currentIndexChanged, this, &OptionsWindow::apply);
-    connect(m_microphone, &QComboBox::currentIndexChanged, this, &OptionsWindow::apply);
+    const auto later = [this] { apply(Settle::Later); };
+    const auto now = [this] { apply(Settle::Now); };
+    for (QSlider *s : { m_rate, m_volume, m_effects }) {
+        connect(s, &QSlider::valueChanged, this, later);
+        connect(s, &QSlider::sliderReleased, this, &OptionsWindow::saveNow);
+    }
+    connect(m_pitch, &QSpinBox::valueChanged, this, later);
+    connect(m_fontSize, &QSpinBox::valueChanged, this, later);
+    connect(m_balloon, &QCheckBox::toggled, this, now);
+    connect(m_listenKey, &QComboBox::currentIndexChanged, this, now);
+    connect(m_microphone, &QComboBox::currentIndexChanged, this, now);
     connect(m_test, &QPushButton::clicked, this, &OptionsWindow::test);
+}
+
+OptionsWindow::~OptionsWindow()
+{
+    saveNow();
+}
+
+void OptionsWindow::hideEvent(QHideEvent *event)
+{
+    saveNow();
+    QWidget::hideEvent(event);
+}
+
+void OptionsWindow::saveNow()
+{
+    m_saveTimer.stop();
+    if (!m_pending)
+        return;
+    m_pending = false;
+    if (m_settings)
+        m_options.save(*m_settings, &m_saved);
+    m_saved = m_options;
 }
 
 void OptionsWindow::setListener(Listener *listener)
@@ -249,6 +286,9 @@ void OptionsWindow::test()
 
 void OptionsWindow::refresh()
 {
+    // What the user changed is written before the window shows anything else.
+    saveNow();
+    m_saved = m_options;
     m_refreshing = true;
     m_rate->setValue(m_options.speechRatePercent);
     m_pitch->setValue(m_options.pitchOffset);
@@ -261,7 +301,7 @@ void OptionsWindow::refresh()
     m_refreshing = false;
 }
 
-void OptionsWindow::apply()
+void OptionsWindow::apply(Settle settle)
 {
     if (m_refreshing)
         return;
@@ -274,9 +314,16 @@ void OptionsWindow::apply()
     m_options.listenKey = m_listenKey->currentData().toString();
     if (m_microphone->isEnabled())
         m_options.microphone = m_microphone->currentData().toString();
-    if (m_settings)
-        m_options.save(*m_settings);
+    m_pending = m_options != m_saved;
     emit changed();
+    const bool dragging
+        = m_rate->isSliderDown() || m_volume->isSliderDown() || m_effects->isSliderDown();
+    if (settle == Settle::Now)
+        saveNow();
+    else if (dragging)
+        m_saveTimer.stop(); // written when let go
+    else
+        m_saveTimer.start();
 }
 
 } // namespace agent

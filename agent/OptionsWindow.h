@@ -2,6 +2,7 @@
 
 #include "agent/SpeechPlayer.h"
 
+#include <QTimer>
 #include <QWidget>
 
 class QCheckBox;
@@ -34,7 +35,8 @@ struct EngineOptions
     static constexpr const char *kSection = "agent";
     // Missing or unreadable keys keep their defaults; values are clamped.
     void load(const SettingsStore &settings);
-    void save(SettingsStore &settings) const;
+    // With `before` (what the settings hold now), only what differs from it.
+    void save(SettingsStore &settings, const EngineOptions *before = nullptr) const;
     // The character's voice as these options change it.
     VoiceSpec voiceFor(const VoiceSpec &character) const;
 
@@ -47,6 +49,16 @@ class OptionsWindow : public QWidget
 public:
     // `settings` may be null: changes then last until the program ends.
     OptionsWindow(EngineOptions &options, SettingsStore *settings, QWidget *parent = nullptr);
+    // Writes what is still waiting.
+    ~OptionsWindow() override;
+
+    // A change applies at once but is written only once it settles: a
+    // slider when let go, a spin box this long after its last step, a
+    // choice at once, anything still waiting when the window closes.
+    static constexpr int kSaveDelayMs = 600;
+    bool savePending() const { return m_pending; }
+    // Writes a change still waiting, now.
+    void saveNow();
 
     // Shows the options as they are now.
     void refresh();
@@ -58,8 +70,12 @@ public:
 signals:
     void changed();
 
+protected:
+    void hideEvent(QHideEvent *event) override;
+
 private:
-    void apply();
+    enum class Settle { Now, Later };
+    void apply(Settle settle);
     void refreshMicrophones();
     void test();
 
@@ -78,6 +94,9 @@ private:
     QLabel *m_heard = nullptr;
     Listener *m_listener = nullptr;
     bool m_refreshing = false;
+    bool m_pending = false;
+    EngineOptions m_saved; // as the settings hold them
+    QTimer m_saveTimer;
 };
 
 } // namespace agent

@@ -11,12 +11,14 @@
 #include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "platform/linux/LocalFiles.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
 #include "platform/linux/QtPrinter.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
+#include "platform/linux/X11GlobalKey.h"
 #include "platform/linux/XdgAutostart.h"
 #include "storage/AppPaths.h"
 #include "storage/ModClock.h"
@@ -68,14 +70,19 @@ int main(int argc, char **argv)
     SystemClock clock;
     QtDialogs dialogs;
     ProcessLauncher launcher;
+    LocalFiles files;
     QtNetworkService network;
     XdgAutostart autostart(XdgAutostart::defaultFolder());
     QtPrinter printer(QtPrinter::defaultDocumentsFolder());
     Services services { clock, dialogs, launcher, network, autostart, printer };
 
+    // Before the engine, which lets go of the listening key as it ends.
+    X11GlobalKey globalKey;
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
-    agent::AgentEngine agentEngine(characterFolders(userCharacterFolder(paths.windowsFolder())), &settings);
+    agent::AgentEngine agentEngine(
+        characterFolders(userCharacterFolder(paths.windowsFolder())), &settings);
+    agentEngine.listener().setGlobalKey(&globalKey);
 
     PendingVersionCheck versionCheck;
     PendingDayMarking dayMarking;
@@ -118,7 +125,7 @@ int main(int argc, char **argv)
             message.restorePending();
     };
     flow.showSplash = [&] {
-        splash = std::make_unique<FrmSplash>(paths, quietRestart, flow);
+        splash = std::make_unique<FrmSplash>(paths, files, quietRestart, flow);
         splash->Form_Load();
     };
     flow.showNewUser = [&] {

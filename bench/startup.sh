@@ -29,12 +29,16 @@ printf '[data]\r\n2run=False\r\nlastreboot=%s\r\n' "$(date +%d/%m/%Y)" >"$home/C
 export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 
-# ms from launch until a visible window whose name matches $2 exists.
+# ms from launch until a visible window whose name matches $1 exists, and
+# the pid of what was started. It runs in a session of its own (setsid
+# without a fork: a background job of this shell is no group leader), so its
+# pid is also the id of that session, and of its process group, which
+# whatever it starts inherits unless it leaves on purpose.
 time_to_window() {
   local name=$1; shift
   local start end pid
   start=$(date +%s%N)
-  "$@" >/dev/null 2>&1 &
+  setsid "$@" >/dev/null 2>&1 &
   pid=$!
   # xdotool's own --sync polls only twice a second: poll faster here.
   until xdotool search --onlyvisible --name "$name" >/dev/null 2>&1; do
@@ -49,9 +53,31 @@ time_to_window() {
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-# measure LABEL WINDOW-NAME PROCESS-PATTERN COMMAND...
+# The processes of session $1: only what this script started there (a
+# D-Bus session, the services it activated, a calendar's helpers), never a
+# program of the same name the user is running.
+session_pids() {
+  # Zombies are already ended; only their parent's wait is missing.
+  ps -e -o pid=,sid=,stat= | awk -v sid="$1" '$2 == sid && $3 !~ /^Z/ { print $1 }'
+}
+
+# Ends session $1: TERM, a moment's grace, then KILL for what is left.
+end_session() {
+  local sid=$1 pids
+  pids=$(session_pids "$sid")
+  [ -n "$pids" ] && kill -TERM $pids 2>/dev/null || true
+  for _ in $(seq 20); do
+    pids=$(session_pids "$sid")
+    [ -z "$pids" ] && break
+    sleep 0.1
+  done
+  [ -n "$pids" ] && kill -KILL $pids 2>/dev/null || true
+  wait "$sid" 2>/dev/null || true
+}
+
+# measure LABEL WINDOW-NAME COMMAND...
 measure() {
-  local label=$1 name=$2 pattern=$3; shift 3
+  local label=$1 name=$2; shift 2
   local times=() pid t
   for _ in $(seq "$runs"); do
     read -r t pid < <(time_to_window "$name" "$@")
@@ -60,18 +86,14 @@ measure() {
     if [ "$label" = quillory ]; then
       rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
     fi
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    pkill -x "$pattern" 2>/dev/null || true
-    pkill -x akonadiserver 2>/dev/null || true
-    pkill -x akonadi_control 2>/dev/null || true
+    end_session "$pid"
     sleep 0.5
   done
   echo "$label: start to window $(printf '%s\n' "${times[@]}" | median) ms (runs: ${times[*]})"
 }
 
-measure quillory '^Quillory$' quillory "$quillory" /n
+measure quillory '^Quillory$' "$quillory" /n
 echo "quillory: resident memory 1 s after the window showed: $((rss / 1024)) MB"
-measure orage 'Orage' orage orage
-measure kalarm '^KAlarm$' kalarm dbus-run-session -- kalarm
+measure orage 'Orage' orage
+measure kalarm '^KAlarm$' dbus-run-session -- kalarm
 rm -rf "$home"

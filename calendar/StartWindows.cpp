@@ -3,6 +3,7 @@
 #include "Version.h"
 #include "agent/CharacterFolders.h"
 #include "calendar/Logging.h"
+#include "platform/Files.h"
 #include "platform/Launcher.h"
 #include "storage/AppPaths.h"
 #include "storage/Conversions.h"
@@ -180,9 +181,11 @@ void NewUser::Command3_Click()
     close();
 }
 
-FrmSplash::FrmSplash(const AppPaths &paths, bool quietRestart, StartFlow flow, QWidget *parent)
+FrmSplash::FrmSplash(
+    const AppPaths &paths, Files &files, bool quietRestart, StartFlow flow, QWidget *parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_programFolder(paths.programFolder)
+    , m_files(files)
     , m_quietRestart(quietRestart)
     , m_flow(std::move(flow))
 {
@@ -227,14 +230,14 @@ void FrmSplash::Form_Load()
     }
     // A stale update file of that name may lie in the program folder; the
     // running program is never it, whatever its own name.
-    const QDir folder(m_programFolder);
-    const QString running = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
-    for (const QFileInfo &entry : folder.entryInfoList(QDir::Files)) {
-        if (entry.fileName().toLower() == QLatin1String("quillory.exe")
-            && entry.canonicalFilePath() != running) {
-            QFile::remove(entry.absoluteFilePath());
-            qCInfo(lcCalendar) << "removed" << entry.absoluteFilePath();
-        }
+    for (const QString &name : m_files.fileNames(m_programFolder)) {
+        if (name.toLower() != QLatin1String("quillory.exe"))
+            continue;
+        const QString path = QDir(m_programFolder).filePath(name);
+        if (m_files.isRunningProgram(path))
+            continue;
+        if (m_files.remove(path))
+            qCInfo(lcCalendar) << "removed" << path;
     }
     lab_version->setText(versionText());
     adjustSize();

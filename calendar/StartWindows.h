@@ -11,6 +11,7 @@ class QTimer;
 class ModClock;
 class SettingsStore;
 class Launcher;
+class Files;
 struct AppPaths;
 
 // What the start-up windows hand over to each other. Showing the calendar
@@ -75,7 +76,8 @@ class FrmSplash : public QWidget
 {
     Q_OBJECT
 public:
-    FrmSplash(const AppPaths &paths, bool quietRestart, StartFlow flow, QWidget *parent = nullptr);
+    FrmSplash(const AppPaths &paths, Files &files, bool quietRestart, StartFlow flow,
+        QWidget *parent = nullptr);
     void Form_Load();
     void Timer1_Timer();
 
@@ -85,6 +87,7 @@ public:
 
 private:
     QString m_programFolder;
+    Files &m_files;
     bool m_quietRestart;
     StartFlow m_flow;
 };

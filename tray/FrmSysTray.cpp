@@ -42,6 +42,16 @@ FrmSysTray::FrmSysTray(std::unique_ptr<TrayBackend> backend, QObject *parent)
 FrmSysTray::~FrmSysTray()
 {
     unload();
+    // The host may delete the component from a menu item's own signal (Exit
+    // does): the menu is still inside that click, so it goes only once the
+    // event loop is back. Its actions lose their link to this component now.
+    if (m_menu) {
+        m_menu->hide();
+        m_menu->disconnect(this);
+        for (QAction *action : m_menu->actions())
+            action->disconnect(this);
+        m_menu.release()->deleteLater();
+    }
 }
 
 void FrmSysTray::unload()

@@ -582,12 +582,13 @@ TEST_F(AgentEngineTest, OptionsAreKeptInTheSettings)
     window->findChild<QSpinBox *>("balloonFontSize")->setValue(14);
     window->findChild<QSlider *>("effectsVolume")->setValue(25);
     EXPECT_EQ(engine->options().balloonFontSize, 14); // at once
+    // Written once settled, at the latest when the window goes.
+    engine->setPropertySheetVisible(false);
+    EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(settings.ReadSetting("agent", "balloonfontsize"), "14");
     EXPECT_EQ(settings.ReadSetting("agent", "effectsvolume"), "25");
 
     EngineOptions reread;
     reread.load(settings);
     EXPECT_EQ(reread, engine->options());
-    engine->setPropertySheetVisible(false);
-    EXPECT_FALSE(window->isVisible());
 }

@@ -1,11 +1,13 @@
 #include "calendar/StartWindows.h"
 #include "agent/CharacterFolders.h"
 #include "calendar/FrmAbout.h"
+#include "platform/linux/LocalFiles.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -105,7 +107,8 @@ TEST_F(StartTest, AgreeingWritesTheThreeOptionsAndShowsTheCalendar)
 
 TEST_F(StartTest, SplashStandsOneSecondAndAQuietRestartSkipsIt)
 {
-    FrmSplash quiet(home.paths(), true, flow);
+    LocalFiles files;
+    FrmSplash quiet(home.paths(), files, true, flow);
     quiet.Form_Load();
     EXPECT_EQ(steps, QStringList { "main" });
     EXPECT_FALSE(quiet.Timer1->isActive());
@@ -113,7 +116,7 @@ TEST_F(StartTest, SplashStandsOneSecondAndAQuietRestartSkipsIt)
     steps.clear();
     TestHome::writeFile(home.paths().program("Quillory.EXE"), "old update");
     TestHome::writeFile(home.paths().program("quillory"), "the program");
-    FrmSplash splash(home.paths(), false, flow);
+    FrmSplash splash(home.paths(), files, false, flow);
     splash.Form_Load();
     EXPECT_EQ(splash.lab_version->text(),
         QStringLiteral("This is version %1").arg(quillory::kVersionText));
@@ -124,6 +127,68 @@ TEST_F(StartTest, SplashStandsOneSecondAndAQuietRestartSkipsIt)
     EXPECT_TRUE(steps.isEmpty());
     splash.Timer1_Timer();
     EXPECT_EQ(steps, QStringList { "main" });
+}
+
+TEST_F(StartTest, SplashRemovesAStrayUpdateFileButNeverTheRunningProgram)
+{
+    const QString folder = home.paths().programFolder;
+    FakeFiles files;
+    files.folders[folder]
+        = QStringList { "QUILLORY.exe", "quillory", "quillory.exe.bak", "notes.txt" };
+    {
+        FrmSplash splash(home.paths(), files, false, flow);
+        splash.Form_Load();
+    }
+    EXPECT_EQ(files.tried, QStringList { folder + "/QUILLORY.exe" });
+    EXPECT_EQ(files.folders[folder], (QStringList { "quillory", "quillory.exe.bak", "notes.txt" }));
+
+    // Started under that very name: the file is the program, and stays.
+    files.tried.clear();
+    files.folders[folder] = QStringList { "quillory.exe" };
+    files.running = folder + "/quillory.exe";
+    {
+        FrmSplash splash(home.paths(), files, false, flow);
+        splash.Form_Load();
+    }
+    EXPECT_TRUE(files.tried.isEmpty());
+    EXPECT_EQ(files.folders[folder], QStringList { "quillory.exe" });
+
+    // A file that cannot be removed leaves the splash to go on as usual.
+    files.running.clear();
+    files.removable = false;
+    FrmSplash splash(home.paths(), files, false, flow);
+    splash.Form_Load();
+    EXPECT_EQ(files.tried, QStringList { folder + "/quillory.exe" });
+    EXPECT_TRUE(splash.Timer1->isActive());
+    EXPECT_TRUE(steps.isEmpty());
+
+    // A quiet restart shows no splash and touches no file.
+    files.tried.clear();
+    FrmSplash quiet(home.paths(), files, true, flow);
+    quiet.Form_Load();
+    EXPECT_TRUE(files.tried.isEmpty());
+}
+
+// The real files: a link to the running program is the running program.
+TEST(LocalFiles, TheRunningProgramIsKnownUnderAnyLinkToIt)
+{
+    TestHome home;
+    LocalFiles files;
+    const QString running = QCoreApplication::applicationFilePath();
+    const QString link = home.paths().programFolder + "/quillory.exe";
+    QDir().mkpath(home.paths().programFolder);
+    ASSERT_TRUE(QFile::link(running, link));
+    EXPECT_TRUE(files.isRunningProgram(link));
+    EXPECT_TRUE(files.isRunningProgram(running));
+    const QString other = home.paths().programFolder + "/other.exe";
+    TestHome::writeFile(other, "x");
+    EXPECT_FALSE(files.isRunningProgram(other));
+    EXPECT_TRUE(files.fileNames(home.paths().programFolder).contains("other.exe"));
+    EXPECT_TRUE(files.remove(other));
+    EXPECT_FALSE(QFile::exists(other));
+    EXPECT_FALSE(files.remove(other));
+    EXPECT_TRUE(files.remove(link));
+    EXPECT_TRUE(QFile::exists(running));
 }
 
 TEST(About, CaptionAndVersion)

@@ -4,6 +4,8 @@
 #include "platform/Autostart.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
+#include "platform/GlobalKey.h"
 #include "platform/Launcher.h"
 #include "platform/Network.h"
 #include "platform/Printer.h"
@@ -16,6 +18,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <optional>
 
 // A clock that moves only when told. Waits advance it at once and let the
 // event loop run once, so timers due in that time still fire.
@@ -136,6 +139,62 @@ public:
     }
     Result result { Outcome::Printed, QStringLiteral("Office"), {} };
     QList<QPair<QString, QStringList>> jobs;
+};
+
+// A key watched on the desktop, as far as the test can tell: which key, and
+// the watches and stops asked for ("watch ff14", "stop"). The test presses.
+class FakeGlobalKey final : public GlobalKey
+{
+public:
+    bool watch(quint32 keysym, Handler handler) override
+    {
+        log << QStringLiteral("watch %1").arg(keysym, 0, 16);
+        if (!succeed)
+            return false;
+        watched = keysym;
+        m_handler = std::move(handler);
+        return true;
+    }
+    void stop() override
+    {
+        log << QStringLiteral("stop");
+        watched.reset();
+        m_handler = {};
+    }
+    // False when nothing is watched.
+    bool send(Event event) const
+    {
+        if (m_handler)
+            m_handler(event);
+        return bool(m_handler);
+    }
+    bool succeed = true;
+    std::optional<quint32> watched;
+    QStringList log;
+
+private:
+    Handler m_handler;
+};
+
+// Folders of file names; `running` is the program's own file.
+class FakeFiles final : public Files
+{
+public:
+    QStringList fileNames(const QString &folder) const override { return folders.value(folder); }
+    bool isRunningProgram(const QString &path) const override { return path == running; }
+    bool remove(const QString &path) override
+    {
+        tried << path;
+        if (!removable)
+            return false;
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        folders[path.left(slash)].removeAll(path.mid(slash + 1));
+        return true;
+    }
+    QMap<QString, QStringList> folders;
+    QString running;
+    bool removable = true;
+    QStringList tried;
 };
 
 // Every service faked, ready to hand to a window.

@@ -9,8 +9,12 @@
 #include <QCursor>
 #include <QMenu>
 #include <QPixmap>
+#include <QPointer>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -227,6 +231,41 @@ TEST_F(FrmSysTrayTest, MouseMessagesBecomeSignalsAlsoWhenTheyArriveAsCoordinates
     // Next to the real ones, between pixels, and multiples of the wrong scale.
     for (const double twips : { 7665.0, 7785.0, 6132.0, 6228.0, 7681.0, 7687.5, 6150.0, 512.0 })
         EXPECT_EQ(FrmSysTray::messageFromCoordinate(twips), -1) << twips;
+}
+
+// The calendar's Exit: the host deletes the component from the chosen
+// item's own signal, while the menu is still handling the click.
+TEST(FrmSysTrayExit, DeletingTheComponentFromItsMenuLeavesTheMenuUntilTheLoopIsBack)
+{
+    auto calls = std::make_shared<TrayCalls>();
+    auto *tray = new FrmSysTray(std::make_unique<FakeTrayBackend>(calls));
+    tray->AddMenuItem(QStringLiteral("&Show"), QStringLiteral("show"));
+    tray->AddMenuItem(QStringLiteral("&Exit"), QStringLiteral("exit"));
+    QStringList clicked;
+    QObject::connect(tray, &FrmSysTray::MenuClick, [&](int, const QString &key) {
+        clicked << key;
+        if (key == QLatin1String("exit"))
+            delete std::exchange(tray, nullptr);
+    });
+    QPointer<QMenu> menu = tray->menu();
+    QAction *exitItem = menu->actions().value(1);
+    ASSERT_TRUE(exitItem);
+
+    // A real click, so the menu's own code runs on after the signal.
+    menu->popup(QPoint(20, 20));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(exitItem).center());
+    EXPECT_EQ(clicked, QStringList { "exit" });
+    EXPECT_EQ(tray, nullptr);
+    EXPECT_EQ(calls->log.last(), "remove");
+    ASSERT_FALSE(menu.isNull());
+    EXPECT_FALSE(menu->isVisible());
+    // Its items no longer reach the deleted component.
+    menu->actions().value(0)->trigger();
+    EXPECT_EQ(clicked, QStringList { "exit" });
+
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(menu.isNull());
 }
 
 TEST(QtTrayBackend, ClicksArriveAsButtonDownThenUp)
