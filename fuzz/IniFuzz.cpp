@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -109,16 +108,20 @@ QByteArray valueFrom(const QByteArray &input)
     return "T" + v;
 }
 
+// libFuzzer ends without running destructors, so the file lives in a folder
+// the caller cleans up (run-fuzz names one), or else in a memory-backed one.
 QString scratchFile()
 {
-    static std::unique_ptr<QTemporaryDir> dir = [] {
-        // Memory-backed when there is one: each write is a full atomic replace.
-        auto d = QDir(QStringLiteral("/dev/shm")).exists()
-            ? std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/quillory-fuzz-XXXXXX"))
-            : std::make_unique<QTemporaryDir>();
-        return d;
+    static const QString folder = [] {
+        const QString given = qEnvironmentVariable("QUILLORY_FUZZ_SCRATCH");
+        const QString base = !given.isEmpty()           ? given
+            : QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
+                                                        : QDir::tempPath();
+        QTemporaryDir dir(base + QStringLiteral("/quillory-fuzz-XXXXXX"));
+        dir.setAutoRemove(false);
+        return dir.path();
     }();
-    return dir->filePath(QStringLiteral("data.ini"));
+    return folder + QStringLiteral("/data.ini");
 }
 
 } // namespace
