@@ -190,6 +190,8 @@ TEST(CrashDurability, KilledWritersLeaveEveryEarlierAppointmentWhole)
     EXPECT_GT(killedMidRun, kRounds / 2);
     RecordProperty(
         "leftovers", int(QDir(home.paths().dataFolder).entryList(QDir::Files).size()) - 1);
+    RecordProperty("killed_mid_run", killedMidRun);
+    RecordProperty("file_bytes", int(home.readData().size()));
     RecordProperty("passes", state.pass);
     RecordProperty("appointments_in_pass", state.next);
 }
