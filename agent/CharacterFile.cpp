@@ -729,9 +729,10 @@ VoiceSpec readVoice(const QJsonValue &value, Reader &reader)
         reader.note(QStringLiteral("voice \"%1\" is not a voice name; using %2")
                         .arg(espeak, voice.espeakVoice));
     if (o.value(QLatin1String("rate")).isDouble())
-        voice.rate = std::clamp(qRound(o.value(QLatin1String("rate")).toDouble()), 80, 450);
+        // Clamped before rounding: a huge number does not fit an int.
+        voice.rate = qRound(std::clamp(o.value(QLatin1String("rate")).toDouble(), 80.0, 450.0));
     if (o.value(QLatin1String("pitch")).isDouble())
-        voice.pitch = std::clamp(qRound(o.value(QLatin1String("pitch")).toDouble()), 0, 99);
+        voice.pitch = qRound(std::clamp(o.value(QLatin1String("pitch")).toDouble(), 0.0, 99.0));
     return voice;
 }
 
