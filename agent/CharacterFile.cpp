@@ -416,24 +416,36 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
     };
     while (prefixTaken())
         prefix += QLatin1Char('x');
-    QVector<int> pieceOf(els.size(), -1);
-    for (const Run &run : runs) {
-        for (int root : run.roots) {
-            const Element &e = els[root];
-            QString id = e.id;
-            if (id.isEmpty() || idCount.value(id) > 1) {
+    // Neighbours of one parent in one run are drawn as one: wrapped in a
+    // group, so that art of many small shapes is still a few pieces.
+    // (Not inside <switch>, which draws only one of its children.)
+    std::vector<QVector<int>> runPieces(runs.size());
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const QVector<int> &roots = runs[r].roots;
+        for (qsizetype i = 0; i < roots.size();) {
+            qsizetype j = i + 1;
+            const int parent = els[roots[i]].parent;
+            if (els[parent].name != QLatin1String("switch")) {
+                while (j < roots.size() && els[roots[j]].parent == parent)
+                    ++j;
+            }
+            const Element &first = els[roots[i]];
+            const Element &last = els[roots[j - 1]];
+            QString id = first.id;
+            if (j - i > 1 || id.isEmpty() || idCount.value(id) > 1) {
                 id = prefix + QString::number(art->m_pieces.size());
                 const QString attribute = QStringLiteral(" id=\"%1\"").arg(id);
-                if (e.id.isEmpty()) {
-                    edits.push_back({ e.nameEnd, 0, attribute });
+                if (j - i == 1 && first.id.isEmpty()) {
+                    edits.push_back({ first.nameEnd, 0, attribute });
                 } else {
-                    // A second id attribute would be malformed: wrap it instead.
-                    edits.push_back({ e.begin, 0, QStringLiteral("<g%1>").arg(attribute), 1 });
-                    edits.push_back({ e.end, 0, QStringLiteral("</g>"), 0 });
+                    // A second id attribute would be malformed: wrap instead.
+                    edits.push_back({ first.begin, 0, QStringLiteral("<g%1>").arg(attribute), 1 });
+                    edits.push_back({ last.end, 0, QStringLiteral("</g>"), 0 });
                 }
             }
-            pieceOf[root] = int(art->m_pieces.size());
+            runPieces[r] << int(art->m_pieces.size());
             art->m_pieces.append(Piece { id, {}, {} });
+            i = j;
         }
     }
 
@@ -465,15 +477,15 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
         piece.bounds = renderer.boundsOnElement(piece.id);
         piece.parents = renderer.transformForElement(piece.id);
     }
-    for (const Run &run : runs) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
         Layer layer;
-        layer.owner = run.owner;
-        for (int root : run.roots) {
-            const Piece &piece = art->m_pieces[pieceOf[root]];
+        layer.owner = runs[r].owner;
+        for (int index : runPieces[r]) {
+            const Piece &piece = art->m_pieces[index];
             const QRectF &b = piece.bounds;
             if (renderer.elementExists(piece.id) && std::isfinite(b.x()) && std::isfinite(b.y())
                 && std::isfinite(b.width()) && std::isfinite(b.height()))
-                layer.pieces << pieceOf[root];
+                layer.pieces << index;
         }
         art->m_layers.push_back(std::move(layer));
     }
@@ -579,15 +591,30 @@ void CharacterArt::ensureCaches(double scale) const
         return;
     m_askedScale = scale;
     double drawn = std::min(scale, m_scaleLimit);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        for (const Layer &layer : m_layers)
-            drawLayer(layer, drawn);
-        const qint64 pixels = cachedPixels();
-        if (pixels <= Limits::kMaxCachePixels)
+    // Art whose layers each cover much of a large frame is drawn coarser
+    // rather than held in ever more memory. The pictures are counted as they
+    // are drawn, so no more than the bound is ever held; what the drawn
+    // ones held tells the scale that fits all of them.
+    const double layers = double(m_layers.size());
+    const double surest = std::sqrt(double(Limits::kMaxCachePixels)
+        / std::max(1.0, layers * double(m_frame.width()) * m_frame.height()));
+    for (int attempt = 0;; ++attempt) {
+        qint64 pixels = 0;
+        std::size_t done = 0;
+        for (; done < m_layers.size() && pixels <= Limits::kMaxCachePixels; ++done) {
+            drawLayer(m_layers[done], drawn);
+            pixels += qint64(m_layers[done].cache.width()) * m_layers[done].cache.height();
+        }
+        if (pixels <= Limits::kMaxCachePixels || drawn <= surest)
             break;
-        // Art whose layers each cover much of a large frame is drawn coarser
-        // rather than held in ever more memory.
-        m_scaleLimit = drawn * std::sqrt(double(Limits::kMaxCachePixels) / double(pixels)) * 0.95;
+        for (const Layer &layer : m_layers) {
+            layer.cache = QImage();
+            layer.cacheTarget = QRectF();
+        }
+        const double projected = double(pixels) * layers / double(done);
+        m_scaleLimit = attempt < 2 ? std::max(surest,
+                           drawn * std::sqrt(double(Limits::kMaxCachePixels) / projected) * 0.95)
+                                   : surest;
         drawn = m_scaleLimit;
     }
     m_drawnScale = drawn;
@@ -702,9 +729,10 @@ VoiceSpec readVoice(const QJsonValue &value, Reader &reader)
         reader.note(QStringLiteral("voice \"%1\" is not a voice name; using %2")
                         .arg(espeak, voice.espeakVoice));
     if (o.value(QLatin1String("rate")).isDouble())
-        voice.rate = std::clamp(qRound(o.value(QLatin1String("rate")).toDouble()), 80, 450);
+        // Clamped before rounding: a huge number does not fit an int.
+        voice.rate = qRound(std::clamp(o.value(QLatin1String("rate")).toDouble(), 80.0, 450.0));
     if (o.value(QLatin1String("pitch")).isDouble())
-        voice.pitch = std::clamp(qRound(o.value(QLatin1String("pitch")).toDouble()), 0, 99);
+        voice.pitch = qRound(std::clamp(o.value(QLatin1String("pitch")).toDouble(), 0.0, 99.0));
     return voice;
 }
 

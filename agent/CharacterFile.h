@@ -129,7 +129,7 @@ struct CharacterFile
     static constexpr int kMaxLayers = 2 * kMaxMovableParts + 1; // follows from the parts
     // The layer pictures together, and the one picture drawn at a time.
     static constexpr qint64 kMaxCachePixels = 4 * 1024 * 1024;
-    static constexpr qint64 kMaxLayerPixels = 4 * 1024 * 1024;
+    static constexpr qint64 kMaxLayerPixels = 1024 * 1024;
     static const QStringList &requiredAnimations();
 
     // Null with `error` set when the file is missing or wrong. The name is

@@ -164,6 +164,15 @@ TEST(CharacterFile, VoiceIsKeptToWhatTheSynthesiserTakes)
     EXPECT_EQ(file->voice.espeakVoice, VoiceSpec().espeakVoice);
     EXPECT_EQ(file->voice.rate, 450);
     EXPECT_EQ(file->voice.pitch, 0);
+    // Numbers far past any int are kept to the range as well.
+    o["voice"] = keyframe(R"({"rate": 1e300, "pitch": -1e300})");
+    file = parse(o, &error);
+    ASSERT_TRUE(file) << error.toStdString();
+    EXPECT_EQ(file->voice.rate, 450);
+    EXPECT_EQ(file->voice.pitch, 0);
+    o["voice"] = keyframe(R"({"rate": -1e300, "pitch": 1e300})");
+    EXPECT_EQ(parse(o, &error)->voice.rate, 80);
+    EXPECT_EQ(parse(o, &error)->voice.pitch, 99);
     o["voice"] = keyframe(R"({"espeak": "de+f2"})");
     EXPECT_EQ(parse(o, &error)->voice.espeakVoice, "de+f2");
 }
