@@ -796,6 +796,25 @@ int jsonDepth(const QByteArray &json)
     return deepest;
 }
 
+// A count within its own bound, and added to `total`, within the bound of
+// all of them together; otherwise the reason in `error`. `overEach` takes
+// the count and the bound as %1 and %2 after `where` (names from the file
+// stay out of the pattern); `overAll` takes the whole bound as %1.
+bool countWithin(qsizetype count, int each, int &total, int all, const QString &where,
+    const QString &overEach, const QString &overAll, QString *error)
+{
+    if (count > each) {
+        *error = where + overEach.arg(count).arg(each);
+        return false;
+    }
+    total += int(count);
+    if (total > all) {
+        *error = overAll.arg(all);
+        return false;
+    }
+    return true;
+}
+
 bool tooLong(const QString &name)
 {
     return name.size() > CharacterFile::kMaxNameLength;
@@ -1021,19 +1040,10 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
         Animation animation;
         animation.name = it.key();
         const QJsonArray list = frames.toArray();
-        if (list.size() > kMaxKeyframesPerAnimation) {
-            *error = where
-                + QStringLiteral(" has %1 keyframes; at most %2")
-                      .arg(list.size())
-                      .arg(kMaxKeyframesPerAnimation);
+        if (!countWithin(list.size(), kMaxKeyframesPerAnimation, keyframes, kMaxKeyframes, where,
+                QStringLiteral(" has %1 keyframes; at most %2"),
+                QStringLiteral("the animations have more than %1 keyframes together"), error))
             return nullptr;
-        }
-        keyframes += int(list.size());
-        if (keyframes > kMaxKeyframes) {
-            *error = QStringLiteral("the animations have more than %1 keyframes together")
-                         .arg(kMaxKeyframes);
-            return nullptr;
-        }
         for (qsizetype i = 0; i < list.size(); ++i) {
             const QString at = QStringLiteral("%1, keyframe %2").arg(where).arg(i + 1);
             if (!list[i].isObject()) {
@@ -1059,19 +1069,10 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
                     return nullptr;
                 }
                 const QJsonObject po = parts.toObject();
-                if (po.size() > kMaxPartsPerKeyframe) {
-                    *error = at
-                        + QStringLiteral(" moves %1 parts; at most %2")
-                              .arg(po.size())
-                              .arg(kMaxPartsPerKeyframe);
+                if (!countWithin(po.size(), kMaxPartsPerKeyframe, partMoves, kMaxPartMoves, at,
+                        QStringLiteral(" moves %1 parts; at most %2"),
+                        QStringLiteral("the keyframes move more than %1 parts together"), error))
                     return nullptr;
-                }
-                partMoves += int(po.size());
-                if (partMoves > kMaxPartMoves) {
-                    *error = QStringLiteral("the keyframes move more than %1 parts together")
-                                 .arg(kMaxPartMoves);
-                    return nullptr;
-                }
                 for (auto p = po.begin(); p != po.end(); ++p) {
                     if (tooLong(p.key())) {
                         *error = tooLongReason("the part", p.key());
