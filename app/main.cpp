@@ -4,6 +4,7 @@
 #include "agent/AgentEngine.h"
 #include "agent/CharacterFolders.h"
 #include "announce/FrmMessage.h"
+#include "calendar/DayMarker.h"
 #include "calendar/FrmMain.h"
 #include "calendar/Logging.h"
 #include "calendar/StartWindows.h"
@@ -36,15 +37,6 @@ class PendingVersionCheck final : public VersionCheck
 {
 public:
     void run() override { qCInfo(lcCalendar) << "version check requested (not available)"; }
-};
-
-class PendingDayMarking final : public DayMarking
-{
-public:
-    void underline(bool remarkOnly) override
-    {
-        qCDebug(lcCalendar) << "day marking requested, remarkOnly" << remarkOnly;
-    }
 };
 
 } // namespace
@@ -85,12 +77,12 @@ int main(int argc, char **argv)
     agentEngine.listener().setGlobalKey(&globalKey);
 
     PendingVersionCheck versionCheck;
-    PendingDayMarking dayMarking;
     FrmMain *frmMain = nullptr;
     AppointmentManager manager(services, settings, modClock, paths,
         FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
             [&] { return frmMain->restart({}); }, [&] { return frmMain->isUnloaded(); } });
+    DayMarker dayMarking(services, modClock, paths, manager, [] { QApplication::beep(); });
     FrmMessage message(settings, modClock, agentEngine,
         FrmMessage::Host { [&](const QString &text) { frmMain->say(text); },
             [&] {

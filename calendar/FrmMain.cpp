@@ -1,6 +1,8 @@
 #include "calendar/FrmMain.h"
 
 #include "announce/CharacterControl.h"
+#include "calendar/CalendarMod.h"
+#include "calendar/CalendarRules.h"
 #include "calendar/FrmAbout.h"
 #include "calendar/Logging.h"
 #include "calendar/MonthView.h"
@@ -70,6 +72,9 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
 
     maincalendar = new MonthView(this);
     maincalendar->setObjectName(QStringLiteral("maincalendar"));
+    maincalendar->setToolTip(
+        QStringLiteral("Right click for options, Double click to make an appointment."));
+    maincalendar->setAccessibleName(QStringLiteral("Calendar"));
 
     Text1 = new QLabel(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -79,14 +84,21 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     com_left->setObjectName(QStringLiteral("com_left"));
     com_left->setAutoRaise(true);
     com_left->setIconSize(QSize(12, 12));
-    com_left->setToolTip(tr("Previous month"));
+    com_left->setToolTip(QStringLiteral("Click here to move backwards one month"));
+    com_left->setAccessibleName(QStringLiteral("Previous month"));
     com_right = new QToolButton(this);
     com_right->setObjectName(QStringLiteral("com_right"));
     com_right->setAutoRaise(true);
     com_right->setIconSize(QSize(12, 12));
-    com_right->setToolTip(tr("Next month"));
+    com_right->setToolTip(QStringLiteral("Click here to move forwards one month"));
+    com_right->setAccessibleName(QStringLiteral("Next month"));
     connect(com_left, &QToolButton::clicked, this, &FrmMain::com_left_Click);
     connect(com_right, &QToolButton::clicked, this, &FrmMain::com_right_Click);
+    connect(maincalendar, &MonthView::DblClick, this, &FrmMain::maincalendar_DblClick);
+    connect(maincalendar, &MonthView::MouseUp, this,
+        [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
+            maincalendar_MouseUp(button, x, y);
+        });
 
     lab_time = new QLabel(this);
     lab_time->setObjectName(QStringLiteral("lab_time"));
@@ -610,19 +622,55 @@ void FrmMain::versionGate()
 
 void FrmMain::underline()
 {
-    m_links.dayMarking.underline(remarkOnly);
+    m_links.dayMarking.underline({ *maincalendar, remarkOnly, oldCount, oldMessages, m_quietRestart,
+        [this] { Form_Unload(); } });
 }
 
 void FrmMain::com_left_Click()
 {
+    remarkOnly = true;
+    // addMonths keeps the day and cuts it back to a shorter month's last day.
     maincalendar->setValue(maincalendar->Value().addMonths(-1));
     blink->setInterval(1); // a tick follows at once and re-marks the month
 }
 
 void FrmMain::com_right_Click()
 {
+    remarkOnly = true;
     maincalendar->setValue(maincalendar->Value().addMonths(1));
     blink->setInterval(1);
+}
+
+void FrmMain::maincalendar_DblClick()
+{
+    // 1, 2. the cell of the shown month's first day
+    const int d = maincalendar->Day();
+    const QDate first = maincalendar->Value().addDays(-(d - 1));
+    const std::optional<int> offset = marking::gridOffset(
+        [this](int index) { return maincalendar->VisibleDays(index); }, first);
+    if (!offset) {
+        m_services.dialogs.messageBox(marking::cellSearchError(), MsgButtons::Ok, MsgIcon::Critical,
+            QStringLiteral("Error!"));
+        Form_Unload();
+        return;
+    }
+    // 3, 4. the clicked day's mark, then the query
+    const bool marked = maincalendar->DayBold(maincalendar->VisibleDays(*offset + d));
+    calendarmod::dayquery(
+        dayQueryContext(), static_cast<qint16>(maincalendar->Day()), marked ? 1 : 0);
+}
+
+calendarmod::DayQuery FrmMain::dayQueryContext()
+{
+    return { *maincalendar, m_services.dialogs, m_services.clock, m_links.manager,
+        m_paths.dataFile(), [this](const QString &text) { say(text); }, readDataFile };
+}
+
+void FrmMain::maincalendar_MouseUp(Qt::MouseButton button, int x, int y)
+{
+    if (button != Qt::RightButton)
+        return;
+    emit mainMenuRequested(maincalendar->mapToGlobal(QPoint(x, y)));
 }
 
 void FrmMain::Form_Unload()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calendar/CalendarMod.h"
 #include "engine/Firing.h"
 #include "storage/AppPaths.h"
 
@@ -94,10 +95,19 @@ public:
     // Twips per pixel of the screen the window is on.
     double twipsPerPixel() const;
 
+    // The day query's reader of the data file; empty for the usual one.
+    std::function<std::optional<QByteArray>(const QString &)> readDataFile;
+
+    void com_left_Click();
+    void com_right_Click();
+    void maincalendar_DblClick();
+
 signals:
     // Unload step 4: the tray component leaves the notification area.
     void unloadTray();
     void unloaded();
+    // A right click asks for the main menu at this point of the screen.
+    void mainMenuRequested(const QPoint &globalPos);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -117,8 +127,8 @@ private:
     void applyColours();
     void applyLayout(bool large);
     void placeTwips(QWidget *widget, double left, double top, double width, double height);
-    void com_left_Click();
-    void com_right_Click();
+    void maincalendar_MouseUp(Qt::MouseButton button, int x, int y);
+    calendarmod::DayQuery dayQueryContext();
     void loadCharacterAndAppear();
     void createTray();
     void m_frmSysTray_MenuClick(int index, const QString &key);

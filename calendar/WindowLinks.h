@@ -5,6 +5,9 @@
 // be built, replaced and faked on its own.
 
 #include <QDate>
+#include <QString>
+
+#include <functional>
 
 // The appointment manager window.
 class ManagerWindow
@@ -28,11 +31,25 @@ public:
     virtual void cancel() { }
 };
 
-// Marks the days of the shown month that hold appointments; with
-// `remarkOnly` false it also collects old messages and gives early warnings.
+class MonthView;
+
+// What the day marking reads from the calendar window and writes back.
+struct MarkingTarget
+{
+    MonthView &view;
+    bool &remarkOnly; // true: only mark; set back to false after each scan
+    qint16 &oldCount;
+    QString &oldMessages;
+    bool quietStart; // started with "/n"
+    // Ends the program when the shown month's first day cannot be found.
+    std::function<void()> endProgram;
+};
+
+// Marks the days of the shown month that hold appointments; unless
+// `remarkOnly` it also collects old messages and gives early warnings.
 class DayMarking
 {
 public:
     virtual ~DayMarking() = default;
-    virtual void underline(bool remarkOnly) = 0;
+    virtual void underline(const MarkingTarget &target) = 0;
 };

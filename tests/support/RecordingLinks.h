@@ -29,11 +29,11 @@ struct RecordingVersionCheck final : VersionCheck
 
 struct RecordingDayMarking final : DayMarking
 {
-    void underline(bool remarkOnly) override
+    void underline(const MarkingTarget &target) override
     {
-        calls.append(remarkOnly);
+        calls.append(target.remarkOnly);
         if (journal)
-            *journal << QStringLiteral("underline:%1").arg(remarkOnly);
+            *journal << QStringLiteral("underline:%1").arg(target.remarkOnly);
     }
     QList<bool> calls;
     QStringList *journal = nullptr;

@@ -1,0 +1,156 @@
+#include "calendar/CalendarRules.h"
+
+#include "engine/TickRules.h"
+
+namespace marking {
+
+std::optional<int> gridOffset(const std::function<QDate(int)> &visibleDays, const QDate &first)
+{
+    if (!first.isValid())
+        return std::nullopt;
+    for (int index = 1; index < kCellSearchLimit; ++index) {
+        if (visibleDays(index) == first)
+            return index - 1;
+    }
+    return std::nullopt;
+}
+
+QString twoDigits(int number)
+{
+    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
+}
+
+QString cellSearchError()
+{
+    return QStringLiteral("There seems to be an error. Please report this to ")
+        + QLatin1String(tick::kProblemAddress)
+        + QStringLiteral(" and say that the in string routine failed during underline");
+}
+
+namespace {
+
+// A day of the month written as two digits; nothing for anything else, so
+// that "3x" or " 7" never marks a day.
+std::optional<int> dayNumber(const QString &text)
+{
+    if (text.size() != 2 || !text[0].isDigit() || !text[1].isDigit())
+        return std::nullopt;
+    return text.toInt();
+}
+
+} // namespace
+
+MonthScanner::MonthScanner(Context context)
+    : m_context(std::move(context))
+    , m_month(twoDigits(m_context.shownMonth))
+    , m_year(QString::number(m_context.shownYear))
+    , m_nowText(m_context.now.time().toString(QStringLiteral("hh:mm")))
+    , m_today(m_context.now.date())
+    , m_lastDay(QDate(m_context.shownYear, m_context.shownMonth, 1).daysInMonth())
+{ }
+
+void MonthScanner::add(const AppointmentLine &line)
+{
+    const KeyParts &parts = line.parts;
+    if (parts.month != m_month || parts.year != m_year)
+        return;
+    const std::optional<int> day = dayNumber(parts.day);
+    // A day the month does not have would land in a neighbouring month's cell.
+    if (!day || *day < 1 || *day > m_lastDay)
+        return;
+
+    bool old = false;
+    bool warn = true;
+    if (*day < m_today.day()) {
+        old = true;
+    } else if (*day == m_today.day()) {
+        const QString at = parts.hour + QLatin1Char(':') + parts.minute;
+        old = at <= m_nowText;
+        warn = old; // later today: straight to the mark
+    }
+
+    if (warn) {
+        if (old && !m_context.remarkOnly) {
+            ++m_scan.oldCount;
+            m_scan.oldMessages += QStringLiteral("This is old message #%1, %2\r\n")
+                                      .arg(m_context.oldCountSoFar + m_scan.oldCount)
+                                      .arg(line.text);
+        }
+        const QDate date(m_context.shownYear, m_context.shownMonth, *day);
+        if (line.earlyWarning && !m_context.remarkOnly) {
+            if (date == m_today.addDays(7) && !m_context.quietStart)
+                m_scan.earlyWarnings
+                    << QLatin1String(kWeekWarning) + QStringLiteral("\r\n") + line.text;
+            if (date == m_today.addDays(3))
+                m_scan.earlyWarnings
+                    << QLatin1String(kThreeDayWarning) + QStringLiteral("\r\n") + line.text;
+        }
+    }
+    m_scan.markedDays << *day;
+}
+
+} // namespace marking
+
+namespace dayquery {
+
+bool isPast(int day, int month, int year, const QDate &today)
+{
+    if (year != today.year())
+        return year < today.year();
+    if (month != today.month())
+        return month < today.month();
+    return day < today.day();
+}
+
+bool countsFor(const QString &line, const QString &date)
+{
+    if (line == QLatin1String("[alarms]") || line.mid(17, 7) == QLatin1String(kNothing))
+        return false;
+    return line.mid(6, 10) == date;
+}
+
+bool listsFor(
+    const AppointmentLine &line, const QString &day, const QString &month, const QString &year)
+{
+    if (line.line.size() < 5 || line.line == QLatin1String("[alarms]")
+        || line.line.mid(17) == QLatin1String(kNothing))
+        return false;
+    return line.parts.month == month && line.parts.year == year && line.parts.day == day;
+}
+
+QString countSentence(int found)
+{
+    if (found == 1)
+        return QStringLiteral("\\emp\\You have 1 appointment set for this date");
+    return QStringLiteral("\\emp\\You have %1 appointments set for this date").arg(found);
+}
+
+QString quickLookQuestion(int found, int day)
+{
+    if (found == 1)
+        return QStringLiteral(
+            "You have 1 message set for day %1. Would you like to have a quick look at it?")
+            .arg(day);
+    return QStringLiteral(
+        "You have %1 message(s) set for day %2. Would you like to have a quick look at them")
+        .arg(found)
+        .arg(day);
+}
+
+QString quickLookText(const QStringList &messages)
+{
+    QString text;
+    const qsizetype shown = std::min<qsizetype>(messages.size(), kQuickLookMessages);
+    for (qsizetype i = 0; i < shown; ++i) {
+        QString message = messages[i];
+        if (message.size() > kQuickLookMessageChars)
+            message = message.left(kQuickLookMessageChars) + QChar(0x2026);
+        text += QStringLiteral("Message %1 reads:  %2\r\n").arg(i + 1).arg(message);
+    }
+    if (messages.size() > shown)
+        text
+            += QStringLiteral("%1 and %2 more\r\n").arg(QChar(0x2026)).arg(messages.size() - shown);
+    return text;
+}
+
+} // namespace dayquery

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "storage/Appointment.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// The rules of the month view's marks and of the day query, apart from the
+// windows, so that tests call them directly.
+
+namespace marking {
+
+// How far the day-cell search goes before it gives up.
+inline constexpr int kCellSearchLimit = 300;
+
+// The index of the cell just before the first day of the month, so that day d
+// sits in cell offset + d; nothing when the first day is not among the first
+// cells (which ends the program, so it must really be missing).
+std::optional<int> gridOffset(const std::function<QDate(int)> &visibleDays, const QDate &first);
+
+// "05" for 5: the month and day as the data file writes them.
+QString twoDigits(int number);
+
+// What one start-up or paging scan found in the shown month.
+struct MonthScan
+{
+    QList<int> markedDays; // one per appointment, in file order, days of the shown month
+    int oldCount = 0;
+    QString oldMessages; // appended to the calendar's own
+    QStringList earlyWarnings; // in the order they were found
+};
+
+// Classifies the data file's lines against the shown month and the time
+// they are scanned at.
+class MonthScanner
+{
+public:
+    struct Context
+    {
+        int shownMonth = 0;
+        int shownYear = 0;
+        QDateTime now;
+        bool remarkOnly = false;
+        bool quietStart = false; // started with "/n": no one-week warning
+        int oldCountSoFar = 0; // old messages are numbered on from here
+    };
+
+    explicit MonthScanner(Context context);
+    void add(const AppointmentLine &line);
+    const MonthScan &result() const { return m_scan; }
+
+private:
+    Context m_context;
+    QString m_month;
+    QString m_year;
+    QString m_nowText;
+    QDate m_today;
+    int m_lastDay = 0;
+    MonthScan m_scan;
+};
+
+inline constexpr const char *kWeekWarning = "This appointment is due in 1 week:";
+inline constexpr const char *kThreeDayWarning = "This appointment is due in 3 days:";
+inline constexpr const char *kRetryMessage = "I am having trouble openening your data file, I have "
+                                             "tried 10 times. You need to re start Quillory";
+// The grid search's failure, with the address error reports go to.
+QString cellSearchError();
+
+} // namespace marking
+
+namespace dayquery {
+
+inline constexpr const char *kPastSentence = "Sorry, this action is not allowed!";
+inline constexpr const char *kPastMessage = "Sorry, you can't set an appointment for an old date";
+inline constexpr const char *kNotMarkedSentence
+    = "\\emp\\You dont have any appointments set for this day, \\emp\\do you want to set one now?";
+inline constexpr const char *kNotMarkedQuestion
+    = "You don`t have any appointments set for this date, do you want to set one now?";
+inline constexpr const char *kMakeQuestion = "Would you like to make an appointment for this date?";
+
+// Whether day/month/year lies before today; today itself is not past.
+bool isPast(int day, int month, int year, const QDate &today);
+
+// Whether the counting pass counts `line` for the date "dd/mm/yyyy".
+bool countsFor(const QString &line, const QString &date);
+// Whether the quick look lists the line for the date's parts.
+bool listsFor(
+    const AppointmentLine &line, const QString &day, const QString &month, const QString &year);
+
+QString countSentence(int found);
+QString quickLookQuestion(int found, int day);
+
+// Limits that keep the quick look's box on a screen.
+inline constexpr int kQuickLookMessages = 20;
+inline constexpr int kQuickLookMessageChars = 300;
+
+// The quick look's text: "Message n reads:  text" lines in file order, each
+// and the whole list cut short with "…" so the box fits on a screen.
+QString quickLookText(const QStringList &messages);
+
+} // namespace dayquery
