@@ -1,0 +1,162 @@
+#include "calendar/CalendarRules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using marking::MonthScan;
+using marking::MonthScanner;
+
+// Scans `lines` (data-file lines) as the calendar does for the shown month.
+MonthScan scan(const QStringList &lines, const QDateTime &now, int month, int year,
+    bool remarkOnly = false, bool quietStart = false)
+{
+    MonthScanner scanner({ month, year, now, remarkOnly, quietStart, 0 });
+    for (const QString &line : lines)
+        scanner.add(AppointmentLine::fromLine(line));
+    return scanner.result();
+}
+
+const QDateTime kMarch15(QDate(2027, 3, 15), QTime(10, 0, 20));
+
+TEST(MonthScan, OldMessagesAreThePastOnesOfTheMonthNumberedInFileOrder)
+{
+    const MonthScan s = scan({ "09/00/03/03/2027=NDentist", "09/30/15/03/2027=NBus",
+                                 "10/00/15/03/2027=NCall Anna}", "11/00/15/03/2027=NLunch",
+                                 "08/00/15/04/2027=NNext month", "08/00/15/03/2026=NLast year" },
+        kMarch15, 3, 2027);
+    EXPECT_EQ(s.oldCount, 3);
+    EXPECT_EQ(s.oldMessages,
+        "This is old message #1, Dentist\r\nThis is old message #2, Bus\r\n"
+        "This is old message #3, Call Anna\r\n");
+    EXPECT_EQ(s.markedDays, QList<int>({ 3, 15, 15, 15 }));
+    EXPECT_TRUE(s.earlyWarnings.isEmpty());
+
+    // Paging: the same month marks alike, but reports and warns nothing.
+    const MonthScan paged
+        = scan({ "09/00/03/03/2027=NDentist", "09/00/22/03/2027=NTrip}" }, kMarch15, 3, 2027, true);
+    EXPECT_EQ(paged.oldCount, 0);
+    EXPECT_TRUE(paged.oldMessages.isEmpty());
+    EXPECT_TRUE(paged.earlyWarnings.isEmpty());
+    EXPECT_EQ(paged.markedDays, QList<int>({ 3, 22 }));
+}
+
+TEST(MonthScan, WarningsComeAWeekAndThreeDaysAheadForMarkedLinesOnly)
+{
+    const QStringList lines { "09/00/22/03/2027=NTrip to Rome}", "09/00/18/03/2027=NPay rent}",
+        "09/00/19/03/2027=NNothing to say}", "09/00/22/03/2027=NNo marker",
+        "23/59/15/03/2027=NLater today}" };
+    const MonthScan s = scan(lines, kMarch15, 3, 2027);
+    EXPECT_EQ(s.earlyWarnings,
+        QStringList({ "This appointment is due in 1 week:\r\nTrip to Rome",
+            "This appointment is due in 3 days:\r\nPay rent" }));
+    EXPECT_EQ(s.markedDays.size(), 5);
+
+    // Started with "/n": the week's warning is left out, the three days' kept.
+    EXPECT_EQ(scan(lines, kMarch15, 3, 2027, false, true).earlyWarnings,
+        QStringList({ "This appointment is due in 3 days:\r\nPay rent" }));
+
+    // Due next month: not the shown month, so no warning at all.
+    EXPECT_TRUE(
+        scan({ "09/00/02/04/2027=NEaster}" }, QDateTime(QDate(2027, 3, 26), QTime(9, 0)), 3, 2027)
+            .earlyWarnings.isEmpty());
+}
+
+TEST(MonthScan, MalformedLinesNeverMarkAWrongDay)
+{
+    const QStringList lines { "09/00/32/03/2027=NDay 32", "09/00/00/03/2027=NDay 0",
+        "09/00/13/13/2027=NMonth 13", "09/00/13/03/20x7=NYear 20x7", "09/00/1",
+        "09/00/3x/03/2027=NDay 3x", "09/00/ 7/03/2027=NDay blank 7",
+        "09/00/31/02/2027=NThe 31st of February", "09/00/20/03/2027=}" };
+    const MonthScan march = scan(lines, kMarch15, 3, 2027);
+    // Only the value "}" alone is a real appointment: an empty text with its marker.
+    EXPECT_EQ(march.markedDays, QList<int>({ 20 }));
+    EXPECT_EQ(scan(lines, kMarch15, 2, 2027).markedDays, QList<int>());
+}
+
+TEST(MonthScan, ManyAppointmentsOnADayEachCountAndMark)
+{
+    QStringList lines;
+    for (int i = 0; i < 500; ++i)
+        lines << QStringLiteral("%1/%2/10/03/2027=N%3")
+                     .arg(i / 60, 2, 10, QLatin1Char('0'))
+                     .arg(i % 60, 2, 10, QLatin1Char('0'))
+                     .arg(QString(5000, QLatin1Char('x')));
+    const MonthScan s = scan(lines, kMarch15, 3, 2027);
+    EXPECT_EQ(s.markedDays.size(), 500);
+    EXPECT_EQ(s.oldCount, 500);
+    EXPECT_TRUE(s.oldMessages.startsWith("This is old message #1, xxx"));
+    EXPECT_TRUE(s.oldMessages.contains("This is old message #500, "));
+}
+
+TEST(MonthScan, GridOffsetFindsTheFirstDayOrGivesUp)
+{
+    const QDate first(2027, 3, 1);
+    // A grid whose first row starts on the Sunday before.
+    auto grid = [&](int index) { return first.addDays(index - 1 - 1); };
+    EXPECT_EQ(marking::gridOffset(grid, first), 1);
+    EXPECT_EQ(marking::gridOffset([](int) { return QDate(); }, first), std::nullopt);
+    EXPECT_EQ(marking::gridOffset(grid, QDate()), std::nullopt);
+    EXPECT_TRUE(marking::cellSearchError().endsWith(
+        " and say that the in string routine failed during underline"));
+}
+
+TEST(DayQueryRules, PastIsBeforeTodayByYearThenMonthThenDay)
+{
+    const QDate today(2027, 3, 15);
+    EXPECT_TRUE(dayquery::isPast(14, 3, 2027, today));
+    EXPECT_FALSE(dayquery::isPast(15, 3, 2027, today));
+    EXPECT_TRUE(dayquery::isPast(31, 2, 2027, today));
+    EXPECT_TRUE(dayquery::isPast(31, 12, 2026, today));
+    EXPECT_FALSE(dayquery::isPast(1, 4, 2027, today));
+    EXPECT_FALSE(dayquery::isPast(1, 1, 2028, today));
+}
+
+TEST(DayQueryRules, CountingAndListingReadTheDateByPosition)
+{
+    const QString date = "24/03/2027";
+    EXPECT_TRUE(dayquery::countsFor("09/00/24/03/2027=NDentist", date));
+    EXPECT_FALSE(dayquery::countsFor("09/00/24/03/2027=nothing", date));
+    EXPECT_FALSE(dayquery::countsFor("[alarms]", date));
+    EXPECT_FALSE(dayquery::countsFor("09/00/24/04/2027=NApril", date));
+    EXPECT_FALSE(dayquery::countsFor("24/03", date));
+
+    auto lists = [](const QString &line) {
+        return dayquery::listsFor(AppointmentLine::fromLine(line), "24", "03", "2027");
+    };
+    EXPECT_TRUE(lists("09/00/24/03/2027=NDentist"));
+    EXPECT_FALSE(lists("09/00/24/03/2027=nothing"));
+    EXPECT_FALSE(lists("09/0"));
+    EXPECT_FALSE(lists("09/00/24/03/2028=NNext year"));
+}
+
+TEST(DayQueryRules, SentencesAndQuestionsByCount)
+{
+    EXPECT_EQ(dayquery::countSentence(1), "\\emp\\You have 1 appointment set for this date");
+    EXPECT_EQ(dayquery::countSentence(3), "\\emp\\You have 3 appointments set for this date");
+    EXPECT_EQ(dayquery::quickLookQuestion(1, 5),
+        "You have 1 message set for day 5. Would you like to have a quick look at it?");
+    EXPECT_EQ(dayquery::quickLookQuestion(3, 24),
+        "You have 3 message(s) set for day 24. Would you like to have a quick look at them");
+}
+
+TEST(DayQueryRules, QuickLookStaysOnAScreen)
+{
+    EXPECT_EQ(dayquery::quickLookText({ "Dentist", "Bus %1 at 9" }),
+        "Message 1 reads:  Dentist\r\nMessage 2 reads:  Bus %1 at 9\r\n");
+
+    const QString huge(5000, QLatin1Char('y'));
+    const QString one = dayquery::quickLookText({ huge });
+    EXPECT_LT(one.size(), 400);
+    EXPECT_TRUE(one.endsWith(QStringLiteral("y\u2026\r\n")));
+
+    QStringList many;
+    for (int i = 0; i < 500; ++i)
+        many << huge;
+    const QString list = dayquery::quickLookText(many);
+    EXPECT_EQ(list.count("reads:"), dayquery::kQuickLookMessages);
+    EXPECT_TRUE(list.endsWith(QStringLiteral("\u2026 and 480 more\r\n")));
+    EXPECT_LT(list.size(), 8000);
+}
+
+} // namespace
