@@ -69,7 +69,7 @@ void DayMarker::underline(const MarkingTarget &target)
             target.oldMessages += scan.oldMessages;
         }
         for (const QString &text : scan.earlyWarnings)
-            warn(text);
+            warn(text, view.window());
         for (const int day : scan.markedDays) {
             view.setDayBold(view.VisibleDays(*offset + day), true);
             if (m_beep)
@@ -82,10 +82,11 @@ void DayMarker::underline(const MarkingTarget &target)
     target.remarkOnly = false;
 }
 
-void DayMarker::warn(const QString &text)
+void DayMarker::warn(const QString &text, const QWidget *calendar)
 {
     if (!m_early) {
         m_early = new FrmEarly(m_manager);
+        m_early->placeBelow(calendar);
         m_early->show();
     }
     m_early->message(text);

@@ -27,7 +27,7 @@ public:
     FrmEarly *early() const { return m_early; }
 
 private:
-    void warn(const QString &text);
+    void warn(const QString &text, const QWidget *calendar);
 
     Services &m_services;
     ModClock &m_modClock;

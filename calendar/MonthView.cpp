@@ -10,9 +10,12 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QWindow>
 #include <QtMath>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -103,23 +106,188 @@ QColor colourFromBgr(quint32 bgr)
 
 namespace {
 
-// What a screen reader hears of a month view: its name, and as its value the
-// date chosen, which the arrow keys and Page Up/Down move.
-class MonthViewAccessible final : public QAccessibleWidget
+// One day of the grid as a screen reader finds it: a table cell named by its
+// date, described as holding appointments when the day is bold.
+class DayCellAccessible final : public QAccessibleInterface, public QAccessibleTableCellInterface
+{
+public:
+    DayCellAccessible(MonthView *view, int index)
+        : m_view(view)
+        , m_index(index)
+    { }
+
+    bool isValid() const override { return m_view; }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
+    QAccessibleInterface *parent() const override
+    {
+        return m_view ? QAccessible::queryAccessibleInterface(m_view.data()) : nullptr;
+    }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override
+    {
+        if (!m_view)
+            return {};
+        const QDate date = m_view->VisibleDays(m_index);
+        if (t == QAccessible::Name)
+            return QLocale::system().toString(date, QLocale::LongFormat);
+        if (t == QAccessible::Description) {
+            QStringList parts;
+            if (m_view->DayBold(date))
+                parts << QStringLiteral("has appointments");
+            if (date.month() != m_view->Month() || date.year() != m_view->Year())
+                parts << QStringLiteral("another month");
+            return parts.join(QStringLiteral(", "));
+        }
+        return {};
+    }
+    void setText(QAccessible::Text, const QString &) override { }
+    QRect rect() const override
+    {
+        if (!m_view)
+            return {};
+        const QRect local = m_view->cellGeometry(m_index);
+        return QRect(m_view->mapToGlobal(local.topLeft()), local.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::Cell; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State st;
+        st.selectable = true;
+        st.focusable = true;
+        if (m_view && m_view->VisibleDays(m_index) == m_view->Value()) {
+            st.selected = true;
+            st.focused = m_view->hasFocus();
+        }
+        return st;
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::TableCellInterface
+            ? static_cast<QAccessibleTableCellInterface *>(this)
+            : nullptr;
+    }
+
+    bool isSelected() const override { return state().selected; }
+    QList<QAccessibleInterface *> columnHeaderCells() const override { return {}; }
+    QList<QAccessibleInterface *> rowHeaderCells() const override { return {}; }
+    int columnIndex() const override { return (m_index - 1) % 7; }
+    int rowIndex() const override { return (m_index - 1) / 7; }
+    int columnExtent() const override { return 1; }
+    int rowExtent() const override { return 1; }
+    QAccessibleInterface *table() const override { return parent(); }
+
+private:
+    QPointer<MonthView> m_view;
+    int m_index;
+};
+
+// What a screen reader hears of a month view: its name, as its value the
+// date chosen (the arrow keys and Page Up/Down move it), and the grid's 42
+// days as the cells of a table of six weeks.
+class MonthViewAccessible final : public QAccessibleWidget, public QAccessibleTableInterface
 {
 public:
     explicit MonthViewAccessible(MonthView *view)
         : QAccessibleWidget(view, QAccessible::Table)
     { }
+    ~MonthViewAccessible() override
+    {
+        for (const QAccessible::Id id : m_cells) {
+            if (id)
+                QAccessible::deleteAccessibleInterface(id);
+        }
+    }
     QString text(QAccessible::Text t) const override
     {
-        const auto *view = static_cast<const MonthView *>(widget());
         if (t == QAccessible::Value)
-            return QLocale::system().toString(view->Value(), QLocale::LongFormat);
+            return QLocale::system().toString(view()->Value(), QLocale::LongFormat);
         if (t == QAccessible::Description && widget()->accessibleDescription().isEmpty())
             return QStringLiteral("Selected date: ") + text(QAccessible::Value);
         return QAccessibleWidget::text(t);
     }
+    int childCount() const override { return kCells; }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index < 0 || index >= kCells)
+            return nullptr;
+        QAccessible::Id &id = m_cells[static_cast<size_t>(index)];
+        if (!id)
+            id = QAccessible::registerAccessibleInterface(new DayCellAccessible(view(), index + 1));
+        return QAccessible::accessibleInterface(id);
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        for (int i = 0; i < kCells; ++i) {
+            const QAccessible::Id id = m_cells[static_cast<size_t>(i)];
+            if (id && QAccessible::accessibleInterface(id) == child)
+                return i;
+        }
+        return -1;
+    }
+    QAccessibleInterface *childAt(int x, int y) const override
+    {
+        const QPoint local = view()->mapFromGlobal(QPoint(x, y));
+        for (int i = 0; i < kCells; ++i) {
+            if (view()->cellGeometry(i + 1).contains(local))
+                return child(i);
+        }
+        return nullptr;
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TableInterface)
+            return static_cast<QAccessibleTableInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QAccessibleInterface *caption() const override { return nullptr; }
+    QAccessibleInterface *summary() const override { return nullptr; }
+    QAccessibleInterface *cellAt(int row, int column) const override
+    {
+        if (row < 0 || row >= 6 || column < 0 || column >= 7)
+            return nullptr;
+        return child(row * 7 + column);
+    }
+    int selectedCellCount() const override { return 1; }
+    QList<QAccessibleInterface *> selectedCells() const override
+    {
+        for (int i = 1; i <= kCells; ++i) {
+            if (view()->VisibleDays(i) == view()->Value())
+                return { child(i - 1) };
+        }
+        return {};
+    }
+    QString columnDescription(int column) const override
+    {
+        return QLocale::system().dayName(
+            view()->VisibleDays(column + 1).dayOfWeek(), QLocale::LongFormat);
+    }
+    int columnCount() const override { return 7; }
+    QString rowDescription(int row) const override
+    {
+        return QStringLiteral("Week %1").arg(row + 1);
+    }
+    int rowCount() const override { return 6; }
+    int selectedColumnCount() const override { return 0; }
+    int selectedRowCount() const override { return 0; }
+    QList<int> selectedColumns() const override { return {}; }
+    QList<int> selectedRows() const override { return {}; }
+    bool isColumnSelected(int) const override { return false; }
+    bool isRowSelected(int) const override { return false; }
+    bool selectRow(int) override { return false; }
+    bool selectColumn(int) override { return false; }
+    bool unselectRow(int) override { return false; }
+    bool unselectColumn(int) override { return false; }
+    void modelChange(QAccessibleTableModelChangeEvent *) override { }
+
+private:
+    static constexpr int kCells = 42;
+    MonthView *view() const { return static_cast<MonthView *>(widget()); }
+    mutable std::array<QAccessible::Id, kCells> m_cells {};
 };
 
 QAccessibleInterface *monthViewAccessible(const QString &className, QObject *object)
@@ -481,6 +649,18 @@ void MonthView::paintCell(QPainter &painter, const Layout &lay, int index) const
     painter.setFont(font);
     painter.setPen(text);
     painter.drawText(cell, Qt::AlignCenter, number);
+    if (m_bold.contains(date)) {
+        // A bar under the digits as well as the heavy weight: a mark that
+        // reads in any colours and at any font size.
+        const qreal thickness = std::max(1.5, metrics.height() / 9.0);
+        const qreal bar = std::max(textWidth, metrics.height() * 0.6);
+        const qreal baseline = QRectF(cell).center().y() + metrics.height() * 0.5;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(text);
+        painter.drawRoundedRect(QRectF(QRectF(cell).center().x() - bar / 2,
+                                    std::min(baseline, cell.bottom() - thickness), bar, thickness),
+            thickness / 2, thickness / 2);
+    }
 }
 
 void MonthView::mousePressEvent(QMouseEvent *event)

@@ -56,6 +56,9 @@ public:
     // covers them).
     void setFooterHeight(int pixels);
 
+    // Where a cell (1..42) sits in the widget.
+    QRect cellGeometry(int index) const { return cellRect(index); }
+
     // The date under a point of the widget, invalid outside the grid.
     QDate dateAt(const QPoint &pos) const;
 

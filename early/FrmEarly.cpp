@@ -3,10 +3,12 @@
 #include "calendar/Logging.h"
 #include "calendar/WindowLinks.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -56,6 +58,28 @@ FrmEarly::FrmEarly(ManagerWindow &manager, QWidget *parent)
     layout->addWidget(txt_message, 1);
     layout->addLayout(buttons);
     resize(460, 300);
+}
+
+void FrmEarly::placeBelow(const QWidget *calendar)
+{
+    const QScreen *screen
+        = calendar && calendar->screen() ? calendar->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    QRect frame(QPoint(), size());
+    if (calendar && calendar->isVisible()) {
+        const QRect below = calendar->frameGeometry();
+        frame.moveTopLeft(QPoint(below.left(), below.bottom() + 24));
+    } else {
+        frame.moveCenter(area.center());
+    }
+    // Kept whole on the screen.
+    frame.moveLeft(
+        std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width())));
+    frame.moveTop(
+        std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
+    move(frame.topLeft());
 }
 
 void FrmEarly::message(const QString &text)

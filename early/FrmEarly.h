@@ -15,6 +15,10 @@ class FrmEarly : public QWidget
 public:
     explicit FrmEarly(ManagerWindow &manager, QWidget *parent = nullptr);
 
+    // Puts the window just below `calendar` (or centred when there is none),
+    // kept on the calendar's screen, so it covers neither calendar nor character.
+    void placeBelow(const QWidget *calendar);
+
     // Appends a warning and two line breaks to the list.
     void message(const QString &text);
 

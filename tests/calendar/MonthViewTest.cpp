@@ -1,5 +1,6 @@
 #include "calendar/MonthView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -399,3 +400,78 @@ TEST_F(MonthViewTest, LargeFontStillFitsSixWeeks)
 }
 
 } // namespace
+
+namespace {
+
+// Pixels of `cell` far from the grid's background: the day's ink.
+int inkIn(const QImage &image, const QRect &cell, const QColor &background)
+{
+    int ink = 0;
+    for (int y = cell.top(); y <= cell.bottom(); ++y) {
+        for (int x = cell.left(); x <= cell.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green())
+                    + std::abs(c.blue() - background.blue())
+                > 120)
+                ++ink;
+        }
+    }
+    return ink;
+}
+
+} // namespace
+
+TEST_F(MonthViewTest, BoldDaysStandOutInEveryColourScheme)
+{
+    struct Scheme
+    {
+        quint32 back, fore;
+    };
+    // The starting colours, the restored defaults, white on black, and a pale pair.
+    int dayOfMonth = 14;
+    for (const Scheme scheme : { Scheme { kYellow, kBlack }, Scheme { 0xFFFFFF, 0x400000 },
+             Scheme { 0x000000, 0xFFFFFF }, Scheme { 0xE0F0FF, 0x804000 } }) {
+        view.setMonthBackColor(scheme.back);
+        view.setForeColor(scheme.fore);
+        const QDate day(2026, 12, dayOfMonth++);
+        const QRect cell = view.cellGeometry(view.VisibleDays(1).daysTo(day) + 1);
+        const int plain = inkIn(render(), cell, colourFromBgr(scheme.back));
+        view.setDayBold(day, true);
+        const int bold = inkIn(render(), cell, colourFromBgr(scheme.back));
+        EXPECT_GT(bold, plain * 3 / 2) << "scheme " << scheme.back << " on " << scheme.fore;
+    }
+}
+
+TEST_F(MonthViewTest, ScreenReadersFindEachDayAsATableCell)
+{
+    view.setDayBold(QDate(2026, 12, 17), true);
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->role(), QAccessible::Table);
+    ASSERT_EQ(table->childCount(), 42);
+    QAccessibleTableInterface *grid = table->tableInterface();
+    ASSERT_TRUE(grid);
+    EXPECT_EQ(grid->rowCount(), 6);
+    EXPECT_EQ(grid->columnCount(), 7);
+
+    const int index = static_cast<int>(view.VisibleDays(1).daysTo(QDate(2026, 12, 17)));
+    QAccessibleInterface *cell = table->child(index);
+    ASSERT_TRUE(cell);
+    EXPECT_EQ(cell->role(), QAccessible::Cell);
+    EXPECT_EQ(cell->text(QAccessible::Name),
+        QLocale::system().toString(QDate(2026, 12, 17), QLocale::LongFormat));
+    EXPECT_TRUE(cell->text(QAccessible::Description).contains("has appointments"));
+    EXPECT_FALSE(table->child(index + 1)->text(QAccessible::Description).contains("appointments"));
+    EXPECT_EQ(table->indexOfChild(cell), index);
+    EXPECT_EQ(cell->parent(), table);
+    ASSERT_TRUE(cell->tableCellInterface());
+    EXPECT_EQ(cell->tableCellInterface()->rowIndex(), index / 7);
+    EXPECT_EQ(grid->cellAt(index / 7, index % 7), cell);
+
+    // The selected day is the selected cell; the first row holds last month's days.
+    ASSERT_EQ(grid->selectedCells().size(), 1);
+    EXPECT_EQ(grid->selectedCells()[0]->text(QAccessible::Name),
+        QLocale::system().toString(QDate(2026, 12, 24), QLocale::LongFormat));
+    EXPECT_TRUE(table->child(0)->text(QAccessible::Description).contains("another month"));
+    EXPECT_EQ(table->child(42), nullptr);
+}
