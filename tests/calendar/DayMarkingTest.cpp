@@ -313,3 +313,20 @@ TEST_F(DayQueryTest, AFileThatCannotBeReadSkipsTheCountAndRetriesTheList)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DayMarkingTest, ARightReleaseOnTheMonthAsksForTheMainMenu)
+{
+    load(QDateTime(QDate(2027, 3, 15), QTime(10, 0, 5)));
+    QList<QPoint> asked;
+    QObject::connect(
+        frm.get(), &FrmMain::mainMenuRequested, [&](const QPoint &at) { asked << at; });
+    emit frm->maincalendar->MouseUp(Qt::LeftButton, Qt::NoModifier, 30, 40);
+    EXPECT_TRUE(asked.isEmpty());
+    emit frm->maincalendar->MouseUp(Qt::RightButton, Qt::NoModifier, 30, 40);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], frm->maincalendar->mapToGlobal(QPoint(30, 40)));
+}
+
+} // namespace
