@@ -23,6 +23,7 @@
 #include "storage/AppPaths.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
+#include "update/UpdateCheck.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,12 +33,6 @@ namespace {
 
 // Stand-ins for the windows that are not part of this build yet; each says
 // in the log what it was asked to do.
-class PendingVersionCheck final : public VersionCheck
-{
-public:
-    void run() override { qCInfo(lcCalendar) << "version check requested (not available)"; }
-};
-
 class PendingDayMarking final : public DayMarking
 {
 public:
@@ -84,9 +79,11 @@ int main(int argc, char **argv)
         characterFolders(userCharacterFolder(paths.windowsFolder())), &settings);
     agentEngine.listener().setGlobalKey(&globalKey);
 
-    PendingVersionCheck versionCheck;
     PendingDayMarking dayMarking;
     FrmMain *frmMain = nullptr;
+    UpdateCheck versionCheck(services, settings, paths,
+        UpdateCheck::Host {
+            [&](const QString &text) { frmMain->say(text); }, [&] { frmMain->Form_Unload(); } });
     AppointmentManager manager(services, settings, modClock, paths,
         FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
