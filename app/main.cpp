@@ -4,6 +4,7 @@
 #include "agent/AgentEngine.h"
 #include "agent/CharacterFolders.h"
 #include "announce/FrmMessage.h"
+#include "backup/BackupWizard.h"
 #include "calendar/FrmMain.h"
 #include "calendar/Logging.h"
 #include "calendar/StartWindows.h"
@@ -84,6 +85,9 @@ int main(int argc, char **argv)
     UpdateCheck versionCheck(services, settings, paths,
         UpdateCheck::Host {
             [&](const QString &text) { frmMain->say(text); }, [&] { frmMain->Form_Unload(); } });
+    BackupWizard backupWindow(services, settings, paths,
+        FrmBackup::Host { [&](const QString &text) { frmMain->say(text); },
+            [&] { return frmMain->restart({ QStringLiteral("/n") }); } });
     AppointmentManager manager(services, settings, modClock, paths,
         FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
@@ -96,7 +100,8 @@ int main(int argc, char **argv)
             },
             [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile() });
     FrmMain main(services, settings, modClock, paths,
-        FrmMain::Links { message, manager, versionCheck, dayMarking }, agentEngine, quietRestart);
+        FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow }, agentEngine,
+        quietRestart);
     frmMain = &main;
     manager.setCharacter(main.character);
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {

@@ -25,6 +25,7 @@ class SettingsStore;
 class ManagerWindow;
 class VersionCheck;
 class DayMarking;
+class BackupWindow;
 struct Services;
 
 // The calendar window: a small borderless month view with paging buttons
@@ -40,6 +41,7 @@ public:
         ManagerWindow &manager;
         VersionCheck &versionCheck;
         DayMarking &dayMarking;
+        BackupWindow *backup = nullptr; // for the main menu's "Backup / Restore"
     };
 
     FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,

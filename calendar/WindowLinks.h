@@ -28,6 +28,15 @@ public:
     virtual void cancel() { }
 };
 
+// The backup and restore window, opened from the main menu.
+class BackupWindow
+{
+public:
+    virtual ~BackupWindow() = default;
+    // Opens the window (afresh when it is not open) or brings it forward.
+    virtual void show() = 0;
+};
+
 // Marks the days of the shown month that hold appointments; with
 // `remarkOnly` false it also collects old messages and gives early warnings.
 class DayMarking
