@@ -47,6 +47,25 @@ FolderList::FolderList(QWidget *parent)
             if (current.isValid())
                 m_path = m_model->filePath(current);
         });
+    // The model reads folders in the background: each one read may bring
+    // the path's next step into the tree.
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        if (m_path != m_root && backup::liesOn(m_path, loaded))
+            reveal();
+    });
+}
+
+void FolderList::reveal()
+{
+    const QString wanted = m_path;
+    const QModelIndex index = m_model->index(wanted);
+    if (!index.isValid())
+        return;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+        expand(up);
+    setCurrentIndex(index);
+    scrollTo(index, QAbstractItemView::PositionAtCenter);
+    m_path = wanted;
 }
 
 void FolderList::setRoot(const QString &root)
@@ -65,12 +84,7 @@ bool FolderList::setPath(const QString &folder)
     if (!backup::liesOn(clean, m_root))
         return false;
     m_path = clean;
-    const QModelIndex index = m_model->index(clean);
-    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
-        expand(up);
-    setCurrentIndex(index);
-    scrollTo(index);
-    m_path = clean;
+    reveal();
     return true;
 }
 

@@ -30,6 +30,9 @@ public:
     QString path() const { return m_path; }
 
 private:
+    // Opens the tree down to the path and marks it, as far as it has been read.
+    void reveal();
+
     QFileSystemModel *m_model = nullptr;
     QString m_root;
     QString m_path;
