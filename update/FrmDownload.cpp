@@ -1,7 +1,9 @@
 #include "update/FrmDownload.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QVBoxLayout>
 
 FrmDownload::FrmDownload(const QString &version, QWidget *parent)
@@ -26,6 +28,12 @@ FrmDownload::FrmDownload(const QString &version, QWidget *parent)
     layout->addWidget(lab_download);
     layout->addWidget(bar);
     setFixedWidth(340);
+    adjustSize();
+    // Where no window manager places it: across the middle, two thirds down.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center().x() - width() / 2, area.top() + area.height() * 2 / 3);
+    }
 }
 
 void FrmDownload::setProgress(qint64 received, qint64 total)
