@@ -4,6 +4,7 @@
 #include "agent/AgentEngine.h"
 #include "agent/CharacterFolders.h"
 #include "announce/FrmMessage.h"
+#include "backup/BackupWizard.h"
 #include "calendar/DayMarker.h"
 #include "calendar/FrmMain.h"
 #include "calendar/Logging.h"
@@ -24,22 +25,11 @@
 #include "storage/AppPaths.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
+#include "update/UpdateCheck.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
-
-namespace {
-
-// Stand-ins for the windows that are not part of this build yet; each says
-// in the log what it was asked to do.
-class PendingVersionCheck final : public VersionCheck
-{
-public:
-    void run() override { qCInfo(lcCalendar) << "version check requested (not available)"; }
-};
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -76,8 +66,13 @@ int main(int argc, char **argv)
         characterFolders(userCharacterFolder(paths.windowsFolder())), &settings);
     agentEngine.listener().setGlobalKey(&globalKey);
 
-    PendingVersionCheck versionCheck;
     FrmMain *frmMain = nullptr;
+    UpdateCheck versionCheck(services, settings, paths,
+        UpdateCheck::Host {
+            [&](const QString &text) { frmMain->say(text); }, [&] { frmMain->Form_Unload(); } });
+    BackupWizard backupWindow(services, settings, paths,
+        FrmBackup::Host { [&](const QString &text) { frmMain->say(text); },
+            [&] { return frmMain->restart({ QStringLiteral("/n") }); } });
     AppointmentManager manager(services, settings, modClock, paths,
         FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
@@ -91,7 +86,8 @@ int main(int argc, char **argv)
             },
             [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile() });
     FrmMain main(services, settings, modClock, paths,
-        FrmMain::Links { message, manager, versionCheck, dayMarking }, agentEngine, quietRestart);
+        FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow }, agentEngine,
+        quietRestart);
     frmMain = &main;
     manager.setCharacter(main.character);
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {

@@ -26,6 +26,7 @@ class SettingsStore;
 class ManagerWindow;
 class VersionCheck;
 class DayMarking;
+class BackupWindow;
 struct Services;
 
 // The calendar window: a small borderless month view with paging buttons
@@ -41,6 +42,7 @@ public:
         ManagerWindow &manager;
         VersionCheck &versionCheck;
         DayMarking &dayMarking;
+        BackupWindow *backup = nullptr; // for the main menu's "Backup / Restore"
     };
 
     FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,

@@ -31,6 +31,15 @@ public:
     virtual void cancel() { }
 };
 
+// The backup and restore window, opened from the main menu.
+class BackupWindow
+{
+public:
+    virtual ~BackupWindow() = default;
+    // Opens the window (afresh when it is not open) or brings it forward.
+    virtual void show() = 0;
+};
+
 class MonthView;
 
 // What the day marking reads from the calendar window and writes back.

@@ -11,12 +11,17 @@ AppPaths AppPaths::fromEnvironment(const QString &programFolder)
     if (!home.isEmpty()) {
         paths.dataFolder = QDir(home).absolutePath();
         paths.settingsFile = paths.dataFolder + QStringLiteral("/Calendar.ini");
+        paths.cacheFolder = paths.dataFolder + QStringLiteral("/cache");
     } else {
         paths.dataFolder = QDir::homePath() + QStringLiteral("/.local/share/Quillory");
         const QString xdgData = qEnvironmentVariable("XDG_DATA_HOME");
         if (!xdgData.isEmpty())
             paths.dataFolder = xdgData + QStringLiteral("/Quillory");
         paths.settingsFile = configHome() + QStringLiteral("/Quillory/Calendar.ini");
+        const QString xdgCache = qEnvironmentVariable("XDG_CACHE_HOME");
+        paths.cacheFolder
+            = (xdgCache.isEmpty() ? QDir::homePath() + QStringLiteral("/.cache") : xdgCache)
+            + QStringLiteral("/Quillory");
     }
     return paths;
 }

@@ -10,6 +10,7 @@ struct AppPaths
     QString programFolder; // the running executable's folder
     QString dataFolder; // data.ini, the single-instance lock, msagent/chars
     QString settingsFile; // Calendar.ini
+    QString cacheFolder; // downloads: kept apart from the data
 
     QString dataFile() const { return dataFolder + QStringLiteral("/data.ini"); }
     // Announcements shown but not yet acknowledged, kept across restarts.
@@ -17,9 +18,11 @@ struct AppPaths
     // What the program calls the Windows folder: characters live below it
     // (userCharacterFolder() of agent/CharacterFolders.h).
     QString windowsFolder() const { return dataFolder; }
+    // Downloaded updates, in a folder of their own only this user can enter.
+    QString updateFolder() const { return cacheFolder + QStringLiteral("/updates"); }
     QString program(const QString &name) const { return programFolder + QLatin1Char('/') + name; }
 
-    // $QUILLORY_HOME holds data and settings when set (an isolated home for
+    // $QUILLORY_HOME holds data, settings and the cache when set (an isolated home for
     // trying the program and for tests); otherwise the per-user folders.
     static AppPaths fromEnvironment(const QString &programFolder);
     // The user's configuration folder: $XDG_CONFIG_HOME, else ~/.config.

@@ -14,21 +14,23 @@ QString backupFile(const QString &folder)
     return folder + QLatin1Char('/') + QLatin1String(kBackupName);
 }
 
-bool copyReplacing(const QString &from, const QString &to)
+bool copyReplacing(const QString &from, const QString &to, QString *error)
 {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly)) {
-        qCWarning(lcStorage) << "cannot read" << from << source.errorString();
+    const auto fail = [&](const QString &why) {
+        qCWarning(lcStorage).noquote() << why;
+        if (error)
+            *error = why;
         return false;
-    }
+    };
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("cannot read %1: %2").arg(from, source.errorString()));
     const QByteArray bytes = source.readAll();
     if (source.error() != QFileDevice::NoError)
-        return false;
-    QString error;
-    if (!writeFileAtomically(to, bytes, &error)) {
-        qCWarning(lcStorage) << "cannot write" << to << error;
-        return false;
-    }
+        return fail(QStringLiteral("cannot read %1: %2").arg(from, source.errorString()));
+    QString writeError;
+    if (!writeFileAtomically(to, bytes, &writeError))
+        return fail(QStringLiteral("cannot write %1: %2").arg(to, writeError));
     qCInfo(lcStorage) << "copied" << from << "to" << to;
     return true;
 }

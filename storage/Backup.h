@@ -12,8 +12,8 @@ inline constexpr const char *kBackupName = "calendar.cal";
 QString backupFile(const QString &folder);
 
 // Copies `from` onto `to`, replacing it atomically; false (and `to` as it
-// was) on any failure. A missing source is a failure.
-bool copyReplacing(const QString &from, const QString &to);
+// was, the reason in `error`) on any failure. A missing source is a failure.
+bool copyReplacing(const QString &from, const QString &to, QString *error = nullptr);
 
 // The copy the calendar makes when it exits, if asked to. An empty folder
 // is skipped rather than written wherever the program happens to run.

@@ -52,8 +52,18 @@ inline constexpr const char *kRestoreMonthBackColor = "&H00000000";
 inline constexpr const char *kRestoreForeColor = "&H00FFFFFF";
 inline constexpr const char *kRestoreTrailingForeColor = "&H00FF0000";
 
-// Section "version": key = a version text offered once, value "1".
+// Section "update": the servers of the version list and of the update; the
+// paths on them are fixed (update/VersionRules.h). Plain http only where
+// an address says so.
+inline constexpr SettingKey VersionsUrl { "update", "versionsurl", "https://www.quillory.org" };
+inline constexpr SettingKey DownloadUrl { "update", "downloadurl",
+    "https://download.quillory.org" };
+
+// Section "version": key = a version text offered once, value "1"; a
+// version never offered reads "0".
 inline constexpr const char *kVersionSection = "version";
+inline constexpr const char *kOfferedValue = "1";
+inline constexpr const char *kNotOfferedValue = "0";
 
 // The two literals flags are stored as, compared case-sensitively.
 inline constexpr const char *kTrueText = "True";

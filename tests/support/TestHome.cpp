@@ -13,6 +13,7 @@ TestHome::TestHome()
     m_paths.programFolder = m_dir.path() + QStringLiteral("/program");
     m_paths.dataFolder = m_dir.path() + QStringLiteral("/data");
     m_paths.settingsFile = m_paths.dataFolder + QStringLiteral("/Calendar.ini");
+    m_paths.cacheFolder = m_dir.path() + QStringLiteral("/cache");
     QDir().mkpath(m_paths.programFolder);
     QDir().mkpath(m_paths.dataFolder);
 }

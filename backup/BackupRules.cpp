@@ -1,0 +1,170 @@
+#include "backup/BackupRules.h"
+
+#include "storage/AtomicFile.h"
+#include "storage/Backup.h"
+#include "storage/IniEngine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QStorageInfo>
+
+#include <algorithm>
+
+namespace backup {
+
+namespace {
+
+bool holdsNoUserFiles(const Volume &v)
+{
+    static const QSet<QByteArray> pseudo { "proc", "sysfs", "devtmpfs", "devpts", "tmpfs", "ramfs",
+        "cgroup", "cgroup2", "securityfs", "pstore", "bpf", "tracefs", "debugfs", "mqueue",
+        "hugetlbfs", "configfs", "fusectl", "autofs", "binfmt_misc", "efivarfs", "nsfs",
+        "rpc_pipefs", "squashfs", "fuse.portal", "fuse.gvfsd-fuse" };
+    if (pseudo.contains(v.fileSystemType))
+        return true;
+    for (const char *system : { "/proc", "/sys", "/dev", "/run/user", "/snap" }) {
+        const QString prefix = QLatin1String(system);
+        if (v.rootPath == prefix || v.rootPath.startsWith(prefix + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool liesOn(const QString &folder, const QString &root)
+{
+    if (root.isEmpty())
+        return false;
+    if (root.endsWith(QLatin1Char('/')))
+        return folder.startsWith(root) || folder + QLatin1Char('/') == root;
+    return folder == root || folder.startsWith(root + QLatin1Char('/'));
+}
+
+QList<Volume> driveList(const QList<Volume> &volumes)
+{
+    QList<Volume> drives;
+    QSet<QString> seen;
+    for (const Volume &v : volumes) {
+        if (v.rootPath.isEmpty() || seen.contains(v.rootPath))
+            continue;
+        // The root is always offered, whatever it is mounted as.
+        if (v.rootPath != QLatin1String("/") && holdsNoUserFiles(v))
+            continue;
+        seen.insert(v.rootPath);
+        drives.append(v);
+    }
+    if (!seen.contains(QStringLiteral("/")))
+        drives.append(Volume { QStringLiteral("/"), {}, {} });
+    std::stable_sort(drives.begin(), drives.end(), [](const Volume &a, const Volume &b) {
+        const bool aRoot = a.rootPath == QLatin1String("/");
+        const bool bRoot = b.rootPath == QLatin1String("/");
+        if (aRoot != bRoot)
+            return aRoot;
+        return a.rootPath < b.rootPath;
+    });
+    return drives;
+}
+
+QList<Volume> mountedVolumes()
+{
+    QList<Volume> volumes;
+    const auto mounted = QStorageInfo::mountedVolumes();
+    for (const QStorageInfo &s : mounted) {
+        // Single files bound into place (a container's /etc/hosts) are no drives.
+        if (!s.isValid() || !s.isReady() || !QFileInfo(s.rootPath()).isDir())
+            continue;
+        volumes.append(Volume { s.rootPath(), s.name(), s.fileSystemType() });
+    }
+    return volumes;
+}
+
+QString driveCaption(const Volume &volume)
+{
+    if (volume.name.isEmpty())
+        return volume.rootPath;
+    return QStringLiteral("%1 [%2]").arg(volume.rootPath, volume.name);
+}
+
+QString driveOf(const QString &folder, const QList<Volume> &drives)
+{
+    QString best;
+    for (const Volume &v : drives) {
+        if (liesOn(folder, v.rootPath) && v.rootPath.size() > best.size())
+            best = v.rootPath;
+    }
+    return best;
+}
+
+bool isDataFile(const QByteArray &bytes)
+{
+    // Section names as the lookups see them, NUL-separated.
+    const ini::ReadResult sections = ini::readString(
+        bytes, std::nullopt, std::nullopt, QByteArray(), quint32(bytes.size() + 2));
+    for (const QByteArray &name : sections.text.split('\0')) {
+        if (name.compare("alarms", Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    const QByteArray text = ini::ansiText(bytes);
+    for (const QByteArray &line : text.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+RestoreResult restoreFrom(const QString &backupFile, const QString &dataFile)
+{
+    const QFileInfo info(backupFile);
+    if (!info.exists())
+        return { RestoreOutcome::NoBackup, QStringLiteral("%1 does not exist").arg(backupFile) };
+    if (!info.isFile())
+        return { RestoreOutcome::NoBackup, QStringLiteral("%1 is not a file").arg(backupFile) };
+    if (info.size() > kMaxDataFileBytes)
+        return { RestoreOutcome::TooLarge,
+            QStringLiteral("%1 holds %2 bytes").arg(backupFile).arg(info.size()) };
+    QFile source(backupFile);
+    if (!source.open(QIODevice::ReadOnly))
+        return { RestoreOutcome::NoBackup, source.errorString() };
+    // Read to one byte past the bound: a file that grew meanwhile is still refused.
+    const QByteArray bytes = source.read(kMaxDataFileBytes + 1);
+    if (source.error() != QFileDevice::NoError)
+        return { RestoreOutcome::NoBackup, source.errorString() };
+    if (bytes.size() > kMaxDataFileBytes)
+        return { RestoreOutcome::TooLarge, QStringLiteral("%1 is over the bound").arg(backupFile) };
+    if (!isDataFile(bytes))
+        return { RestoreOutcome::NotADataFile,
+            QStringLiteral("%1 holds no appointments section").arg(backupFile) };
+
+    QString error;
+    if (QFileInfo::exists(dataFile)
+        && !copyReplacing(dataFile, dataFile + QLatin1String(kBeforeRestoreSuffix), &error))
+        return { RestoreOutcome::NotWritten, error };
+    if (!writeFileAtomically(dataFile, bytes, &error))
+        return { RestoreOutcome::NotWritten, error };
+    return { RestoreOutcome::Restored, {} };
+}
+
+QString refusedRestoreText(const QString &backupFile, RestoreOutcome outcome)
+{
+    if (outcome == RestoreOutcome::TooLarge) {
+        return QStringLiteral("%1 is too large to be a backup of your appointments (more than %2 "
+                              "MB), so it was not restored. Your appointments are as they were.")
+            .arg(QDir::toNativeSeparators(backupFile))
+            .arg(kMaxDataFileBytes / (1024 * 1024));
+    }
+    return QStringLiteral("%1 is not a backup of your appointments, so it was not restored. "
+                          "Your appointments are as they were.")
+        .arg(QDir::toNativeSeparators(backupFile));
+}
+
+QString failedBackupText(const QString &backupFile, const QString &reason)
+{
+    return QStringLiteral("Your appointments could not be backed up to %1 (%2). Please choose "
+                          "another folder.")
+        .arg(QDir::toNativeSeparators(backupFile), reason);
+}
+
+} // namespace backup

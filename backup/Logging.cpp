@@ -1,0 +1,3 @@
+#include "backup/Logging.h"
+
+Q_LOGGING_CATEGORY(lcBackup, "quillory.backup", QtInfoMsg)

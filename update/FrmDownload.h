@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+
+// The small window that shows an update arriving.
+class FrmDownload : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit FrmDownload(const QString &version, QWidget *parent = nullptr);
+    // Bytes received of `total` (-1 when the server did not say).
+    void setProgress(qint64 received, qint64 total);
+
+    QLabel *lab_download = nullptr;
+    QProgressBar *bar = nullptr;
+};

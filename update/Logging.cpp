@@ -1,0 +1,3 @@
+#include "update/Logging.h"
+
+Q_LOGGING_CATEGORY(lcUpdate, "quillory.update", QtInfoMsg)

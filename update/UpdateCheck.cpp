@@ -1,0 +1,217 @@
+#include "update/UpdateCheck.h"
+
+#include "platform/Dialogs.h"
+#include "platform/Launcher.h"
+#include "platform/Services.h"
+#include "storage/Settings.h"
+#include "update/DownloadRules.h"
+#include "update/FrmDownload.h"
+#include "update/Logging.h"
+
+using namespace update;
+
+UpdateCheck::UpdateCheck(
+    Services &services, SettingsStore &settings, AppPaths paths, Host host, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_settings(settings)
+    , m_paths(std::move(paths))
+    , m_host(std::move(host))
+{ }
+
+UpdateCheck::~UpdateCheck()
+{
+    m_transfer.reset();
+    if (m_file)
+        m_file->discard();
+    delete m_progress;
+}
+
+FrmDownload *UpdateCheck::progressWindow() const
+{
+    return m_progress;
+}
+
+void UpdateCheck::run()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_cancelled = false;
+    const QUrl url = endpoint(configuredAddress(qEnvironmentVariable(kVersionsUrlVariable),
+                                  m_settings.read(setting::VersionsUrl)),
+        kVersionsPath);
+    if (url.isEmpty()) {
+        stop(Stop::NoAddress, QStringLiteral("the version list's address is not http or https"));
+        return;
+    }
+    qCInfo(lcUpdate) << "fetching the version list" << url.toString();
+    Network::FetchOptions options;
+    options.timeoutMs = limits.listTimeoutMs;
+    options.maxBytes = limits.listMaxBytes;
+    // 4. The answer comes later; the tick and everything else go on meanwhile.
+    m_transfer = m_services.network.fetchAsync(
+        url, options, [this](const Network::FetchResult &result) { listArrived(result); });
+}
+
+void UpdateCheck::listArrived(const Network::FetchResult &result)
+{
+    m_transfer.reset();
+    if (!result.ok()) { // 5
+        stop(Stop::ListFailed, result.error);
+        return;
+    }
+    const ListReading reading = readVersionList(result.body); // 6, 7, 8
+    if (!reading.entry) {
+        stop(Stop::NoEntry, reading.problem);
+        return;
+    }
+    const ListEntry entry = *reading.entry;
+    if (!isOffered(entry.version, own)) { // 9, 10
+        stop(Stop::NotNewer, QStringLiteral("the list offers %1").arg(entry.version));
+        return;
+    }
+    if (m_settings.ReadSetting(QLatin1String(setting::kVersionSection), entry.version,
+            QLatin1String(setting::kNotOfferedValue))
+        == QLatin1String(setting::kOfferedValue)) { // 11
+        stop(Stop::AlreadyOffered, entry.version);
+        return;
+    }
+    offer(entry);
+}
+
+void UpdateCheck::offer(const ListEntry &entry)
+{
+    qCInfo(lcUpdate) << "offering version" << entry.version;
+    m_host.say(QLatin1String(kOfferSentence)); // 12
+    const MsgAnswer answer = m_services.dialogs.messageBox(questionText(own, entry.version),
+        MsgButtons::YesNo, MsgIcon::None, QLatin1String(kQuestionTitle)); // 13
+    m_settings.WriteSetting(QLatin1String(setting::kVersionSection), entry.version,
+        QLatin1String(setting::kOfferedValue)); // 14
+    if (m_cancelled) {
+        stop(Stop::Cancelled, QStringLiteral("the calendar ended while asking"));
+        return;
+    }
+    if (answer != MsgAnswer::Yes) { // 15
+        stop(Stop::Declined, entry.version);
+        return;
+    }
+    m_host.say(QLatin1String(kFetchingSentence)); // 16
+    download(entry);
+}
+
+void UpdateCheck::download(const ListEntry &entry)
+{
+    const QUrl url = endpoint(configuredAddress(qEnvironmentVariable(kDownloadUrlVariable),
+                                  m_settings.read(setting::DownloadUrl)),
+        kUpdatePath);
+    if (url.isEmpty()) {
+        downloadFailed(QStringLiteral("the update's address is not http or https"));
+        return;
+    }
+    // 17. Each download goes to a fresh private file; earlier ones go.
+    const QString folder = m_paths.updateFolder();
+    if (const int removed = removeOldDownloads(folder); removed > 0)
+        qCDebug(lcUpdate) << "removed" << removed << "earlier downloads from" << folder;
+    QString error;
+    m_file = UpdateFile::create(folder, &error);
+    if (!m_file) {
+        downloadFailed(QStringLiteral("no file for the update: %1").arg(error));
+        return;
+    }
+
+    m_progress = new FrmDownload(entry.version);
+    m_progress->show();
+    qCInfo(lcUpdate) << "downloading" << url.toString() << "to" << m_file->path();
+    Network::FetchOptions options;
+    options.timeoutMs = limits.updateTimeoutMs;
+    options.maxBytes = limits.updateMaxBytes;
+    options.onData = [this](QByteArrayView chunk) { return m_file && m_file->write(chunk); };
+    options.onProgress = [this](qint64 received, qint64 total) {
+        if (m_progress)
+            m_progress->setProgress(received, total);
+    };
+    // 18
+    m_transfer = m_services.network.fetchAsync(url, options,
+        [this, entry](const Network::FetchResult &result) { updateArrived(result, entry); });
+}
+
+void UpdateCheck::updateArrived(const Network::FetchResult &result, const ListEntry &entry)
+{
+    m_transfer.reset();
+    closeProgress();
+    if (!result.ok()) {
+        m_file->discard();
+        m_file.reset();
+        downloadFailed(result.error);
+        return;
+    }
+    const Verdict verdict = m_file->finish(entry.sha256); // 19
+    const QString path = m_file->path();
+    m_file.reset(); // a good file stays; any other is gone
+    if (verdict != Verdict::Good) {
+        downloadFailed(QStringLiteral("the download of %1 bytes: %2")
+                           .arg(result.received)
+                           .arg(verdictText(verdict)));
+        return;
+    }
+    startUpdate(path);
+}
+
+void UpdateCheck::startUpdate(const QString &path)
+{
+    // 20
+    m_host.say(QLatin1String(kDownloadedSentence));
+    m_services.dialogs.messageBox(
+        QLatin1String(kDownloadedMessage), MsgButtons::Ok, MsgIcon::Information);
+    if (!m_services.launcher.start(path, {}, WindowStyle::NormalFocus)) {
+        // Ending without the update would leave the user without a calendar.
+        m_services.dialogs.messageBox(
+            notStartedText(path), MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        stop(Stop::NotStarted, path);
+        return;
+    }
+    stop(Stop::Started, path);
+    m_host.unloadCalendar();
+}
+
+void UpdateCheck::downloadFailed(const QString &why)
+{
+    m_host.say(QLatin1String(kErrorSentence));
+    stop(Stop::DownloadFailed, why);
+}
+
+void UpdateCheck::cancel()
+{
+    if (!m_running)
+        return;
+    m_cancelled = true;
+    // Only a transfer under way ends here; a question being asked ends
+    // when it is answered.
+    if (m_transfer) {
+        m_transfer.reset();
+        if (m_file) {
+            m_file->discard();
+            m_file.reset();
+        }
+        closeProgress();
+        stop(Stop::Cancelled, QStringLiteral("the calendar ended during a fetch"));
+    }
+}
+
+void UpdateCheck::closeProgress()
+{
+    if (m_progress) {
+        m_progress->close();
+        m_progress->deleteLater();
+    }
+    m_progress = nullptr;
+}
+
+void UpdateCheck::stop(Stop where, const QString &why)
+{
+    m_running = false;
+    qCInfo(lcUpdate).noquote() << "version check ends:" << QVariant::fromValue(where).toString()
+                               << why;
+    emit stopped(where);
+}
