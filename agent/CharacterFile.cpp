@@ -472,19 +472,26 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
         piece.bounds = renderer.boundsOnElement(piece.id);
         piece.parents = renderer.transformForElement(piece.id);
     }
+    const QRectF frameRect(QPointF(0, 0), QSizeF(frame));
+    const double frameArea = double(frame.width()) * frame.height();
     for (std::size_t r = 0; r < runs.size(); ++r) {
         Layer layer;
         layer.owner = runs[r].owner;
+        QRectF covered;
         for (int index : runPieces[r]) {
             const Piece &piece = art->m_pieces[index];
             const QRectF &b = piece.bounds;
             if (renderer.elementExists(piece.id) && std::isfinite(b.x()) && std::isfinite(b.y())
-                && std::isfinite(b.width()) && std::isfinite(b.height()))
+                && std::isfinite(b.width()) && std::isfinite(b.height())) {
                 layer.pieces << index;
+                covered |= (piece.parents * art->m_toFrame).mapRect(b);
+            }
         }
+        covered &= frameRect;
+        const double area = covered.width() * covered.height();
+        layer.area = std::isfinite(area) ? std::clamp(area, 0.0, frameArea) : frameArea;
         art->m_layers.push_back(std::move(layer));
     }
-    const double frameArea = double(frame.width()) * frame.height();
     art->m_scaleLimit = std::min(8.0, std::sqrt(double(Limits::kMaxLayerPixels) / frameArea));
 
     // The pictures are drawn now, as the first paint at the frame's own size
@@ -595,6 +602,17 @@ void CharacterArt::ensureCaches(double scale) const
     const double layers = double(m_layers.size());
     const double surest = std::sqrt(double(Limits::kMaxCachePixels)
         / std::max(1.0, layers * double(m_frame.width()) * m_frame.height()));
+    // What the layers cover by the renderer's bounds tells a scale that should
+    // fit before any is drawn: starting larger, the first try would hold the
+    // bound and one full-frame picture more before the count caught it.
+    double covered = 0;
+    for (const Layer &layer : m_layers)
+        covered += layer.area;
+    const double fits = std::sqrt(double(Limits::kMaxCachePixels) / std::max(1.0, covered)) * 0.95;
+    if (fits < drawn) {
+        drawn = std::max(surest, fits);
+        m_scaleLimit = drawn;
+    }
     for (int attempt = 0;; ++attempt) {
         qint64 pixels = 0;
         std::size_t done = 0;

@@ -77,6 +77,7 @@ private:
     {
         int owner = -1; // part index, -1 for the character as a whole
         QVector<int> pieces;
+        double area = 0; // of the frame its pieces cover, by the renderer's bounds
         // The layer drawn once at the cache scale: animating then moves
         // pictures instead of drawing vector art every frame.
         mutable QImage cache; // cut to what the layer draws

@@ -698,6 +698,8 @@ TEST(CharacterFile, LayerPicturesStayWithinTheirMemoryBound)
     ASSERT_TRUE(file) << error.toStdString();
     EXPECT_LE(file->art->cachedPixels(), CharacterFile::kMaxCachePixels);
     EXPECT_LT(file->art->cacheScale(), 1.0); // drawn coarser instead
+    // ... but no coarser than the bound needs.
+    EXPECT_GT(file->art->cachedPixels(), CharacterFile::kMaxCachePixels / 2);
     // Drawn at any size, it still draws.
     EXPECT_FALSE(isBlank(CharacterWindow::renderFrame(*file, file->rest, QSize(256, 256))));
     EXPECT_LE(file->art->cachedPixels(), CharacterFile::kMaxCachePixels);
@@ -742,7 +744,9 @@ TEST(CharacterFile, ShippedCharactersLoad)
             continue;
         QString error;
         auto file = CharacterFile::load(path, &error);
-        EXPECT_TRUE(file) << name << ": " << error.toStdString();
+        ASSERT_TRUE(file) << name << ": " << error.toStdString();
+        // Far within the bound on pictures: drawn at twice the frame's resolution.
+        EXPECT_EQ(file->art->cacheScale(), 2.0) << name;
     }
 }
 
