@@ -38,7 +38,7 @@ fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 		-DQUILLORY_FUZZ=ON -DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) --target fuzz_ini fuzz_datascan
+	cmake --build $(FUZZ_BUILD) --target fuzz_ini fuzz_datascan fuzz_character
 	@bash scripts/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 format:

@@ -155,16 +155,11 @@ QTransform partTransform(const PartPose &p, QPointF pivot)
     return t;
 }
 
-bool drawsAnything(const QImage &image)
+// The scale the layer pictures are drawn at for a painter of `deviceScale`:
+// twice the device resolution keeps parts that grow or turn crisp.
+double cacheScaleFor(double deviceScale)
 {
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(line[x]) != 0)
-                return true;
-        }
-    }
-    return false;
+    return std::clamp(std::ceil(deviceScale * 2.0), 1.0, 8.0);
 }
 
 // How many elements drawing `index` draws, counting what <use> repeats;
@@ -477,28 +472,35 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
         piece.bounds = renderer.boundsOnElement(piece.id);
         piece.parents = renderer.transformForElement(piece.id);
     }
+    const QRectF frameRect(QPointF(0, 0), QSizeF(frame));
+    const double frameArea = double(frame.width()) * frame.height();
     for (std::size_t r = 0; r < runs.size(); ++r) {
         Layer layer;
         layer.owner = runs[r].owner;
+        QRectF covered;
         for (int index : runPieces[r]) {
             const Piece &piece = art->m_pieces[index];
             const QRectF &b = piece.bounds;
             if (renderer.elementExists(piece.id) && std::isfinite(b.x()) && std::isfinite(b.y())
-                && std::isfinite(b.width()) && std::isfinite(b.height()))
+                && std::isfinite(b.width()) && std::isfinite(b.height())) {
                 layer.pieces << index;
+                covered |= (piece.parents * art->m_toFrame).mapRect(b);
+            }
         }
+        covered &= frameRect;
+        const double area = covered.width() * covered.height();
+        layer.area = std::isfinite(area) ? std::clamp(area, 0.0, frameArea) : frameArea;
         art->m_layers.push_back(std::move(layer));
     }
-    const double frameArea = double(frame.width()) * frame.height();
     art->m_scaleLimit = std::min(8.0, std::sqrt(double(Limits::kMaxLayerPixels) / frameArea));
 
-    QImage probe(frame, QImage::Format_ARGB32_Premultiplied);
-    probe.fill(Qt::transparent);
-    {
-        QPainter painter(&probe);
-        art->paint(painter, Pose {});
-    }
-    if (!drawsAnything(probe)) {
+    // The pictures are drawn now, as the first paint at the frame's own size
+    // would draw them. Whether any of them holds a pixel tells whether the
+    // art draws anything; compositing them all into a frame-sized picture
+    // to find out took most of the load time of art with many large layers.
+    art->ensureCaches(cacheScaleFor(1.0));
+    if (std::none_of(art->m_layers.cbegin(), art->m_layers.cend(),
+            [](const Layer &layer) { return !layer.cache.isNull(); })) {
         *error = QStringLiteral("the art draws nothing");
         return nullptr;
     }
@@ -544,11 +546,10 @@ void CharacterArt::paint(QPainter &painter, const Pose &pose) const
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const double baseOpacity = painter.opacity() * pose.whole.opacity;
-    // Twice the device resolution keeps parts that grow or turn crisp.
     const QTransform device = painter.deviceTransform();
     const double deviceScale
         = std::max(std::hypot(device.m11(), device.m12()), std::hypot(device.m21(), device.m22()));
-    ensureCaches(std::clamp(std::ceil(deviceScale * 2.0), 1.0, 8.0));
+    ensureCaches(cacheScaleFor(deviceScale));
     for (const Layer &layer : m_layers) {
         if (layer.cache.isNull() || (layer.owner >= 0 && !shown[layer.owner]))
             continue;
@@ -566,10 +567,13 @@ namespace {
 // with a pixel to spare for smooth edges when the picture is turned.
 QRect opaqueBounds(const QImage &image)
 {
-    int left = image.width(), right = -1, top = image.height(), bottom = -1;
-    for (int y = 0; y < image.height(); ++y) {
+    // Every pixel of every layer passes here: the sizes are read once.
+    const int width = image.width();
+    const int height = image.height();
+    int left = width, right = -1, top = height, bottom = -1;
+    for (int y = 0; y < height; ++y) {
         const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             if (qAlpha(row[x]) == 0)
                 continue;
             left = std::min(left, x);
@@ -598,6 +602,17 @@ void CharacterArt::ensureCaches(double scale) const
     const double layers = double(m_layers.size());
     const double surest = std::sqrt(double(Limits::kMaxCachePixels)
         / std::max(1.0, layers * double(m_frame.width()) * m_frame.height()));
+    // What the layers cover by the renderer's bounds tells a scale that should
+    // fit before any is drawn: starting larger, the first try would hold the
+    // bound and one full-frame picture more before the count caught it.
+    double covered = 0;
+    for (const Layer &layer : m_layers)
+        covered += layer.area;
+    const double fits = std::sqrt(double(Limits::kMaxCachePixels) / std::max(1.0, covered)) * 0.95;
+    if (fits < drawn) {
+        drawn = std::max(surest, fits);
+        m_scaleLimit = drawn;
+    }
     for (int attempt = 0;; ++attempt) {
         qint64 pixels = 0;
         std::size_t done = 0;

@@ -77,6 +77,7 @@ private:
     {
         int owner = -1; // part index, -1 for the character as a whole
         QVector<int> pieces;
+        double area = 0; // of the frame its pieces cover, by the renderer's bounds
         // The layer drawn once at the cache scale: animating then moves
         // pictures instead of drawing vector art every frame.
         mutable QImage cache; // cut to what the layer draws
@@ -100,8 +101,8 @@ private:
 struct CharacterFile
 {
     // The bounds of a character file (docs/CHARACTERS.md lists them). They
-    // keep loading under a third of a second and a few megabytes whatever a
-    // file holds; a file past any of them is refused with the reason.
+    // keep loading under a third of a second and a few tens of megabytes
+    // whatever a file holds; a file past any of them is refused with the reason.
     static constexpr qint64 kMaxBytes = 1024 * 1024;
     static constexpr int kMaxJsonDepth = 32;
     static constexpr int kMaxFrameSide = 1024;
@@ -113,7 +114,7 @@ struct CharacterFile
     static constexpr int kMaxKeyframeMs = 10000;
     static constexpr int kMaxAnimationMs = 60000;
     static constexpr int kMaxPartsPerKeyframe = 64;
-    static constexpr int kMaxPartMoves = 16384; // parts named in all keyframes together
+    static constexpr int kMaxPartMoves = 8192; // parts named in all keyframes together
     static constexpr int kMaxMovableParts = 128;
     static constexpr int kMaxHidden = 64;
     static constexpr int kMaxPivots = 256;
@@ -122,7 +123,7 @@ struct CharacterFile
     static constexpr int kMaxNoteMs = 10000;
     static constexpr int kMaxSoundMs = 10000; // all notes of a sound together
     static constexpr qsizetype kMaxArtChars = 512 * 1024;
-    static constexpr int kMaxArtElements = 10000; // counting what <use> repeats
+    static constexpr int kMaxArtElements = 5000; // counting what <use> repeats
     static constexpr int kMaxArtDepth = 64;
     static constexpr int kMaxUseSteps = 8; // <use> of something holding a <use> ...
     static constexpr qint64 kMaxPicturePixels = 1024 * 1024; // embedded pictures together

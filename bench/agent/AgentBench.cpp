@@ -78,13 +78,15 @@ QByteArray worstCharacter()
     QString art
         = QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 1024 1024'>");
     QStringList parts;
+    // Each part is a group, its rectangle, its circles and a line after it.
+    const int circles = (F::kMaxArtElements - 1) / (F::kMaxMovableParts - 1) - 3;
     for (int i = 0; i < F::kMaxMovableParts - 1; ++i) {
         parts << QStringLiteral("p%1").arg(i);
         art += QStringLiteral("<g id='p%1' opacity='0.3'><rect width='1024' height='1024' "
                               "fill='#%2'/>")
                    .arg(i)
                    .arg(0x102030 + i * 997, 6, 16, QLatin1Char('0'));
-        for (int k = 0; k < 70; ++k)
+        for (int k = 0; k < circles; ++k)
             art += QStringLiteral("<circle cx='%1' cy='%2' r='9'/>").arg(k * 14).arg(i * 8);
         art += QStringLiteral("</g><path d='M0 %1 L1024 %1' stroke='black'/>").arg(i * 8);
     }

@@ -361,6 +361,51 @@ QString embeddedPicture(QSize size)
         .arg(QString::fromLatin1(png.toBase64()));
 }
 
+// An animation whose keyframes move `n` parts together, as many to a
+// keyframe as one may move.
+QJsonObject movingParts(int n)
+{
+    QJsonArray frames;
+    for (int left = n; left > 0; left -= CharacterFile::kMaxPartsPerKeyframe) {
+        const int here = std::min(left, CharacterFile::kMaxPartsPerKeyframe);
+        frames.append(QJsonObject { { "ms", 10 }, { "parts", many(here, [](int) {
+                                                       return QJsonObject { { "dx", 1 } };
+                                                   }) } });
+    }
+    return QJsonObject { { "frames", frames } };
+}
+
+// The parts Dot's keyframes move, those of one animation left out.
+int partMovesOfDotBesides(const QString &left)
+{
+    int n = 0;
+    const QJsonObject animations = dot()["animations"].toObject();
+    for (auto it = animations.begin(); it != animations.end(); ++it) {
+        if (it.key() == left)
+            continue;
+        for (const QJsonValue &k : it.value().toObject()["frames"].toArray())
+            n += int(k.toObject()["parts"].toObject().size());
+    }
+    return n;
+}
+
+// svgWith() draws its <svg> and one circle before the body.
+constexpr int kSvgWithElements = 2;
+
+// A body for svgWith() drawing `total` elements in all, nearly all of them
+// repeats of one group through <use>; empty groups make up the rest.
+QString drawnThroughUse(int total)
+{
+    const int circles = 48;
+    QString body = QStringLiteral("<defs><g id='tile'>")
+        + QStringLiteral("<circle r='1'/>").repeated(circles) + QStringLiteral("</g></defs>");
+    int drawn = kSvgWithElements + 2 + circles; // with <defs> and the group
+    const int perUse = 2 + circles; // the <use> and the group it draws again
+    for (; drawn + perUse <= total; drawn += perUse)
+        body += QStringLiteral("<use xlink:href='#tile'/>");
+    return body + QStringLiteral("<g/>").repeated(total - drawn);
+}
+
 TEST(CharacterFile, FilesPastTheBoundsAreRefusedWithTheBound)
 {
     using F = CharacterFile;
@@ -373,9 +418,8 @@ TEST(CharacterFile, FilesPastTheBoundsAreRefusedWithTheBound)
                     }) } }
                                         : QJsonObject {};
     };
-    QString manyGroups;
-    for (int i = 0; i < F::kMaxArtElements; ++i)
-        manyGroups += QStringLiteral("<g/>");
+    const QString oneGroupTooMany
+        = QStringLiteral("<g/>").repeated(F::kMaxArtElements - kSvgWithElements + 1);
     // Each level draws the one below ten times: 10^6 circles from a short text.
     QString fanOut = QStringLiteral("<defs><circle id='u0' r='1'/>");
     for (int level = 1; level <= 6; ++level) {
@@ -428,14 +472,12 @@ TEST(CharacterFile, FilesPastTheBoundsAreRefusedWithTheBound)
         { "too many parts in a keyframe",
             [partsMoved] { return withGreetKeyframe(partsMoved(F::kMaxPartsPerKeyframe + 1)); },
             "moves 65 parts; at most 64" },
-        { "too many parts moved together",
-            [partsMoved] {
-                QJsonArray frames;
-                for (int i = 0; i < 256; ++i)
-                    frames.append(partsMoved(64));
-                return withAnimation("Blink", QJsonObject { { "frames", frames } });
+        { "one part moved too many together",
+            [] {
+                return withAnimation(
+                    "Blink", movingParts(F::kMaxPartMoves - partMovesOfDotBesides("Blink") + 1));
             },
-            "more than 16384 parts together" },
+            "the keyframes move more than 8192 parts together" },
         { "too many movable parts",
             [partsMoved] {
                 QJsonArray frames;
@@ -498,15 +540,19 @@ TEST(CharacterFile, FilesPastTheBoundsAreRefusedWithTheBound)
             "sound chime lasts 12000 ms; at most 10000" },
         { "art too long", [] { return withSvg(svgWith(QString(F::kMaxArtChars, ' '))); },
             "characters long; at most 524288" },
-        { "art with too many elements", [manyGroups] { return withSvg(svgWith(manyGroups)); },
-            "more than 10000 elements" },
+        { "art with one element too many",
+            [oneGroupTooMany] { return withSvg(svgWith(oneGroupTooMany)); },
+            "the art has more than 5000 elements" },
         { "art nested too deep",
             [] {
                 return withSvg(svgWith(QString("<g>").repeated(65) + QString("</g>").repeated(65)));
             },
             "nested more than 64 deep" },
         { "art repeating itself through <use>", [fanOut] { return withSvg(svgWith(fanOut)); },
-            "draws more than 10000 elements" },
+            "the art draws more than 5000 elements" },
+        { "art drawing one element too many through <use>",
+            [] { return withSvg(svgWith(drawnThroughUse(F::kMaxArtElements + 1))); },
+            "the art draws more than 5000 elements" },
         { "art whose <use> goes round",
             [] {
                 return withSvg(svgWith(
@@ -555,6 +601,15 @@ TEST(CharacterFile, FilesJustWithinTheBoundsLoad)
         },
         [] { return withSvg(svgWith(embeddedPicture(QSize(1000, 1000)))); },
         [] { return withSvg(svgWith(QString("<g>").repeated(60) + QString("</g>").repeated(60))); },
+        [] {
+            return withAnimation(
+                "Blink", movingParts(F::kMaxPartMoves - partMovesOfDotBesides("Blink")));
+        },
+        [] {
+            return withSvg(
+                svgWith(QStringLiteral("<g/>").repeated(F::kMaxArtElements - kSvgWithElements)));
+        },
+        [] { return withSvg(svgWith(drawnThroughUse(F::kMaxArtElements))); },
     };
     int n = 0;
     for (const auto &file : cases) {
@@ -643,6 +698,8 @@ TEST(CharacterFile, LayerPicturesStayWithinTheirMemoryBound)
     ASSERT_TRUE(file) << error.toStdString();
     EXPECT_LE(file->art->cachedPixels(), CharacterFile::kMaxCachePixels);
     EXPECT_LT(file->art->cacheScale(), 1.0); // drawn coarser instead
+    // ... but no coarser than the bound needs.
+    EXPECT_GT(file->art->cachedPixels(), CharacterFile::kMaxCachePixels / 2);
     // Drawn at any size, it still draws.
     EXPECT_FALSE(isBlank(CharacterWindow::renderFrame(*file, file->rest, QSize(256, 256))));
     EXPECT_LE(file->art->cachedPixels(), CharacterFile::kMaxCachePixels);
@@ -687,7 +744,9 @@ TEST(CharacterFile, ShippedCharactersLoad)
             continue;
         QString error;
         auto file = CharacterFile::load(path, &error);
-        EXPECT_TRUE(file) << name << ": " << error.toStdString();
+        ASSERT_TRUE(file) << name << ": " << error.toStdString();
+        // Far within the bound on pictures: drawn at twice the frame's resolution.
+        EXPECT_EQ(file->art->cacheScale(), 2.0) << name;
     }
 }
 
