@@ -7,6 +7,7 @@
 #include "engine/Firing.h"
 #include "manager/ManagerRules.h"
 #include "platform/Dialogs.h"
+#include "storage/IniEngine.h"
 #include "storage/IniFuncs.h"
 #include "storage/TextCodec.h"
 
@@ -58,10 +59,11 @@ QStringList scan(const QByteArray &content, const ScanFilter &filter)
     return lines;
 }
 
-// The reader's rule written out plainly: split at CR, LF or CRLF, decode
-// every line, apply the four tests.
-QStringList reference(const QByteArray &content, const ScanFilter &f)
+// The reader's rule written out plainly: a UTF-16 file read as the lookups
+// read it, split at CR, LF or CRLF, decode every line, apply the four tests.
+QStringList reference(const QByteArray &bytes, const ScanFilter &f)
 {
+    const QByteArray content = ini::ansiText(bytes);
     QStringList out;
     qsizetype start = 0;
     while (start < content.size()) {
