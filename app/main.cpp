@@ -7,6 +7,7 @@
 #include "backup/BackupWizard.h"
 #include "calendar/DayMarker.h"
 #include "calendar/FrmMain.h"
+#include "calendar/HelpPages.h"
 #include "calendar/Logging.h"
 #include "calendar/StartWindows.h"
 #include "calendar/WindowLinks.h"
@@ -94,11 +95,19 @@ int main(int argc, char **argv)
         instance.release();
         QApplication::quit();
     });
+    QObject::connect(&main, &FrmMain::endedWithoutUnload, &app, [&] {
+        instance.release();
+        QApplication::quit();
+    });
+    app.installEventFilter(main.help());
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &main,
         [&] { main.Form_Unload(); });
+    // Starting the calendar again is a way back to a hidden one, with or
+    // without a notification area.
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&] {
-        main.show();
+        if (!main.isVisible())
+            main.showCalendar();
         main.raise();
         main.activateWindow();
     });

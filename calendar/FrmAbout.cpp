@@ -15,12 +15,15 @@ FrmAbout::FrmAbout(QWidget *parent)
     auto *picture = new QLabel(this);
     picture->setPixmap(QIcon(QStringLiteral(":/icons/quillory.svg")).pixmap(64, 64));
     picture->setAlignment(Qt::AlignCenter);
+    picture->setObjectName(QStringLiteral("imgicon"));
+    picture->setAccessibleName(QStringLiteral("Quillory"));
     lab_version = new QLabel(versionText(), this);
     lab_version->setObjectName(QStringLiteral("lab_version"));
     lab_version->setAlignment(Qt::AlignCenter);
     QFont bold = lab_version->font();
     bold.setBold(true);
     lab_version->setFont(bold);
+    lab_version->setAccessibleName(lab_version->text());
     lab_description = new QLabel(
         QStringLiteral("Quillory is a talking desktop calendar whose character announces your "
                        "appointments when they fall due."),
@@ -28,7 +31,11 @@ FrmAbout::FrmAbout(QWidget *parent)
     lab_description->setObjectName(QStringLiteral("lab_description"));
     lab_description->setWordWrap(true);
     lab_description->setAlignment(Qt::AlignCenter);
+    lab_description->setAccessibleName(lab_description->text());
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("com_ok"));
+    ok->setAccessibleName(QStringLiteral("OK"));
+    ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(picture);

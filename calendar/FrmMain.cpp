@@ -4,7 +4,10 @@
 #include "calendar/CalendarMod.h"
 #include "calendar/CalendarRules.h"
 #include "calendar/FrmAbout.h"
+#include "calendar/HelpPages.h"
 #include "calendar/Logging.h"
+#include "calendar/MainMenu.h"
+#include "calendar/MenuRules.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
 #include "engine/TickRules.h"
@@ -20,13 +23,15 @@
 #include "storage/Settings.h"
 #include "tray/FrmSysTray.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
-
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -109,7 +114,11 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     lab_time->setFont(bandFont);
 
     lab_time->installEventFilter(this);
-    lab_time->setToolTip(tr("Double-click to hear the date"));
+    // Moving over the band tells that it drags the window.
+    lab_time->setMouseTracking(true);
+    lab_time->setToolTip(tr("Drag to move the calendar, double-click to hear the date, "
+                            "right-click for the menu"));
+    lab_time->setAccessibleName(QStringLiteral("Time"));
 
     character = new CharacterControl(agentControl, m_settings, m_modClock, m_services.dialogs,
         m_services.clock,
@@ -137,6 +146,8 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     minuteTick->setSingleShot(true);
     minuteTick->setTimerType(Qt::PreciseTimer);
     connect(minuteTick, &QTimer::timeout, this, &FrmMain::minuteTick_Timer);
+    createMainMenu();
+    m_help = new HelpPages(m_services, m_paths.programFolder, this);
 
     // The designed look, kept wherever a stored colour cannot be read.
     lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
@@ -166,22 +177,26 @@ void FrmMain::Form_Load()
     m_settings.write(setting::LastReboot, tick::dayText(today));
 
     // 2. position, in twips; unreadable text keeps the designed place
-    const double tpp = twipsPerPixel();
     const auto left = m_settings.position(setting::FormX);
     const auto top = m_settings.position(setting::FormY);
     if (left && top)
-        move(qRound(*left / tpp), qRound(*top / tpp));
+        moveToTwips({ *left, *top });
     else
         qCInfo(lcCalendar) << "stored window position unreadable; designed position kept";
     // On screen from here on, so the character walks out beside a calendar
-    // that is already there rather than on an empty desktop.
+    // that is already there rather than on an empty desktop; in its stored
+    // look from the first frame.
+    applyLookBeforeShow(m_services.clock.now());
+    keepOnScreen();
     if (m_showDuringLoad)
         show();
 
     // 3 to 7: the character, its sounds, its entrance, the start-at-login value
     loadCharacterAndAppear();
+    setOptionChecks();
     // 8.
     character->animcount = 0;
+    m_dragStart = positionTwips();
 
     // A calendar that ended in this very minute has dealt with it already.
     QFile handover(handoverFile());
@@ -225,6 +240,17 @@ void FrmMain::Form_Load()
     // 15. marks, old messages, early warnings
     underline();
     qCInfo(lcCalendar) << "calendar window loaded at" << pos() << "data file" << m_paths.dataFile();
+}
+
+void FrmMain::applyLookBeforeShow(const QDateTime &now)
+{
+    // The load's own colour, layout and month steps come later and do the
+    // same again; this only spares the first frames the toolkit's colours.
+    maincalendar->setToday(now.date());
+    maincalendar->setValue(now.date());
+    applyColours();
+    applyLayout(m_settings.read(setting::FontSize) == QLatin1String("large"));
+    lab_time->setText(tick::timeBandText(now.time()));
 }
 
 void FrmMain::loadCharacterAndAppear()
@@ -290,29 +316,27 @@ void FrmMain::createTray()
 void FrmMain::m_frmSysTray_MenuClick(int index, const QString &key)
 {
     qCInfo(lcCalendar) << "tray menu" << index << key;
-    if (key == QLatin1String("exit")) {
-        Form_Unload();
-    } else if (key == QLatin1String("about")) {
-        if (!m_about)
-            m_about = new FrmAbout(this);
-        m_about->setAttribute(Qt::WA_DeleteOnClose);
-        m_about->show();
-        m_about->raise();
-    } else if (key == QLatin1String("hide")) {
-        m_settings.setFlag(setting::Visible, false);
-        hide();
-    } else if (key == QLatin1String("show")) {
-        m_settings.setFlag(setting::Visible, true);
-        show();
-        raise();
-    } else if (key == QLatin1String("appointment")) {
+    if (key == QLatin1String("appointment")) {
         m_links.manager.showAtTab(0);
+    } else if (key == QLatin1String("about")) {
+        showAbout();
+    } else if (key == QLatin1String("instructions")) {
+        showHelp();
+    } else if (key == QLatin1String("hide")) {
+        hideCalendar();
+    } else if (key == QLatin1String("show")) {
+        if (!isVisible())
+            showCalendar();
+        else
+            rescueUnseenWindow();
+    } else if (key == QLatin1String("exit")) {
+        Form_Unload();
     }
 }
 
 void FrmMain::m_frmSysTray_SysTrayMouseDown(int button)
 {
-    if (button == 2)
+    if (button == FrmSysTray::RightButton)
         m_frmSysTray->ShowMenu();
     else
         saydate();
@@ -322,6 +346,310 @@ void FrmMain::m_frmSysTray_SysTrayDoubleClick(int button)
 {
     Q_UNUSED(button);
     m_links.manager.showAtTab(0);
+}
+
+void FrmMain::createMainMenu()
+{
+    m_menu = new MainMenu(this);
+    const MainMenu &m = *m_menu;
+    auto on = [this](QAction *action, void (FrmMain::*handler)()) {
+        connect(action, &QAction::triggered, this, handler);
+    };
+    on(m.mnu_setalarm, &FrmMain::mnu_setalarm_Click);
+    on(m.mnu_spkdate, &FrmMain::saydate);
+    on(m.mnu_hidecal, &FrmMain::mnu_hidecal_Click);
+    on(m.mnu_delay, &FrmMain::mnu_delay_Click);
+    on(m.mnu_load, &FrmMain::mnu_load_Click);
+    on(m.mnu_largefont, &FrmMain::mnu_largefont_Click);
+    on(m.mnu_moveme, &FrmMain::mnu_moveme_Click);
+    on(m.mnu_newchar, &FrmMain::mnu_newchar_Click);
+    on(m.mnu_fx, &FrmMain::mnu_fx_Click);
+    on(m.mnu_hide, &FrmMain::mnu_hide_Click);
+    on(m.mnu_backup, &FrmMain::mnu_backup_Click);
+    on(m.mnu_help, &FrmMain::mnu_help_Click);
+    on(m.mnu_About, &FrmMain::mnu_About_Click);
+    on(m.mnu_exit, &FrmMain::Form_Unload);
+    connect(this, &FrmMain::mainMenuRequested, this, &FrmMain::popUpMainMenu);
+}
+
+void FrmMain::setOptionChecks()
+{
+    // The check marks follow the stored options; a checkable action flips
+    // itself when clicked, so each handler sets its mark explicitly.
+    const bool fx = m_settings.flag(setting::SoundFx) == Flag::True;
+    m_menu->mnu_fx->setChecked(fx);
+    m_menu->mnu_fx->setText(menu::soundEffectsCaption(fx));
+    m_menu->mnu_hide->setChecked(m_settings.flag(setting::Hide) == Flag::True);
+    m_menu->mnu_load->setChecked(startAtLogin);
+    m_menu->mnu_largefont->setChecked(m_settings.read(setting::FontSize) == QLatin1String("large"));
+}
+
+void FrmMain::popUpMainMenu(const QPoint &globalPos)
+{
+    m_menu->popUp(globalPos);
+}
+
+void FrmMain::mnu_setalarm_Click()
+{
+    m_links.manager.showAtDate(m_services.clock.now().date());
+}
+
+void FrmMain::mnu_hidecal_Click()
+{
+    hideCalendar();
+}
+
+void FrmMain::hideCalendar()
+{
+    setVisible(false);
+    m_settings.setFlag(setting::Visible, false);
+    say(menu::hiddenSentence());
+}
+
+void FrmMain::showCalendar()
+{
+    setVisible(true);
+    raise();
+    m_settings.setFlag(setting::Visible, true);
+    say(menu::shownSentence());
+}
+
+void FrmMain::mnu_delay_Click()
+{
+    QAction *item = m_menu->mnu_delay;
+    if (character->loading) {
+        item->setChecked(!item->isChecked()); // undo the click's own flip
+        return;
+    }
+    const bool on = m_settings.read(setting::Delay, QLatin1String(setting::kDelayMenuDefault))
+        == QLatin1String("True");
+    const menu::ToggleStep step = menu::toggle(menu::Toggle::Delay, on);
+    item->setChecked(step.checked);
+    item->setText(step.caption);
+    m_settings.write(setting::Delay, step.settingText);
+    say(step.sentence);
+}
+
+void FrmMain::mnu_fx_Click()
+{
+    QAction *item = m_menu->mnu_fx;
+    if (character->loading) {
+        item->setChecked(!item->isChecked());
+        return;
+    }
+    const bool on = m_settings.flag(setting::SoundFx) == Flag::True;
+    const menu::ToggleStep step = menu::toggle(menu::Toggle::SoundFx, on);
+    m_settings.write(setting::SoundFx, step.settingText);
+    item->setChecked(step.checked);
+    item->setText(step.caption);
+    character->setSoundEffects(step.checked);
+    say(step.sentence);
+}
+
+void FrmMain::mnu_hide_Click()
+{
+    QAction *item = m_menu->mnu_hide;
+    if (character->loading) {
+        item->setChecked(!item->isChecked());
+        return;
+    }
+    const bool on = m_settings.flag(setting::Hide) == Flag::True;
+    const menu::ToggleStep step = menu::toggle(menu::Toggle::Hide, on);
+    item->setChecked(step.checked);
+    m_settings.write(setting::Hide, step.settingText);
+    say(step.sentence);
+}
+
+void FrmMain::mnu_load_Click()
+{
+    QAction *item = m_menu->mnu_load;
+    // The click has flipped the mark already: the state before it decides.
+    const bool wasOn = !item->isChecked();
+    const QString run = QLatin1String(ModClock::kRunKey);
+    const QString name = QLatin1String(ModClock::kRunValueName);
+    bool written = false;
+    if (wasOn) {
+        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine, run, name, {});
+        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine,
+                      QLatin1String(ModClock::kRunServicesKey), name, {})
+            && written;
+    } else {
+        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine, run, name,
+            m_paths.program(QStringLiteral("quillory")));
+    }
+    // The mark shows what the run list really holds, whether or not the
+    // write went through.
+    startAtLogin = m_modClock.RegReadString(ModClock::RegRoot::LocalMachine, run, name).size() >= 2;
+    item->setChecked(startAtLogin);
+    if (!written) {
+        qCWarning(lcCalendar) << "start-at-login value not changed:" << m_modClock.lastError();
+        m_services.dialogs.messageBox(menu::startAtLoginFailedText(!wasOn, m_modClock.lastError()),
+            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        return;
+    }
+    say(menu::startAtLoginSentence(!wasOn));
+}
+
+void FrmMain::mnu_largefont_Click()
+{
+    QAction *item = m_menu->mnu_largefont;
+    const bool wasOn = !item->isChecked();
+    item->setChecked(!wasOn);
+    m_settings.write(setting::FontSize, wasOn ? QStringLiteral("small") : QStringLiteral("large"));
+    const QString program = m_paths.program(QStringLiteral("quillory-restart"));
+    if (!m_services.launcher.start(program, { QStringLiteral("/n") }, WindowStyle::NormalNoFocus))
+        qCWarning(lcCalendar) << "restart program" << program << "not started";
+    endForQuietRestart();
+}
+
+void FrmMain::endForQuietRestart()
+{
+    // Ends at once, without the unload's backup and releases: the restart
+    // brings the same calendar straight back.
+    qCInfo(lcCalendar) << "ending for a quiet restart";
+    m_unloaded = true;
+    blink->stop();
+    minuteTick->stop();
+    handOverMinute();
+    hide();
+    emit endedWithoutUnload();
+}
+
+void FrmMain::mnu_moveme_Click()
+{
+    say(menu::moveHomeSentence());
+    moveme();
+}
+
+void FrmMain::mnu_newchar_Click()
+{
+    character->newCharacter();
+    // The change reloads the character and its sound effects.
+    setOptionChecks();
+}
+
+void FrmMain::mnu_backup_Click()
+{
+    if (m_links.backup)
+        m_links.backup->show();
+}
+
+void FrmMain::mnu_help_Click()
+{
+    showHelp();
+}
+
+void FrmMain::showHelp()
+{
+    if (m_help->open(objectName()))
+        QApplication::beep();
+}
+
+void FrmMain::mnu_About_Click()
+{
+    showAbout();
+}
+
+void FrmMain::showAbout()
+{
+    if (!m_about) {
+        m_about = new FrmAbout(this);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_about->show();
+    m_about->raise();
+}
+
+void FrmMain::rescueUnseenWindow()
+{
+    say(menu::rescueSentence());
+    if (m_services.dialogs.messageBox(
+            menu::rescueQuestion(), MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Warning!"))
+        != MsgAnswer::Yes)
+        return;
+    moveToTwips({ menu::kRescueTwips, menu::kRescueTwips });
+    // The position asked for, not its nearest pixel.
+    m_settings.setPosition(setting::FormX, menu::kRescueTwips);
+    m_settings.setPosition(setting::FormY, menu::kRescueTwips);
+    m_services.dialogs.messageBox(menu::rescueRestartText(), MsgButtons::Ok, MsgIcon::Exclamation);
+    const QString program = m_paths.program(QStringLiteral("quillory-restart"));
+    if (!m_services.launcher.start(program, {}, WindowStyle::MinimizedNoFocus))
+        qCWarning(lcCalendar) << "restart program" << program << "not started";
+    Form_Unload();
+}
+
+QPointF FrmMain::positionTwips() const
+{
+    const double tpp = twipsPerPixel();
+    return { x() * tpp, y() * tpp };
+}
+
+void FrmMain::moveToTwips(QPointF twips)
+{
+    const double tpp = twipsPerPixel();
+    move(qRound(twips.x() / tpp), qRound(twips.y() / tpp));
+}
+
+void FrmMain::storePosition()
+{
+    const QPointF at = positionTwips();
+    m_settings.setPosition(setting::FormX, float(at.x()));
+    m_settings.setPosition(setting::FormY, float(at.y()));
+}
+
+void FrmMain::keepOnScreen()
+{
+    QList<QRect> screens;
+    for (const QScreen *s : QGuiApplication::screens())
+        screens << s->geometry();
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!primary)
+        return;
+    const double tpp = twipsPerPixel();
+    const QPoint designed(qRound(QByteArray(setting::FormX.defaultValue).toDouble() / tpp),
+        qRound(QByteArray(setting::FormY.defaultValue).toDouble() / tpp));
+    const QPoint at
+        = placement::visibleTopLeft(frameGeometry(), screens, primary->geometry(), designed);
+    if (at != pos()) {
+        qCInfo(lcCalendar) << "stored position" << pos() << "is off every screen; moved to" << at;
+        move(at);
+    }
+}
+
+void FrmMain::lab_time_MouseDown(Qt::MouseButton button, QPointF twips)
+{
+    if (button != Qt::LeftButton || m_dragging)
+        return;
+    m_grab = twips.toPoint();
+    m_base = positionTwips();
+    m_dragStart = m_base;
+    m_dragging = true;
+}
+
+void FrmMain::lab_time_MouseMove(QPointF twips)
+{
+    lab_time->setText(band::dragText());
+    if (!m_dragging)
+        return;
+    if (character->agentchar)
+        character->agentchar->Stop();
+    moveToTwips(band::dragTarget(m_base, m_grab, twips));
+    m_base = positionTwips();
+}
+
+void FrmMain::lab_time_MouseUp(Qt::MouseButton button, QPointF twips)
+{
+    m_dragging = false;
+    if (band::characterFollows(m_dragStart, positionTwips()))
+        moveme();
+    // A later right click without a drag must not walk the character again.
+    m_dragStart = positionTwips();
+    if (button == Qt::RightButton) {
+        const double tpp = twipsPerPixel();
+        popUpMainMenu(
+            lab_time->mapToGlobal(QPoint(qRound(twips.x() / tpp), qRound(twips.y() / tpp))));
+    }
+    storePosition();
 }
 
 void FrmMain::say(const QString &text)
@@ -351,11 +679,30 @@ void FrmMain::saydate()
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lab_time && event->type() == QEvent::MouseButtonDblClick) {
+    if (watched != lab_time)
+        return QWidget::eventFilter(watched, event);
+    const double tpp = twipsPerPixel();
+    auto twipsOf = [tpp](const QMouseEvent *e) { return e->position() * tpp; };
+    switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
         saydate();
         return true;
+    case QEvent::MouseButtonPress: {
+        const auto *e = static_cast<QMouseEvent *>(event);
+        lab_time_MouseDown(e->button(), twipsOf(e));
+        return true;
     }
-    return QWidget::eventFilter(watched, event);
+    case QEvent::MouseMove:
+        lab_time_MouseMove(twipsOf(static_cast<QMouseEvent *>(event)));
+        return true;
+    case QEvent::MouseButtonRelease: {
+        const auto *e = static_cast<QMouseEvent *>(event);
+        lab_time_MouseUp(e->button(), twipsOf(e));
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 void FrmMain::applyColours()
@@ -388,6 +735,12 @@ void FrmMain::applyColours()
         p.setColor(QPalette::Window, colourFromBgr(*monthBack));
         Text1->setPalette(p);
     }
+    // The large layout is wider than the month view: the strip beside it
+    // takes the month's background rather than the toolkit's grey.
+    QPalette window = palette();
+    window.setColor(QPalette::Window, colourFromBgr(monthBack.value_or(65535)));
+    setPalette(window);
+    setAutoFillBackground(true);
     // The paging arrows sit on the title band (most of which is above the
     // buttons' middle) and take its text colour.
     const QColor arrow = colourFromBgr(titleFore.value_or(16777215));
@@ -681,13 +1034,7 @@ void FrmMain::Form_Unload()
     blink->stop();
     minuteTick->stop();
     qCInfo(lcCalendar) << "calendar window unloads";
-    // The minute this instance has dealt with, so that a calendar started
-    // in the same minute does not announce it again.
-    if (!m_lastKey.isEmpty()) {
-        QString error;
-        if (!writeFileAtomically(handoverFile(), m_lastKey.toLatin1(), &error))
-            qCWarning(lcCalendar) << "minute not handed over:" << error;
-    }
+    handOverMinute();
     // 1. automatic backup
     if (m_settings.flag(setting::AutoBackup) == Flag::True)
         backup::automaticBackup(m_paths.dataFile(), m_settings.read(setting::BackDir));
@@ -705,6 +1052,17 @@ void FrmMain::Form_Unload()
     hide();
     // 5. the end
     emit unloaded();
+}
+
+void FrmMain::handOverMinute()
+{
+    // The minute this instance has dealt with, so that a calendar started
+    // in the same minute does not announce it again.
+    if (m_lastKey.isEmpty())
+        return;
+    QString error;
+    if (!writeFileAtomically(handoverFile(), m_lastKey.toLatin1(), &error))
+        qCWarning(lcCalendar) << "minute not handed over:" << error;
 }
 
 void FrmMain::closeEvent(QCloseEvent *event)

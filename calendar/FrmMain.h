@@ -17,6 +17,8 @@ class Control;
 class CharacterControl;
 class FrmSysTray;
 class FrmAbout;
+class HelpPages;
+class MainMenu;
 class QLabel;
 class QTimer;
 class QToolButton;
@@ -104,10 +106,47 @@ public:
     void com_right_Click();
     void maincalendar_DblClick();
 
+    // The main menu and what its items do.
+    MainMenu *menu() const { return m_menu; }
+    // The help pages; the application hands them F1.
+    HelpPages *help() const { return m_help; }
+    void popUpMainMenu(const QPoint &globalPos);
+    void mnu_setalarm_Click();
+    void mnu_hidecal_Click();
+    void mnu_delay_Click();
+    void mnu_load_Click();
+    void mnu_largefont_Click();
+    void mnu_moveme_Click();
+    void mnu_newchar_Click();
+    void mnu_fx_Click();
+    void mnu_hide_Click();
+    void mnu_backup_Click();
+    void mnu_help_Click();
+    void mnu_About_Click();
+
+    // The time band, with the pointer in twips inside the band.
+    void lab_time_MouseDown(Qt::MouseButton button, QPointF twips);
+    void lab_time_MouseMove(QPointF twips);
+    void lab_time_MouseUp(Qt::MouseButton button, QPointF twips);
+
+    // The tray component's events.
+    void m_frmSysTray_MenuClick(int index, const QString &key);
+    void m_frmSysTray_SysTrayMouseDown(int button);
+    void m_frmSysTray_SysTrayDoubleClick(int button);
+
+    // Shows the calendar again after it was hidden (also when the program
+    // is started a second time).
+    void showCalendar();
+    // The window's position in twips.
+    QPointF positionTwips() const;
+    void moveToTwips(QPointF twips);
+
 signals:
     // Unload step 4: the tray component leaves the notification area.
     void unloadTray();
     void unloaded();
+    // Large-font mode ends the program at once, without the unload's steps.
+    void endedWithoutUnload();
     // A right click asks for the main menu at this point of the screen.
     void mainMenuRequested(const QPoint &globalPos);
 
@@ -132,10 +171,18 @@ private:
     void maincalendar_MouseUp(Qt::MouseButton button, int x, int y);
     calendarmod::DayQuery dayQueryContext();
     void loadCharacterAndAppear();
+    void setOptionChecks();
     void createTray();
-    void m_frmSysTray_MenuClick(int index, const QString &key);
-    void m_frmSysTray_SysTrayMouseDown(int button);
-    void m_frmSysTray_SysTrayDoubleClick(int button);
+    void createMainMenu();
+    void applyLookBeforeShow(const QDateTime &now);
+    void keepOnScreen();
+    void hideCalendar();
+    void rescueUnseenWindow();
+    void showAbout();
+    void showHelp();
+    void storePosition();
+    void endForQuietRestart();
+    void handOverMinute();
     QString handoverFile() const;
 
     Services &m_services;
@@ -155,5 +202,13 @@ private:
     bool m_quietRestart = false;
     bool m_showDuringLoad = true;
     QPointer<FrmAbout> m_about;
+    MainMenu *m_menu = nullptr;
+    HelpPages *m_help = nullptr;
+    // The time band's drag: the grab point inside the band, the window's
+    // position after the last move step and where the drag began (twips).
+    bool m_dragging = false;
+    QPoint m_grab;
+    QPointF m_base;
+    QPointF m_dragStart;
     QString m_lastKey; // the minute last looked up, handed to the next instance
 };

@@ -13,4 +13,6 @@ public:
     virtual ~Autostart() = default;
     virtual std::optional<QString> read(List list, const QString &name) = 0;
     virtual bool write(List list, const QString &name, const QString &text) = 0;
+    // Why the last write failed, in words a user can act on.
+    virtual QString lastError() const = 0;
 };

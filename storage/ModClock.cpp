@@ -45,19 +45,24 @@ QString ModClock::RegReadString(
     return nul < 0 ? *value : value->left(nul);
 }
 
-void ModClock::RegWriteString(
+bool ModClock::RegWriteString(
     RegRoot root, const QString &keyPath, const QString &valueName, const QString &text)
 {
     const auto list = runList(root, keyPath);
     if (!list) {
+        m_lastError = QStringLiteral("this system keeps no value at %1").arg(keyPath);
         qCDebug(lcStorage) << "no run list at" << keyPath << "; value" << valueName
                            << "not written";
-        return;
+        return false;
     }
-    if (!m_autostart.write(*list, valueName, text))
-        qCWarning(lcStorage) << "start-at-login value" << valueName << "could not be written";
-    else
-        qCDebug(lcStorage) << "start-at-login value" << valueName << "=" << text;
+    if (!m_autostart.write(*list, valueName, text)) {
+        m_lastError = m_autostart.lastError();
+        qCWarning(lcStorage) << "start-at-login value" << valueName
+                             << "could not be written:" << m_lastError;
+        return false;
+    }
+    qCDebug(lcStorage) << "start-at-login value" << valueName << "=" << text;
+    return true;
 }
 
 QString ModClock::WindowsFolder() const

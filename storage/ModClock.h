@@ -24,18 +24,21 @@ public:
     // The value's text, or `defaultValue` when the key or value does not exist.
     QString RegReadString(RegRoot root, const QString &keyPath, const QString &valueName,
         const QString &defaultValue = {});
-    // Creates the value when needed; failures leave things as they were.
-    void RegWriteString(
+    // Creates the value when needed; failures leave things as they were
+    // and return false, with the reason in lastError().
+    bool RegWriteString(
         RegRoot root, const QString &keyPath, const QString &valueName, const QString &text);
     QString WindowsFolder() const;
     // Returns after `seconds` have passed on the clock, processing window
     // events all the while; 0 returns after one look at the clock.
     void PauseSeconds(quint8 seconds);
     bool IsOnline();
+    QString lastError() const { return m_lastError; }
 
 private:
     Clock &m_clock;
     Autostart &m_autostart;
     Network &m_network;
     QString m_windowsFolder;
+    QString m_lastError;
 };

@@ -25,6 +25,8 @@ FrmSysTray::FrmSysTray(std::unique_ptr<TrayBackend> backend, QObject *parent)
     , m_menu(std::make_unique<QMenu>())
     , m_backend(backend ? std::move(backend) : std::make_unique<QtTrayBackend>())
 {
+    m_menu->setObjectName(QStringLiteral("trayMenu"));
+    m_menu->setAccessibleName(QStringLiteral("Quillory"));
     appendItem();
     m_items.front().action->setVisible(false);
 
@@ -118,7 +120,7 @@ qint16 FrmSysTray::AddMenuItem(const QString &caption, const QString &key, bool 
     const auto index = static_cast<qint16>(upperBound());
     MenuItem &item = m_items.back();
     item.action->setVisible(true);
-    item.key = key;
+    setKey(item, key);
     setCaption(item, caption);
     if (isDefault)
         m_defaultIndex = index;
@@ -136,7 +138,7 @@ void FrmSysTray::RemoveMenuItem(int index)
     }
     for (int i = index + 1; i <= upperBound(); ++i) {
         setCaption(m_items[i - 1], m_items[i].caption);
-        m_items[i - 1].key = m_items[i].key;
+        setKey(m_items[i - 1], m_items[i].key);
     }
     QAction *last = m_items.back().action;
     m_items.pop_back();
@@ -241,6 +243,13 @@ void FrmSysTray::appendItem()
     m_menu->addAction(action);
     connect(action, &QAction::triggered, this, [this, action] { itemTriggered(action); });
     m_items.push_back({ action, QString(), QString() });
+}
+
+void FrmSysTray::setKey(MenuItem &item, const QString &key)
+{
+    item.key = key;
+    // Found by its key from outside, as the host knows it.
+    item.action->setObjectName(key.isEmpty() ? QString() : QStringLiteral("tray_") + key);
 }
 
 void FrmSysTray::setCaption(MenuItem &item, const QString &caption)

@@ -100,6 +100,7 @@ private:
     void storeTip(const QString &text);
     void appendItem();
     static void setCaption(MenuItem &item, const QString &caption);
+    static void setKey(MenuItem &item, const QString &key);
     void itemTriggered(const QAction *action);
     int upperBound() const { return static_cast<int>(m_items.size()) - 1; }
 

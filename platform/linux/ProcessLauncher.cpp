@@ -2,8 +2,10 @@
 
 #include "platform/Logging.h"
 
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
+#include <QUrl>
 
 bool ProcessLauncher::start(const QString &program, const QStringList &arguments, WindowStyle style)
 {
@@ -17,4 +19,11 @@ bool ProcessLauncher::start(const QString &program, const QStringList &arguments
     const bool started = QProcess::startDetached(program, arguments);
     qCInfo(lcPlatform) << (started ? "started" : "could not start") << program << arguments;
     return started;
+}
+
+bool ProcessLauncher::openDocument(const QString &path)
+{
+    const bool opened = QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    qCInfo(lcPlatform) << (opened ? "opened" : "could not open") << path;
+    return opened;
 }

@@ -117,6 +117,7 @@ std::optional<QString> XdgAutostart::read(List list, const QString &name)
 bool XdgAutostart::write(List list, const QString &name, const QString &text)
 {
     if (!QDir().mkpath(m_folder)) {
+        m_lastError = QStringLiteral("the folder %1 cannot be created").arg(m_folder);
         qCWarning(lcPlatform) << "cannot create" << m_folder;
         return false;
     }
@@ -128,6 +129,7 @@ bool XdgAutostart::write(List list, const QString &name, const QString &text)
     entry += text.isEmpty() ? QStringLiteral("Hidden=true\n") : QStringLiteral("Hidden=false\n");
     QString error;
     if (!writeFileAtomically(fileFor(list), entry.toUtf8(), &error)) {
+        m_lastError = QStringLiteral("%1 cannot be written (%2)").arg(fileFor(list), error);
         qCWarning(lcPlatform) << "cannot write" << fileFor(list) << error;
         return false;
     }

@@ -13,6 +13,7 @@ public:
     explicit XdgAutostart(QString folder);
     std::optional<QString> read(List list, const QString &name) override;
     bool write(List list, const QString &name, const QString &text) override;
+    QString lastError() const override { return m_lastError; }
 
     // ~/.config/autostart, or $QUILLORY_HOME/autostart for an isolated home.
     static QString defaultFolder();
@@ -20,6 +21,7 @@ public:
 private:
     QString fileFor(List list) const;
     QString m_folder;
+    QString m_lastError;
 };
 
 // Exec= value quoting of the desktop entry format, both ways.

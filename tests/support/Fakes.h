@@ -84,6 +84,12 @@ public:
         started.append({ program, arguments, style });
         return succeed;
     }
+    bool openDocument(const QString &path) override
+    {
+        opened.append(path);
+        return succeed;
+    }
+    QStringList opened;
     bool succeed = true;
     QList<StartedProgram> started;
 };
@@ -124,9 +130,13 @@ public:
     }
     bool write(List list, const QString &name, const QString &text) override
     {
+        if (!writable)
+            return false;
         values.insert(qMakePair(int(list), name.toLower()), text);
         return true;
     }
+    QString lastError() const override { return QStringLiteral("the folder is read-only"); }
+    bool writable = true;
     QMap<QPair<int, QString>, QString> values;
     QStringList *journal = nullptr;
 };

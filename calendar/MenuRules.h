@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QPointF>
+#include <QRect>
+#include <QString>
+
+// The rules of the main menu, the tray menu and the time band, apart from
+// the windows, so that tests call them directly.
+
+namespace menu {
+
+// The three options whose state lives in a setting.
+enum class Toggle { Delay, SoundFx, Hide };
+
+// What one toggle does: the new check mark, the caption (empty: unchanged),
+// the setting's new text and the sentence the character says.
+struct ToggleStep
+{
+    bool checked = false;
+    QString caption;
+    QString settingText;
+    QString sentence;
+    // The setting is written before the check mark and caption change.
+    bool writeFirst = false;
+};
+
+// `on` is the option's state as its setting tells it.
+ToggleStep toggle(Toggle which, bool on);
+
+// The caption of "Character sound effects" for a state.
+QString soundEffectsCaption(bool on);
+
+// The start-at-login item.
+QString startAtLoginSentence(bool nowOn);
+QString startAtLoginFailedText(bool wantedOn, const QString &reason);
+
+QString hiddenSentence();
+QString shownSentence();
+QString moveHomeSentence();
+
+// The rescue of a window the user cannot see.
+QString rescueSentence();
+QString rescueQuestion();
+QString rescueRestartText();
+inline constexpr float kRescueTwips = 1000.0f;
+
+QString helpMissingText(const QString &page);
+QString helpNotOpenedText(const QString &page);
+
+} // namespace menu
+
+namespace band {
+
+QString dragText();
+
+// The character follows the window when it moved far enough from where the
+// drag began: more than 300 twips right or down, more than 50 left or up.
+bool characterFollows(const QPointF &start, const QPointF &now);
+
+// Where a dragged window goes: the base position plus the pointer's move
+// from the grab point (all in twips).
+QPointF dragTarget(const QPointF &base, const QPoint &grab, const QPointF &pointer);
+
+} // namespace band
+
+namespace placement {
+
+// The window's top-left, in pixels, kept when any part of `window` lies on
+// one of the screens; otherwise the window is put back at the designed
+// offset from the primary screen's top-left.
+QPoint visibleTopLeft(const QRect &window, const QList<QRect> &screens, const QRect &primary,
+    const QPoint &designedOffset);
+
+} // namespace placement
