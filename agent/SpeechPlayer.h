@@ -14,6 +14,8 @@ namespace agent {
 
 struct VoiceSpec
 {
+    QString engine; // "flite" or "espeak"; empty: Flite where it is installed
+    QString fliteVoice; // empty: Flite's default voice
     QString espeakVoice = QStringLiteral("en-us");
     int rate = 165; // words per minute
     int pitch = 50; // 0..99

@@ -118,9 +118,12 @@ SpeechText SpeechText::parse(const QString &s)
                 } else if (tag->name == u"pau") {
                     bool ok = false;
                     const int ms = tag->value.trimmed().toInt(&ok);
-                    if (ok)
+                    if (ok) {
+                        b.t.pauses.push_back(
+                            { int(b.t.display.size()), std::clamp(ms, 0, MaxPauseMs) });
                         b.markup(QStringLiteral("<break time=\"%1ms\"/>")
                                      .arg(std::clamp(ms, 0, MaxPauseMs)));
+                    }
                 }
                 i = tag->end;
                 continue;
@@ -141,7 +144,9 @@ SpeechText SpeechText::parse(const QString &s)
             if (wordStart < wordEnd) {
                 b.text(s, i, wordStart);
                 b.markup(u"<emphasis>");
+                const int shownAt = int(b.t.display.size());
                 b.text(s, wordStart, wordEnd);
+                b.t.emphasised.push_back({ shownAt, int(b.t.display.size()) - shownAt });
                 b.markup(u"</emphasis>");
                 b.text(s, wordEnd, end);
                 emphasise = false;
@@ -157,6 +162,12 @@ SpeechText SpeechText::parse(const QString &s)
     b.markup(u"</speak>");
     b.t.ssmlToDisplay.push_back(int(b.t.display.size()));
     return std::move(b.t);
+}
+
+int tagEndAt(const QString &tagged, int i)
+{
+    const auto tag = tagAt(tagged, i);
+    return tag ? tag->end : -1;
 }
 
 int SpeechText::displayIndexForSynthPosition(int oneBasedCodePoint) const

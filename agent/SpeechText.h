@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -17,6 +18,10 @@ struct SpeechText
     // `display` that the SSML character stands for; markup maps to the next
     // display character.
     QVector<int> ssmlToDisplay;
+    // The same tags for synthesisers without SSML: the stressed words and
+    // the pauses, in display indices.
+    QVector<QPair<int, int>> emphasised; // start, length
+    QVector<QPair<int, int>> pauses; // display index, milliseconds
 
     static SpeechText parse(const QString &tagged);
 
@@ -24,6 +29,10 @@ struct SpeechText
     // to an index of `display`, clamped to the text.
     int displayIndexForSynthPosition(int oneBasedCodePoint) const;
 };
+
+// The index just past the speech tag that starts at `i` of `tagged`, or -1
+// when no tag starts there.
+int tagEndAt(const QString &tagged, int i);
 
 struct WordSpan
 {
