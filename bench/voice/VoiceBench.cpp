@@ -6,11 +6,13 @@
 // quillory-voice-bench [--verbose] [--no-latency] [--threshold X] [--strict X]
 #include "agent/Listener.h"
 #include "agent/Recognizer.h"
+#include "agent/SpeechRunner.h"
 #include "agent/SpeechSynth.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -75,6 +77,35 @@ QVector<qint16> synthesize(const QString &text, const QString &voice, int rate)
     pcm += Resampler::convert(clip.pcm, clip.sampleRate, kRate);
     pcm += QVector<qint16>(kPadSamples, 0);
     return pcm;
+}
+
+// Flite's voices, through the same engine the characters speak with.
+QVector<qint16> synthesizeFlite(SpeechRunner &runner, const QString &text, const QString &voice)
+{
+    VoiceSpec speaker;
+    speaker.engine = QStringLiteral("flite");
+    speaker.fliteVoice = voice;
+    const Synthesis s = runner.synthesiseAll(text, speaker);
+    if (!s.ok)
+        return {};
+    QVector<qint16> pcm(kPadSamples, 0);
+    pcm += s.sampleRate == kRate ? s.pcm : Resampler::convert(s.pcm, s.sampleRate, kRate);
+    pcm += QVector<qint16>(kPadSamples, 0);
+    return pcm;
+}
+
+QStringList linesOf(const QString &path)
+{
+    QFile f(path);
+    QStringList out;
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return out;
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        const QString t = QString::fromUtf8(line).trimmed();
+        if (!t.isEmpty() && !t.startsWith(u'#'))
+            out << t;
+    }
+    return out;
 }
 
 const char *const kUnrelated[] = { "The weather is lovely today", "Please pass the salt",
@@ -309,6 +340,64 @@ int main(int argc, char **argv)
         std::printf(
             "\"[MoveMe]Home \" after a character change: %d/%d \"move me home\" understood\n",
             right, total);
+    }
+
+    // Every voice the characters may speak with: the five commands and all
+    // the unrelated sentences (those above and tests/data/speech/unrelated.txt)
+    // in each, with the final method.
+    {
+        SpeechRunner runner(makeSpeechEngines());
+        QStringList unrelated
+            = linesOf(QStringLiteral(QUILLORY_SOURCE_DIR "/tests/data/speech/unrelated.txt"));
+        for (const char *text : kUnrelated)
+            unrelated << QLatin1String(text);
+        struct Speaker
+        {
+            QString label;
+            bool flite;
+            QString voice;
+            int rate;
+        };
+        QList<Speaker> speakers;
+        for (const char *v : { "rms", "slt", "awb", "kal16" })
+            speakers << Speaker { QStringLiteral("flite ") + QLatin1String(v), true,
+                QLatin1String(v), 0 };
+        for (const Voice &v : kVoices) {
+            speakers << Speaker {
+                QStringLiteral("espeak-ng %1 %2").arg(QLatin1String(v.name)).arg(v.rate), false,
+                QLatin1String(v.name), v.rate
+            };
+        }
+        std::printf("\nPer voice, final method: %d commands and %d unrelated sentences each\n"
+                    "| voice | recall | wrong command | false accepts | of them exit |\n"
+                    "|---|---|---|---|---|\n",
+            int(phrases.size()), int(unrelated.size()));
+        RecognizerCore &core = *finalCore;
+        core.setCommands(entries);
+        int worstFalse = 0;
+        int worstRecall = 1000;
+        for (const Speaker &sp : speakers) {
+            std::vector<Utterance> set;
+            for (const auto &[text, command] : phrases)
+                set.push_back({ text, command, sp.label, sp.rate, {} });
+            for (const QString &text : unrelated)
+                set.push_back({ text, QString(), sp.label, sp.rate, {} });
+            for (Utterance &u : set) {
+                u.pcm = sp.flite ? synthesizeFlite(runner, u.text, sp.voice)
+                                 : synthesize(u.text, sp.voice, sp.rate);
+            }
+            const Score sc = evaluate(core, set, verbose);
+            std::printf("| %s | %d/%d | %d | %d/%d (%.1f %%) | %d |\n", qPrintable(sp.label),
+                sc.right, sc.commands, sc.wrong, sc.falseAccepts, sc.unrelated,
+                100.0 * sc.falseAccepts / std::max(1, sc.unrelated), sc.exitFalseAccepts);
+            for (const QString &a : sc.accepted)
+                std::printf("    false accept: %s\n", qPrintable(a));
+            std::fflush(stdout);
+            worstFalse = std::max(worstFalse, 1000 * sc.falseAccepts / std::max(1, sc.unrelated));
+            worstRecall = std::min(worstRecall, 1000 * sc.right / std::max(1, sc.commands));
+        }
+        std::printf("VOICE_PER_VOICE worst recall %.1f %% worst false accepts %.1f %%\n",
+            worstRecall / 10.0, worstFalse / 10.0);
     }
 
     std::printf(
