@@ -743,6 +743,19 @@ VoiceSpec readVoice(const QJsonValue &value, Reader &reader)
     else if (o.contains(QLatin1String("espeak")))
         reader.note(QStringLiteral("voice \"%1\" is not a voice name; using %2")
                         .arg(espeak, voice.espeakVoice));
+    const QString flite = o.value(QLatin1String("flite")).toString();
+    if (flite.size() <= 64 && voiceName.match(flite).hasMatch())
+        voice.fliteVoice = flite;
+    else if (o.contains(QLatin1String("flite")))
+        reader.note(QStringLiteral("voice \"%1\" is not a voice name; using Flite's default")
+                        .arg(flite.left(64)));
+    const QString engine = o.value(QLatin1String("engine")).toString();
+    if (engine == QLatin1String("flite") || engine == QLatin1String("espeak"))
+        voice.engine = engine;
+    else if (o.contains(QLatin1String("engine")))
+        reader.note(QStringLiteral("engine \"%1\" is neither flite nor espeak; using Flite where "
+                                   "it is installed")
+                        .arg(engine.left(64)));
     if (o.value(QLatin1String("rate")).isDouble())
         // Clamped before rounding: a huge number does not fit an int.
         voice.rate = qRound(std::clamp(o.value(QLatin1String("rate")).toDouble(), 80.0, 450.0));
@@ -985,6 +998,16 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
             return nullptr;
         }
     }
+    QStringList visemeProblems;
+    file->visemes = readVisemeParts(root.value(QLatin1String("visemes")), &visemeProblems);
+    for (const QString &problem : std::as_const(visemeProblems))
+        reader.note(problem + QStringLiteral("; ignored"));
+    for (const QString &id : file->visemes.parts) {
+        if (tooLong(id)) {
+            *error = tooLongReason("the mouth", id);
+            return nullptr;
+        }
+    }
     const QJsonArray hidden = root.value(QLatin1String("hidden")).toArray();
     if (hidden.size() > kMaxHidden) {
         *error = tooMany("hidden parts:", hidden.size(), kMaxHidden);
@@ -1026,6 +1049,10 @@ std::shared_ptr<const CharacterFile> CharacterFile::parse(
     QStringList movable = file->hidden;
     for (const QString &id : file->mouths) {
         if (!id.isEmpty())
+            movable << id;
+    }
+    for (const QString &id : file->visemes.parts) {
+        if (!id.isEmpty() && !movable.contains(id))
             movable << id;
     }
 
@@ -1173,17 +1200,25 @@ Pose CharacterFile::withMouth(const Pose &pose, std::optional<MouthShape> shape)
 {
     if (!shape)
         return pose;
-    const QString &shown = mouths[int(*shape)];
+    return withMouthPart(pose, mouths[int(*shape)]);
+}
+
+Pose CharacterFile::withMouthPart(const Pose &pose, const QString &shown) const
+{
     if (shown.isEmpty())
         return pose;
     Pose out = pose;
-    for (const QString &id : mouths) {
+    auto show = [&](const QString &id) {
         if (id.isEmpty())
-            continue;
+            return;
         PartPose p = out.part(id);
         p.visible = id == shown;
         out.parts.insert(id, p);
-    }
+    };
+    for (const QString &id : mouths)
+        show(id);
+    for (const QString &id : visemes.parts)
+        show(id);
     return out;
 }
 

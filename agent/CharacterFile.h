@@ -2,6 +2,7 @@
 
 #include "agent/Animation.h"
 #include "agent/SpeechPlayer.h"
+#include "agent/Visemes.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -143,6 +144,8 @@ struct CharacterFile
     const Animation *animation(const QString &name) const;
     // `pose` with its mouth shape shown and the other mouths hidden.
     Pose withMouth(const Pose &pose, std::optional<MouthShape> shape) const;
+    // `pose` with the mouth part `id` shown and every other mouth hidden.
+    Pose withMouthPart(const Pose &pose, const QString &id) const;
     // The sound's notes; empty when the file has no such sound.
     ToneSequence sound(const QString &name) const { return sounds.value(name); }
 
@@ -152,6 +155,7 @@ struct CharacterFile
     VoiceSpec voice;
     QHash<QString, QPointF> pivots;
     std::array<QString, 4> mouths; // part ids by MouthShape
+    VisemeParts visemes; // part ids by speech sound; empty: the mouths follow loudness
     QStringList hidden;
     QHash<QString, ToneSequence> sounds;
     QHash<QString, Animation> animations; // by lower-case name

@@ -18,6 +18,43 @@ import sys
 # ---------------------------------------------------------------- geometry
 
 
+def viseme_mouths(cx, cy, k, red, ink, tongue):
+    """The four mouth shapes beyond the loudness mouths, for speech sounds:
+    lips pressed (m b p), teeth on the lower lip (f v), the tongue showing
+    (th l) and rounded lips (o u w), centred on (cx, cy) and scaled by k."""
+    def P(x, y):
+        return '%s,%s' % (n(cx + x * k), n(cy + y * k))
+    w = 1.8 * k
+    return [
+        ('mouthPressed',
+         '<path d="M%sQ%s %s" fill="none" stroke="%s" stroke-width="%s" stroke-linecap="round"/>'
+         '<path d="M%sL%s M%sL%s" fill="none" stroke="%s" stroke-width="%s" stroke-linecap="round"/>'
+         % (P(-6, -0.5), P(0, 1.2), P(6, -0.5), ink, n(3.2 * k),
+            P(-7, -1.6), P(-6, -0.2), P(7, -1.6), P(6, -0.2), ink, n(1.4 * k))),
+        ('mouthTeeth',
+         '<path d="M%sQ%s %sQ%s %sZ" fill="%s" stroke="%s" stroke-width="%s" stroke-linejoin="round"/>'
+         '<path d="M%sQ%s %sL%sQ%s %sZ" fill="#ffffff"/>'
+         % (P(-6, -2.5), P(0, -1), P(6, -2.5), P(5, 3.5), P(-6, -2.5), red, ink, n(w),
+            P(-5.2, -2.2), P(0, -0.8), P(5.2, -2.2), P(4.8, 0.2), P(0, 1.4), P(-4.8, 0.2))),
+        ('mouthTongue',
+         '<ellipse cx="%s" cy="%s" rx="%s" ry="%s" fill="%s" stroke="%s" stroke-width="%s"/>'
+         '<ellipse cx="%s" cy="%s" rx="%s" ry="%s" fill="%s"/>'
+         % (n(cx), n(cy + 0.5 * k), n(5 * k), n(3.4 * k), red, ink, n(w),
+            n(cx), n(cy - 0.6 * k), n(3.4 * k), n(1.6 * k), tongue)),
+        ('mouthRound',
+         '<ellipse cx="%s" cy="%s" rx="%s" ry="%s" fill="%s" stroke="%s" stroke-width="%s"/>'
+         '<ellipse cx="%s" cy="%s" rx="%s" ry="%s" fill="#3a0f0a"/>'
+         % (n(cx), n(cy + 1 * k), n(3.2 * k), n(4.6 * k), red, ink, n(2.2 * k),
+            n(cx), n(cy + 1.4 * k), n(1.6 * k), n(2.6 * k))),
+    ]
+
+
+# Which part shows each speech shape; the loudness mouths stand for four.
+VISEMES = {'rest': 'mouthClosed', 'mbp': 'mouthPressed', 'fv': 'mouthTeeth', 'th': 'mouthTongue',
+           'open': 'mouthOpen', 'wide': 'mouthWide', 'round': 'mouthRound', 'etc': 'mouthSmall'}
+VISEME_PARTS = ['mouthPressed', 'mouthTeeth', 'mouthTongue', 'mouthRound']
+
+
 def mat(a=1.0, b=0.0, c=0.0, d=1.0, e=0.0, f=0.0):
     # x' = a*x + c*y + e ; y' = b*x + d*y + f
     return (a, b, c, d, e, f)
@@ -364,6 +401,7 @@ def tockel():
               '<path d="M53.5,73Q64,76.5 74.5,73Q73,88 64,88Q55,88 53.5,73Z" fill="%s" stroke="%s" stroke-width="2" stroke-linejoin="round"/>'
               '<path d="M55.6,74.3Q64,77.2 72.4,74.3L72,76.8Q64,79.2 56,76.8Z" fill="#ffffff"/>'
               '<ellipse cx="64" cy="84.6" rx="5.2" ry="2.6" fill="%s"/>' % (MOUTH_RED, INK, TONGUE)))
+    g.extend(viseme_mouths(64, 78, 1.0, MOUTH_RED, INK, TONGUE))
 
     # a little open book, held in front of the dial
     book = ('<path d="M43,77L64,80.5L85,77L85,95L64,98.5L43,95Z" fill="url(#book)" stroke="%s" stroke-width="2" stroke-linejoin="round"/>'
@@ -430,10 +468,12 @@ def tockel():
         'browLeft': ('head', (EYE_L[0], 44)), 'browRight': ('head', (EYE_R[0], 44)),
         'mouthClosed': ('head', (64, 78)), 'mouthSmall': ('head', (64, 78)),
         'mouthOpen': ('head', (64, 78)), 'mouthWide': ('head', (64, 78)),
+        **{m: ('head', (64, 78)) for m in VISEME_PARTS},
         'book': ('head', (64, 88)),
     }
     pivots = {p: tuple(float(v) for v in nodes[p][1]) for p in part_ids}
-    hidden = ['mouthSmall', 'mouthOpen', 'mouthWide', 'eyesClosed', 'eyesHappy', 'book', 'handRightPoint', 'bulb']
+    hidden = ['mouthSmall', 'mouthOpen', 'mouthWide', 'eyesClosed', 'eyesHappy', 'book', 'handRightPoint',
+              'bulb'] + VISEME_PARTS
     mouths = {'closed': 'mouthClosed', 'small': 'mouthSmall', 'open': 'mouthOpen', 'wide': 'mouthWide'}
     rig = Rig(nodes, part_ids, pivots, hidden, mouths)
 
@@ -699,10 +739,12 @@ def tockel():
         'name': 'Tockel',
         'description': 'A friendly little brass pocket clock on two legs, with bells for ears and a smile on its dial.',
         'frame': {'width': W, 'height': H},
-        'voice': {'espeak': 'en-us+m3', 'rate': 165, 'pitch': 58},
+        # A clear, warm man's voice; espeak-ng's for what Flite cannot read.
+        'voice': {'flite': 'rms', 'espeak': 'en-us+m3', 'rate': 165, 'pitch': 58},
         'art': art,
         'pivots': {p: [round(v, 2) for v in pivots[p]] for p in part_ids},
         'mouths': mouths,
+        'visemes': VISEMES,
         'hidden': hidden,
         'sounds': sounds,
         'animations': {k: rig.animation(v) for k, v in A.items()},
@@ -887,6 +929,7 @@ def bramble():
               '<path d="M55.5,69.5Q64,72.5 72.5,69.5Q71.5,80.5 64,80.5Q56.5,80.5 55.5,69.5Z" fill="%s" stroke="%s" stroke-width="1.9" stroke-linejoin="round"/>'
               '<path d="M57.5,70.6Q64,73 70.5,70.6L70.1,72.7Q64,74.7 57.9,72.7Z" fill="#ffffff"/>'
               '<ellipse cx="64" cy="77.6" rx="4.4" ry="2.1" fill="%s"/>' % (MOUTH_RED, INK2, TONGUE)))
+    g.extend(viseme_mouths(64, 73.5, 0.8, MOUTH_RED, INK2, TONGUE))
 
     # a green book with a leaf on the cover, held open in front of the apron
     book = ('<path d="M44,80L64,83L84,80L84,98L64,101L44,98Z" fill="url(#cover)" stroke="%s" stroke-width="2" stroke-linejoin="round"/>'
@@ -965,11 +1008,12 @@ def bramble():
         'browLeft': ('HEAD', (EYE_L[0], 42)), 'browRight': ('HEAD', (EYE_R[0], 42)),
         'mouthClosed': ('HEAD', (64, 73)), 'mouthSmall': ('HEAD', (64, 73)),
         'mouthOpen': ('HEAD', (64, 73)), 'mouthWide': ('HEAD', (64, 73)),
+        **{m: ('HEAD', (64, 73)) for m in VISEME_PARTS},
         'lens': ('HEAD', LENS),
     }
     pivots = {p: tuple(float(v) for v in nodes[p][1]) for p in part_ids}
     hidden = ['mouthSmall', 'mouthOpen', 'mouthWide', 'eyesClosed', 'eyesHappy', 'book', 'lens',
-              'handRightPoint', 'bulb', 'question']
+              'handRightPoint', 'bulb', 'question'] + VISEME_PARTS
     mouths = {'closed': 'mouthClosed', 'small': 'mouthSmall', 'open': 'mouthOpen', 'wide': 'mouthWide'}
     rig = Rig(nodes, part_ids, pivots, hidden, mouths)
 
@@ -1251,10 +1295,12 @@ def bramble():
         'name': 'Bramble',
         'description': 'A small hedgehog in round glasses and a gardening apron who looks after the garden and the books alike.',
         'frame': {'width': W, 'height': H},
-        'voice': {'espeak': 'en+f3', 'rate': 160, 'pitch': 62},
+        # A bright woman's voice, as the formant one was.
+        'voice': {'flite': 'slt', 'espeak': 'en+f3', 'rate': 160, 'pitch': 62},
         'art': art,
         'pivots': {p: [round(v, 2) for v in pivots[p]] for p in part_ids},
         'mouths': mouths,
+        'visemes': VISEMES,
         'hidden': hidden,
         'sounds': sounds,
         'animations': {k: rig.animation(v) for k, v in A.items()},
