@@ -8,8 +8,7 @@ namespace agent {
 
 bool EspeakEngine::isAvailable() const
 {
-    const SpeechSynthesizer *s = SpeechSynthesizer::instance();
-    return s && s->isAvailable();
+    return m_synth && m_synth->isAvailable();
 }
 
 QStringList EspeakEngine::voices() const
@@ -29,14 +28,14 @@ bool EspeakEngine::hasVoice(const QString &name) const
 Synthesis EspeakEngine::synthesise(const QString &tagged, const EngineVoice &voice,
     const CancelCheck &cancelled, const SynthesisProgress &progress)
 {
-    if (cancelled && cancelled())
+    if (!m_synth || (cancelled && cancelled()))
         return {};
     VoiceSpec spec;
     spec.espeakVoice = voice.name.isEmpty() ? defaultVoice() : voice.name;
     spec.rate = voice.rate;
     spec.pitch = voice.pitch;
     spec.volume = voice.volume;
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(tagged, spec);
+    const SpeechClip clip = m_synth->synthesizeToMemory(tagged, spec);
     if (!clip.ok || (cancelled && cancelled()))
         return {};
     Synthesis out;

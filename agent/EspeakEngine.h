@@ -9,9 +9,16 @@
 // phones: the mouth follows its loudness.
 namespace agent {
 
+class SpeechSynthesizer;
+
 class EspeakEngine final : public SpeechEngine
 {
 public:
+    // Speaks through `synthesizer`, which must outlive the engine; null: unavailable.
+    explicit EspeakEngine(SpeechSynthesizer *synthesizer)
+        : m_synth(synthesizer)
+    { }
+
     QString id() const override { return QStringLiteral("espeak"); }
     bool isAvailable() const override;
     // Any espeak-ng voice name is accepted; these are the ones offered.
@@ -25,6 +32,9 @@ public:
     // The espeak-ng voice for text in a script other than Latin (its first
     // such letter decides), or empty for Latin text.
     static QString voiceForScript(const QString &display);
+
+private:
+    SpeechSynthesizer *m_synth;
 };
 
 } // namespace agent

@@ -465,8 +465,9 @@ RecognitionResult RecognizerCore::end()
                 result.score = double(heard.acoustic - free.acoustic) / heard.wordFrames;
             }
             if (phrase && heard.wordFrames > 0) {
-                const double needed
-                    = phrase->strict ? m_options.strictThreshold : m_options.threshold;
+                const double needed = phrase->strict ? m_options.strictThreshold
+                    : phrase->partial                ? m_options.partialThreshold
+                                                     : m_options.threshold;
                 if (result.score >= needed)
                     result.command = phrase->command;
             }

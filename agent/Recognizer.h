@@ -64,6 +64,7 @@ struct RecognizerOptions
     // phones, that a phrase needs; strict phrases need more.
     double threshold = -33;
     double strictThreshold = -22;
+    double partialThreshold = -33;
     // PhoneGarbage: the grammar weight of each garbage phone.
     double phoneWeight = 1e-20;
 

@@ -11,7 +11,7 @@
 
 namespace agent {
 
-std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines()
+std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines(SpeechSynthesizer *espeak)
 {
     std::vector<std::unique_ptr<SpeechEngine>> engines;
 #ifdef QUILLORY_HAVE_FLITE
@@ -23,9 +23,9 @@ std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines()
             qCWarning(lcSpeech) << "Flite's voices did not load; speaking with espeak-ng";
     }
 #endif
-    auto espeak = std::make_unique<EspeakEngine>();
-    if (espeak->isAvailable())
-        engines.push_back(std::move(espeak));
+    auto formant = std::make_unique<EspeakEngine>(espeak);
+    if (formant->isAvailable())
+        engines.push_back(std::move(formant));
     return engines;
 }
 

@@ -81,9 +81,13 @@ public:
         = 0;
 };
 
-// The engines the program ships, Flite first; an engine that could not start
-// is left out. Empty when there is no synthesiser at all.
-std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines();
+class SpeechSynthesizer;
+
+// The engines the program ships, Flite first, then espeak-ng through
+// `espeak` (null: none); an engine that could not start is left out. Empty
+// when there is no synthesiser at all. QUILLORY_NO_FLITE=1 leaves Flite out,
+// as on a system without it.
+std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines(SpeechSynthesizer *espeak);
 
 // Whether `display` holds letters of a script other than Latin (Greek,
 // Cyrillic, Arabic, CJK, ...): an English voice cannot read those.

@@ -38,7 +38,7 @@ public:
     static constexpr int kSampleRate = 16000;
     static constexpr int kAheadSeconds = 20;
 
-    // Takes the engines (see makeSpeechEngines()) onto its worker thread.
+    // Takes the engines (see makeSpeechEngines) onto its worker thread.
     explicit SpeechRunner(
         std::vector<std::unique_ptr<SpeechEngine>> engines, QObject *parent = nullptr);
     ~SpeechRunner() override;

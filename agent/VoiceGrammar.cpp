@@ -182,6 +182,7 @@ VoiceGrammar VoiceGrammar::build(const QList<Entry> &entries, const Lookup &look
             VoicePhrase phrase;
             phrase.command = entry.command;
             phrase.strict = entry.strict;
+            phrase.partial = &alt != &alts.front();
             bool usable = true;
             for (const QString &word : alt) {
                 const QStringList words = dictionaryWords(word, lookup);

@@ -19,6 +19,9 @@ struct VoicePhrase
     QStringList words; // as the dictionary knows them: "move", "me", "home"
     QString command;
     bool strict = false; // needs a surer match: the command is hard to undo
+    // Optional words left out ("last message"): such a short phrase is also
+    // the middle of much ordinary talk, so it needs a surer match too.
+    bool partial = false;
 
     QString spoken() const { return words.join(QLatin1Char(' ')); }
 };

@@ -2,6 +2,7 @@
 
 #include "agent/SpeechEngine.h"
 #include "agent/SpeechRunner.h"
+#include "agent/SpeechSynth.h"
 #include "storage/AtomicFile.h"
 
 #include <QDateTime>
@@ -78,7 +79,7 @@ Report copyShippedCharacters(const QStringList &shippedFolders, const QString &u
 Report checkSpeech(const QString &phrase, const QString &wavPath)
 {
     Report r;
-    auto engines = agent::makeSpeechEngines();
+    auto engines = agent::makeSpeechEngines(agent::SpeechSynthesizer::instance());
     if (engines.empty()) {
         r.fail(QStringLiteral("no speech engine starts; the character will be silent"));
         return r;

@@ -5,6 +5,7 @@
 // quillory-wer-bench [--wav DIR] [--verbose] [SENTENCES-FILE]
 #include "agent/CharacterFile.h"
 #include "agent/SpeechRunner.h"
+#include "agent/SpeechSynth.h"
 #include "agent/WavWriter.h"
 #include "tests/support/Transcriber.h"
 
@@ -67,7 +68,7 @@ int main(int argc, char **argv)
             speakers << Speaker { QLatin1String(name), file->voice };
     }
 
-    SpeechRunner runner(makeSpeechEngines());
+    SpeechRunner runner(makeSpeechEngines(SpeechSynthesizer::instance()));
     std::printf("%d sentences\n\n| voice | word error rate |\n|---|---|\n", int(sentences.size()));
     for (const Speaker &sp : speakers) {
         int errors = 0;

@@ -4,6 +4,7 @@
 // the figures compare methods more than they predict a real voice.
 //
 // quillory-voice-bench [--verbose] [--no-latency] [--threshold X] [--strict X]
+//                      [--partial X] [--final-only] [--scores]
 #include "agent/Listener.h"
 #include "agent/Recognizer.h"
 #include "agent/SpeechRunner.h"
@@ -232,12 +233,20 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     bool verbose = false;
     bool latency = true;
+    bool finalOnly = false; // only the kept method, for tuning it
+    bool scores = false; // every utterance of the per-voice table with its score
     RecognizerOptions final;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--verbose"))
             verbose = true;
         else if (!std::strcmp(argv[i], "--no-latency"))
             latency = false;
+        else if (!std::strcmp(argv[i], "--final-only"))
+            finalOnly = true;
+        else if (!std::strcmp(argv[i], "--scores"))
+            scores = true;
+        else if (!std::strcmp(argv[i], "--partial") && i + 1 < argc)
+            final.partialThreshold = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--threshold") && i + 1 < argc)
             final.threshold = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--strict") && i + 1 < argc)
@@ -295,6 +304,8 @@ int main(int argc, char **argv)
     const QList<VoiceGrammar::Entry> entries
         = Listener::grammarEntries(programCommands(QStringLiteral("[Move Me]Home ")));
     for (const Method &m : methods) {
+        if (finalOnly && &m != &methods[std::size(methods) - 1])
+            continue;
         auto owned = std::make_unique<RecognizerCore>(m.options);
         RecognizerCore &core = *owned;
         if (!core.isReady()) {
@@ -346,7 +357,7 @@ int main(int argc, char **argv)
     // the unrelated sentences (those above and tests/data/speech/unrelated.txt)
     // in each, with the final method.
     {
-        SpeechRunner runner(makeSpeechEngines());
+        SpeechRunner runner(makeSpeechEngines(SpeechSynthesizer::instance()));
         QStringList unrelated
             = linesOf(QStringLiteral(QUILLORY_SOURCE_DIR "/tests/data/speech/unrelated.txt"));
         for (const char *text : kUnrelated)
@@ -386,7 +397,7 @@ int main(int argc, char **argv)
                 u.pcm = sp.flite ? synthesizeFlite(runner, u.text, sp.voice)
                                  : synthesize(u.text, sp.voice, sp.rate);
             }
-            const Score sc = evaluate(core, set, verbose);
+            const Score sc = evaluate(core, set, verbose || scores);
             std::printf("| %s | %d/%d | %d | %d/%d (%.1f %%) | %d |\n", qPrintable(sp.label),
                 sc.right, sc.commands, sc.wrong, sc.falseAccepts, sc.unrelated,
                 100.0 * sc.falseAccepts / std::max(1, sc.unrelated), sc.exitFalseAccepts);

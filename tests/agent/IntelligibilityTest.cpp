@@ -5,6 +5,7 @@
 #include "agent/CharacterFile.h"
 #include "agent/SpeechEngine.h"
 #include "agent/SpeechRunner.h"
+#include "agent/SpeechSynth.h"
 #include "tests/support/Transcriber.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +41,7 @@ TEST(IntelligibilityTest, TheShippedCharactersAreUnderstood)
         GTEST_SKIP() << transcriber.error().toStdString();
     const QStringList sentences = Transcriber::sentences(kSentences);
     ASSERT_FALSE(sentences.isEmpty());
-    SpeechRunner runner(makeSpeechEngines());
+    SpeechRunner runner(makeSpeechEngines(SpeechSynthesizer::instance()));
     for (const QString name : { "Tockel", "Bramble" }) {
         QString error;
         const auto file = CharacterFile::load(kCharacters + name + ".acs", &error);

@@ -2,6 +2,7 @@
 #include "agent/EspeakEngine.h"
 #include "agent/SpeechPieces.h"
 #include "agent/SpeechRunner.h"
+#include "agent/SpeechSynth.h"
 #include "agent/SpeechText.h"
 #include "agent/Visemes.h"
 #ifdef QUILLORY_HAVE_FLITE
@@ -207,7 +208,8 @@ TEST(EngineChoiceTest, NonLatinTextGoesToEspeakWithAVoiceForItsScript)
     EXPECT_EQ(EspeakEngine::voiceForScript(QStringLiteral("Καλημέρα")), "el");
     EXPECT_EQ(EspeakEngine::voiceForScript(QStringLiteral("Hello")), "");
 
-    std::vector<std::unique_ptr<SpeechEngine>> engines = makeSpeechEngines();
+    std::vector<std::unique_ptr<SpeechEngine>> engines
+        = makeSpeechEngines(SpeechSynthesizer::instance());
     ASSERT_FALSE(engines.empty());
 #ifdef QUILLORY_HAVE_FLITE
     EXPECT_EQ(engines.front()->id(), "flite");
@@ -221,7 +223,7 @@ TEST(EngineChoiceTest, NonLatinTextGoesToEspeakWithAVoiceForItsScript)
     EXPECT_EQ(chooseEngine({}, {}, QStringLiteral("Hello")), nullptr);
 
     qputenv("QUILLORY_NO_FLITE", "1");
-    const auto withoutFlite = makeSpeechEngines();
+    const auto withoutFlite = makeSpeechEngines(SpeechSynthesizer::instance());
     qunsetenv("QUILLORY_NO_FLITE");
     ASSERT_EQ(withoutFlite.size(), 1u);
     EXPECT_EQ(chooseEngine(withoutFlite, "flite", QStringLiteral("Hello"))->id(), "espeak");
@@ -371,7 +373,10 @@ TEST(FliteEngineTest, CancellingStopsTheWorkAndStreamingOnlyAppends)
 class SpeechRunnerTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { runner = new SpeechRunner(makeSpeechEngines()); }
+    static void SetUpTestSuite()
+    {
+        runner = new SpeechRunner(makeSpeechEngines(SpeechSynthesizer::instance()));
+    }
     static void TearDownTestSuite() { delete std::exchange(runner, nullptr); }
     static SpeechRunner *runner;
 };
@@ -417,7 +422,7 @@ TEST_F(SpeechRunnerTest, NonLatinTextWithAnEnglishVoiceIsReadByEspeak)
 
 TEST_F(SpeechRunnerTest, LongTextStaysAheadOnlySoFarAndCancelsAtOnce)
 {
-    SpeechRunner own(makeSpeechEngines());
+    SpeechRunner own(makeSpeechEngines(SpeechSynthesizer::instance()));
     QSignalSpy parts(&own, &SpeechRunner::part);
     QSignalSpy done(&own, &SpeechRunner::done);
     const quint64 ticket = own.speak(longText(100000), VoiceSpec {});
@@ -447,7 +452,7 @@ TEST_F(SpeechRunnerTest, LongTextStaysAheadOnlySoFarAndCancelsAtOnce)
 
 TEST_F(SpeechRunnerTest, ANewUtteranceEndsTheOldOne)
 {
-    SpeechRunner own(makeSpeechEngines());
+    SpeechRunner own(makeSpeechEngines(SpeechSynthesizer::instance()));
     QList<quint64> tickets;
     QObject::connect(&own, &SpeechRunner::part, [&](quint64 t, const SpeechPart &) {
         if (tickets.isEmpty() || tickets.last() != t)
