@@ -40,6 +40,7 @@ public:
         : m_player(new SpeechPlayer(this))
     {
         connect(m_player, &SpeechPlayer::word, this, &SpeechOutput::word);
+        connect(m_player, &SpeechPlayer::phone, this, &SpeechOutput::phone);
         connect(m_player, &SpeechPlayer::mouth, this, &SpeechOutput::mouth);
         connect(m_player, &SpeechPlayer::finished, this, &SpeechOutput::finished);
     }
@@ -442,6 +443,7 @@ bool AgentCharacter::beginSpeaking()
     const EngineOptions &options = m_engine.options();
     const QString text = m_current->text;
     m_speaking = true;
+    m_phone.clear();
     m_spokenFor.start();
     m_balloonTimer->stop();
     if (m_window->isVisible() && options.balloon)
@@ -460,8 +462,15 @@ void AgentCharacter::speechWord(int start, int length)
 
 void AgentCharacter::speechMouth(double level)
 {
-    if (m_speaking && m_window->isVisible())
-        m_window->setSpeechMouth(mouthForLevel(level));
+    if (!m_speaking || !m_window->isVisible())
+        return;
+    // The shape of the sound heard where the file draws it; else loudness.
+    const SpokenPhone phone { 0, 1, m_phone };
+    const MouthPick pick = pickMouth(m_phone.isEmpty() ? nullptr : &phone, level, m_file->visemes);
+    if (pick.viseme)
+        m_window->setSpeechMouthPart(m_file->visemes.part(*pick.viseme));
+    else
+        m_window->setSpeechMouth(pick.shape);
 }
 
 void AgentCharacter::speechFinished(bool completed)
@@ -556,6 +565,10 @@ AgentEngine::AgentEngine(QStringList characterFolders, std::unique_ptr<SpeechOut
     connect(m_speech.get(), &SpeechOutput::word, this, [this](int start, int length) {
         if (m_speaker)
             m_speaker->speechWord(start, length);
+    });
+    connect(m_speech.get(), &SpeechOutput::phone, this, [this](const QString &label) {
+        if (m_speaker)
+            m_speaker->speechPhone(label);
     });
     connect(m_speech.get(), &SpeechOutput::mouth, this, [this](double level) {
         if (m_speaker)

@@ -44,6 +44,9 @@ public:
 
 signals:
     void word(int start, int length);
+    // The phone being heard (the engine's label, empty when it does not
+    // tell), just before each mouth().
+    void phone(const QString &label);
     void mouth(double level);
     void finished(bool completed);
 };
@@ -135,6 +138,7 @@ private:
     // False when the character no longer wants to speak.
     bool beginSpeaking();
     void speechWord(int start, int length);
+    void speechPhone(const QString &label) { m_phone = label; }
     void speechMouth(double level);
     void speechFinished(bool completed);
     void optionsChanged();
@@ -169,6 +173,7 @@ private:
 
     bool m_speaking = false;
     QElapsedTimer m_spokenFor;
+    QString m_phone; // heard now, for the mouth's shape
 };
 
 // The character engine: loads characters from their folders and runs them.

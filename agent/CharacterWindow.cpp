@@ -90,9 +90,19 @@ void CharacterWindow::setPose(const Pose &pose)
 
 void CharacterWindow::setSpeechMouth(std::optional<MouthShape> shape)
 {
-    if (shape == m_speechMouth)
+    if (shape == m_speechMouth && m_speechMouthPart.isEmpty())
         return;
     m_speechMouth = shape;
+    m_speechMouthPart.clear();
+    changed();
+}
+
+void CharacterWindow::setSpeechMouthPart(const QString &part)
+{
+    if (part == m_speechMouthPart && !m_speechMouth)
+        return;
+    m_speechMouthPart = part;
+    m_speechMouth.reset();
     changed();
 }
 
@@ -213,7 +223,7 @@ void CharacterWindow::paintContent(QPainter &painter)
     }
     painter.save();
     painter.translate(m_frameOffset);
-    if (!mouth() && m_pose == m_file->rest) {
+    if (!mouth() && m_speechMouthPart.isEmpty() && m_pose == m_file->rest) {
         // At rest the frame never changes: draw it once.
         const qreal dpr = painter.device()->devicePixelRatioF();
         if (m_restCache.isNull() || m_restCache.devicePixelRatio() != dpr) {
@@ -222,6 +232,8 @@ void CharacterWindow::paintContent(QPainter &painter)
             m_restCache.setDevicePixelRatio(dpr);
         }
         painter.drawImage(QPoint(0, 0), m_restCache);
+    } else if (!m_speechMouthPart.isEmpty()) {
+        m_file->art->paint(painter, m_file->withMouthPart(m_pose, m_speechMouthPart));
     } else {
         m_file->art->paint(painter, m_file->withMouth(m_pose, mouth()));
     }

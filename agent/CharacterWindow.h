@@ -32,6 +32,9 @@ public:
     // The mouth that speech shows, over any the pose asks for.
     void setSpeechMouth(std::optional<MouthShape> shape);
     std::optional<MouthShape> speechMouth() const { return m_speechMouth; }
+    // A speech-sound shape of the file's "visemes" instead (its part id).
+    void setSpeechMouthPart(const QString &part);
+    const QString &speechMouthPart() const { return m_speechMouthPart; }
 
     // The character's frame, top-left in screen pixels.
     QPoint framePos() const { return m_framePos; }
@@ -86,6 +89,7 @@ private:
     std::shared_ptr<const CharacterFile> m_file;
     Pose m_pose;
     std::optional<MouthShape> m_speechMouth;
+    QString m_speechMouthPart;
     QPoint m_framePos;
     QPoint m_frameOffset; // the frame's top-left in the window
     Balloon m_balloon;

@@ -2,9 +2,11 @@
 
 #include "agent/Logging.h"
 #include "agent/SpeechOutput.h"
+#include "agent/SpeechRunner.h"
 #include "agent/SpeechSynth.h"
 #include "agent/SpeechText.h"
 #include "agent/ToneSynth.h"
+#include "agent/Visemes.h"
 #include "agent/WavCapture.h"
 
 #include <QCoreApplication>
@@ -21,6 +23,10 @@ namespace {
 
 constexpr int TickMs = 33; // the mouth moves about 30 times a second
 constexpr int MostEffectsQueuedMs = 10000;
+// Audio already heard is let go of past this, so that a long text is spoken
+// in bounded memory (unless it is being captured to a file whole).
+constexpr int KeptHeardSeconds = 2;
+constexpr int TrimAfterSeconds = 30;
 
 } // namespace
 
@@ -29,7 +35,7 @@ class SpeechPlayerPrivate
 public:
     explicit SpeechPlayerPrivate(SpeechPlayer *q);
 
-    void onChunk(quint64 ticket, const SpeechChunk &chunk);
+    void onPart(quint64 ticket, const SpeechPart &part);
     void onDone(quint64 ticket, bool ok);
     void onTick();
     // Ends the utterance being spoken, then tells; a slot may speak again.
@@ -37,9 +43,8 @@ public:
     void keepTicking();
 
     SpeechPlayer *q;
-    QPointer<SpeechSynthesizer> synth;
-    int sampleRate = 22050;
-    LiveTicket live = std::make_shared<std::atomic<quint64>>(0);
+    std::unique_ptr<SpeechRunner> runner;
+    int sampleRate = SpeechRunner::kSampleRate;
 
     // The utterance: counts up at every start and end, so a callback that
     // outlived its utterance can tell.
@@ -47,9 +52,14 @@ public:
     quint64 ticket = 0;
     bool speaking = false;
     bool synthesized = false;
-    QVector<qint16> pcm;
-    QVector<WordMark> words;
+    QVector<qint16> pcm; // from sample `pcmStart` of the utterance on
+    qint64 pcmStart = 0;
+    qint64 made = 0; // samples of the utterance received
+    QVector<SpokenWord> words;
     qsizetype nextWord = 0;
+    QVector<SpokenPhone> phones;
+    PhoneFollower phoneAt;
+    QString lastPhone;
     quint64 captureSlot = 0;
     QElapsedTimer sinceSpeak;
     bool heardFirstChunk = false;
@@ -61,20 +71,17 @@ public:
 
 SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q)
     : q(q)
-    , synth(SpeechSynthesizer::instance())
-    , sampleRate(synth ? synth->sampleRate() : 22050)
+    , runner(std::make_unique<SpeechRunner>(makeSpeechEngines(SpeechSynthesizer::instance())))
     , speech(sampleRate)
     , effects(sampleRate)
 {
     tick.setInterval(TickMs);
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, q, [this] { onTick(); });
-    if (synth) {
-        QObject::connect(synth->worker(), &SpeechWorker::chunkReady, q,
-            [this](quint64 t, const SpeechChunk &c) { onChunk(t, c); });
-        QObject::connect(
-            synth->worker(), &SpeechWorker::done, q, [this](quint64 t, bool ok) { onDone(t, ok); });
-    }
+    QObject::connect(runner.get(), &SpeechRunner::part, q,
+        [this](quint64 t, const SpeechPart &p) { onPart(t, p); });
+    QObject::connect(
+        runner.get(), &SpeechRunner::done, q, [this](quint64 t, bool ok) { onDone(t, ok); });
 }
 
 void SpeechPlayerPrivate::keepTicking()
@@ -83,18 +90,21 @@ void SpeechPlayerPrivate::keepTicking()
         tick.start();
 }
 
-void SpeechPlayerPrivate::onChunk(quint64 t, const SpeechChunk &chunk)
+void SpeechPlayerPrivate::onPart(quint64 t, const SpeechPart &part)
 {
     if (!speaking || t != ticket)
         return; // from an utterance that was cut off
-    const bool first = !heardFirstChunk;
+    const bool first = !heardFirstChunk && !part.pcm.isEmpty();
     if (first) {
         heardFirstChunk = true;
         qCDebug(lcSpeech) << "First audio" << sinceSpeak.elapsed() << "ms after speak";
     }
-    pcm += chunk.pcm;
-    words += chunk.words;
-    speech.append(chunk.pcm);
+    pcm += part.pcm;
+    made += part.pcm.size();
+    words += part.words;
+    phones += part.phones;
+    if (!part.pcm.isEmpty())
+        speech.append(part.pcm);
     keepTicking();
     if (first)
         onTick(); // the first word shows with the first sound
@@ -121,12 +131,13 @@ void SpeechPlayerPrivate::onTick()
     if (speaking) {
         const quint64 current = utterance;
         qint64 heard = speech.position();
-        const bool allHeard = synthesized && heard >= pcm.size();
+        runner->setHeard(heard);
+        const bool allHeard = synthesized && heard >= made;
         if (allHeard)
             heard = std::numeric_limits<qint64>::max(); // any word left is due now
-        while (nextWord < words.size() && words[nextWord].sample <= heard) {
-            const WordMark w = words[nextWord++];
-            emit q->word(w.start, w.length);
+        while (nextWord < words.size() && words[nextWord].start <= heard) {
+            const SpokenWord w = words[nextWord++];
+            emit q->word(w.position, w.length);
             if (utterance != current)
                 return; // a slot stopped or replaced the speech
         }
@@ -134,9 +145,26 @@ void SpeechPlayerPrivate::onTick()
             end(true);
             return;
         }
-        emit q->mouth(loudness(pcm, heard, sampleRate * TickMs / 1000));
+        const SpokenPhone *phone = phoneAt.at(phones, heard);
+        const QString label = phone ? phone->label : QString();
+        if (label != lastPhone) {
+            lastPhone = label;
+            emit q->phone(label);
+            if (utterance != current)
+                return;
+        }
+        emit q->mouth(loudness(pcm, heard - pcmStart, sampleRate * TickMs / 1000));
         if (utterance != current)
             return;
+        // Let go of what was heard long ago; a capture needs it all.
+        if (!captureSlot && pcm.size() > qint64(TrimAfterSeconds) * sampleRate) {
+            const qint64 drop = std::min<qint64>(
+                heard - pcmStart - qint64(KeptHeardSeconds) * sampleRate, pcm.size());
+            if (drop > 0) {
+                pcm.remove(0, drop);
+                pcmStart += drop;
+            }
+        }
     }
     if (!speaking && !effects.isPlaying())
         tick.stop();
@@ -144,13 +172,19 @@ void SpeechPlayerPrivate::onTick()
 
 void SpeechPlayerPrivate::end(bool completed)
 {
-    const qint64 heard = completed ? pcm.size() : std::min<qint64>(speech.position(), pcm.size());
+    const qint64 heard
+        = completed ? pcm.size() : std::clamp<qint64>(speech.position() - pcmStart, 0, pcm.size());
     QVector<qint16> spoken = std::exchange(pcm, {});
     spoken.resize(heard);
     WavCapture::instance().finish(std::exchange(captureSlot, 0), spoken);
+    pcmStart = 0;
+    made = 0;
     words.clear();
     nextWord = 0;
-    live->store(0); // stops a synthesis still running
+    phones.clear();
+    phoneAt.reset();
+    lastPhone.clear();
+    runner->cancel(); // stops a synthesis still running
     ++utterance;
     ticket = 0;
     speaking = false;
@@ -172,13 +206,13 @@ SpeechPlayer::SpeechPlayer(QObject *parent)
 
 SpeechPlayer::~SpeechPlayer()
 {
-    d->live->store(0);
+    d->runner->cancel();
     d->tick.stop();
-    if (d->synth)
-        QObject::disconnect(d->synth->worker(), nullptr, this, nullptr);
+    QObject::disconnect(d->runner.get(), nullptr, this, nullptr);
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     if (d->speaking) {
-        const qint64 heard = std::min<qint64>(d->speech.position(), d->pcm.size());
+        const qint64 heard
+            = std::clamp<qint64>(d->speech.position() - d->pcmStart, 0, d->pcm.size());
         WavCapture::instance().finish(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
         d->speaking = false;
         ++d->utterance;
@@ -214,7 +248,7 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
     d->captureSlot = WavCapture::instance().begin(d->sampleRate);
 
     const bool nothingToSay = display.trimmed().isEmpty();
-    if (nothingToSay || !d->synth || !d->synth->isAvailable()) {
+    if (nothingToSay || !d->runner->isAvailable()) {
         if (!nothingToSay)
             qCWarning(lcSpeech) << "No speech synthesiser; the text is not spoken";
         d->ticket = 0;
@@ -231,7 +265,7 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
         });
         return;
     }
-    d->ticket = d->synth->start(taggedText, voice, d->live);
+    d->ticket = d->runner->speak(taggedText, voice);
     d->keepTicking();
 }
 

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-// Speech and sound for the character engine: espeak-ng synthesis on one
-// worker thread that owns the synthesiser, playback through the audio
+// Speech and sound for the character engine: synthesis by the speech
+// engines (agent/SpeechRunner: Flite, espeak-ng) on a worker thread, playback through the audio
 // device (silently, with the same timing, when there is none), and events
 // that let the balloon and the mouth follow what is heard.
 namespace agent {
@@ -56,6 +56,8 @@ public:
 signals:
     // A word of displayText(...) is being heard now.
     void word(int start, int length);
+    // The phone heard from now on (empty: none known), before mouth().
+    void phone(const QString &label);
     // Loudness of the speech being heard, 0..1, about 30 times a second.
     void mouth(double level);
     // Speech ended: true when it was spoken to the end.
