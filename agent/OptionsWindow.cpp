@@ -1,6 +1,7 @@
 #include "agent/OptionsWindow.h"
 
 #include "agent/Listener.h"
+#include "agent/VoiceChoice.h"
 #include "storage/Settings.h"
 
 #include <QCheckBox>
@@ -73,6 +74,7 @@ void EngineOptions::load(const SettingsStore &settings)
     listenKey = key.trimmed().isEmpty() ? d.listenKey : listenKeyName(listenKeyFromName(key));
     microphone
         = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("microphone")).trimmed();
+    voice = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("voice")).trimmed();
 }
 
 void EngineOptions::save(SettingsStore &settings, const EngineOptions *before) const
@@ -92,11 +94,12 @@ void EngineOptions::save(SettingsStore &settings, const EngineOptions *before) c
     put(&EngineOptions::effectsVolume, "effectsvolume", QString::number(effectsVolume));
     put(&EngineOptions::listenKey, "listenkey", listenKey);
     put(&EngineOptions::microphone, "microphone", microphone);
+    put(&EngineOptions::voice, "voice", voice);
 }
 
 VoiceSpec EngineOptions::voiceFor(const VoiceSpec &character) const
 {
-    VoiceSpec v = character;
+    VoiceSpec v = withVoiceChoice(character, voice);
     v.rate = std::clamp(character.rate * speechRatePercent / 100, 40, 900);
     v.pitch = std::clamp(character.pitch + pitchOffset, 0, 99);
     v.volume = std::clamp(speechVolume, 0, 100);
@@ -127,7 +130,14 @@ OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QW
     m_effects = slider(0, 100);
     m_effects->setObjectName(QStringLiteral("effectsVolume"));
 
+    m_voice = new QComboBox;
+    m_voice->setObjectName(QStringLiteral("speakingVoice"));
+    m_voice->setAccessibleName(tr("Voice"));
+    for (const VoiceChoice &choice : voiceChoices())
+        m_voice->addItem(choice.label, choice.id);
+
     auto *form = new QFormLayout;
+    form->addRow(tr("V&oice:"), m_voice);
     form->addRow(tr("Speech &rate:"), withValue(m_rate, QStringLiteral(" %")));
     form->addRow(tr("&Pitch:"), m_pitch);
     form->addRow(tr("Speech &volume:"), withValue(m_volume, QString()));
@@ -187,6 +197,7 @@ OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QW
     connect(m_fontSize, &QSpinBox::valueChanged, this, later);
     connect(m_balloon, &QCheckBox::toggled, this, now);
     connect(m_listenKey, &QComboBox::currentIndexChanged, this, now);
+    connect(m_voice, &QComboBox::currentIndexChanged, this, now);
     connect(m_microphone, &QComboBox::currentIndexChanged, this, now);
     connect(m_test, &QPushButton::clicked, this, &OptionsWindow::test);
 }
@@ -296,6 +307,7 @@ void OptionsWindow::refresh()
     m_balloon->setChecked(m_options.balloon);
     m_fontSize->setValue(m_options.balloonFontSize);
     m_effects->setValue(m_options.effectsVolume);
+    m_voice->setCurrentIndex(std::max(0, m_voice->findData(m_options.voice)));
     m_listenKey->setCurrentIndex(std::max(0, m_listenKey->findData(m_options.listenKey)));
     refreshMicrophones();
     m_refreshing = false;
@@ -311,6 +323,7 @@ void OptionsWindow::apply(Settle settle)
     m_options.balloon = m_balloon->isChecked();
     m_options.balloonFontSize = m_fontSize->value();
     m_options.effectsVolume = m_effects->value();
+    m_options.voice = m_voice->currentData().toString();
     m_options.listenKey = m_listenKey->currentData().toString();
     if (m_microphone->isEnabled())
         m_options.microphone = m_microphone->currentData().toString();

@@ -31,6 +31,7 @@ struct EngineOptions
     int effectsVolume = 100; // 0..100
     QString listenKey = QStringLiteral("ScrollLock"); // see listenKeys()
     QString microphone; // the device id; empty: the system's default
+    QString voice; // a voiceChoices() id; empty: each character's own voice
 
     static constexpr const char *kSection = "agent";
     // Missing or unreadable keys keep their defaults; values are clamped.
@@ -87,6 +88,7 @@ private:
     QCheckBox *m_balloon = nullptr;
     QSpinBox *m_fontSize = nullptr;
     QSlider *m_effects = nullptr;
+    QComboBox *m_voice = nullptr;
     QComboBox *m_listenKey = nullptr;
     QComboBox *m_microphone = nullptr;
     QProgressBar *m_level = nullptr;

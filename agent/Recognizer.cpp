@@ -188,12 +188,51 @@ bool isFiller(const char *word)
 // device) otherwise upsets the decoder's energy and mean estimates.
 constexpr int kNoiseFloor = 16;
 
+struct Segment
+{
+    int first = 0;
+    int last = 0; // frames, inclusive
+    qint64 acoustic = 0;
+    bool word = false; // not silence or noise
+};
+
 struct SegmentScore
 {
     qint64 acoustic = 0; // every segment, silence included
     int wordFrames = 0;
     QStringList words;
+    QVector<Segment> segments;
 };
+
+// The acoustic score `free` gives frames first..last, sharing each of its
+// segments out over its frames.
+double scoreOver(const QVector<Segment> &free, int first, int last)
+{
+    double sum = 0;
+    for (const Segment &s : free) {
+        const int a = std::max(first, s.first);
+        const int b = std::min(last, s.last);
+        if (a <= b)
+            sum += double(s.acoustic) * (b - a + 1) / (s.last - s.first + 1);
+    }
+    return sum;
+}
+
+// Per frame, the phrase's least sure word against free phones.
+double worstWordScore(const SegmentScore &heard, const SegmentScore &free)
+{
+    double worst = 0;
+    bool any = false;
+    for (const Segment &w : heard.segments) {
+        if (!w.word || w.last < w.first)
+            continue;
+        const double perFrame = (double(w.acoustic) - scoreOver(free.segments, w.first, w.last))
+            / (w.last - w.first + 1);
+        worst = any ? std::min(worst, perFrame) : perFrame;
+        any = true;
+    }
+    return worst;
+}
 
 SegmentScore scoreSegments(ps_decoder_t *ps)
 {
@@ -208,6 +247,7 @@ SegmentScore scoreSegments(ps_decoder_t *ps)
         ps_seg_prob(seg, &ascr, &lscr, &lback);
         s.acoustic += ascr;
         const char *word = ps_seg_word(seg);
+        s.segments.push_back({ sf, ef, ascr, !isFiller(word) });
         if (!isFiller(word)) {
             s.wordFrames += ef - sf + 1;
             s.words << QString::fromUtf8(word);
@@ -463,12 +503,13 @@ RecognitionResult RecognizerCore::end()
                 // Per frame of the phrase's own words, so that speech the
                 // phrase leaves to silence (words around it) counts heavily.
                 result.score = double(heard.acoustic - free.acoustic) / heard.wordFrames;
+                result.worstWord = worstWordScore(heard, free);
             }
             if (phrase && heard.wordFrames > 0) {
                 const double needed = phrase->strict ? m_options.strictThreshold
                     : phrase->partial                ? m_options.partialThreshold
                                                      : m_options.threshold;
-                if (result.score >= needed)
+                if (result.score >= needed && result.worstWord >= m_options.wordThreshold)
                     result.command = phrase->command;
             }
         } else {

@@ -65,6 +65,9 @@ struct RecognizerOptions
     double threshold = -33;
     double strictThreshold = -22;
     double partialThreshold = -33;
+    // The least score of each word of a phrase, relative to free phones over
+    // the same frames.
+    double wordThreshold = -1e9;
     // PhoneGarbage: the grammar weight of each garbage phone.
     double phoneWeight = 1e-20;
 
@@ -78,6 +81,9 @@ struct RecognitionResult
     QString phrase; // what the grammar heard, spoken form; empty: nothing
     QString command; // empty when not understood
     double score = 0; // how sure: higher is surer, in the decoder's units
+    // The same for the phrase's least sure word alone: a phrase that matches
+    // well in part ("... my last message") leaves one word poorly heard.
+    double worstWord = 0;
     bool speech = false; // the decoders heard words of any kind
     int frames = 0; // 10 ms frames decoded
 

@@ -155,8 +155,9 @@ Score evaluate(RecognizerCore &core, const std::vector<Utterance> &utterances, b
             }
         }
         if (verbose) {
-            std::printf("  %-9s %-38s -> %-24s %-10s %8.1f\n", qPrintable(u.voice),
-                qPrintable(u.text), qPrintable(r.phrase), qPrintable(r.command), r.score);
+            std::printf("  %-9s %-38s -> %-24s %-10s %8.1f %8.1f\n", qPrintable(u.voice),
+                qPrintable(u.text), qPrintable(r.phrase), qPrintable(r.command), r.score,
+                r.worstWord);
         }
     }
     s.decodeMs = double(timer.elapsed()) / double(std::max<size_t>(1, utterances.size()));
@@ -245,6 +246,8 @@ int main(int argc, char **argv)
             finalOnly = true;
         else if (!std::strcmp(argv[i], "--scores"))
             scores = true;
+        else if (!std::strcmp(argv[i], "--word") && i + 1 < argc)
+            final.wordThreshold = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--partial") && i + 1 < argc)
             final.partialThreshold = std::atof(argv[++i]);
         else if (!std::strcmp(argv[i], "--threshold") && i + 1 < argc)
