@@ -39,6 +39,8 @@ const VoiceEntry kVoices[] = {
 
 // The rate Flite's voices speak at by themselves, in words per minute.
 constexpr double kNaturalWpm = 165;
+// Of the silence before an utterance, this much is kept.
+constexpr int kKeptLeadMs = 40;
 // Flite stops reading a token past this; longer "words" are spelled in parts.
 constexpr int kMaxTokenChars = 64;
 
@@ -115,22 +117,30 @@ struct Run
     const SynthesisProgress *progress = nullptr;
     double volume = 1.0;
     qint64 offset = 0; // samples of the result before this utterance
-    qint64 streamed = 0; // samples of this utterance taken so far
+    qint64 streamed = 0; // samples of this utterance taken so far, cut ones included
+    qint64 cut = 0; // leading silence left out
     bool timed = false; // its words and phones read
     bool cancelledNow = false;
 };
 
-void appendSamples(Run &run, const short *samples, qint64 count)
+// Appends the utterance's samples from `from` on, leaving out the cut ones.
+void appendSamples(Run &run, const short *wave, qint64 from, qint64 to)
 {
+    from = std::max(from, run.streamed);
+    if (to <= from)
+        return;
+    run.streamed = to;
+    from = std::max(from, run.cut);
+    const qint64 count = to - from;
     if (count <= 0)
         return;
+    const short *samples = wave + from;
     QVector<qint16> &pcm = run.result->pcm;
     const qsizetype at = pcm.size();
     pcm.resize(at + count);
     std::copy(samples, samples + count, pcm.begin() + at);
     if (run.volume != 1.0)
         applyGain(pcm, at, at + count, run.volume);
-    run.streamed += count;
 }
 
 // The phones and the words they belong to, once Flite has timed them.
@@ -140,11 +150,22 @@ void readTimings(Run &run, const cst_utterance *utt, int sampleRate)
         return;
     run.timed = true;
     const cst_item *lastToken = nullptr;
+    // Flite starts each utterance with about 0.17 s of silence; most of it
+    // is left out, so that the first sound comes soon after it is asked for.
+    const cst_item *head = relation_head(utt_relation(utt, "Segment"));
+    if (head && QLatin1String(item_name(head)) == QLatin1String("pau")) {
+        const qint64 lead = qint64(std::llround(item_feat_float(head, "end") * sampleRate));
+        run.cut = std::max<qint64>(0, lead - qint64(kKeptLeadMs) * sampleRate / 1000);
+    }
+    auto at = [&](double seconds) {
+        return run.offset
+            + std::max<qint64>(0, qint64(std::llround(seconds * sampleRate)) - run.cut);
+    };
     double start = 0;
     for (cst_item *s = relation_head(utt_relation(utt, "Segment")); s; s = item_next(s)) {
         const double end = item_feat_float(s, "end");
-        const qint64 a = run.offset + qint64(std::llround(start * sampleRate));
-        const qint64 b = run.offset + qint64(std::llround(std::max(end, start) * sampleRate));
+        const qint64 a = at(start);
+        const qint64 b = at(std::max(end, start));
         start = std::max(end, start);
         run.result->phones.push_back({ a, b, QString::fromLatin1(item_name(s)) });
         const cst_item *token = path_to_item(s, "R:SylStructure.parent.parent.R:Token.parent");
@@ -170,9 +191,7 @@ int streamChunk(const cst_wave *w, int start, int size, int, cst_audio_streaming
     if (asi->utt)
         readTimings(run, asi->utt, w->sample_rate);
     // Flite hands over what it made since the last call; take only the new part.
-    const qint64 from = std::max<qint64>(start, run.streamed);
-    if (start + size > from)
-        appendSamples(run, w->samples + from, start + size - from);
+    appendSamples(run, w->samples, start, start + size);
     if (*run.progress)
         (*run.progress)(*run.result);
     return CST_AUDIO_STREAM_CONT;
@@ -299,6 +318,7 @@ Synthesis FliteEngine::synthesise(const QString &tagged, const EngineVoice &requ
                 asi->userdata = &run;
             run.offset = result.pcm.size();
             run.streamed = 0;
+            run.cut = 0;
             run.timed = false;
             u = flite_do_synth(u, v, utt_synth_tokens);
             if (asi)
@@ -315,7 +335,7 @@ Synthesis FliteEngine::synthesise(const QString &tagged, const EngineVoice &requ
             if (w) {
                 result.sampleRate = w->sample_rate;
                 readTimings(run, u, w->sample_rate);
-                appendSamples(run, w->samples + run.streamed, w->num_samples - run.streamed);
+                appendSamples(run, w->samples, run.streamed, w->num_samples);
             }
             delete_utterance(u);
         }
