@@ -446,8 +446,10 @@ bool AgentCharacter::beginSpeaking()
     m_phone.clear();
     m_spokenFor.start();
     m_balloonTimer->stop();
+    m_spokenText = m_engine.speech().displayText(text);
+    m_balloonSlice = Balloon::sliceFor(m_spokenText, 0, 0, {});
     if (m_window->isVisible() && options.balloon)
-        m_window->showBalloon(m_engine.speech().displayText(text));
+        m_window->showBalloon(m_spokenText.mid(m_balloonSlice.start, m_balloonSlice.length));
     else
         m_window->clearBalloon();
     m_engine.speech().speak(text, options.voiceFor(m_file->voice));
@@ -456,8 +458,16 @@ bool AgentCharacter::beginSpeaking()
 
 void AgentCharacter::speechWord(int start, int length)
 {
-    if (m_speaking)
-        m_window->setBalloonWord(start, length);
+    if (!m_speaking)
+        return;
+    // A long text shows the part being heard.
+    const Balloon::Slice slice = Balloon::sliceFor(m_spokenText, start, length, m_balloonSlice);
+    if (slice.start != m_balloonSlice.start || slice.length != m_balloonSlice.length) {
+        m_balloonSlice = slice;
+        if (m_window->balloonShown())
+            m_window->showBalloon(m_spokenText.mid(slice.start, slice.length));
+    }
+    m_window->setBalloonWord(start - m_balloonSlice.start, length);
 }
 
 void AgentCharacter::speechMouth(double level)

@@ -2,6 +2,7 @@
 
 #include "agent/Agent.h"
 #include "agent/Animation.h"
+#include "agent/Balloon.h"
 #include "agent/CharacterFile.h"
 #include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
@@ -174,6 +175,8 @@ private:
     bool m_speaking = false;
     QElapsedTimer m_spokenFor;
     QString m_phone; // heard now, for the mouth's shape
+    QString m_spokenText; // as displayed, whole
+    Balloon::Slice m_balloonSlice; // of it, in the balloon
 };
 
 // The character engine: loads characters from their folders and runs them.

@@ -9,6 +9,28 @@
 
 namespace agent {
 
+Balloon::Slice Balloon::sliceFor(const QString &text, int wordStart, int wordLength, Slice current)
+{
+    const int n = int(text.size());
+    if (n <= kMaxChars)
+        return { 0, n };
+    wordStart = std::clamp(wordStart, 0, n);
+    wordLength = std::clamp(wordLength, 0, n - wordStart);
+    if (current.length > 0 && wordStart >= current.start
+        && wordStart + wordLength <= current.start + current.length)
+        return current;
+    // From the word on, cut at the last blank that fits.
+    int end = std::min(n, wordStart + kMaxChars);
+    if (end < n) {
+        int blank = end;
+        while (blank > wordStart + wordLength && !text[blank].isSpace())
+            --blank;
+        if (blank > wordStart + wordLength)
+            end = blank;
+    }
+    return { wordStart, end - wordStart };
+}
+
 namespace {
 const QColor kFill(255, 255, 238);
 const QColor kBorder(70, 70, 70);

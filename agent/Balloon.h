@@ -21,6 +21,19 @@ public:
     static constexpr int kPadding = 9;
     static constexpr int kTail = 14;
     static constexpr int kMaxLines = 7;
+    // Text longer than this is shown a part at a time: the balloon holds a
+    // slice that begins at a word and moves on as the words are heard.
+    static constexpr int kMaxChars = 1200;
+
+    struct Slice
+    {
+        int start = 0;
+        int length = 0;
+    };
+    // The slice of `text` to show while the word at `wordStart` is heard,
+    // given the one shown now (`current`); the same slice while it still
+    // holds the word.
+    static Slice sliceFor(const QString &text, int wordStart, int wordLength, Slice current);
 
     enum class Tail { Down, Up }; // Down: the balloon sits above the character
 

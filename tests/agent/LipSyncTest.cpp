@@ -52,7 +52,8 @@ struct Speaking
     std::unique_ptr<AgentEngine> engine;
     AgentCharacter *character = nullptr;
 
-    Speaking(const QString &folder, const QString &file)
+    Speaking(const QString &folder, const QString &file,
+        const QString &text = QStringLiteral("Mama made soup"))
     {
         auto fake = std::make_unique<ScriptedSpeech>();
         speech = fake.get();
@@ -61,7 +62,7 @@ struct Speaking
         EXPECT_TRUE(engine->Load("c", file)) << engine->loadError().toStdString();
         character = engine->character("c");
         character->Show(true);
-        character->Speak("Mama made soup");
+        character->Speak(text);
         EXPECT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
     }
 };
@@ -103,6 +104,33 @@ TEST(LipSyncTest, ACharacterWithoutShapesMovesItsMouthWithLoudness)
     EXPECT_EQ(w->speechMouth(), MouthShape::Wide);
     s.speech->say("aa", 0.02);
     EXPECT_EQ(w->speechMouth(), MouthShape::Closed);
+}
+
+TEST(LipSyncTest, TheBalloonOfALongTextShowsThePartBeingHeard)
+{
+    QString text;
+    for (int i = 0; text.size() < 100000; ++i)
+        text += QStringLiteral("Word%1 ").arg(i);
+    Speaking s(kShipped, "Tockel.acs", text);
+    CharacterWindow *w = s.character->window();
+    ASSERT_TRUE(w->balloonShown());
+    EXPECT_LE(w->balloon().text().size(), Balloon::kMaxChars);
+    EXPECT_TRUE(text.startsWith(w->balloon().text()));
+    // A word far on: the balloon moves on to it and marks it there.
+    const int at = int(text.indexOf(QStringLiteral("Word9000 ")));
+    s.speech->word(at, 8);
+    EXPECT_LE(w->balloon().text().size(), Balloon::kMaxChars);
+    EXPECT_TRUE(w->balloon().text().startsWith(QStringLiteral("Word9000 Word9001")));
+    EXPECT_EQ(w->balloon().highlightStart(), 0);
+    EXPECT_EQ(w->balloon().highlightLength(), 8);
+    const QString shown = w->balloon().text();
+    s.speech->word(at + 9, 8); // the next word is in the same part
+    EXPECT_EQ(w->balloon().text(), shown);
+    EXPECT_EQ(w->balloon().highlightStart(), 9);
+    // Short text is shown whole.
+    EXPECT_EQ(Balloon::sliceFor(QStringLiteral("Hi there"), 3, 5, {}).length, 8);
+    // Text without blanks is cut at the bound.
+    EXPECT_EQ(Balloon::sliceFor(QString(5000, u'x'), 100, 4000, {}).length, Balloon::kMaxChars);
 }
 
 #ifdef QUILLORY_HAVE_FLITE
