@@ -62,12 +62,13 @@ struct RecognizerOptions
     Rejection rejection = Rejection::PhoneLoop;
     // PhoneLoop: the least acoustic score per word frame, relative to free
     // phones, that a phrase needs; strict phrases need more.
-    double threshold = -33;
+    double threshold = -32;
     double strictThreshold = -22;
-    double partialThreshold = -33;
+    double partialThreshold = -10;
     // The least score of each word of a phrase, relative to free phones over
-    // the same frames.
-    double wordThreshold = -1e9;
+    // the same frames: "did you get my last message" heard as "repeat last
+    // message" leaves "repeat" on "did you get my", far below this.
+    double wordThreshold = -42;
     // PhoneGarbage: the grammar weight of each garbage phone.
     double phoneWeight = 1e-20;
 
