@@ -7,6 +7,7 @@
 #include "calendar/Logging.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
+#include "colour/ColourRules.h"
 #include "engine/TickRules.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -360,43 +361,65 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void FrmMain::applyColours()
 {
-    auto colour = [this](const SettingKey &key) { return m_settings.colour(key); };
-    const auto titleBack = colour(setting::TitleBackColor);
-    const auto titleFore = colour(setting::TitleForeColor);
-    const auto monthBack = colour(setting::MonthBackColor);
-    const auto fore = colour(setting::ForeColor);
-    const auto trailing = colour(setting::TrailingForeColor);
-
-    // Each assignment on its own: a colour that cannot be read leaves its
-    // target as it was.
-    const quint32 bandBack = titleBack.value_or(8388672);
-    const quint32 bandFore = titleFore.value_or(16777215);
-    lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
-                                .arg(cssColour(bandBack), cssColour(bandFore)));
-    if (monthBack)
-        maincalendar->setMonthBackColor(*monthBack);
-    if (fore)
-        maincalendar->setForeColor(*fore);
-    if (titleBack)
-        maincalendar->setTitleBackColor(*titleBack);
-    if (titleFore)
-        maincalendar->setTitleForeColor(*titleFore);
-    if (trailing)
-        maincalendar->setTrailingForeColor(*trailing);
-    if (monthBack) {
-        QPalette p = Text1->palette();
-        p.setColor(QPalette::Window, colourFromBgr(*monthBack));
-        Text1->setPalette(p);
+    // Each part on its own: a colour that cannot be read leaves its part as
+    // it was, in its designed colour.
+    for (const colour::CalendarTarget &target : colour::calendarTargets()) {
+        if (const auto stored = m_settings.colour(target.setting))
+            setColour(target.role, *stored);
     }
-    // The paging arrows sit on the title band (most of which is above the
-    // buttons' middle) and take its text colour.
-    const QColor arrow = colourFromBgr(titleFore.value_or(16777215));
-    com_left->setIcon(chevron(arrow, true));
-    com_right->setIcon(chevron(arrow, false));
     const QString flat = QStringLiteral(
         "QToolButton { border: none; background: transparent; padding-bottom: 9px; }");
     com_left->setStyleSheet(flat);
     com_right->setStyleSheet(flat);
+    paintArrows();
+}
+
+void FrmMain::setColour(ColourRole role, quint32 colour)
+{
+    switch (role) {
+    case ColourRole::TimeBandBack:
+    case ColourRole::TimeBandText:
+        (role == ColourRole::TimeBandBack ? m_bandBack : m_bandText) = colour;
+        lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
+                                    .arg(cssColour(m_bandBack), cssColour(m_bandText)));
+        return;
+    case ColourRole::Text1Back: {
+        QPalette p = Text1->palette();
+        p.setColor(QPalette::Window, colourFromBgr(colour));
+        Text1->setPalette(p);
+        return;
+    }
+    default:
+        setMonthViewColour(*maincalendar, role, colour);
+        if (role == ColourRole::TitleFore)
+            paintArrows();
+        return;
+    }
+}
+
+quint32 FrmMain::colour(ColourRole role) const
+{
+    switch (role) {
+    case ColourRole::TimeBandBack:
+        return m_bandBack;
+    case ColourRole::TimeBandText:
+        return m_bandText;
+    case ColourRole::Text1Back: {
+        const QColor c = Text1->palette().color(QPalette::Window);
+        return bgrFromRgb(c.red(), c.green(), c.blue());
+    }
+    default:
+        return monthViewColour(*maincalendar, role).value_or(0);
+    }
+}
+
+void FrmMain::paintArrows()
+{
+    // The paging arrows sit on the title band (most of which is above the
+    // buttons' middle) and take its text colour.
+    const QColor arrow = colourFromBgr(maincalendar->TitleForeColor());
+    com_left->setIcon(chevron(arrow, true));
+    com_right->setIcon(chevron(arrow, false));
 }
 
 void FrmMain::applyLayout(bool large)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calendar/CalendarMod.h"
+#include "calendar/WindowLinks.h"
 #include "engine/Firing.h"
 #include "storage/AppPaths.h"
 
@@ -32,7 +33,7 @@ struct Services;
 // The calendar window: a small borderless month view with paging buttons
 // and the coloured time band along its bottom. Its `blink` timer is the
 // program's heartbeat.
-class FrmMain : public QWidget
+class FrmMain : public QWidget, public CalendarColours
 {
     Q_OBJECT
 public:
@@ -43,6 +44,7 @@ public:
         VersionCheck &versionCheck;
         DayMarking &dayMarking;
         BackupWindow *backup = nullptr; // for the main menu's "Backup / Restore"
+        ColourPanel *colourPanel = nullptr; // for the main menu's colour panel
     };
 
     FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
@@ -65,6 +67,9 @@ public:
     // Opens a fresh appointment manager (after a save or a delete).
     void reshowset();
     bool isUnloaded() const { return m_unloaded; }
+    // One colour of the window, shown at once (the load, the colour panel).
+    void setColour(ColourRole role, quint32 colour) override;
+    quint32 colour(ColourRole role) const override;
 
     // Controls, named as the rest of the program knows them.
     MonthView *maincalendar = nullptr;
@@ -127,6 +132,7 @@ private:
     void remarkOnMonthChange();
     void versionGate();
     void applyColours();
+    void paintArrows();
     void applyLayout(bool large);
     void placeTwips(QWidget *widget, double left, double top, double width, double height);
     void maincalendar_MouseUp(Qt::MouseButton button, int x, int y);
@@ -155,5 +161,8 @@ private:
     bool m_quietRestart = false;
     bool m_showDuringLoad = true;
     QPointer<FrmAbout> m_about;
+    // The time band's colours, kept together because one style sheet holds both.
+    quint32 m_bandBack = 8388672;
+    quint32 m_bandText = 16777215;
     QString m_lastKey; // the minute last looked up, handed to the next instance
 };
