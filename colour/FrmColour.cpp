@@ -50,7 +50,9 @@ FrmColour::FrmColour(Services &services, SettingsStore &settings, Host host, QWi
     test = new MonthView(this);
     test->setObjectName(QStringLiteral("test"));
     test->setAccessibleName(QStringLiteral("Preview"));
-    test->setFixedSize(232, 204);
+    // The calendar window's size; as tall as the buttons beside it.
+    test->setFixedWidth(232);
+    test->setMinimumHeight(204);
     test->setFocusPolicy(Qt::NoFocus); // a picture of the colours, not a place to pick dates
     for (ColourRole role : colour::previewReadOrder())
         setMonthViewColour(*test, role, colour::designColour(role));
@@ -94,10 +96,9 @@ FrmColour::FrmColour(Services &services, SettingsStore &settings, Host host, QWi
     auto *frames = new QVBoxLayout;
     frames->addWidget(Frame1);
     frames->addWidget(Frame2);
-    frames->addStretch();
 
     auto *top = new QHBoxLayout;
-    top->addWidget(test, 0, Qt::AlignTop);
+    top->addWidget(test);
     top->addWidget(Line1);
     top->addLayout(frames);
 
