@@ -11,6 +11,7 @@
 #include "calendar/Logging.h"
 #include "calendar/StartWindows.h"
 #include "calendar/WindowLinks.h"
+#include "colour/ColourWindow.h"
 #include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
@@ -74,6 +75,9 @@ int main(int argc, char **argv)
     BackupWizard backupWindow(services, settings, paths,
         FrmBackup::Host { [&](const QString &text) { frmMain->say(text); },
             [&] { return frmMain->restart({ QStringLiteral("/n") }); } });
+    ColourWindow colourWindow(services, settings,
+        FrmColour::Host { [&](const QString &text) { frmMain->say(text); },
+            [&]() -> CalendarColours * { return frmMain; } });
     AppointmentManager manager(services, settings, modClock, paths,
         FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
@@ -87,8 +91,8 @@ int main(int argc, char **argv)
             },
             [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile() });
     FrmMain main(services, settings, modClock, paths,
-        FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow }, agentEngine,
-        quietRestart);
+        FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
+        agentEngine, quietRestart);
     frmMain = &main;
     manager.setCharacter(main.character);
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {

@@ -104,6 +104,53 @@ QColor colourFromBgr(quint32 bgr)
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
+bool setMonthViewColour(MonthView &view, ColourRole role, quint32 colour)
+{
+    switch (role) {
+    case ColourRole::MonthBack:
+        view.setMonthBackColor(colour);
+        return true;
+    case ColourRole::Fore:
+        view.setForeColor(colour);
+        return true;
+    case ColourRole::TitleBack:
+        view.setTitleBackColor(colour);
+        return true;
+    case ColourRole::TitleFore:
+        view.setTitleForeColor(colour);
+        return true;
+    case ColourRole::TrailingFore:
+        view.setTrailingForeColor(colour);
+        return true;
+    case ColourRole::TimeBandBack:
+    case ColourRole::TimeBandText:
+    case ColourRole::Text1Back:
+        break;
+    }
+    return false;
+}
+
+std::optional<quint32> monthViewColour(const MonthView &view, ColourRole role)
+{
+    switch (role) {
+    case ColourRole::MonthBack:
+        return view.MonthBackColor();
+    case ColourRole::Fore:
+        return view.ForeColor();
+    case ColourRole::TitleBack:
+        return view.TitleBackColor();
+    case ColourRole::TitleFore:
+        return view.TitleForeColor();
+    case ColourRole::TrailingFore:
+        return view.TrailingForeColor();
+    case ColourRole::TimeBandBack:
+    case ColourRole::TimeBandText:
+    case ColourRole::Text1Back:
+        break;
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // One day of the grid as a screen reader finds it: a table cell named by its

@@ -25,8 +25,9 @@ MsgAnswer FakeDialogs::messageBox(
                                                                               : MsgAnswer::Ok;
 }
 
-std::optional<quint32> FakeDialogs::chooseColour(quint32)
+std::optional<quint32> FakeDialogs::chooseColour(quint32 initial)
 {
+    colourInitials.append(initial);
     if (colours.empty())
         return std::nullopt;
     auto c = colours.front();

@@ -59,12 +59,16 @@ public:
     MsgAnswer messageBox(
         const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title) override;
     std::optional<quint32> chooseColour(quint32 initial) override;
+    void beep() override { ++beeps; }
     QString chooseOpenFile(
         const QString &title, const QString &folder, const QString &filter) override;
 
     // Answers given in order; when none is queued, Ok (or No for Yes/No).
     std::deque<MsgAnswer> answers;
+    // Chosen colours in order; nothing queued (or nullopt) is Cancel.
     std::deque<std::optional<quint32>> colours;
+    QList<quint32> colourInitials; // the initial colour of each colour dialog
+    int beeps = 0;
     std::deque<QString> files;
     QList<RecordedBox> boxes;
 };
