@@ -702,10 +702,14 @@ void MonthView::paintCell(QPainter &painter, const Layout &lay, int index) const
         const qreal thickness = std::max(1.5, metrics.height() / 9.0);
         const qreal bar = std::max(textWidth, metrics.height() * 0.6);
         const qreal baseline = QRectF(cell).center().y() + metrics.height() * 0.5;
+        qreal top = std::min(baseline, cell.bottom() - thickness);
+        // Inside a highlight or a ring, clear of the ring's edge, which is drawn
+        // in the same colour and would swallow the bar.
+        if (selected || today)
+            top = std::min(top, mark.bottom() - std::max(1.5, markHeight / 14.0) - 3.0 - thickness);
         painter.setPen(Qt::NoPen);
         painter.setBrush(text);
-        painter.drawRoundedRect(QRectF(QRectF(cell).center().x() - bar / 2,
-                                    std::min(baseline, cell.bottom() - thickness), bar, thickness),
+        painter.drawRoundedRect(QRectF(QRectF(cell).center().x() - bar / 2, top, bar, thickness),
             thickness / 2, thickness / 2);
     }
 }
