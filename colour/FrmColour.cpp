@@ -12,8 +12,10 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -145,6 +147,13 @@ void FrmColour::Form_Load()
     test->setToday(today);
     test->setValue(today);
     readPreview();
+    adjustSize();
+    // Where no window manager places it: in the middle of the screen, clear
+    // of the calendar in its corner, so the changes can be watched.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
     show();
 }
 
