@@ -102,7 +102,7 @@ AgentCharacter::AgentCharacter(
     , m_engine(engine)
     , m_id(std::move(id))
     , m_file(std::move(file))
-    , m_window(std::make_unique<CharacterWindow>(m_file))
+    , m_window(std::make_unique<CharacterWindow>(m_file, engine.m_services.windowShape))
 {
     m_clock = new QTimer(this);
     m_clock->setInterval(kFrameMs);
@@ -534,20 +534,17 @@ QMenu *AgentCharacter::openContextMenu(const QPoint &globalPos)
 // ---------------------------------------------------------------------------
 // The engine
 
-AgentEngine::AgentEngine(QStringList characterFolders, QObject *parent)
-    : AgentEngine(
-        std::move(characterFolders), std::make_unique<SpeechPlayerOutput>(), nullptr, parent)
+AgentEngine::AgentEngine(
+    QStringList characterFolders, EngineServices services, SettingsStore *settings, QObject *parent)
+    : AgentEngine(std::move(characterFolders), services, std::make_unique<SpeechPlayerOutput>(),
+        settings, parent)
 { }
 
-AgentEngine::AgentEngine(QStringList characterFolders, SettingsStore *settings, QObject *parent)
-    : AgentEngine(
-        std::move(characterFolders), std::make_unique<SpeechPlayerOutput>(), settings, parent)
-{ }
-
-AgentEngine::AgentEngine(QStringList characterFolders, std::unique_ptr<SpeechOutput> speech,
-    SettingsStore *settings, QObject *parent)
+AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
+    std::unique_ptr<SpeechOutput> speech, SettingsStore *settings, QObject *parent)
     : Control(parent)
     , m_folders(std::move(characterFolders))
+    , m_services(services)
     , m_speech(std::move(speech))
     , m_settings(settings)
 {
@@ -564,6 +561,7 @@ AgentEngine::AgentEngine(QStringList characterFolders, std::unique_ptr<SpeechOut
     connect(m_speech.get(), &SpeechOutput::finished, this, &AgentEngine::onSpeechFinished);
 
     m_listener = new Listener(this);
+    m_listener->setGlobalKey(m_services.globalKey);
     // The character never hears itself.
     m_listener->setSpeaking([this] { return m_speech->isSpeaking(); });
     connect(m_listener, &Listener::heard, this, &AgentEngine::onHeard);

@@ -3,6 +3,7 @@
 #include "agent/Agent.h"
 #include "agent/Animation.h"
 #include "agent/CharacterFile.h"
+#include "agent/EngineServices.h"
 #include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
 #include "agent/SpeechPlayer.h"
@@ -178,13 +179,14 @@ class AgentEngine final : public Control
 public:
     // Looks characters up in `characterFolders` in order (the user's own
     // folder first, then the shipped ones: see characterFolders() of
-    // agent/CharacterFolders.h) and speaks through SpeechPlayer.
-    explicit AgentEngine(QStringList characterFolders, QObject *parent = nullptr);
-    // As above, with the options kept in `settings` (section "agent").
-    AgentEngine(QStringList characterFolders, SettingsStore *settings, QObject *parent = nullptr);
-    // With any speech output; `settings` may be null.
-    AgentEngine(QStringList characterFolders, std::unique_ptr<SpeechOutput> speech,
+    // agent/CharacterFolders.h) and speaks through SpeechPlayer. The options
+    // are kept in `settings` (section "agent") when it is not null.
+    AgentEngine(QStringList characterFolders, EngineServices services,
         SettingsStore *settings = nullptr, QObject *parent = nullptr);
+    // With any speech output.
+    AgentEngine(QStringList characterFolders, EngineServices services,
+        std::unique_ptr<SpeechOutput> speech, SettingsStore *settings = nullptr,
+        QObject *parent = nullptr);
     ~AgentEngine() override;
 
     // A character already loaded under `id` is unloaded first.
@@ -243,6 +245,7 @@ private:
     QStringList characterFiles(const QString &file, bool firstOnly) const;
 
     QStringList m_folders;
+    EngineServices m_services;
     QString m_loadError;
     std::unique_ptr<SpeechOutput> m_speech;
     SettingsStore *m_settings = nullptr;

@@ -21,6 +21,7 @@
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
 #include "platform/linux/X11GlobalKey.h"
+#include "platform/linux/X11WindowShape.h"
 #include "platform/linux/XdgAutostart.h"
 #include "storage/AppPaths.h"
 #include "storage/ModClock.h"
@@ -60,11 +61,11 @@ int main(int argc, char **argv)
 
     // Before the engine, which lets go of the listening key as it ends.
     X11GlobalKey globalKey;
+    X11WindowShape windowShape;
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
-    agent::AgentEngine agentEngine(
-        characterFolders(userCharacterFolder(paths.windowsFolder())), &settings);
-    agentEngine.listener().setGlobalKey(&globalKey);
+    agent::AgentEngine agentEngine(characterFolders(userCharacterFolder(paths.windowsFolder())),
+        agent::EngineServices { windowShape, &globalKey }, &settings);
 
     FrmMain *frmMain = nullptr;
     UpdateCheck versionCheck(services, settings, paths,

@@ -10,6 +10,7 @@
 #include "agent/CharacterFile.h"
 #include "agent/CharacterFolders.h"
 #include "agent/SpeechPlayer.h"
+#include "platform/linux/X11WindowShape.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -202,7 +203,9 @@ int main(int argc, char **argv)
             median(latencies), latencies.size());
     }
 
-    agent::AgentEngine engine(characterFolders(QString()));
+    X11WindowShape windowShape;
+    agent::AgentEngine engine(
+        characterFolders(QString()), agent::EngineServices { windowShape, nullptr });
     if (!engine.Load(QStringLiteral("Tockel"), QStringLiteral("Tockel.acs"))) {
         std::fprintf(stderr, "Tockel could not be loaded\n");
         return 1;

@@ -1,6 +1,7 @@
 #include "agent/AgentEngine.h"
 #include "agent/CharacterWindow.h"
 #include "storage/Settings.h"
+#include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
 
 #include <QApplication>
@@ -85,7 +86,7 @@ protected:
         engine.reset();
         auto fake = std::make_unique<FakeSpeech>();
         speech = fake.get();
-        engine = std::make_unique<AgentEngine>(folders, std::move(fake), settings);
+        engine = std::make_unique<AgentEngine>(folders, fakes.services, std::move(fake), settings);
         engine->setTimeScale(0.02);
         QObject::connect(
             engine.get(), &Control::RequestComplete, engine.get(), [this](const RequestPtr &r) {
@@ -113,6 +114,7 @@ protected:
     // Lets posted events run so that late or repeated completions would show.
     static void settle() { QTest::qWait(60); }
 
+    FakeEngineServices fakes;
     FakeSpeech *speech = nullptr;
     std::unique_ptr<AgentEngine> engine;
     QList<RequestPtr> completed;
@@ -524,6 +526,29 @@ TEST_F(AgentEngineTest, UnloadEndsPendingRequestsAndClosesTheWindow)
     EXPECT_TRUE(QTest::qWaitFor([&] { return character.isNull() && window.isNull(); }, 1000));
     settle();
     EXPECT_EQ(completed.size(), 3);
+}
+TEST_F(AgentEngineTest, WithoutACompositingManagerTheWindowIsCutToTheCharacter)
+{
+    fakes.windowShape.composites = false;
+    AgentCharacter *c = load();
+    c->Show(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->Visible(); }, 3000));
+    EXPECT_TRUE(c->window()->masked());
+    ASSERT_GE(fakes.windowShape.cuts, 1);
+    // The cut keeps the character and drops the empty corner of its frame.
+    const QImage cut = fakes.windowShape.lastCut;
+    const QPoint centre = c->window()->frameRect().center() - c->window()->pos();
+    EXPECT_GT(qAlpha(cut.pixel(centre * cut.devicePixelRatio())), 0);
+    EXPECT_EQ(qAlpha(cut.pixel(0, 0)), 0);
+
+    // A compositing manager that starts meanwhile gives the window back whole.
+    c->Hide(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !c->Visible(); }, 3000));
+    fakes.windowShape.composites = true;
+    c->Show(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->Visible(); }, 3000));
+    EXPECT_FALSE(c->window()->masked());
+    EXPECT_TRUE(fakes.windowShape.lastCut.isNull());
 }
 
 TEST_F(AgentEngineTest, MenuOffersVisibleCommandsAndRaisesTheChosenOne)

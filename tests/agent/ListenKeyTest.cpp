@@ -2,7 +2,7 @@
 #include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
 #include "storage/Settings.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
 
 #include <QComboBox>
@@ -252,14 +252,14 @@ TEST(ListenKeyOptions, NoKeyIsAChoiceKeptInTheSettingAndOldValuesStillWork)
     TestHome home;
     SettingsStore settings(home.paths().settingsFile);
     settings.WriteSetting("agent", "listenkey", "Pause");
-    FakeGlobalKey keys;
+    FakeEngineServices fakes;
+    FakeGlobalKey &keys = fakes.globalKey;
     {
         auto speech = std::make_unique<QuietSpeech>();
         QuietSpeech *voice = speech.get();
-        AgentEngine engine(
-            { QUILLORY_SOURCE_DIR "/tests/data/characters" }, std::move(speech), &settings);
+        AgentEngine engine({ QUILLORY_SOURCE_DIR "/tests/data/characters" }, fakes.services,
+            std::move(speech), &settings);
         engine.listener().setDeviceList([] { return kOneMicrophone; });
-        engine.listener().setGlobalKey(&keys);
         EXPECT_EQ(engine.listener().listenKey(), ListenKey::Pause);
         engine.listener().setCommands(commands());
         EXPECT_EQ(keys.watched, 0xff13u);
@@ -281,7 +281,7 @@ TEST(ListenKeyOptions, NoKeyIsAChoiceKeptInTheSettingAndOldValuesStillWork)
         EXPECT_EQ(keys.log.last(), "stop");
     }
     // Read back at the next start.
-    AgentEngine again({}, std::make_unique<QuietSpeech>(), &settings);
+    AgentEngine again({}, fakes.services, std::make_unique<QuietSpeech>(), &settings);
     EXPECT_EQ(again.options().listenKey, "None");
     EXPECT_EQ(again.listener().listenKey(), ListenKey::None);
 }

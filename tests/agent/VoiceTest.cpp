@@ -5,6 +5,7 @@
 #include "agent/SpeechSynth.h"
 #include "agent/VoiceGrammar.h"
 #include "storage/Settings.h"
+#include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
 
 #include <QComboBox>
@@ -455,7 +456,7 @@ protected:
     {
         engine.reset();
         engine = std::make_unique<AgentEngine>(
-            QStringList { QUILLORY_SOURCE_DIR "/tests/data/characters" },
+            QStringList { QUILLORY_SOURCE_DIR "/tests/data/characters" }, fakes.services,
             std::make_unique<SilentSpeech>(), settings);
         engine->setTimeScale(0.02);
         engine->listener().setDeviceList({}); // no microphone
@@ -472,6 +473,7 @@ protected:
         return c;
     }
 
+    FakeEngineServices fakes;
     std::unique_ptr<AgentEngine> engine;
 };
 

@@ -1,4 +1,5 @@
 #include "platform/linux/X11GlobalKey.h"
+#include "platform/linux/X11WindowShape.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,16 @@ TEST(X11GlobalKey, WithoutAnX11DisplayNothingIsWatchedOrTaken)
     key.stop();
     key.stop();
     EXPECT_EQ(events, 0);
+}
+
+TEST(X11WindowShape, WithoutAnX11DisplayTheDesktopCountsAsCompositing)
+{
+    // The tests run on the offscreen platform: nothing to ask, nothing to cut.
+    EXPECT_TRUE(X11WindowShape().desktopComposites());
+    EXPECT_EQ(X11WindowShape::screenNumber(":0"), 0);
+    EXPECT_EQ(X11WindowShape::screenNumber("localhost:10.1"), 1);
+    EXPECT_EQ(X11WindowShape::screenNumber("host.example:0"), 0);
+    EXPECT_EQ(X11WindowShape::screenNumber(""), 0);
 }
 
 } // namespace
