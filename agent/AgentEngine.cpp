@@ -1,5 +1,6 @@
 #include "agent/AgentEngine.h"
 
+#include "agent/AudioDevices.h"
 #include "agent/CharacterWindow.h"
 #include "agent/Logging.h"
 #include "storage/Settings.h"
@@ -36,8 +37,8 @@ const char *kindName(int kind)
 class SpeechPlayerOutput final : public SpeechOutput
 {
 public:
-    SpeechPlayerOutput()
-        : m_player(new SpeechPlayer(this))
+    explicit SpeechPlayerOutput(const EngineServices &services)
+        : m_player(new SpeechPlayer(services.synthesizer, &services.audio, services.capture, this))
     {
         connect(m_player, &SpeechPlayer::word, this, &SpeechOutput::word);
         connect(m_player, &SpeechPlayer::mouth, this, &SpeechOutput::mouth);
@@ -536,8 +537,8 @@ QMenu *AgentCharacter::openContextMenu(const QPoint &globalPos)
 
 AgentEngine::AgentEngine(
     QStringList characterFolders, EngineServices services, SettingsStore *settings, QObject *parent)
-    : AgentEngine(std::move(characterFolders), services, std::make_unique<SpeechPlayerOutput>(),
-        settings, parent)
+    : AgentEngine(std::move(characterFolders), services,
+        std::make_unique<SpeechPlayerOutput>(services), settings, parent)
 { }
 
 AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
@@ -562,6 +563,16 @@ AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
 
     m_listener = new Listener(this);
     m_listener->setGlobalKey(m_services.globalKey);
+    m_listener->setModel(m_services.recognizerModel);
+    m_listener->setDeviceList([audio = &m_services.audio] { return audio->inputs(); });
+    // Each of these leaves the character showing and speaking; the log says
+    // why it does less.
+    if (const QString missing = m_services.recognizerModel.missing(); !missing.isEmpty())
+        qCWarning(lcVoice).noquote() << "speech recognition is off:" << missing;
+    if (m_services.audio.inputs().isEmpty())
+        qCInfo(lcVoice) << "no microphone: Listen stays disabled until one is plugged in";
+    if (!m_services.synthesizer)
+        qCWarning(lcSpeech) << "no speech synthesiser: the balloon shows the words unspoken";
     // The character never hears itself.
     m_listener->setSpeaking([this] { return m_speech->isSpeaking(); });
     connect(m_listener, &Listener::heard, this, &AgentEngine::onHeard);

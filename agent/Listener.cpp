@@ -258,7 +258,7 @@ private:
 
 Listener::Listener(QObject *parent)
     : QObject(parent)
-    , m_devices([] { return QMediaDevices::audioInputs(); })
+    , m_devices([] { return QList<QAudioDevice>(); })
     , m_keyFilter(std::make_unique<ListenKeyFilter>(*this))
 {
     qRegisterMetaType<agent::Listener::Mode>();
@@ -290,6 +290,12 @@ void Listener::setDeviceList(DeviceList list)
 {
     m_devices = list ? std::move(list) : DeviceList([] { return QList<QAudioDevice>(); });
     microphonesChanged();
+}
+
+void Listener::setModel(RecognizerModel model)
+{
+    m_model = std::move(model);
+    updateKeyWatch();
 }
 
 void Listener::microphonesChanged()
@@ -339,6 +345,8 @@ QString Listener::unavailableReason() const
 {
     if (microphones().isEmpty())
         return tr("No microphone found");
+    if (!m_model.missing().isEmpty())
+        return tr("No speech recognition model found");
     return {};
 }
 
@@ -391,7 +399,9 @@ void Listener::setMicrophoneId(const QByteArray &id)
 Recognizer *Listener::recognizer()
 {
     if (!m_recognizer) {
-        m_recognizer = std::make_unique<Recognizer>();
+        RecognizerOptions options;
+        options.model = m_model;
+        m_recognizer = std::make_unique<Recognizer>(options);
         connect(m_recognizer.get(), &Recognizer::recognized, this, &Listener::handleResult);
         m_recognizer->setCommands(m_entries);
     }

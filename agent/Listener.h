@@ -90,8 +90,10 @@ public:
     explicit Listener(QObject *parent = nullptr);
     ~Listener() override;
 
-    // The microphones; the system's list unless a test gives its own.
+    // The microphones; none until given.
     void setDeviceList(DeviceList list);
+    // The recogniser's files; without them listening is impossible.
+    void setModel(RecognizerModel model);
     QList<QAudioDevice> microphones() const;
     // The list of microphones changed (the system says so when one is
     // plugged in or out).
@@ -161,6 +163,7 @@ private:
     void updateKeyWatch();
 
     DeviceList m_devices;
+    RecognizerModel m_model;
     QList<VoiceGrammar::Entry> m_entries;
     ListenKey m_key = ListenKey::ScrollLock;
     QByteArray m_microphoneId;

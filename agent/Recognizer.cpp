@@ -148,8 +148,6 @@ QVector<qint16> Resampler::convert(const QVector<qint16> &pcm, int fromRate, int
 
 namespace {
 
-const char *const kModelRoot = "/usr/share/pocketsphinx/model/en-us";
-
 // Words of this program that the dictionary lacks.
 struct ExtraWord
 {
@@ -246,14 +244,15 @@ ps_decoder_t *makeDecoder(const QString &model, const QString &dictionary, QStri
 
 } // namespace
 
-QString RecognizerOptions::defaultModelDir()
+QString RecognizerModel::missing() const
 {
-    return QString::fromLatin1(kModelRoot) + QStringLiteral("/en-us");
-}
-
-QString RecognizerOptions::defaultDictionary()
-{
-    return QString::fromLatin1(kModelRoot) + QStringLiteral("/cmudict-en-us.dict");
+    if (folder.isEmpty())
+        return QStringLiteral("no speech recognition model given");
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("no speech recognition model at ") + folder;
+    if (!QFileInfo(dictionary).isFile())
+        return QStringLiteral("no pronouncing dictionary at ") + dictionary;
+    return {};
 }
 
 struct RecognizerCore::Decoders
@@ -276,12 +275,12 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
     : m_options(std::move(options))
     , m_d(std::make_unique<Decoders>())
 {
-    if (m_options.modelDir.isEmpty())
-        m_options.modelDir = RecognizerOptions::defaultModelDir();
-    if (m_options.dictionary.isEmpty())
-        m_options.dictionary = RecognizerOptions::defaultDictionary();
-
-    m_d->commands = makeDecoder(m_options.modelDir, m_options.dictionary, &m_error);
+    m_error = m_options.model.missing();
+    if (!m_error.isEmpty()) {
+        qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
+        return;
+    }
+    m_d->commands = makeDecoder(m_options.model.folder, m_options.model.dictionary, &m_error);
     if (!m_d->commands) {
         qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
         return;
@@ -303,7 +302,7 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
                 file.write(
                     (phoneWord(phone) + QLatin1Char(' ') + QLatin1String(phone) + '\n').toLatin1());
             file.close();
-            m_d->phones = makeDecoder(m_options.modelDir, path, &m_error);
+            m_d->phones = makeDecoder(m_options.model.folder, path, &m_error);
         }
         QStringList alternatives;
         for (const char *phone : kPhones)
@@ -322,7 +321,7 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
             return;
         }
     }
-    qCInfo(lcVoice).noquote() << "speech recognition ready with" << m_options.modelDir;
+    qCInfo(lcVoice).noquote() << "speech recognition ready with" << m_options.model.folder;
 }
 
 RecognizerCore::~RecognizerCore() = default;

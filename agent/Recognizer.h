@@ -55,10 +55,18 @@ enum class Rejection {
     PhoneLoop, // a second decoder scores the same audio as free phones
 };
 
+// The files the recogniser decodes with.
+struct RecognizerModel
+{
+    QString folder; // the acoustic model
+    QString dictionary; // the pronunciations of its words
+    // Why the model cannot be used, or empty when its files are there.
+    QString missing() const;
+};
+
 struct RecognizerOptions
 {
-    QString modelDir; // the acoustic model; empty: the system's en-us model
-    QString dictionary; // empty: the model's dictionary
+    RecognizerModel model;
     Rejection rejection = Rejection::PhoneLoop;
     // PhoneLoop: the least acoustic score per word frame, relative to free
     // phones, that a phrase needs; strict phrases need more.
@@ -66,9 +74,6 @@ struct RecognizerOptions
     double strictThreshold = -22;
     // PhoneGarbage: the grammar weight of each garbage phone.
     double phoneWeight = 1e-20;
-
-    static QString defaultModelDir();
-    static QString defaultDictionary();
 };
 
 struct RecognitionResult

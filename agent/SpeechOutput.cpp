@@ -6,10 +6,8 @@
 #include <QAudioSink>
 #include <QCoreApplication>
 #include <QIODevice>
-#include <QMediaDevices>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <utility>
 
@@ -26,8 +24,6 @@ constexpr qint64 StallNs = 2500LL * 1000 * 1000;
 
 // Full-scale RMS that counts as a wide-open mouth.
 constexpr double LoudnessScale = 5.0;
-
-std::atomic<bool> devicesEnabled { true };
 
 } // namespace
 
@@ -47,9 +43,10 @@ double loudness(const QVector<qint16> &pcm, qint64 center, int window)
     return std::min(1.0, std::sqrt(sum / double(to - from)) * LoudnessScale);
 }
 
-AudioStream::AudioStream(int sampleRate, QObject *parent)
+AudioStream::AudioStream(int sampleRate, AudioDevices *devices, QObject *parent)
     : QObject(parent)
     , m_sampleRate(sampleRate > 0 ? sampleRate : 22050)
+    , m_devices(devices)
 { }
 
 AudioStream::~AudioStream()
@@ -166,22 +163,18 @@ qint64 AudioStream::position()
     return m_heard;
 }
 
-void AudioStream::setDevicesEnabled(bool enabled)
-{
-    devicesEnabled = enabled;
-}
-
 bool AudioStream::openDevice()
 {
-    if (!devicesEnabled)
+    if (!m_devices)
         return false;
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        qCDebug(lcSpeech) << "No audio output; playing silently";
+    const QAudioDevice device = m_devices->output();
+    if (device.isNull()) {
+        // Said once: every sound would say it again.
+        if (!std::exchange(m_toldNoDevice, true))
+            qCInfo(lcSpeech) << "No audio output device; sound plays silently";
         return false;
     }
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (device.isNull())
-        return false;
+    m_toldNoDevice = false;
     QAudioFormat format;
     format.setSampleRate(m_sampleRate);
     format.setChannelCount(1);

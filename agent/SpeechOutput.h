@@ -8,6 +8,8 @@
 
 #include <QtMultimedia/qaudio.h>
 
+#include "agent/AudioDevices.h"
+
 class QAudioSink;
 class QIODevice;
 
@@ -27,7 +29,8 @@ class AudioStream : public QObject
 {
     Q_OBJECT
 public:
-    AudioStream(int sampleRate, QObject *parent = nullptr);
+    // Plays on `devices`' output; null: always silently.
+    AudioStream(int sampleRate, AudioDevices *devices, QObject *parent = nullptr);
     ~AudioStream() override;
 
     // Starts playing with the first samples after a stop.
@@ -42,10 +45,6 @@ public:
     // Hands the device what it can take; call often (every tick).
     void pump();
 
-    // Off: every stream plays silently, as without a device; for tests that
-    // must behave the same on every machine and make no noise.
-    static void setDevicesEnabled(bool enabled);
-
     qint64 queued() const { return m_queued; }
     qint64 position(); // samples heard since the stream started
     bool isPlaying() const { return m_playing; }
@@ -58,6 +57,8 @@ private:
     void onStateChanged(QAudio::State state);
 
     const int m_sampleRate;
+    AudioDevices *m_devices;
+    bool m_toldNoDevice = false;
     bool m_playing = false;
     bool m_silent = false;
     qint64 m_queued = 0; // samples appended

@@ -27,7 +27,14 @@ constexpr int MostEffectsQueuedMs = 10000;
 class SpeechPlayerPrivate
 {
 public:
-    explicit SpeechPlayerPrivate(SpeechPlayer *q);
+    SpeechPlayerPrivate(
+        SpeechPlayer *q, SpeechSynthesizer *synth, AudioDevices *audio, WavCapture *capture);
+    quint64 beginCapture() { return capture ? capture->begin(sampleRate) : 0; }
+    void finishCapture(quint64 slot, const QVector<qint16> &samples)
+    {
+        if (capture)
+            capture->finish(slot, samples);
+    }
 
     void onChunk(quint64 ticket, const SpeechChunk &chunk);
     void onDone(quint64 ticket, bool ok);
@@ -38,6 +45,7 @@ public:
 
     SpeechPlayer *q;
     QPointer<SpeechSynthesizer> synth;
+    WavCapture *capture = nullptr;
     int sampleRate = 22050;
     LiveTicket live = std::make_shared<std::atomic<quint64>>(0);
 
@@ -59,12 +67,14 @@ public:
     QTimer tick;
 };
 
-SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q)
+SpeechPlayerPrivate::SpeechPlayerPrivate(
+    SpeechPlayer *q, SpeechSynthesizer *synth, AudioDevices *audio, WavCapture *capture)
     : q(q)
-    , synth(SpeechSynthesizer::instance())
+    , synth(synth)
+    , capture(capture)
     , sampleRate(synth ? synth->sampleRate() : 22050)
-    , speech(sampleRate)
-    , effects(sampleRate)
+    , speech(sampleRate, audio)
+    , effects(sampleRate, audio)
 {
     tick.setInterval(TickMs);
     tick.setTimerType(Qt::PreciseTimer);
@@ -147,7 +157,7 @@ void SpeechPlayerPrivate::end(bool completed)
     const qint64 heard = completed ? pcm.size() : std::min<qint64>(speech.position(), pcm.size());
     QVector<qint16> spoken = std::exchange(pcm, {});
     spoken.resize(heard);
-    WavCapture::instance().finish(std::exchange(captureSlot, 0), spoken);
+    finishCapture(std::exchange(captureSlot, 0), spoken);
     words.clear();
     nextWord = 0;
     live->store(0); // stops a synthesis still running
@@ -165,9 +175,10 @@ void SpeechPlayerPrivate::end(bool completed)
     emit q->finished(completed);
 }
 
-SpeechPlayer::SpeechPlayer(QObject *parent)
+SpeechPlayer::SpeechPlayer(
+    SpeechSynthesizer *synthesizer, AudioDevices *audio, WavCapture *capture, QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<SpeechPlayerPrivate>(this))
+    , d(std::make_unique<SpeechPlayerPrivate>(this, synthesizer, audio, capture))
 { }
 
 SpeechPlayer::~SpeechPlayer()
@@ -179,7 +190,7 @@ SpeechPlayer::~SpeechPlayer()
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     if (d->speaking) {
         const qint64 heard = std::min<qint64>(d->speech.position(), d->pcm.size());
-        WavCapture::instance().finish(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
+        d->finishCapture(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
         d->speaking = false;
         ++d->utterance;
     }
@@ -211,7 +222,7 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
     d->synthesized = false;
     d->heardFirstChunk = false;
     d->sinceSpeak.start();
-    d->captureSlot = WavCapture::instance().begin(d->sampleRate);
+    d->captureSlot = d->beginCapture();
 
     const bool nothingToSay = display.trimmed().isEmpty();
     if (nothingToSay || !d->synth || !d->synth->isAvailable()) {
@@ -248,8 +259,7 @@ void SpeechPlayer::playEffect(const ToneSequence &notes, double volume)
     if (pcm.isEmpty())
         return;
     qCDebug(lcSpeech) << "Effect:" << notes.size() << "notes," << pcm.size() << "samples";
-    WavCapture &capture = WavCapture::instance();
-    capture.finish(capture.begin(d->sampleRate), pcm);
+    d->finishCapture(d->beginCapture(), pcm);
     d->effects.append(pcm);
     d->keepTicking();
 }

@@ -12,6 +12,10 @@
 // that let the balloon and the mouth follow what is heard.
 namespace agent {
 
+class AudioDevices;
+class SpeechSynthesizer;
+class WavCapture;
+
 struct VoiceSpec
 {
     QString espeakVoice = QStringLiteral("en-us");
@@ -35,7 +39,12 @@ class SpeechPlayer : public QObject
 {
     Q_OBJECT
 public:
-    explicit SpeechPlayer(QObject *parent = nullptr);
+    // Speaks through `synthesizer` (null: shows words without sound), plays
+    // on `audio`'s output (null: silently, with the same timing) and copies
+    // what it plays to `capture` when there is one. Each must outlive the
+    // player.
+    SpeechPlayer(SpeechSynthesizer *synthesizer, AudioDevices *audio, WavCapture *capture = nullptr,
+        QObject *parent = nullptr);
     ~SpeechPlayer() override;
 
     // The text as the balloon shows it: speech tags such as "\emp\" removed.

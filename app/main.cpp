@@ -2,7 +2,10 @@
 // start-up windows.
 #include "Version.h"
 #include "agent/AgentEngine.h"
+#include "agent/AudioDevices.h"
 #include "agent/CharacterFolders.h"
+#include "agent/SpeechSynth.h"
+#include "agent/WavCapture.h"
 #include "announce/FrmMessage.h"
 #include "backup/BackupWizard.h"
 #include "calendar/DayMarker.h"
@@ -18,6 +21,7 @@
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
 #include "platform/linux/QtPrinter.h"
+#include "platform/linux/RecognizerModelFiles.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
 #include "platform/linux/X11GlobalKey.h"
@@ -31,6 +35,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+
+#include <optional>
 
 int main(int argc, char **argv)
 {
@@ -62,10 +68,19 @@ int main(int argc, char **argv)
     // Before the engine, which lets go of the listening key as it ends.
     X11GlobalKey globalKey;
     X11WindowShape windowShape;
+    agent::SystemAudioDevices audioDevices;
+    agent::SpeechSynthesizer synthesizer;
+    // QUILLORY_AUDIO_FILE: every sound is copied to that WAV file as well.
+    std::optional<agent::WavCapture> capture;
+    if (const QString file = qEnvironmentVariable("QUILLORY_AUDIO_FILE"); !file.isEmpty())
+        capture.emplace(file);
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
     agent::AgentEngine agentEngine(characterFolders(userCharacterFolder(paths.windowsFolder())),
-        agent::EngineServices { windowShape, &globalKey }, &settings);
+        agent::EngineServices { windowShape, audioDevices, &synthesizer, &globalKey,
+            capture ? &*capture : nullptr,
+            { installedRecognizerModel(), installedRecognizerDictionary() } },
+        &settings);
 
     FrmMain *frmMain = nullptr;
     UpdateCheck versionCheck(services, settings, paths,

@@ -7,9 +7,11 @@
 // to read, check and draw each file, and the process's peak memory; "load
 // --worst" loads a file made at every bound of docs/CHARACTERS.md.
 #include "agent/AgentEngine.h"
+#include "agent/AudioDevices.h"
 #include "agent/CharacterFile.h"
 #include "agent/CharacterFolders.h"
 #include "agent/SpeechPlayer.h"
+#include "agent/SpeechSynth.h"
 #include "platform/linux/X11WindowShape.h"
 
 #include <QApplication>
@@ -174,9 +176,11 @@ int main(int argc, char **argv)
     const int restSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const int animateSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
 
+    agent::SystemAudioDevices audioDevices;
+    agent::SpeechSynthesizer synthesizer;
     // Speech: speak() until the first word of the first audio is heard.
     {
-        agent::SpeechPlayer player;
+        agent::SpeechPlayer player(&synthesizer, &audioDevices);
         const QString sentence = QStringLiteral(
             "Your dentist appointment is at half past two this afternoon, do not forget it.");
         std::vector<double> latencies;
@@ -204,8 +208,9 @@ int main(int argc, char **argv)
     }
 
     X11WindowShape windowShape;
-    agent::AgentEngine engine(
-        characterFolders(QString()), agent::EngineServices { windowShape, nullptr });
+    agent::AgentEngine engine(characterFolders(QString()),
+        agent::EngineServices { windowShape, audioDevices, &synthesizer, nullptr, nullptr, {} },
+        nullptr);
     if (!engine.Load(QStringLiteral("Tockel"), QStringLiteral("Tockel.acs"))) {
         std::fprintf(stderr, "Tockel could not be loaded\n");
         return 1;

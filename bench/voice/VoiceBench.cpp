@@ -7,6 +7,7 @@
 #include "agent/Listener.h"
 #include "agent/Recognizer.h"
 #include "agent/SpeechSynth.h"
+#include "platform/linux/RecognizerModelFiles.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -63,12 +64,25 @@ QList<CommandEntry> programCommands(const QString &moveVoice)
     };
 }
 
+RecognizerOptions installed()
+{
+    RecognizerOptions options;
+    options.model = { installedRecognizerModel(), installedRecognizerDictionary() };
+    return options;
+}
+
 QVector<qint16> synthesize(const QString &text, const QString &voice, int rate)
 {
+    // Gone before the application, as its thread must be.
+    static SpeechSynthesizer *synthesizer = nullptr;
+    if (!synthesizer) {
+        synthesizer = new SpeechSynthesizer;
+        qAddPostRoutine([] { delete std::exchange(synthesizer, nullptr); });
+    }
     VoiceSpec speaker;
     speaker.espeakVoice = voice;
     speaker.rate = rate;
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(text, speaker);
+    const SpeechClip clip = synthesizer->synthesizeToMemory(text, speaker);
     if (!clip.ok)
         return {};
     QVector<qint16> pcm(kPadSamples, 0);
@@ -144,7 +158,7 @@ double percentile(std::vector<double> v, double p)
 // `cut`: the audio stops at the last word, as when the key is let go at once.
 std::vector<double> latencies(const std::vector<Utterance> &utterances, bool cut, int *right)
 {
-    Recognizer recognizer;
+    Recognizer recognizer(installed());
     QEventLoop wait;
     bool ready = false;
     QObject::connect(&recognizer, &Recognizer::ready, &wait, [&](bool ok) {
@@ -201,7 +215,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     bool verbose = false;
     bool latency = true;
-    RecognizerOptions final;
+    RecognizerOptions final = installed();
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--verbose"))
             verbose = true;
@@ -242,7 +256,7 @@ int main(int argc, char **argv)
         RecognizerOptions options;
     };
     auto with = [](Rejection r, double phoneWeight = 1e-20) {
-        RecognizerOptions o;
+        RecognizerOptions o = installed();
         o.rejection = r;
         o.phoneWeight = phoneWeight;
         return o;

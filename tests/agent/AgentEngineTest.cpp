@@ -527,6 +527,23 @@ TEST_F(AgentEngineTest, UnloadEndsPendingRequestsAndClosesTheWindow)
     settle();
     EXPECT_EQ(completed.size(), 3);
 }
+TEST_F(AgentEngineTest, WithoutASynthesiserTheCharacterStillShowsItsWords)
+{
+    // The engine's own player, with no synthesiser and no audio device.
+    engine = std::make_unique<AgentEngine>(QStringList { kData }, fakes.services);
+    QObject::connect(engine.get(), &Control::RequestComplete, engine.get(),
+        [this](const RequestPtr &r) { completed << r; });
+    AgentCharacter *c = load();
+    c->Show(true);
+    const RequestPtr speak = c->Speak("Hello there");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return c->window()->balloonShown(); }, 3000));
+    EXPECT_EQ(c->window()->balloon().text(), "Hello there");
+    ASSERT_TRUE(waitFor(speak));
+    EXPECT_EQ(speak->Status, Failed); // nothing was heard
+    EXPECT_TRUE(c->Visible());
+    EXPECT_TRUE(waitFor(c->Play("Greet")));
+}
+
 TEST_F(AgentEngineTest, WithoutACompositingManagerTheWindowIsCutToTheCharacter)
 {
     fakes.windowShape.composites = false;

@@ -1,6 +1,7 @@
 #include "agent/AgentEngine.h"
 #include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
+#include "platform/linux/RecognizerModelFiles.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
@@ -73,6 +74,7 @@ protected:
     ListenKeyTest()
     {
         listener.setDeviceList([this] { return microphones; });
+        listener.setModel({ installedRecognizerModel(), installedRecognizerDictionary() });
         listener.setGlobalKey(&keys);
     }
     void plugIn()
@@ -135,6 +137,7 @@ TEST_F(ListenKeyTest, NoKeyNoCommandsOrNoListenerMeansNothingIsTaken)
     {
         PretendMicrophone other;
         other.setDeviceList([] { return kOneMicrophone; });
+        other.setModel({ installedRecognizerModel(), installedRecognizerDictionary() });
         other.setGlobalKey(&keys);
         other.setCommands(commands());
     }
@@ -254,12 +257,15 @@ TEST(ListenKeyOptions, NoKeyIsAChoiceKeptInTheSettingAndOldValuesStillWork)
     settings.WriteSetting("agent", "listenkey", "Pause");
     FakeEngineServices fakes;
     FakeGlobalKey &keys = fakes.globalKey;
+    fakes.services.recognizerModel
+        = { installedRecognizerModel(), installedRecognizerDictionary() };
     {
         auto speech = std::make_unique<QuietSpeech>();
         QuietSpeech *voice = speech.get();
         AgentEngine engine({ QUILLORY_SOURCE_DIR "/tests/data/characters" }, fakes.services,
             std::move(speech), &settings);
-        engine.listener().setDeviceList([] { return kOneMicrophone; });
+        fakes.audio.microphones = kOneMicrophone;
+        engine.listener().microphonesChanged();
         EXPECT_EQ(engine.listener().listenKey(), ListenKey::Pause);
         engine.listener().setCommands(commands());
         EXPECT_EQ(keys.watched, 0xff13u);

@@ -1,9 +1,12 @@
+#include "agent/AudioDevices.h"
 #include "agent/SpeechOutput.h"
 #include "agent/SpeechPlayer.h"
 #include "agent/SpeechSynth.h"
 #include "agent/SpeechText.h"
 #include "agent/ToneSynth.h"
+#include "agent/WavCapture.h"
 #include "agent/WavWriter.h"
+#include "tests/agent/SharedSynthesizer.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -80,13 +83,6 @@ struct Recorder
 };
 
 // Points QUILLORY_AUDIO_FILE at a file for the life of the guard.
-class AudioFileGuard
-{
-public:
-    explicit AudioFileGuard(const QString &path) { qputenv("QUILLORY_AUDIO_FILE", path.toUtf8()); }
-    ~AudioFileGuard() { qunsetenv("QUILLORY_AUDIO_FILE"); }
-};
-
 struct WavFile
 {
     bool valid = false;
@@ -129,14 +125,10 @@ WavFile readWav(const QString &path)
     return w;
 }
 
-// Playback tests run as on a machine without sound: the same everywhere, and
-// silent on a developer's desk.
+// Playback tests run as on a machine without sound (no devices): the same
+// everywhere, and silent on a developer's desk.
 class SilentPlayback : public ::testing::Test
-{
-protected:
-    void SetUp() override { AudioStream::setDevicesEnabled(false); }
-    void TearDown() override { AudioStream::setDevicesEnabled(true); }
-};
+{ };
 using SpeechPlayback = SilentPlayback;
 using WavCapturing = SilentPlayback;
 
@@ -239,7 +231,7 @@ TEST(SpeechText, SynthPositionsMapThroughEscapesAndWideCharacters)
 
 TEST(SpeechSynth, SentenceIsAudibleAndItsWordsFollowTheText)
 {
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(DateSentence, VoiceSpec {});
+    const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(DateSentence, VoiceSpec {});
     ASSERT_TRUE(clip.ok);
     ASSERT_EQ(clip.sampleRate, 22050);
     const double seconds = double(clip.pcm.size()) / clip.sampleRate;
@@ -266,7 +258,7 @@ TEST(SpeechSynth, SentenceIsAudibleAndItsWordsFollowTheText)
 TEST(SpeechSynth, WordsMapBackThroughEmphasisEscapesAndAccents)
 {
     const QString tagged = QString::fromUtf8("Tom & Jerry \\pau=100\\say \\emp\\café <ok> naïve.");
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(tagged, VoiceSpec {});
+    const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(tagged, VoiceSpec {});
     ASSERT_TRUE(clip.ok);
     const QStringList words = wordTexts(SpeechPlayer::displayText(tagged), clip.words);
     for (const char *w : { "Tom", "Jerry", "say", "café", "naïve" })
@@ -283,22 +275,22 @@ TEST(SpeechSynth, VoiceSettingsTakeEffect)
     slow.rate = 120;
     VoiceSpec fast;
     fast.rate = 300;
-    const SpeechClip a = SpeechSynthesizer::synthesizeToMemory(text, slow);
-    const SpeechClip b = SpeechSynthesizer::synthesizeToMemory(text, fast);
+    const SpeechClip a = sharedSynthesizer().synthesizeToMemory(text, slow);
+    const SpeechClip b = sharedSynthesizer().synthesizeToMemory(text, fast);
     EXPECT_GT(a.pcm.size(), b.pcm.size() * 3 / 2);
 
     VoiceSpec quiet;
     quiet.volume = 30;
-    EXPECT_LT(rms(SpeechSynthesizer::synthesizeToMemory(text, quiet).pcm), rms(a.pcm) * 0.6);
+    EXPECT_LT(rms(sharedSynthesizer().synthesizeToMemory(text, quiet).pcm), rms(a.pcm) * 0.6);
 
     VoiceSpec variant;
     variant.espeakVoice = "en-us+m3";
-    EXPECT_GT(rms(SpeechSynthesizer::synthesizeToMemory(text, variant).pcm), 0.03);
+    EXPECT_GT(rms(sharedSynthesizer().synthesizeToMemory(text, variant).pcm), 0.03);
 
     // An unknown voice falls back to English instead of going silent.
     VoiceSpec unknown;
     unknown.espeakVoice = "zz-nowhere";
-    const SpeechClip fallback = SpeechSynthesizer::synthesizeToMemory(text, unknown);
+    const SpeechClip fallback = sharedSynthesizer().synthesizeToMemory(text, unknown);
     EXPECT_TRUE(fallback.ok);
     EXPECT_GT(rms(fallback.pcm), 0.03);
     EXPECT_EQ(fallback.words.size(), 5);
@@ -306,7 +298,7 @@ TEST(SpeechSynth, VoiceSettingsTakeEffect)
 
 TEST(SpeechSynth, MouthLevelOfSpeechSitsInTheMiddleRange)
 {
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(DateSentence, VoiceSpec {});
+    const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(DateSentence, VoiceSpec {});
     const int window = clip.sampleRate * 33 / 1000;
     QVector<double> voiced;
     for (qint64 at = window / 2; at < clip.pcm.size(); at += window) {
@@ -333,10 +325,10 @@ TEST(SpeechSynth, MouthLevelOfSpeechSitsInTheMiddleRange)
 TEST_F(SpeechPlayback, SpeaksWordsInOrderAtTheirTimeAndFinishes)
 {
     const QString tagged = QStringLiteral("\\emp\\Hello there, my friend.");
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(tagged, VoiceSpec {});
+    const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(tagged, VoiceSpec {});
     const qint64 clipMs = qint64(clip.pcm.size()) * 1000 / clip.sampleRate;
 
-    SpeechPlayer player;
+    SpeechPlayer player(&sharedSynthesizer(), nullptr);
     Recorder rec(player, tagged);
     player.speak(tagged, VoiceSpec {});
     EXPECT_TRUE(player.isSpeaking());
@@ -358,7 +350,7 @@ TEST_F(SpeechPlayback, SpeaksWordsInOrderAtTheirTimeAndFinishes)
 TEST_F(SpeechPlayback, StopCutsOffAtOnce)
 {
     const QString tagged = QStringLiteral("One two three four five six seven eight nine ten.");
-    SpeechPlayer player;
+    SpeechPlayer player(&sharedSynthesizer(), nullptr);
     Recorder rec(player, tagged);
     player.speak(tagged, VoiceSpec {});
     ASSERT_TRUE(QTest::qWaitFor([&] { return rec.words.size() >= 2; }, 3000));
@@ -379,7 +371,7 @@ TEST_F(SpeechPlayback, NewSpeechReplacesTheOld)
 {
     const QString first = QStringLiteral("Alpha bravo charlie delta echo foxtrot golf hotel.");
     const QString second = QStringLiteral("Yes indeed.");
-    SpeechPlayer player;
+    SpeechPlayer player(&sharedSynthesizer(), nullptr);
     Recorder rec(player, first);
     player.speak(first, VoiceSpec {});
     ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.words.isEmpty(); }, 3000));
@@ -392,11 +384,36 @@ TEST_F(SpeechPlayback, NewSpeechReplacesTheOld)
     EXPECT_EQ(rec.words.mid(before), QStringList({ "Yes", "indeed" }));
 }
 
+TEST_F(SpeechPlayback, WithoutAnAudioDeviceSpeechPlaysSilentlyAndSaysSoOnce)
+{
+    class NoOutput final : public AudioDevices
+    {
+    public:
+        QAudioDevice output() const override { return {}; }
+        QList<QAudioDevice> inputs() const override { return {}; }
+    } devices;
+    QStringList lines;
+    static QStringList *sink = nullptr;
+    sink = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { *sink << text; });
+    SpeechPlayer player(&sharedSynthesizer(), &devices);
+    Recorder rec(player, QStringLiteral("Hello."));
+    for (int i = 0; i < 2; ++i) {
+        player.speak(QStringLiteral("Hello."), VoiceSpec {});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return rec.finishes.size() == i + 1; }, 5000));
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(rec.finishes, QVector<bool>({ true, true }));
+    EXPECT_EQ(rec.words, QStringList({ "Hello", "Hello" }));
+    EXPECT_EQ(lines.filter("No audio output device").size(), 1) << lines.join('\n').toStdString();
+}
+
 TEST_F(SpeechPlayback, NothingToSayFinishesAtOnce)
 {
     const QString texts[] = { QString(), QStringLiteral("   "), QStringLiteral("\\pau=300\\") };
     for (const QString &text : texts) {
-        SpeechPlayer player;
+        SpeechPlayer player(&sharedSynthesizer(), nullptr);
         Recorder rec(player, text);
         player.speak(text, VoiceSpec {});
         ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.finishes.isEmpty(); }, 1000));
@@ -407,7 +424,7 @@ TEST_F(SpeechPlayback, NothingToSayFinishesAtOnce)
 
 TEST_F(SpeechPlayback, OddTextAndEffectsBesideSpeechDoNotDisturbIt)
 {
-    SpeechPlayer player;
+    SpeechPlayer player(&sharedSynthesizer(), nullptr);
     Recorder rec(player, QString());
     const QString odd[]
         = { "\\", QString(QChar(0)) + "x", "\\emp\\", QString::fromUtf8("\xF0\x9F\x98\x80") };
@@ -433,7 +450,7 @@ TEST_F(SpeechPlayback, OddTextAndEffectsBesideSpeechDoNotDisturbIt)
 
 TEST_F(SpeechPlayback, PlayerDestroyedMidSpeechLeavesNothingRunning)
 {
-    auto player = std::make_unique<SpeechPlayer>();
+    auto player = std::make_unique<SpeechPlayer>(&sharedSynthesizer(), nullptr);
     player->speak(QStringLiteral("This sentence is never heard to the end."), VoiceSpec {});
     player->playEffect({ { 880, 300, 0.6 } }, 1.0);
     QTest::qWait(60);
@@ -487,14 +504,14 @@ TEST_F(WavCapturing, SpeechAndEffectsLandInTheFileInOrder)
     const QString text = QStringLiteral("Hi there.");
     const ToneSequence chime = { { 880, 120, 0.6 }, { 1320, 150, 0.6 } };
     {
-        AudioFileGuard guard(path);
-        SpeechPlayer player;
+        WavCapture capture(path);
+        SpeechPlayer player(&sharedSynthesizer(), nullptr, &capture);
         Recorder rec(player, text);
         player.speak(text, VoiceSpec {});
         player.playEffect(chime, 1.0); // starts after the speech: written after it
         ASSERT_TRUE(QTest::qWaitFor([&] { return !rec.finishes.isEmpty(); }, 4000));
     }
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(text, VoiceSpec {});
+    const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(text, VoiceSpec {});
     const QVector<qint16> tones = synthesizeTones(chime, 1.0, clip.sampleRate);
     const WavFile w = readWav(path);
     ASSERT_TRUE(w.valid) << w.error.toStdString();
@@ -515,8 +532,8 @@ TEST_F(WavCapturing, SpeechCutOffIsWrittenUpToWhereItStopped)
     const QString text
         = QStringLiteral("This is a rather long sentence that will be cut off early.");
     {
-        AudioFileGuard guard(path);
-        SpeechPlayer player;
+        WavCapture capture(path);
+        SpeechPlayer player(&sharedSynthesizer(), nullptr, &capture);
         player.speak(text, VoiceSpec {});
         QTest::qWait(400);
         player.stop();

@@ -4,7 +4,9 @@
 #include "agent/Recognizer.h"
 #include "agent/SpeechSynth.h"
 #include "agent/VoiceGrammar.h"
+#include "platform/linux/RecognizerModelFiles.h"
 #include "storage/Settings.h"
+#include "tests/agent/SharedSynthesizer.h"
 #include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
 
@@ -26,6 +28,13 @@ using namespace agent;
 namespace {
 
 constexpr int kRate = RecognizerCore::kSampleRate;
+
+RecognizerOptions installedOptions()
+{
+    RecognizerOptions options;
+    options.model = { installedRecognizerModel(), installedRecognizerDictionary() };
+    return options;
+}
 
 QList<CommandEntry> programCommands(const QString &moveVoice = QStringLiteral("[Move Me]Home "))
 {
@@ -262,7 +271,7 @@ QVector<qint16> speak(const QString &text, const QString &voice, int rate)
     VoiceSpec speaker;
     speaker.espeakVoice = voice;
     speaker.rate = rate;
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(text, speaker);
+    const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(text, speaker);
     if (!clip.ok)
         return {};
     const QVector<qint16> pad(kRate * 3 / 10, 0);
@@ -281,7 +290,7 @@ protected:
 
     static void SetUpTestSuite()
     {
-        core = new RecognizerCore;
+        core = new RecognizerCore(installedOptions());
         sample = new QVector<qint16>(speak("What is the date", "en-us", 150));
         if (core->isReady())
             core->setCommands(Listener::grammarEntries(programCommands()));
@@ -383,7 +392,7 @@ TEST_F(RecognitionTest, BadCallsAreHarmless)
     EXPECT_FALSE(core->recognize({}).understood());
 
     RecognizerOptions nowhere;
-    nowhere.modelDir = "/nonexistent/model";
+    nowhere.model = { "/nonexistent/model", installedRecognizerDictionary() };
     RecognizerCore missing(nowhere);
     EXPECT_FALSE(missing.isReady());
     EXPECT_FALSE(missing.error().isEmpty());
@@ -407,7 +416,7 @@ TEST_F(RecognitionTest, NewCommandsDuringAnUtteranceWaitForItsEnd)
 
 TEST_F(RecognitionTest, TheThreadedRecogniserAnswersOnTheCallersThread)
 {
-    Recognizer recognizer;
+    Recognizer recognizer(installedOptions());
     QSignalSpy ready(&recognizer, &Recognizer::ready);
     ASSERT_TRUE(ready.wait(20000));
     ASSERT_TRUE(ready[0][0].toBool());
@@ -458,8 +467,7 @@ protected:
         engine = std::make_unique<AgentEngine>(
             QStringList { QUILLORY_SOURCE_DIR "/tests/data/characters" }, fakes.services,
             std::make_unique<SilentSpeech>(), settings);
-        engine->setTimeScale(0.02);
-        engine->listener().setDeviceList({}); // no microphone
+        engine->setTimeScale(0.02); // no microphone: the dummies have none
     }
 
     AgentCharacter *loadWithCommands(const QString &moveVoice = "[Move Me]Home ")
@@ -504,6 +512,23 @@ TEST_F(VoiceEngineTest, WithoutAMicrophoneListenIsOfferedButDisabled)
     c->commands().setVisible(false);
     menu = c->openContextMenu(QPoint(10, 10));
     EXPECT_FALSE(menu->findChild<QAction *>("listen"));
+}
+
+TEST_F(VoiceEngineTest, WithoutARecogniserModelListenIsDisabledAndNothingFails)
+{
+    fakes.audio.microphones = { QAudioDevice() };
+    fakes.services.recognizerModel = { "/nonexistent/model", "/nonexistent/model.dict" };
+    makeEngine();
+    AgentCharacter *c = loadWithCommands();
+    QMenu *menu = c->openContextMenu(QPoint(10, 10));
+    QAction *listen = menu->findChild<QAction *>("listen");
+    ASSERT_TRUE(listen);
+    EXPECT_FALSE(listen->isEnabled());
+    EXPECT_EQ(listen->toolTip(), "No speech recognition model found");
+    engine->listener().startListening(Listener::Mode::Timed);
+    EXPECT_FALSE(engine->listener().isListening());
+    // The key is not taken from other programs for nothing.
+    EXPECT_FALSE(fakes.globalKey.watched);
 }
 
 TEST_F(VoiceEngineTest, TheCommandsListenedForFollowTheCharacter)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "agent/AudioDevices.h"
 #include "agent/EngineServices.h"
 #include "platform/WindowShape.h"
 #include "tests/support/Fakes.h"
@@ -22,10 +23,22 @@ public:
     QImage lastCut; // null while the window is whole
 };
 
-// Every service of the character engine as a dummy.
+// No loudspeaker (sound plays silently, with the same timing) and the
+// microphones a test puts in.
+class FakeAudioDevices final : public agent::AudioDevices
+{
+public:
+    QAudioDevice output() const override { return {}; }
+    QList<QAudioDevice> inputs() const override { return microphones; }
+    QList<QAudioDevice> microphones;
+};
+
+// Every service of the character engine as a dummy: no synthesiser, no
+// devices, no recogniser model.
 struct FakeEngineServices
 {
     FakeWindowShape windowShape;
+    FakeAudioDevices audio;
     FakeGlobalKey globalKey;
-    agent::EngineServices services { windowShape, &globalKey };
+    agent::EngineServices services { windowShape, audio, nullptr, &globalKey, nullptr, {} };
 };
