@@ -38,7 +38,8 @@ class SpeechPlayerOutput final : public SpeechOutput
 {
 public:
     explicit SpeechPlayerOutput(const EngineServices &services)
-        : m_player(new SpeechPlayer(services.synthesizer, &services.audio, services.capture, this))
+        : m_player(new SpeechPlayer(
+            services.clock, services.synthesizer, &services.audio, services.capture, this))
     {
         connect(m_player, &SpeechPlayer::word, this, &SpeechOutput::word);
         connect(m_player, &SpeechPlayer::mouth, this, &SpeechOutput::mouth);
@@ -105,12 +106,8 @@ AgentCharacter::AgentCharacter(
     , m_file(std::move(file))
     , m_window(std::make_unique<CharacterWindow>(m_file, engine.m_services.windowShape))
 {
-    m_clock = new QTimer(this);
-    m_clock->setInterval(kFrameMs);
-    connect(m_clock, &QTimer::timeout, this, &AgentCharacter::tick);
-    m_balloonTimer = new QTimer(this);
-    m_balloonTimer->setSingleShot(true);
-    connect(m_balloonTimer, &QTimer::timeout, m_window.get(), &CharacterWindow::clearBalloon);
+    m_frames = engine.m_services.clock.timer([this] { tick(); }, true);
+    m_balloonTimer = engine.m_services.clock.timer([this] { m_window->clearBalloon(); });
     connect(m_window.get(), &CharacterWindow::contextMenuRequested, this,
         &AgentCharacter::openContextMenu);
     m_commands.changed = [this] { m_engine.commandsChanged(); };
@@ -144,7 +141,7 @@ bool AgentCharacter::Visible() const
 }
 bool AgentCharacter::isAnimating() const
 {
-    return m_clock->isActive();
+    return m_frames->isActive();
 }
 
 RequestPtr AgentCharacter::Show(bool fast)
@@ -248,7 +245,7 @@ void AgentCharacter::stopMotion()
     m_animator.clear();
     m_then = nullptr;
     m_walk.active = false;
-    m_clock->stop();
+    m_frames->stop();
 }
 
 void AgentCharacter::Stop()
@@ -278,9 +275,9 @@ const Animation *AgentCharacter::animation(const QString &name) const
     return m_file->animation(name);
 }
 
-double AgentCharacter::animationMs(const QElapsedTimer &since) const
+double AgentCharacter::animationMs(qint64 sinceMs) const
 {
-    return double(since.nsecsElapsed()) / 1e6 / m_engine.timeScale();
+    return double(m_engine.m_services.clock.monotonicMs() - sinceMs) / m_engine.timeScale();
 }
 
 void AgentCharacter::playAnimation(
@@ -289,18 +286,18 @@ void AgentCharacter::playAnimation(
     Pose from = m_window->pose();
     m_animator.start(*animation, from, loop);
     m_then = std::move(then);
-    m_animationStart.start();
+    m_animationStartMs = m_engine.m_services.clock.monotonicMs();
     const Animator::Step first = m_animator.advanceTo(0);
     applyStep(first);
     if (first.finished) {
         if (!m_walk.active)
-            m_clock->stop();
+            m_frames->stop();
         if (auto then = std::exchange(m_then, nullptr))
             then();
         return;
     }
-    if (!m_clock->isActive())
-        m_clock->start();
+    if (!m_frames->isActive())
+        m_frames->start(kFrameMs);
 }
 
 void AgentCharacter::applyStep(const Animator::Step &step)
@@ -318,7 +315,7 @@ void AgentCharacter::applyStep(const Animator::Step &step)
 void AgentCharacter::tick()
 {
     if (m_animator.running()) {
-        const Animator::Step step = m_animator.advanceTo(animationMs(m_animationStart));
+        const Animator::Step step = m_animator.advanceTo(animationMs(m_animationStartMs));
         applyStep(step);
         if (step.finished) {
             if (auto then = std::exchange(m_then, nullptr))
@@ -326,7 +323,7 @@ void AgentCharacter::tick()
         }
     }
     if (m_walk.active) {
-        const double t = std::min(1.0, animationMs(m_walk.started) / m_walk.ms);
+        const double t = std::min(1.0, animationMs(m_walk.startedMs) / m_walk.ms);
         const QPointF delta = QPointF(m_walk.to - m_walk.from) * easeInOut(t);
         m_window->setFramePos(m_walk.from + delta.toPoint());
         if (t >= 1) {
@@ -337,7 +334,7 @@ void AgentCharacter::tick()
         }
     }
     if (!m_animator.running() && !m_walk.active)
-        m_clock->stop();
+        m_frames->stop();
 }
 
 void AgentCharacter::runShow()
@@ -403,12 +400,12 @@ void AgentCharacter::runMove()
     m_walk.from = from;
     m_walk.to = to;
     m_walk.ms = std::max(kShortestWalkMs, distance / kWalkPixelsPerSecond * 1000);
-    m_walk.started.start();
+    m_walk.startedMs = m_engine.m_services.clock.monotonicMs();
     const QString gait
         = to.x() < from.x() ? QStringLiteral("MoveLeft") : QStringLiteral("MoveRight");
     playAnimation(animation(gait), true, nullptr);
-    if (!m_clock->isActive())
-        m_clock->start();
+    if (!m_frames->isActive())
+        m_frames->start(kFrameMs);
 }
 
 void AgentCharacter::runPlay()
@@ -443,7 +440,7 @@ bool AgentCharacter::beginSpeaking()
     const EngineOptions &options = m_engine.options();
     const QString text = m_current->text;
     m_speaking = true;
-    m_spokenFor.start();
+    m_speakingSinceMs = m_engine.m_services.clock.monotonicMs();
     m_balloonTimer->stop();
     if (m_window->isVisible() && options.balloon)
         m_window->showBalloon(m_engine.speech().displayText(text));
@@ -476,7 +473,8 @@ void AgentCharacter::speechFinished(bool completed)
         // Speech that failed early still leaves the words up long enough to read.
         const double reading
             = std::min(kLongestReadingMs, kReadingMsPerChar * m_window->balloon().text().size());
-        const double spoken = double(m_spokenFor.elapsed()) / m_engine.timeScale();
+        const double spoken = double(m_engine.m_services.clock.monotonicMs() - m_speakingSinceMs)
+            / m_engine.timeScale();
         const double linger = std::max(kBalloonLingerMs, reading - spoken);
         m_balloonTimer->start(int(std::ceil(linger * m_engine.timeScale())));
     }
@@ -561,7 +559,7 @@ AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
     });
     connect(m_speech.get(), &SpeechOutput::finished, this, &AgentEngine::onSpeechFinished);
 
-    m_listener = new Listener(this);
+    m_listener = new Listener(m_services.clock, this);
     m_listener->setGlobalKey(m_services.globalKey);
     m_listener->setModel(m_services.recognizerModel);
     m_listener->setDeviceList([audio = &m_services.audio] { return audio->inputs(); });
@@ -581,9 +579,7 @@ AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
     m_commandsTimer->setSingleShot(true);
     m_commandsTimer->setInterval(0);
     connect(m_commandsTimer, &QTimer::timeout, this, &AgentEngine::updateListener);
-    m_tipTimer = new QTimer(this);
-    m_tipTimer->setSingleShot(true);
-    connect(m_tipTimer, &QTimer::timeout, this, [this] { showTip(QString(), false); });
+    m_tipTimer = m_services.clock.timer([this] { showTip(QString(), false); });
     applyOptions();
 }
 
@@ -702,7 +698,7 @@ void AgentEngine::setPropertySheetVisible(bool visible)
 OptionsWindow *AgentEngine::optionsWindow()
 {
     if (!m_optionsWindow) {
-        m_optionsWindow = std::make_unique<OptionsWindow>(m_options, m_settings);
+        m_optionsWindow = std::make_unique<OptionsWindow>(m_options, m_settings, m_services.clock);
         m_optionsWindow->setListener(m_listener);
         connect(m_optionsWindow.get(), &OptionsWindow::changed, this, &AgentEngine::applyOptions);
     }

@@ -7,8 +7,8 @@
 #include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
 #include "agent/SpeechPlayer.h"
+#include "platform/Clock.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMenu>
 #include <QPoint>
@@ -130,7 +130,8 @@ private:
     void playAnimation(const Animation *animation, bool loop, std::function<void()> then);
     void applyStep(const Animator::Step &step);
     void tick();
-    double animationMs(const QElapsedTimer &since) const;
+    // Milliseconds of animation time since `sinceMs` on the clock.
+    double animationMs(qint64 sinceMs) const;
 
     // Called by the engine, which shares one speech output among characters.
     // False when the character no longer wants to speak.
@@ -153,10 +154,10 @@ private:
     CommandList m_commands;
     QPointer<QMenu> m_menu;
 
-    QTimer *m_clock = nullptr;
-    QTimer *m_balloonTimer = nullptr;
+    std::unique_ptr<Clock::Timer> m_frames;
+    std::unique_ptr<Clock::Timer> m_balloonTimer;
     Animator m_animator;
-    QElapsedTimer m_animationStart;
+    qint64 m_animationStartMs = 0;
     std::function<void()> m_then;
 
     struct Walk
@@ -165,11 +166,11 @@ private:
         QPoint from;
         QPoint to;
         double ms = 0;
-        QElapsedTimer started;
+        qint64 startedMs = 0;
     } m_walk;
 
     bool m_speaking = false;
-    QElapsedTimer m_spokenFor;
+    qint64 m_speakingSinceMs = 0;
 };
 
 // The character engine: loads characters from their folders and runs them.
@@ -259,7 +260,7 @@ private:
     double m_timeScale = 1.0;
     Listener *m_listener = nullptr;
     QTimer *m_commandsTimer = nullptr;
-    QTimer *m_tipTimer = nullptr;
+    std::unique_ptr<Clock::Timer> m_tipTimer;
 };
 
 } // namespace agent

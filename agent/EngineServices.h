@@ -2,6 +2,7 @@
 
 #include "agent/Recognizer.h"
 
+class Clock;
 class GlobalKey;
 class WindowShape;
 
@@ -16,6 +17,9 @@ class WavCapture;
 // engine.
 struct EngineServices
 {
+    // Every timer and wait of the engine: animation, walking, speech, the
+    // balloon, listening.
+    Clock &clock;
     // Whether the desktop composites, and the window's shape where not.
     WindowShape &windowShape;
     // The loudspeaker and the microphones.

@@ -103,7 +103,8 @@ VoiceSpec EngineOptions::voiceFor(const VoiceSpec &character) const
     return v;
 }
 
-OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QWidget *parent)
+OptionsWindow::OptionsWindow(
+    EngineOptions &options, SettingsStore *settings, Clock &clock, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_options(options)
     , m_settings(settings)
@@ -170,9 +171,7 @@ OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QW
     column->addWidget(buttons);
 
     m_saved = m_options;
-    m_saveTimer.setSingleShot(true);
-    m_saveTimer.setInterval(kSaveDelayMs);
-    connect(&m_saveTimer, &QTimer::timeout, this, &OptionsWindow::saveNow);
+    m_saveTimer = clock.timer([this] { saveNow(); });
     // A program that ends with the window open keeps the last change too.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &OptionsWindow::saveNow);
 
@@ -204,7 +203,7 @@ void OptionsWindow::hideEvent(QHideEvent *event)
 
 void OptionsWindow::saveNow()
 {
-    m_saveTimer.stop();
+    m_saveTimer->stop();
     if (!m_pending)
         return;
     m_pending = false;
@@ -321,9 +320,9 @@ void OptionsWindow::apply(Settle settle)
     if (settle == Settle::Now)
         saveNow();
     else if (dragging)
-        m_saveTimer.stop(); // written when let go
+        m_saveTimer->stop(); // written when let go
     else
-        m_saveTimer.start();
+        m_saveTimer->start(kSaveDelayMs);
 }
 
 } // namespace agent

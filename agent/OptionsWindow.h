@@ -2,7 +2,8 @@
 
 #include "agent/SpeechPlayer.h"
 
-#include <QTimer>
+#include "platform/Clock.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -48,7 +49,9 @@ class OptionsWindow : public QWidget
     Q_OBJECT
 public:
     // `settings` may be null: changes then last until the program ends.
-    OptionsWindow(EngineOptions &options, SettingsStore *settings, QWidget *parent = nullptr);
+    // A change settles `kSaveDelayMs` after the last on `clock`.
+    OptionsWindow(
+        EngineOptions &options, SettingsStore *settings, Clock &clock, QWidget *parent = nullptr);
     // Writes what is still waiting.
     ~OptionsWindow() override;
 
@@ -96,7 +99,7 @@ private:
     bool m_refreshing = false;
     bool m_pending = false;
     EngineOptions m_saved; // as the settings hold them
-    QTimer m_saveTimer;
+    std::unique_ptr<Clock::Timer> m_saveTimer;
 };
 
 } // namespace agent

@@ -1,6 +1,7 @@
 #include "agent/SpeechOutput.h"
 
 #include "agent/Logging.h"
+#include "platform/Clock.h"
 
 #include <QAudioFormat>
 #include <QAudioSink>
@@ -43,9 +44,10 @@ double loudness(const QVector<qint16> &pcm, qint64 center, int window)
     return std::min(1.0, std::sqrt(sum / double(to - from)) * LoudnessScale);
 }
 
-AudioStream::AudioStream(int sampleRate, AudioDevices *devices, QObject *parent)
+AudioStream::AudioStream(int sampleRate, Clock &clock, AudioDevices *devices, QObject *parent)
     : QObject(parent)
     , m_sampleRate(sampleRate > 0 ? sampleRate : 22050)
+    , m_clock(clock)
     , m_devices(devices)
 { }
 
@@ -75,7 +77,7 @@ void AudioStream::append(const QVector<qint16> &pcm)
         m_writtenBytes = 0;
         m_unwritten.clear();
         m_unwrittenOffset = 0;
-        m_clock.start();
+        m_startMs = m_clock.monotonicMs();
         m_lastNs = 0;
         m_lastProgressNs = 0;
         m_silentPosition = 0;
@@ -134,7 +136,7 @@ qint64 AudioStream::position()
 {
     if (!m_playing)
         return 0;
-    const qint64 now = m_clock.nsecsElapsed();
+    const qint64 now = (m_clock.monotonicMs() - m_startMs) * 1000000;
     if (m_silent) {
         // Runs at real time but never ahead of the audio that exists, as a
         // device would fall silent while waiting for more.
@@ -225,7 +227,7 @@ void AudioStream::playSilently(const char *why)
     qCWarning(lcSpeech) << "Audio output failed:" << why << "- continuing silently";
     m_silent = true;
     m_silentPosition = double(m_heard);
-    m_lastNs = m_clock.isValid() ? m_clock.nsecsElapsed() : 0;
+    m_lastNs = m_playing ? (m_clock.monotonicMs() - m_startMs) * 1000000 : 0;
     closeDevice(true);
     m_unwritten.clear();
     m_unwrittenOffset = 0;

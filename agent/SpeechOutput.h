@@ -2,13 +2,14 @@
 
 #include <QAudioDevice>
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QVector>
 
 #include <QtMultimedia/qaudio.h>
 
 #include "agent/AudioDevices.h"
+
+class Clock;
 
 class QAudioSink;
 class QIODevice;
@@ -30,7 +31,8 @@ class AudioStream : public QObject
     Q_OBJECT
 public:
     // Plays on `devices`' output; null: always silently.
-    AudioStream(int sampleRate, AudioDevices *devices, QObject *parent = nullptr);
+    // Silent playback keeps pace with `clock`.
+    AudioStream(int sampleRate, Clock &clock, AudioDevices *devices, QObject *parent = nullptr);
     ~AudioStream() override;
 
     // Starts playing with the first samples after a stop.
@@ -57,6 +59,7 @@ private:
     void onStateChanged(QAudio::State state);
 
     const int m_sampleRate;
+    Clock &m_clock;
     AudioDevices *m_devices;
     bool m_toldNoDevice = false;
     bool m_playing = false;
@@ -74,9 +77,9 @@ private:
     qint64 m_startUSecs = 0;
     qint64 m_lastProgressNs = 0;
 
-    // The clock: real time since playing started, for silent playback and
-    // for noticing a device that has stopped consuming.
-    QElapsedTimer m_clock;
+    // The clock's time when playing started, for silent playback and for
+    // noticing a device that has stopped consuming.
+    qint64 m_startMs = 0;
     qint64 m_lastNs = 0;
     double m_silentPosition = 0;
 };

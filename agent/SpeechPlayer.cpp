@@ -6,11 +6,13 @@
 #include "agent/SpeechText.h"
 #include "agent/ToneSynth.h"
 #include "agent/WavCapture.h"
+#include "platform/Clock.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 #include <limits>
 #include <utility>
@@ -27,8 +29,8 @@ constexpr int MostEffectsQueuedMs = 10000;
 class SpeechPlayerPrivate
 {
 public:
-    SpeechPlayerPrivate(
-        SpeechPlayer *q, SpeechSynthesizer *synth, AudioDevices *audio, WavCapture *capture);
+    SpeechPlayerPrivate(SpeechPlayer *q, Clock &clock, SpeechSynthesizer *synth,
+        AudioDevices *audio, WavCapture *capture);
     quint64 beginCapture() { return capture ? capture->begin(sampleRate) : 0; }
     void finishCapture(quint64 slot, const QVector<qint16> &samples)
     {
@@ -44,6 +46,7 @@ public:
     void keepTicking();
 
     SpeechPlayer *q;
+    Clock &clock;
     QPointer<SpeechSynthesizer> synth;
     WavCapture *capture = nullptr;
     int sampleRate = 22050;
@@ -59,26 +62,25 @@ public:
     QVector<WordMark> words;
     qsizetype nextWord = 0;
     quint64 captureSlot = 0;
-    QElapsedTimer sinceSpeak;
+    qint64 speakStartMs = 0;
     bool heardFirstChunk = false;
 
     AudioStream speech;
     AudioStream effects;
-    QTimer tick;
+    std::unique_ptr<Clock::Timer> tick;
 };
 
-SpeechPlayerPrivate::SpeechPlayerPrivate(
-    SpeechPlayer *q, SpeechSynthesizer *synth, AudioDevices *audio, WavCapture *capture)
+SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q, Clock &clock, SpeechSynthesizer *synth,
+    AudioDevices *audio, WavCapture *capture)
     : q(q)
+    , clock(clock)
     , synth(synth)
     , capture(capture)
     , sampleRate(synth ? synth->sampleRate() : 22050)
-    , speech(sampleRate, audio)
-    , effects(sampleRate, audio)
+    , speech(sampleRate, clock, audio)
+    , effects(sampleRate, clock, audio)
+    , tick(clock.timer([this] { onTick(); }, true))
 {
-    tick.setInterval(TickMs);
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, q, [this] { onTick(); });
     if (synth) {
         QObject::connect(synth->worker(), &SpeechWorker::chunkReady, q,
             [this](quint64 t, const SpeechChunk &c) { onChunk(t, c); });
@@ -89,8 +91,8 @@ SpeechPlayerPrivate::SpeechPlayerPrivate(
 
 void SpeechPlayerPrivate::keepTicking()
 {
-    if (!tick.isActive())
-        tick.start();
+    if (!tick->isActive())
+        tick->start(TickMs);
 }
 
 void SpeechPlayerPrivate::onChunk(quint64 t, const SpeechChunk &chunk)
@@ -100,7 +102,8 @@ void SpeechPlayerPrivate::onChunk(quint64 t, const SpeechChunk &chunk)
     const bool first = !heardFirstChunk;
     if (first) {
         heardFirstChunk = true;
-        qCDebug(lcSpeech) << "First audio" << sinceSpeak.elapsed() << "ms after speak";
+        qCDebug(lcSpeech) << "First audio" << clock.monotonicMs() - speakStartMs
+                          << "ms after speak";
     }
     pcm += chunk.pcm;
     words += chunk.words;
@@ -149,7 +152,7 @@ void SpeechPlayerPrivate::onTick()
             return;
     }
     if (!speaking && !effects.isPlaying())
-        tick.stop();
+        tick->stop();
 }
 
 void SpeechPlayerPrivate::end(bool completed)
@@ -170,21 +173,21 @@ void SpeechPlayerPrivate::end(bool completed)
     else
         speech.stop();
     if (!speaking && !effects.isPlaying())
-        tick.stop();
+        tick->stop();
     emit q->mouth(0.0);
     emit q->finished(completed);
 }
 
-SpeechPlayer::SpeechPlayer(
-    SpeechSynthesizer *synthesizer, AudioDevices *audio, WavCapture *capture, QObject *parent)
+SpeechPlayer::SpeechPlayer(Clock &clock, SpeechSynthesizer *synthesizer, AudioDevices *audio,
+    WavCapture *capture, QObject *parent)
     : QObject(parent)
-    , d(std::make_unique<SpeechPlayerPrivate>(this, synthesizer, audio, capture))
+    , d(std::make_unique<SpeechPlayerPrivate>(this, clock, synthesizer, audio, capture))
 { }
 
 SpeechPlayer::~SpeechPlayer()
 {
     d->live->store(0);
-    d->tick.stop();
+    d->tick->stop();
     if (d->synth)
         QObject::disconnect(d->synth->worker(), nullptr, this, nullptr);
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
@@ -221,7 +224,7 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
     d->speaking = true;
     d->synthesized = false;
     d->heardFirstChunk = false;
-    d->sinceSpeak.start();
+    d->speakStartMs = d->clock.monotonicMs();
     d->captureSlot = d->beginCapture();
 
     const bool nothingToSay = display.trimmed().isEmpty();

@@ -10,6 +10,8 @@
 // worker thread that owns the synthesiser, playback through the audio
 // device (silently, with the same timing, when there is none), and events
 // that let the balloon and the mouth follow what is heard.
+class Clock;
+
 namespace agent {
 
 class AudioDevices;
@@ -43,8 +45,9 @@ public:
     // on `audio`'s output (null: silently, with the same timing) and copies
     // what it plays to `capture` when there is one. Each must outlive the
     // player.
-    SpeechPlayer(SpeechSynthesizer *synthesizer, AudioDevices *audio, WavCapture *capture = nullptr,
-        QObject *parent = nullptr);
+    // Its ticks and the silent playback's pace come from `clock`.
+    SpeechPlayer(Clock &clock, SpeechSynthesizer *synthesizer, AudioDevices *audio,
+        WavCapture *capture = nullptr, QObject *parent = nullptr);
     ~SpeechPlayer() override;
 
     // The text as the balloon shows it: speech tags such as "\emp\" removed.

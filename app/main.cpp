@@ -77,7 +77,7 @@ int main(int argc, char **argv)
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
     agent::AgentEngine agentEngine(characterFolders(userCharacterFolder(paths.windowsFolder())),
-        agent::EngineServices { windowShape, audioDevices, &synthesizer, &globalKey,
+        agent::EngineServices { clock, windowShape, audioDevices, &synthesizer, &globalKey,
             capture ? &*capture : nullptr,
             { installedRecognizerModel(), installedRecognizerDictionary() } },
         &settings);

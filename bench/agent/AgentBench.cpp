@@ -12,6 +12,7 @@
 #include "agent/CharacterFolders.h"
 #include "agent/SpeechPlayer.h"
 #include "agent/SpeechSynth.h"
+#include "platform/linux/SystemClock.h"
 #include "platform/linux/X11WindowShape.h"
 
 #include <QApplication>
@@ -176,11 +177,12 @@ int main(int argc, char **argv)
     const int restSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const int animateSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
 
+    SystemClock clock;
     agent::SystemAudioDevices audioDevices;
     agent::SpeechSynthesizer synthesizer;
     // Speech: speak() until the first word of the first audio is heard.
     {
-        agent::SpeechPlayer player(&synthesizer, &audioDevices);
+        agent::SpeechPlayer player(clock, &synthesizer, &audioDevices);
         const QString sentence = QStringLiteral(
             "Your dentist appointment is at half past two this afternoon, do not forget it.");
         std::vector<double> latencies;
@@ -209,7 +211,8 @@ int main(int argc, char **argv)
 
     X11WindowShape windowShape;
     agent::AgentEngine engine(characterFolders(QString()),
-        agent::EngineServices { windowShape, audioDevices, &synthesizer, nullptr, nullptr, {} },
+        agent::EngineServices {
+            clock, windowShape, audioDevices, &synthesizer, nullptr, nullptr, {} },
         nullptr);
     if (!engine.Load(QStringLiteral("Tockel"), QStringLiteral("Tockel.acs"))) {
         std::fprintf(stderr, "Tockel could not be loaded\n");

@@ -4,6 +4,7 @@
 #include "agent/SpeechOutput.h"
 #include "agent/SpeechPlayer.h"
 #include "agent/SpeechSynth.h"
+#include "platform/linux/SystemClock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,6 +16,8 @@
 using namespace agent;
 
 namespace {
+
+SystemClock clock;
 
 // No audio device: as the tests run, the same figures everywhere.
 SpeechSynthesizer &synthesizer()
@@ -31,7 +34,7 @@ void BM_FirstAudio(benchmark::State &state)
 {
     const QString text
         = QStringLiteral("Good morning, today you have three meetings and a dentist appointment.");
-    SpeechPlayer player(&synthesizer(), nullptr);
+    SpeechPlayer player(clock, &synthesizer(), nullptr);
     for (auto _ : state) {
         QElapsedTimer clock;
         qint64 firstAudio = -1;
@@ -61,7 +64,7 @@ void BM_PlaybackPacing(benchmark::State &state)
     const QString text = QStringLiteral("\\emp\\Hello there, my friend.");
     const SpeechClip clip = synthesizer().synthesizeToMemory(text, VoiceSpec {});
     const double clipMs = double(clip.pcm.size()) * 1000.0 / clip.sampleRate;
-    SpeechPlayer player(&synthesizer(), nullptr);
+    SpeechPlayer player(clock, &synthesizer(), nullptr);
     double ratio = 0;
     for (auto _ : state) {
         QEventLoop loop;

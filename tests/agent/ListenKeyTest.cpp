@@ -7,6 +7,7 @@
 #include "tests/support/TestHome.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -35,6 +36,11 @@ const QList<QAudioDevice> kOneMicrophone { QAudioDevice() };
 // Audio instead of the system's microphone.
 class PretendMicrophone final : public Listener
 {
+public:
+    explicit PretendMicrophone(Clock &clock)
+        : Listener(clock)
+    { }
+
 protected:
     bool openMicrophone() override { return true; }
     void closeMicrophone() override { }
@@ -88,9 +94,10 @@ protected:
         listener.microphonesChanged();
     }
 
+    FakeClock clock;
     FakeGlobalKey keys;
     QList<QAudioDevice> microphones;
-    PretendMicrophone listener;
+    PretendMicrophone listener { clock };
 };
 
 TEST_F(ListenKeyTest, TheKeyIsTakenOnlyWhileAMicrophoneIsThere)
@@ -135,7 +142,7 @@ TEST_F(ListenKeyTest, NoKeyNoCommandsOrNoListenerMeansNothingIsTaken)
     listener.setCommands(commands());
     EXPECT_TRUE(keys.watched);
     {
-        PretendMicrophone other;
+        PretendMicrophone other(clock);
         other.setDeviceList([] { return kOneMicrophone; });
         other.setModel({ installedRecognizerModel(), installedRecognizerDictionary() });
         other.setGlobalKey(&keys);
@@ -166,6 +173,8 @@ TEST_F(ListenKeyTest, HoldingTheKeyListensUntilReleaseOrUntilTheMicrophoneGoes)
     ASSERT_TRUE(keys.send(GlobalKey::Event::Pressed));
     EXPECT_EQ(listener.mode(), Listener::Mode::Held);
     keys.send(GlobalKey::Event::Released);
+    clock.advance(100); // past the release's debounce
+    // The recogniser decodes on its thread.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.isEmpty(); }, 30000));
     EXPECT_FALSE(listener.isListening());
 
@@ -195,7 +204,8 @@ TEST_F(ListenKeyTest, ARightCtrlShortcutIsNotACommand)
     EXPECT_FALSE(heard[0][2].toBool());
     // Letting go afterwards starts nothing and ends nothing.
     keys.send(GlobalKey::Event::Released);
-    QTest::qWait(100);
+    clock.advance(100);
+    QCoreApplication::processEvents();
     EXPECT_FALSE(listener.isListening());
     EXPECT_EQ(heard.size(), 1);
 }

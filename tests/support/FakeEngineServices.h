@@ -33,12 +33,13 @@ public:
     QList<QAudioDevice> microphones;
 };
 
-// Every service of the character engine as a dummy: no synthesiser, no
-// devices, no recogniser model.
+// Every service of the character engine as a dummy: a clock that moves when
+// told, no synthesiser, no devices, no recogniser model.
 struct FakeEngineServices
 {
+    FakeClock clock;
     FakeWindowShape windowShape;
     FakeAudioDevices audio;
     FakeGlobalKey globalKey;
-    agent::EngineServices services { windowShape, audio, nullptr, &globalKey, nullptr, {} };
+    agent::EngineServices services { clock, windowShape, audio, nullptr, &globalKey, nullptr, {} };
 };
