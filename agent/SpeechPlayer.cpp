@@ -1,7 +1,7 @@
 #include "agent/SpeechPlayer.h"
 
+#include "agent/AudioStream.h"
 #include "agent/Logging.h"
-#include "agent/SpeechOutput.h"
 #include "agent/SpeechSynth.h"
 #include "agent/SpeechText.h"
 #include "agent/ToneSynth.h"
@@ -180,7 +180,7 @@ void SpeechPlayerPrivate::end(bool completed)
 
 SpeechPlayer::SpeechPlayer(Clock &clock, SpeechSynthesizer *synthesizer, AudioDevices *audio,
     WavCapture *capture, QObject *parent)
-    : QObject(parent)
+    : SpeechOutput(parent)
     , d(std::make_unique<SpeechPlayerPrivate>(this, clock, synthesizer, audio, capture))
 { }
 
@@ -202,7 +202,7 @@ SpeechPlayer::~SpeechPlayer()
     d->effects.shutDown();
 }
 
-QString SpeechPlayer::displayText(const QString &tagged)
+QString SpeechPlayer::displayText(const QString &tagged) const
 {
     return SpeechText::parse(tagged).display;
 }
@@ -218,7 +218,7 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
     while (d->speaking)
         d->end(false);
 
-    const QString display = displayText(taggedText);
+    const QString display = SpeechText::parse(taggedText).display;
     qCDebug(lcSpeech).noquote() << "Speaking:" << display;
     ++d->utterance;
     d->speaking = true;

@@ -1,7 +1,7 @@
 // Figures of the speaking voice as a listener meets them: how long after
 // speak() the first audio reaches the player, and how closely playback
 // keeps to the clip's own length (1.0 = paced by what is heard).
-#include "agent/SpeechOutput.h"
+#include "agent/AudioStream.h"
 #include "agent/SpeechPlayer.h"
 #include "agent/SpeechSynth.h"
 #include "platform/linux/SystemClock.h"

@@ -1,5 +1,5 @@
 #include "agent/AudioDevices.h"
-#include "agent/SpeechOutput.h"
+#include "agent/AudioStream.h"
 #include "agent/SpeechPlayer.h"
 #include "agent/SpeechSynth.h"
 #include "agent/SpeechText.h"
@@ -70,7 +70,7 @@ struct Recorder
     QList<QMetaObject::Connection> connections;
 
     Recorder(SpeechPlayer &player, const QString &tagged)
-        : display(SpeechPlayer::displayText(tagged))
+        : display(SpeechText::parse(tagged).display)
     {
         connections << QObject::connect(
             &player, &SpeechPlayer::word, [this](int s, int l) { words << display.mid(s, l); });
@@ -191,7 +191,7 @@ TEST(SpeechText, TagsBecomeSsmlAndVanishFromTheDisplay)
         { "", "", "<speak></speak>" },
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(SpeechPlayer::displayText(c.tagged), c.display) << c.tagged.toStdString();
+        EXPECT_EQ(SpeechText::parse(c.tagged).display, c.display) << c.tagged.toStdString();
         EXPECT_EQ(SpeechPlayer::toSsml(c.tagged), c.ssml) << c.tagged.toStdString();
     }
 }
@@ -270,7 +270,7 @@ TEST(SpeechSynth, SentenceIsAudibleAndItsWordsFollowTheText)
     EXPECT_LT(seconds, 6.0);
     EXPECT_GT(rms(clip.pcm), 0.03);
 
-    const QString display = SpeechPlayer::displayText(DateSentence);
+    const QString display = SpeechText::parse(DateSentence).display;
     EXPECT_EQ(wordTexts(display, clip.words),
         QStringList({ "The", "date", "is", "Tuesday", "the", "21st", "of", "March", "2000" }));
     for (qsizetype i = 1; i < clip.words.size(); ++i) {
@@ -291,7 +291,7 @@ TEST(SpeechSynth, WordsMapBackThroughEmphasisEscapesAndAccents)
     const QString tagged = QString::fromUtf8("Tom & Jerry \\pau=100\\say \\emp\\café <ok> naïve.");
     const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(tagged, VoiceSpec {});
     ASSERT_TRUE(clip.ok);
-    const QStringList words = wordTexts(SpeechPlayer::displayText(tagged), clip.words);
+    const QStringList words = wordTexts(SpeechText::parse(tagged).display, clip.words);
     for (const char *w : { "Tom", "Jerry", "say", "café", "naïve" })
         EXPECT_TRUE(words.contains(QString::fromUtf8(w)))
             << w << " in " << words.join('|').toStdString();
@@ -406,7 +406,7 @@ TEST_F(SpeechPlayback, NewSpeechReplacesTheOld)
     Recorder rec(player, first);
     player.speak(first, VoiceSpec {});
     ASSERT_TRUE(playUntil([&] { return !rec.words.isEmpty(); }));
-    rec.display = SpeechPlayer::displayText(second);
+    rec.display = SpeechText::parse(second).display;
     const qsizetype before = rec.words.size();
     player.speak(second, VoiceSpec {});
     EXPECT_EQ(rec.finishes, QVector<bool>({ false }));
