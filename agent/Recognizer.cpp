@@ -39,13 +39,6 @@ const char *const kPhones[] = { "AA", "AE", "AH", "AO", "AW", "AY", "B", "CH", "
     "ER", "EY", "F", "G", "HH", "IH", "IY", "JH", "K", "L", "M", "N", "NG", "OW", "OY", "P", "R",
     "S", "SH", "T", "TH", "UH", "UW", "V", "W", "Y", "Z", "ZH" };
 
-// Short words that make up much of what people say, for WordGarbage.
-const char *const kCommonWords[] = { "the", "a", "and", "to", "of", "is", "it", "you", "i", "that",
-    "in", "was", "for", "on", "be", "with", "at", "this", "have", "will", "my", "do", "go", "not",
-    "we", "they", "he", "she", "so", "can", "please", "but", "or", "from", "by", "are", "what",
-    "when", "where", "time", "day", "back", "door", "room", "chair", "after", "through", "leave",
-    "long", "hard", "call", "there", "here", "now", "all", "one", "new" };
-
 QString phoneWord(const char *phone)
 {
     return QStringLiteral("ph_") + QString::fromLatin1(phone).toLower();
@@ -118,6 +111,14 @@ ps_decoder_t *makeDecoder(const QString &model, const QString &dictionary, QStri
 
 } // namespace
 
+QStringList RecognizerCore::phones()
+{
+    QStringList all;
+    for (const char *phone : kPhones)
+        all << QLatin1String(phone);
+    return all;
+}
+
 QString RecognizerModel::missing() const
 {
     if (folder.isEmpty())
@@ -161,12 +162,10 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
     }
     for (const ExtraWord &w : kExtraWords)
         ps_add_word(m_d->commands, w.word, w.phones, FALSE);
-    if (m_options.rejection == Rejection::PhoneGarbage) {
-        for (const char *phone : kPhones)
-            ps_add_word(m_d->commands, phoneWord(phone).toLatin1().constData(), phone, FALSE);
-    }
+    for (const auto &[word, phones] : m_options.extraWords)
+        ps_add_word(m_d->commands, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE);
 
-    if (m_options.rejection == Rejection::PhoneLoop) {
+    if (m_options.phoneLoop) {
         // The phone loop needs no words but its phones: a small dictionary
         // of its own loads in a moment.
         const QString path = m_d->dir.filePath(QStringLiteral("phones.dict"));
@@ -234,23 +233,8 @@ bool RecognizerCore::loadGrammar()
     m_grammarLoaded = false;
     if (!isReady() || m_grammar.isEmpty())
         return false;
-    QString garbage;
-    const QStringList vocabulary = m_grammar.vocabulary();
-    if (m_options.rejection == Rejection::WordGarbage) {
-        QStringList words;
-        for (const char *w : kCommonWords) {
-            if (!vocabulary.contains(QLatin1String(w)))
-                words << QLatin1String(w);
-        }
-        garbage = words.join(QStringLiteral(" | "));
-    } else if (m_options.rejection == Rejection::PhoneGarbage) {
-        QStringList phones;
-        const QString weight
-            = QLatin1Char('/') + QString::number(m_options.phoneWeight, 'g', 6) + QLatin1Char('/');
-        for (const char *phone : kPhones)
-            phones << weight + QLatin1Char(' ') + phoneWord(phone);
-        garbage = phones.join(QStringLiteral(" | "));
-    }
+    const QString garbage
+        = m_options.competitor ? m_options.competitor(m_grammar.vocabulary()) : QString();
     const QByteArray jsgf = m_grammar.jsgf(garbage).toUtf8();
     const QByteArray name = m_d->slot % 2 ? "commands1" : "commands0";
     const QByteArray old = m_d->slot % 2 ? "commands0" : "commands1";
@@ -315,13 +299,14 @@ RecognitionResult RecognizerCore::end()
         const char *hyp = ps_get_hyp(m_d->commands, &pathScore);
         const SegmentScore heard = scoreSegments(m_d->commands);
         result.speech = !heard.words.isEmpty();
-        // Garbage words are never part of a phrase: a hypothesis with any
-        // of them is not understood.
+        // Words of a competitor are never part of a phrase: a hypothesis
+        // with any of them is not understood.
         QStringList words;
         bool garbage = false;
         for (const QString &w : VoiceGrammar::normalise(QString::fromUtf8(hyp ? hyp : ""))
                                     .split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            if (w.startsWith(QLatin1String("ph_")))
+            if (std::any_of(m_options.extraWords.cbegin(), m_options.extraWords.cend(),
+                    [&w](const auto &extra) { return extra.first == w; }))
                 garbage = true;
             else
                 words << w;

@@ -6,25 +6,20 @@
 #include <QList>
 #include <QMetaType>
 #include <QObject>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
 // Speech in: the decoder that turns 16 kHz mono audio into one of the
 // character's phrases, or into nothing when the speech was something else.
 namespace agent {
-
-// How speech that is not a command is told apart from a command.
-enum class Rejection {
-    None, // the plain grammar: whatever is heard becomes its nearest phrase
-    WordGarbage, // common words compete with the phrases
-    PhoneGarbage, // any string of phones competes with the phrases
-    PhoneLoop, // a second decoder scores the same audio as free phones
-};
 
 // The files the recogniser decodes with.
 struct RecognizerModel
@@ -38,13 +33,20 @@ struct RecognizerModel
 struct RecognizerOptions
 {
     RecognizerModel model;
-    Rejection rejection = Rejection::PhoneLoop;
-    // PhoneLoop: the least acoustic score per word frame, relative to free
-    // phones, that a phrase needs; strict phrases need more.
+    // Speech that is not a command is told apart by a second decoder that
+    // scores the same audio as free phones. Off: whatever is heard becomes
+    // its nearest phrase.
+    bool phoneLoop = true;
+    // The least acoustic score per word frame, relative to free phones, that
+    // a phrase needs; strict phrases need more.
     double threshold = -33;
     double strictThreshold = -22;
-    // PhoneGarbage: the grammar weight of each garbage phone.
-    double phoneWeight = 1e-20;
+    // Other ways of telling, for the benchmark to compare: a grammar rule
+    // body that competes with the phrases, made from the grammar's
+    // vocabulary, and the words it needs (word, phones). A hypothesis
+    // holding one of those words is not understood.
+    std::function<QString(const QStringList &vocabulary)> competitor;
+    QList<QPair<QString, QString>> extraWords;
 };
 
 struct RecognitionResult
@@ -65,6 +67,8 @@ class RecognizerCore
 {
 public:
     static constexpr int kSampleRate = 16000;
+    // The phones of the acoustic model.
+    static QStringList phones();
 
     explicit RecognizerCore(RecognizerOptions options = {});
     ~RecognizerCore();
