@@ -16,6 +16,7 @@
 #include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
@@ -36,10 +37,16 @@
 #include <QDir>
 #include <QIcon>
 
+#include <cstdio>
 #include <optional>
 
 int main(int argc, char **argv)
 {
+    // Without a display Qt aborts in QApplication: a clear line instead.
+    if (const QString missing = missingDisplay(); !missing.isEmpty()) {
+        std::fprintf(stderr, "quillory: %s\n", qPrintable(missing));
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));

@@ -1,3 +1,4 @@
+#include "platform/linux/DisplayCheck.h"
 #include "platform/linux/X11GlobalKey.h"
 #include "platform/linux/X11WindowShape.h"
 
@@ -90,6 +91,31 @@ TEST(X11WindowShape, WithoutAnX11DisplayTheDesktopCountsAsCompositing)
     EXPECT_EQ(X11WindowShape::screenNumber("localhost:10.1"), 1);
     EXPECT_EQ(X11WindowShape::screenNumber("host.example:0"), 0);
     EXPECT_EQ(X11WindowShape::screenNumber(""), 0);
+}
+
+TEST(DisplayCheck, WithoutAnyDisplayTheProgramSaysSoRatherThanAbort)
+{
+    const QByteArray saved[]
+        = { qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY") };
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    EXPECT_TRUE(missingDisplay().startsWith("no display"));
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_TRUE(missingDisplay().isEmpty());
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("DISPLAY", ":0");
+    EXPECT_TRUE(missingDisplay().isEmpty());
+    qunsetenv("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    EXPECT_TRUE(missingDisplay().isEmpty());
+    const char *names[] = { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" };
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i].isNull())
+            qunsetenv(names[i]);
+        else
+            qputenv(names[i], saved[i]);
+    }
 }
 
 } // namespace
