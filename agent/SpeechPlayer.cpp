@@ -1,16 +1,18 @@
 #include "agent/SpeechPlayer.h"
 
+#include "agent/AudioStream.h"
 #include "agent/Logging.h"
-#include "agent/SpeechOutput.h"
 #include "agent/SpeechSynth.h"
 #include "agent/SpeechText.h"
 #include "agent/ToneSynth.h"
 #include "agent/WavCapture.h"
+#include "platform/Clock.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 #include <limits>
 #include <utility>
@@ -27,7 +29,14 @@ constexpr int MostEffectsQueuedMs = 10000;
 class SpeechPlayerPrivate
 {
 public:
-    explicit SpeechPlayerPrivate(SpeechPlayer *q);
+    SpeechPlayerPrivate(SpeechPlayer *q, Clock &clock, SpeechSynthesizer *synth,
+        AudioDevices *audio, WavCapture *capture);
+    quint64 beginCapture() { return capture ? capture->begin(sampleRate) : 0; }
+    void finishCapture(quint64 slot, const QVector<qint16> &samples)
+    {
+        if (capture)
+            capture->finish(slot, samples);
+    }
 
     void onChunk(quint64 ticket, const SpeechChunk &chunk);
     void onDone(quint64 ticket, bool ok);
@@ -37,7 +46,9 @@ public:
     void keepTicking();
 
     SpeechPlayer *q;
+    Clock &clock;
     QPointer<SpeechSynthesizer> synth;
+    WavCapture *capture = nullptr;
     int sampleRate = 22050;
     LiveTicket live = std::make_shared<std::atomic<quint64>>(0);
 
@@ -51,24 +62,25 @@ public:
     QVector<WordMark> words;
     qsizetype nextWord = 0;
     quint64 captureSlot = 0;
-    QElapsedTimer sinceSpeak;
+    qint64 speakStartMs = 0;
     bool heardFirstChunk = false;
 
     AudioStream speech;
     AudioStream effects;
-    QTimer tick;
+    std::unique_ptr<Clock::Timer> tick;
 };
 
-SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q)
+SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q, Clock &clock, SpeechSynthesizer *synth,
+    AudioDevices *audio, WavCapture *capture)
     : q(q)
-    , synth(SpeechSynthesizer::instance())
+    , clock(clock)
+    , synth(synth)
+    , capture(capture)
     , sampleRate(synth ? synth->sampleRate() : 22050)
-    , speech(sampleRate)
-    , effects(sampleRate)
+    , speech(sampleRate, clock, audio)
+    , effects(sampleRate, clock, audio)
+    , tick(clock.timer([this] { onTick(); }, true))
 {
-    tick.setInterval(TickMs);
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, q, [this] { onTick(); });
     if (synth) {
         QObject::connect(synth->worker(), &SpeechWorker::chunkReady, q,
             [this](quint64 t, const SpeechChunk &c) { onChunk(t, c); });
@@ -79,8 +91,8 @@ SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q)
 
 void SpeechPlayerPrivate::keepTicking()
 {
-    if (!tick.isActive())
-        tick.start();
+    if (!tick->isActive())
+        tick->start(TickMs);
 }
 
 void SpeechPlayerPrivate::onChunk(quint64 t, const SpeechChunk &chunk)
@@ -90,7 +102,8 @@ void SpeechPlayerPrivate::onChunk(quint64 t, const SpeechChunk &chunk)
     const bool first = !heardFirstChunk;
     if (first) {
         heardFirstChunk = true;
-        qCDebug(lcSpeech) << "First audio" << sinceSpeak.elapsed() << "ms after speak";
+        qCDebug(lcSpeech) << "First audio" << clock.monotonicMs() - speakStartMs
+                          << "ms after speak";
     }
     pcm += chunk.pcm;
     words += chunk.words;
@@ -139,7 +152,7 @@ void SpeechPlayerPrivate::onTick()
             return;
     }
     if (!speaking && !effects.isPlaying())
-        tick.stop();
+        tick->stop();
 }
 
 void SpeechPlayerPrivate::end(bool completed)
@@ -147,7 +160,7 @@ void SpeechPlayerPrivate::end(bool completed)
     const qint64 heard = completed ? pcm.size() : std::min<qint64>(speech.position(), pcm.size());
     QVector<qint16> spoken = std::exchange(pcm, {});
     spoken.resize(heard);
-    WavCapture::instance().finish(std::exchange(captureSlot, 0), spoken);
+    finishCapture(std::exchange(captureSlot, 0), spoken);
     words.clear();
     nextWord = 0;
     live->store(0); // stops a synthesis still running
@@ -160,26 +173,27 @@ void SpeechPlayerPrivate::end(bool completed)
     else
         speech.stop();
     if (!speaking && !effects.isPlaying())
-        tick.stop();
+        tick->stop();
     emit q->mouth(0.0);
     emit q->finished(completed);
 }
 
-SpeechPlayer::SpeechPlayer(QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<SpeechPlayerPrivate>(this))
+SpeechPlayer::SpeechPlayer(Clock &clock, SpeechSynthesizer *synthesizer, AudioDevices *audio,
+    WavCapture *capture, QObject *parent)
+    : SpeechOutput(parent)
+    , d(std::make_unique<SpeechPlayerPrivate>(this, clock, synthesizer, audio, capture))
 { }
 
 SpeechPlayer::~SpeechPlayer()
 {
     d->live->store(0);
-    d->tick.stop();
+    d->tick->stop();
     if (d->synth)
         QObject::disconnect(d->synth->worker(), nullptr, this, nullptr);
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     if (d->speaking) {
         const qint64 heard = std::min<qint64>(d->speech.position(), d->pcm.size());
-        WavCapture::instance().finish(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
+        d->finishCapture(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
         d->speaking = false;
         ++d->utterance;
     }
@@ -188,7 +202,7 @@ SpeechPlayer::~SpeechPlayer()
     d->effects.shutDown();
 }
 
-QString SpeechPlayer::displayText(const QString &tagged)
+QString SpeechPlayer::displayText(const QString &tagged) const
 {
     return SpeechText::parse(tagged).display;
 }
@@ -204,14 +218,14 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
     while (d->speaking)
         d->end(false);
 
-    const QString display = displayText(taggedText);
+    const QString display = SpeechText::parse(taggedText).display;
     qCDebug(lcSpeech).noquote() << "Speaking:" << display;
     ++d->utterance;
     d->speaking = true;
     d->synthesized = false;
     d->heardFirstChunk = false;
-    d->sinceSpeak.start();
-    d->captureSlot = WavCapture::instance().begin(d->sampleRate);
+    d->speakStartMs = d->clock.monotonicMs();
+    d->captureSlot = d->beginCapture();
 
     const bool nothingToSay = display.trimmed().isEmpty();
     if (nothingToSay || !d->synth || !d->synth->isAvailable()) {
@@ -248,8 +262,7 @@ void SpeechPlayer::playEffect(const ToneSequence &notes, double volume)
     if (pcm.isEmpty())
         return;
     qCDebug(lcSpeech) << "Effect:" << notes.size() << "notes," << pcm.size() << "samples";
-    WavCapture &capture = WavCapture::instance();
-    capture.finish(capture.begin(d->sampleRate), pcm);
+    d->finishCapture(d->beginCapture(), pcm);
     d->effects.append(pcm);
     d->keepTicking();
 }
