@@ -25,7 +25,8 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j2 --no-tests=error
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLORY_SANITIZE=ON -DQUILLORY_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLORY_SANITIZE=ON -DQUILLORY_BENCH=OFF \
+		$(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j2 --no-tests=error

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "agent/Agent.h"
+#include "agent/AgentCharacter.h"
 #include "agent/Animation.h"
-#include "agent/Balloon.h"
 #include "agent/CharacterFile.h"
+#include "agent/EngineServices.h"
 #include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
-#include "agent/SpeechPlayer.h"
+#include "agent/SpeechOutput.h"
+#include "platform/Clock.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QMenu>
 #include <QPoint>
@@ -27,158 +28,6 @@ namespace agent {
 
 class CharacterWindow;
 
-// What the engine needs of speech: SpeechPlayer in the program, a recording
-// fake in tests. One output is shared by every character of an engine.
-class SpeechOutput : public QObject
-{
-    Q_OBJECT
-public:
-    using QObject::QObject;
-    // The text as shown in the balloon; word() positions refer to it.
-    virtual QString displayText(const QString &taggedText) const = 0;
-    virtual void speak(const QString &taggedText, const VoiceSpec &voice) = 0;
-    virtual void playEffect(const ToneSequence &notes, double volume) = 0;
-    // Ends speech at once; when something was being spoken, finished(false)
-    // follows, now or later.
-    virtual void stop() = 0;
-    virtual bool isSpeaking() const = 0;
-
-signals:
-    void word(int start, int length);
-    // The phone being heard (the engine's label, empty when it does not
-    // tell), just before each mouth().
-    void phone(const QString &label);
-    void mouth(double level);
-    void finished(bool completed);
-};
-
-class AgentEngine;
-
-// One loaded character: its window, its request queue and its commands.
-class AgentCharacter final : public QObject, public Character
-{
-    Q_OBJECT
-public:
-    AgentCharacter(AgentEngine &engine, QString id, std::shared_ptr<const CharacterFile> file);
-    ~AgentCharacter() override;
-
-    RequestPtr Show(bool fast = false) override;
-    RequestPtr Hide(bool fast = false) override;
-    RequestPtr MoveTo(qint16 x, qint16 y) override;
-    RequestPtr Play(const QString &animation) override;
-    RequestPtr Speak(const QString &text) override;
-    void Stop() override;
-    qint16 Width() const override;
-    qint16 Height() const override;
-    bool SoundEffectsOn() const override { return m_soundEffects; }
-    void setSoundEffectsOn(bool on) override { m_soundEffects = on; }
-    Commands &commands() override { return m_commands; }
-    bool Visible() const override;
-
-    const QString &id() const { return m_id; }
-    const CharacterFile &file() const { return *m_file; }
-    CharacterWindow *window() const { return m_window.get(); }
-    // Whether the animation clock is running; never while the character rests.
-    bool isAnimating() const;
-    // Requests queued or running.
-    int pendingRequests() const { return int(m_queue.size()) + (m_current ? 1 : 0); }
-    // Opens the character's menu there; what a right-click does.
-    QMenu *openContextMenu(const QPoint &globalPos);
-    QMenu *contextMenu() const { return m_menu; }
-
-private:
-    friend class AgentEngine;
-
-    enum class Kind { Show, Hide, Move, Play, Speak };
-    struct Job
-    {
-        RequestPtr request;
-        Kind kind = Kind::Play;
-        bool fast = false;
-        QPoint target;
-        QString text;
-    };
-
-    class CommandList final : public Commands
-    {
-    public:
-        void Add(const QString &name, const QString &caption, const QString &voice, bool enabled,
-            bool visible) override;
-        void setVisible(bool visible) override;
-        bool Visible() const override { return m_visible; }
-        QList<CommandEntry> entries() const override { return m_entries; }
-        // Called whenever the commands change.
-        std::function<void()> changed;
-
-    private:
-        QList<CommandEntry> m_entries;
-        bool m_visible = false;
-    };
-
-    RequestPtr enqueue(Job job);
-    void scheduleNext();
-    void startNext();
-    void finishCurrent(RequestStatus status);
-    void interruptAll();
-    void stopMotion();
-    void runShow();
-    void runHide();
-    void runMove();
-    void runPlay();
-    void runSpeak();
-    void hideWindow();
-    const Animation *animation(const QString &name) const;
-    // Plays `animation` from the current pose; `then` runs when it ends
-    // (never for a looping one).
-    void playAnimation(const Animation *animation, bool loop, std::function<void()> then);
-    void applyStep(const Animator::Step &step);
-    void tick();
-    double animationMs(const QElapsedTimer &since) const;
-
-    // Called by the engine, which shares one speech output among characters.
-    // False when the character no longer wants to speak.
-    bool beginSpeaking();
-    void speechWord(int start, int length);
-    void speechPhone(const QString &label) { m_phone = label; }
-    void speechMouth(double level);
-    void speechFinished(bool completed);
-    void optionsChanged();
-    // Ends everything for Unload; the character is deleted afterwards.
-    void shutDown();
-
-    AgentEngine &m_engine;
-    QString m_id;
-    std::shared_ptr<const CharacterFile> m_file;
-    std::unique_ptr<CharacterWindow> m_window;
-    std::deque<Job> m_queue;
-    std::optional<Job> m_current;
-    bool m_startPosted = false;
-    bool m_soundEffects = true;
-    CommandList m_commands;
-    QPointer<QMenu> m_menu;
-
-    QTimer *m_clock = nullptr;
-    QTimer *m_balloonTimer = nullptr;
-    Animator m_animator;
-    QElapsedTimer m_animationStart;
-    std::function<void()> m_then;
-
-    struct Walk
-    {
-        bool active = false;
-        QPoint from;
-        QPoint to;
-        double ms = 0;
-        QElapsedTimer started;
-    } m_walk;
-
-    bool m_speaking = false;
-    QElapsedTimer m_spokenFor;
-    QString m_phone; // heard now, for the mouth's shape
-    QString m_spokenText; // as displayed, whole
-    Balloon::Slice m_balloonSlice; // of it, in the balloon
-};
-
 // The character engine: loads characters from their folders and runs them.
 class AgentEngine final : public Control
 {
@@ -186,13 +35,14 @@ class AgentEngine final : public Control
 public:
     // Looks characters up in `characterFolders` in order (the user's own
     // folder first, then the shipped ones: see characterFolders() of
-    // agent/CharacterFolders.h) and speaks through SpeechPlayer.
-    explicit AgentEngine(QStringList characterFolders, QObject *parent = nullptr);
-    // As above, with the options kept in `settings` (section "agent").
-    AgentEngine(QStringList characterFolders, SettingsStore *settings, QObject *parent = nullptr);
-    // With any speech output; `settings` may be null.
-    AgentEngine(QStringList characterFolders, std::unique_ptr<SpeechOutput> speech,
+    // agent/CharacterFolders.h) and speaks through SpeechPlayer. The options
+    // are kept in `settings` (section "agent") when it is not null.
+    AgentEngine(QStringList characterFolders, EngineServices services,
         SettingsStore *settings = nullptr, QObject *parent = nullptr);
+    // With any speech output.
+    AgentEngine(QStringList characterFolders, EngineServices services,
+        std::unique_ptr<SpeechOutput> speech, SettingsStore *settings = nullptr,
+        QObject *parent = nullptr);
     ~AgentEngine() override;
 
     // A character already loaded under `id` is unloaded first.
@@ -251,6 +101,7 @@ private:
     QStringList characterFiles(const QString &file, bool firstOnly) const;
 
     QStringList m_folders;
+    EngineServices m_services;
     QString m_loadError;
     std::unique_ptr<SpeechOutput> m_speech;
     SettingsStore *m_settings = nullptr;
@@ -264,7 +115,7 @@ private:
     double m_timeScale = 1.0;
     Listener *m_listener = nullptr;
     QTimer *m_commandsTimer = nullptr;
-    QTimer *m_tipTimer = nullptr;
+    std::unique_ptr<Clock::Timer> m_tipTimer;
 };
 
 } // namespace agent

@@ -1,8 +1,8 @@
 #include "agent/CharacterWindow.h"
 
 #include "agent/Logging.h"
+#include "platform/WindowShape.h"
 
-#include <QBitmap>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -10,14 +10,6 @@
 #include <QScreen>
 
 #include <algorithm>
-
-#if __has_include(<xcb/xcb.h>) && QT_CONFIG(xcb)
-#include <QtGui/qguiapplication_platform.h>
-#include <xcb/xcb.h>
-#define QUILLORY_ASK_XCB 1
-#endif
-
-#include <cstdlib>
 
 namespace agent {
 
@@ -31,28 +23,14 @@ QRect screenArea(QPoint at)
     return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
-#ifdef QUILLORY_ASK_XCB
-// The X screen Qt connected to: the ".S" of DISPLAY, 0 without one.
-int x11ScreenNumber()
-{
-    const QByteArray display = qgetenv("DISPLAY");
-    const qsizetype colon = display.lastIndexOf(':');
-    const qsizetype dot = display.indexOf('.', colon + 1);
-    if (colon < 0 || dot < 0)
-        return 0;
-    bool ok = false;
-    const int n = display.mid(dot + 1).toInt(&ok);
-    return ok ? n : 0;
-}
-#endif
-
 } // namespace
 
-CharacterWindow::CharacterWindow(std::shared_ptr<const CharacterFile> file)
+CharacterWindow::CharacterWindow(std::shared_ptr<const CharacterFile> file, WindowShape &shape)
     : QWidget(nullptr,
         Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
             | Qt::WindowDoesNotAcceptFocus)
     , m_file(std::move(file))
+    , m_shape(shape)
     , m_pose(m_file->rest)
 {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -265,14 +243,7 @@ void CharacterWindow::updateMask()
         paintContent(painter);
     }
     m_shapeImage = image;
-    const QImage logical = image.size() == size() ? image : image.scaled(size());
-    QBitmap shape = QBitmap::fromImage(
-        logical.createAlphaMask(Qt::ThresholdDither | Qt::ThresholdAlphaDither));
-    // An empty mask would make the whole window show; keep a pixel instead.
-    if (shape.isNull())
-        setMask(QRegion(0, 0, 1, 1));
-    else
-        setMask(shape);
+    m_shape.cutTo(*this, image);
 }
 
 void CharacterWindow::contextMenuEvent(QContextMenuEvent *event)
@@ -312,14 +283,14 @@ void CharacterWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     // A compositing manager may have started or stopped since last shown.
-    const bool mask = !desktopComposites();
+    const bool mask = !m_shape.desktopComposites();
     if (mask != m_masked) {
         m_masked = mask;
         if (m_masked) {
             qCInfo(lcAgent) << "no compositing manager: cutting the character's window to shape";
             updateMask();
         } else {
-            clearMask();
+            m_shape.uncut(*this);
         }
     }
 }
@@ -335,33 +306,6 @@ QImage CharacterWindow::renderFrame(const CharacterFile &file, const Pose &pose,
         double(size.width()) / file.frame.width(), double(size.height()) / file.frame.height());
     file.art->paint(painter, file.withMouth(pose, pose.mouth));
     return image;
-}
-
-bool CharacterWindow::desktopComposites()
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return true; // Wayland always composites; offscreen shows nothing anyway
-#ifdef QUILLORY_ASK_XCB
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
-    if (!connection)
-        return true;
-    // A compositing manager owns the selection _NET_WM_CM_S<screen>.
-    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(x11ScreenNumber());
-    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(connection,
-        xcb_intern_atom(connection, 1, quint16(name.size()), name.constData()), nullptr);
-    const xcb_atom_t selection = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(atom);
-    if (selection == XCB_ATOM_NONE)
-        return false;
-    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(
-        connection, xcb_get_selection_owner(connection, selection), nullptr);
-    const bool composites = owner && owner->owner != XCB_WINDOW_NONE;
-    std::free(owner);
-    return composites;
-#else
-    return true;
-#endif
 }
 
 } // namespace agent

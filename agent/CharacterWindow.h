@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+class WindowShape;
+
 namespace agent {
 
 // The character on the desktop: a frameless, translucent, always-on-top
@@ -22,7 +24,9 @@ class CharacterWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CharacterWindow(std::shared_ptr<const CharacterFile> file);
+    // `shape` tells whether the desktop composites and cuts the window to
+    // shape where it does not; it must outlive the window.
+    CharacterWindow(std::shared_ptr<const CharacterFile> file, WindowShape &shape);
     ~CharacterWindow() override;
 
     const CharacterFile &file() const { return *m_file; }
@@ -64,9 +68,6 @@ public:
 
     // The character drawn in `pose`, scaled to `size`.
     static QImage renderFrame(const CharacterFile &file, const Pose &pose, QSize size);
-    // Whether translucent windows show the desktop behind them. False only
-    // on X11 without a compositing manager.
-    static bool desktopComposites();
 
 signals:
     void contextMenuRequested(const QPoint &globalPos);
@@ -87,6 +88,7 @@ private:
     std::optional<MouthShape> mouth() const;
 
     std::shared_ptr<const CharacterFile> m_file;
+    WindowShape &m_shape;
     Pose m_pose;
     std::optional<MouthShape> m_speechMouth;
     QString m_speechMouthPart;

@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMediaDevices>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +22,7 @@ constexpr int kRate = RecognizerCore::kSampleRate;
 constexpr double kNoiseRiseDbPerFrame = 0.05;
 constexpr int kLevelEverySamples = kRate / 20;
 constexpr int kReleaseDebounceMs = 40;
+constexpr int kPreloadMs = 2000;
 // Sound still on its way from the loudspeaker when speech ends: the room's
 // echo and the audio buffers. Counted in samples, not time, so it follows
 // the audio itself.
@@ -133,16 +133,13 @@ ListenKey listenKeyFromName(const QString &name)
 class ListenKeyFilter final : public QObject
 {
 public:
-    explicit ListenKeyFilter(Listener &listener)
+    ListenKeyFilter(Listener &listener, Clock &clock)
         : m_listener(listener)
-    {
-        m_release.setSingleShot(true);
-        m_release.setInterval(kReleaseDebounceMs);
-        QObject::connect(&m_release, &QTimer::timeout, this, [this] {
+        , m_release(clock.timer([this] {
             m_down = false;
             m_listener.keyReleased();
-        });
-    }
+        }))
+    { }
     ~ListenKeyFilter() override { setActive(false); }
 
     void setService(GlobalKey *service)
@@ -202,7 +199,7 @@ public:
         m_desktop = false;
         if (qApp)
             qApp->removeEventFilter(this);
-        m_release.stop();
+        m_release->stop();
         m_down = false;
     }
 
@@ -229,8 +226,8 @@ private:
     // only when no press follows it.
     void pressed()
     {
-        if (m_release.isActive()) {
-            m_release.stop();
+        if (m_release->isActive()) {
+            m_release->stop();
             return;
         }
         if (m_down)
@@ -241,7 +238,7 @@ private:
     void released()
     {
         if (m_down)
-            m_release.start();
+            m_release->start(kReleaseDebounceMs);
     }
 
     Listener &m_listener;
@@ -250,30 +247,25 @@ private:
     bool m_active = false;
     bool m_desktop = false;
     bool m_down = false;
-    QTimer m_release;
+    std::unique_ptr<Clock::Timer> m_release;
 };
 
 // ---------------------------------------------------------------------------
 // The listener
 
-Listener::Listener(QObject *parent)
+Listener::Listener(Clock &clock, QObject *parent)
     : QObject(parent)
-    , m_devices([] { return QMediaDevices::audioInputs(); })
-    , m_keyFilter(std::make_unique<ListenKeyFilter>(*this))
+    , m_devices([] { return QList<QAudioDevice>(); })
+    , m_keyFilter(std::make_unique<ListenKeyFilter>(*this, clock))
 {
     qRegisterMetaType<agent::Listener::Mode>();
-    m_preload = new QTimer(this);
-    m_preload->setSingleShot(true);
     // The model loads on the recogniser's thread; it is ready by the time
     // anyone speaks, without slowing the start of the program.
-    m_preload->setInterval(2000);
-    connect(m_preload, &QTimer::timeout, this, [this] {
+    m_preload = clock.timer([this] {
         if (!m_entries.isEmpty() && canListen())
             recognizer();
     });
-    m_limit = new QTimer(this);
-    m_limit->setSingleShot(true);
-    connect(m_limit, &QTimer::timeout, this, [this] { finishSession(true); });
+    m_limit = clock.timer([this] { finishSession(true); });
     auto *devices = new QMediaDevices(this);
     connect(devices, &QMediaDevices::audioInputsChanged, this, &Listener::microphonesChanged);
 }
@@ -290,6 +282,12 @@ void Listener::setDeviceList(DeviceList list)
 {
     m_devices = list ? std::move(list) : DeviceList([] { return QList<QAudioDevice>(); });
     microphonesChanged();
+}
+
+void Listener::setModel(RecognizerModel model)
+{
+    m_model = std::move(model);
+    updateKeyWatch();
 }
 
 void Listener::microphonesChanged()
@@ -339,6 +337,8 @@ QString Listener::unavailableReason() const
 {
     if (microphones().isEmpty())
         return tr("No microphone found");
+    if (!m_model.missing().isEmpty())
+        return tr("No speech recognition model found");
     return {};
 }
 
@@ -372,7 +372,7 @@ void Listener::setCommands(const QList<CommandEntry> &commands)
     if (m_recognizer)
         m_recognizer->setCommands(m_entries);
     else if (!m_entries.isEmpty())
-        m_preload->start();
+        m_preload->start(kPreloadMs);
     updateKeyWatch();
 }
 
@@ -391,7 +391,9 @@ void Listener::setMicrophoneId(const QByteArray &id)
 Recognizer *Listener::recognizer()
 {
     if (!m_recognizer) {
-        m_recognizer = std::make_unique<Recognizer>();
+        RecognizerOptions options;
+        options.model = m_model;
+        m_recognizer = std::make_unique<Recognizer>(options);
         connect(m_recognizer.get(), &Recognizer::recognized, this, &Listener::handleResult);
         m_recognizer->setCommands(m_entries);
     }

@@ -2,6 +2,7 @@
 
 #include "agent/Agent.h"
 #include "agent/Recognizer.h"
+#include "platform/Clock.h"
 #include "platform/GlobalKey.h"
 
 #include <QAudioDevice>
@@ -16,9 +17,9 @@
 #include <memory>
 #include <optional>
 
+class Clock;
 class QAudioSource;
 class QIODevice;
-class QTimer;
 
 namespace agent {
 
@@ -87,11 +88,14 @@ public:
     static constexpr int kHeldMaxMs = 15000;
     static constexpr int kEndSilenceMs = 800;
 
-    explicit Listener(QObject *parent = nullptr);
+    // The session's limits and the key's debounce run on `clock`.
+    explicit Listener(Clock &clock, QObject *parent = nullptr);
     ~Listener() override;
 
-    // The microphones; the system's list unless a test gives its own.
+    // The microphones; none until given.
     void setDeviceList(DeviceList list);
+    // The recogniser's files; without them listening is impossible.
+    void setModel(RecognizerModel model);
     QList<QAudioDevice> microphones() const;
     // The list of microphones changed (the system says so when one is
     // plugged in or out).
@@ -161,6 +165,7 @@ private:
     void updateKeyWatch();
 
     DeviceList m_devices;
+    RecognizerModel m_model;
     QList<VoiceGrammar::Entry> m_entries;
     ListenKey m_key = ListenKey::ScrollLock;
     QByteArray m_microphoneId;
@@ -168,8 +173,8 @@ private:
     std::unique_ptr<ListenKeyFilter> m_keyFilter;
     Speaking m_speaking;
     int m_echoTail = 0; // samples still to throw away
-    QTimer *m_preload = nullptr;
-    QTimer *m_limit = nullptr;
+    std::unique_ptr<Clock::Timer> m_preload;
+    std::unique_ptr<Clock::Timer> m_limit;
 
     // The session.
     std::optional<Mode> m_mode;

@@ -26,16 +26,6 @@ namespace agent {
 
 namespace {
 
-int readInt(const SettingsStore &settings, const char *key, int fallback, int lo, int hi)
-{
-    bool ok = false;
-    const int v = settings.ReadSetting(QLatin1String(EngineOptions::kSection), QLatin1String(key))
-                      .trimmed()
-                      .toInt(&ok);
-    return ok ? std::clamp(v, lo, hi) : fallback;
-}
-
-// A slider with its value shown beside it.
 QWidget *withValue(QSlider *slider, const QString &suffix)
 {
     auto *box = new QWidget;
@@ -60,53 +50,8 @@ QSlider *slider(int lo, int hi)
 }
 } // namespace
 
-void EngineOptions::load(const SettingsStore &settings)
-{
-    const EngineOptions d;
-    speechRatePercent = readInt(settings, "speechrate", d.speechRatePercent, 50, 200);
-    pitchOffset = readInt(settings, "pitch", d.pitchOffset, -30, 30);
-    speechVolume = readInt(settings, "speechvolume", d.speechVolume, 0, 100);
-    const QString b = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("balloon"));
-    balloon = b.compare(QLatin1String(setting::kFalseText), Qt::CaseInsensitive) != 0;
-    balloonFontSize = readInt(settings, "balloonfontsize", d.balloonFontSize, 8, 20);
-    effectsVolume = readInt(settings, "effectsvolume", d.effectsVolume, 0, 100);
-    const QString key = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("listenkey"));
-    listenKey = key.trimmed().isEmpty() ? d.listenKey : listenKeyName(listenKeyFromName(key));
-    microphone
-        = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("microphone")).trimmed();
-    voice = settings.ReadSetting(QLatin1String(kSection), QStringLiteral("voice")).trimmed();
-}
-
-void EngineOptions::save(SettingsStore &settings, const EngineOptions *before) const
-{
-    // Each key is a write of the whole file: only those that changed.
-    const QString section = QLatin1String(kSection);
-    const auto put = [&](auto EngineOptions::*member, const char *key, const QString &text) {
-        if (!before || (*before).*member != this->*member)
-            settings.WriteSetting(section, QLatin1String(key), text);
-    };
-    put(&EngineOptions::speechRatePercent, "speechrate", QString::number(speechRatePercent));
-    put(&EngineOptions::pitchOffset, "pitch", QString::number(pitchOffset));
-    put(&EngineOptions::speechVolume, "speechvolume", QString::number(speechVolume));
-    put(&EngineOptions::balloon, "balloon",
-        QLatin1String(balloon ? setting::kTrueText : setting::kFalseText));
-    put(&EngineOptions::balloonFontSize, "balloonfontsize", QString::number(balloonFontSize));
-    put(&EngineOptions::effectsVolume, "effectsvolume", QString::number(effectsVolume));
-    put(&EngineOptions::listenKey, "listenkey", listenKey);
-    put(&EngineOptions::microphone, "microphone", microphone);
-    put(&EngineOptions::voice, "voice", voice);
-}
-
-VoiceSpec EngineOptions::voiceFor(const VoiceSpec &character) const
-{
-    VoiceSpec v = withVoiceChoice(character, voice);
-    v.rate = std::clamp(character.rate * speechRatePercent / 100, 40, 900);
-    v.pitch = std::clamp(character.pitch + pitchOffset, 0, 99);
-    v.volume = std::clamp(speechVolume, 0, 100);
-    return v;
-}
-
-OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QWidget *parent)
+OptionsWindow::OptionsWindow(
+    EngineOptions &options, SettingsStore *settings, Clock &clock, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_options(options)
     , m_settings(settings)
@@ -180,9 +125,7 @@ OptionsWindow::OptionsWindow(EngineOptions &options, SettingsStore *settings, QW
     column->addWidget(buttons);
 
     m_saved = m_options;
-    m_saveTimer.setSingleShot(true);
-    m_saveTimer.setInterval(kSaveDelayMs);
-    connect(&m_saveTimer, &QTimer::timeout, this, &OptionsWindow::saveNow);
+    m_saveTimer = clock.timer([this] { saveNow(); });
     // A program that ends with the window open keeps the last change too.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &OptionsWindow::saveNow);
 
@@ -215,7 +158,7 @@ void OptionsWindow::hideEvent(QHideEvent *event)
 
 void OptionsWindow::saveNow()
 {
-    m_saveTimer.stop();
+    m_saveTimer->stop();
     if (!m_pending)
         return;
     m_pending = false;
@@ -334,9 +277,9 @@ void OptionsWindow::apply(Settle settle)
     if (settle == Settle::Now)
         saveNow();
     else if (dragging)
-        m_saveTimer.stop(); // written when let go
+        m_saveTimer->stop(); // written when let go
     else
-        m_saveTimer.start();
+        m_saveTimer->start(kSaveDelayMs);
 }
 
 } // namespace agent

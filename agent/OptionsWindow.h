@@ -1,8 +1,9 @@
 #pragma once
 
-#include "agent/SpeechPlayer.h"
+#include "agent/EngineOptions.h"
 
-#include <QTimer>
+#include "platform/Clock.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -19,37 +20,14 @@ namespace agent {
 class Listener;
 struct RecognitionResult;
 
-// What the user can change about every character; the engine reads these
-// whenever it speaks or draws, so a change applies at once.
-struct EngineOptions
-{
-    int speechRatePercent = 100; // of the character's own rate, 50..200
-    int pitchOffset = 0; // added to the character's pitch, -30..30
-    int speechVolume = 100; // 0..100
-    bool balloon = true;
-    int balloonFontSize = 10; // points, 8..20
-    int effectsVolume = 100; // 0..100
-    QString listenKey = QStringLiteral("ScrollLock"); // see listenKeys()
-    QString microphone; // the device id; empty: the system's default
-    QString voice; // a voiceChoices() id; empty: each character's own voice
-
-    static constexpr const char *kSection = "agent";
-    // Missing or unreadable keys keep their defaults; values are clamped.
-    void load(const SettingsStore &settings);
-    // With `before` (what the settings hold now), only what differs from it.
-    void save(SettingsStore &settings, const EngineOptions *before = nullptr) const;
-    // The character's voice as these options change it.
-    VoiceSpec voiceFor(const VoiceSpec &character) const;
-
-    bool operator==(const EngineOptions &) const = default;
-};
-
 class OptionsWindow : public QWidget
 {
     Q_OBJECT
 public:
     // `settings` may be null: changes then last until the program ends.
-    OptionsWindow(EngineOptions &options, SettingsStore *settings, QWidget *parent = nullptr);
+    // A change settles `kSaveDelayMs` after the last on `clock`.
+    OptionsWindow(
+        EngineOptions &options, SettingsStore *settings, Clock &clock, QWidget *parent = nullptr);
     // Writes what is still waiting.
     ~OptionsWindow() override;
 
@@ -98,7 +76,7 @@ private:
     bool m_refreshing = false;
     bool m_pending = false;
     EngineOptions m_saved; // as the settings hold them
-    QTimer m_saveTimer;
+    std::unique_ptr<Clock::Timer> m_saveTimer;
 };
 
 } // namespace agent

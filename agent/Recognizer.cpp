@@ -18,137 +18,9 @@
 namespace agent {
 
 // ---------------------------------------------------------------------------
-// Resampler
-
-namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-// Zero crossings of the sinc either side of the centre: about 60 dB of
-// stop band with the Blackman window, plenty for speech recognition.
-constexpr int kZeroCrossings = 10;
-// Beyond this many phases the table would outgrow its use; such odd rate
-// pairs compute the taps as they go.
-constexpr int kMaxTablePhases = 4096;
-
-double blackmanSinc(double t, double cutoff, int half)
-{
-    if (std::abs(t) >= half)
-        return 0;
-    const double x = 2 * cutoff * t;
-    const double sinc = x == 0 ? 1.0 : std::sin(kPi * x) / (kPi * x);
-    const double w = 0.42 + 0.5 * std::cos(kPi * t / half) + 0.08 * std::cos(2 * kPi * t / half);
-    return 2 * cutoff * sinc * w;
-}
-
-} // namespace
-
-Resampler::Resampler(int fromRate, int toRate)
-    : m_from(std::max(1, fromRate))
-    , m_to(std::max(1, toRate))
-{
-    const int g = std::gcd(m_from, m_to);
-    m_step = m_from / g;
-    m_phases = m_to / g;
-    // A little under the lower Nyquist frequency, in cycles per input sample.
-    const double cutoff = 0.46 * std::min(1.0, double(m_to) / m_from);
-    m_half = int(std::ceil(kZeroCrossings / (2 * cutoff)));
-    if (m_phases <= kMaxTablePhases) {
-        m_kernel.resize(size_t(m_phases) * size_t(2 * m_half));
-        for (int p = 0; p < m_phases; ++p) {
-            const double frac = double(p) / m_phases;
-            float *row = m_kernel.data() + size_t(p) * size_t(2 * m_half);
-            double sum = 0;
-            for (int j = 0; j < 2 * m_half; ++j) {
-                row[j] = float(blackmanSinc(double(j - m_half + 1) - frac, cutoff, m_half));
-                sum += row[j];
-            }
-            for (int j = 0; j < 2 * m_half && sum != 0; ++j)
-                row[j] = float(row[j] / sum);
-        }
-    }
-    reset();
-}
-
-Resampler::~Resampler() = default;
-
-void Resampler::reset()
-{
-    // The stream starts after silence, so the first taps see zeros.
-    m_history.assign(size_t(m_half), 0.0f);
-    m_dropped = -m_half;
-    m_next = 0;
-}
-
-void Resampler::push(const float *in, qsizetype count, QVector<qint16> &out)
-{
-    if (count <= 0 || !in)
-        return;
-    if (m_from == m_to) {
-        out.reserve(out.size() + count);
-        for (qsizetype i = 0; i < count; ++i)
-            out.append(qint16(std::lround(std::clamp(in[i], -1.0f, 1.0f) * 32767.0f)));
-        return;
-    }
-    m_history.insert(m_history.end(), in, in + count);
-    const qint64 available = m_dropped + qint64(m_history.size());
-    const double cutoff = 0.46 * std::min(1.0, double(m_to) / m_from);
-    std::vector<float> taps;
-    for (;;) {
-        const qint64 position = m_next * m_step; // in input samples times m_phases
-        const qint64 n = position / m_phases;
-        const int phase = int(position % m_phases);
-        if (n + m_half >= available)
-            break;
-        const float *row = nullptr;
-        if (!m_kernel.empty()) {
-            row = m_kernel.data() + size_t(phase) * size_t(2 * m_half);
-        } else {
-            taps.resize(size_t(2 * m_half));
-            const double frac = double(phase) / m_phases;
-            for (int j = 0; j < 2 * m_half; ++j)
-                taps[size_t(j)]
-                    = float(blackmanSinc(double(j - m_half + 1) - frac, cutoff, m_half));
-            row = taps.data();
-        }
-        const float *x = m_history.data() + (n - m_half + 1 - m_dropped);
-        double y = 0;
-        for (int j = 0; j < 2 * m_half; ++j)
-            y += double(row[j]) * x[j];
-        out.append(qint16(std::lround(std::clamp(y, -1.0, 1.0) * 32767.0)));
-        ++m_next;
-    }
-    // Keep only what the next output still reaches back to.
-    const qint64 keepFrom = (m_next * m_step) / m_phases - m_half + 1;
-    const qint64 drop = keepFrom - m_dropped;
-    if (drop > 4096) {
-        m_history.erase(m_history.begin(), m_history.begin() + drop);
-        m_dropped += drop;
-    }
-}
-
-QVector<qint16> Resampler::convert(const QVector<qint16> &pcm, int fromRate, int toRate)
-{
-    if (fromRate <= 0 || toRate <= 0)
-        return {};
-    if (fromRate == toRate)
-        return pcm;
-    Resampler r(fromRate, toRate);
-    std::vector<float> in(size_t(pcm.size()) + size_t(r.m_half), 0.0f);
-    for (qsizetype i = 0; i < pcm.size(); ++i)
-        in[size_t(i)] = float(pcm[i]) / 32768.0f;
-    QVector<qint16> out;
-    out.reserve(qsizetype(double(pcm.size()) * toRate / fromRate) + 1);
-    r.push(in.data(), qsizetype(in.size()), out);
-    out.resize(qsizetype((qint64(pcm.size()) * toRate + fromRate - 1) / fromRate));
-    return out;
-}
-
-// ---------------------------------------------------------------------------
 // The decoders
 
 namespace {
-
-const char *const kModelRoot = "/usr/share/pocketsphinx/model/en-us";
 
 // Words of this program that the dictionary lacks.
 struct ExtraWord
@@ -166,13 +38,6 @@ const ExtraWord kExtraWords[] = {
 const char *const kPhones[] = { "AA", "AE", "AH", "AO", "AW", "AY", "B", "CH", "D", "DH", "EH",
     "ER", "EY", "F", "G", "HH", "IH", "IY", "JH", "K", "L", "M", "N", "NG", "OW", "OY", "P", "R",
     "S", "SH", "T", "TH", "UH", "UW", "V", "W", "Y", "Z", "ZH" };
-
-// Short words that make up much of what people say, for WordGarbage.
-const char *const kCommonWords[] = { "the", "a", "and", "to", "of", "is", "it", "you", "i", "that",
-    "in", "was", "for", "on", "be", "with", "at", "this", "have", "will", "my", "do", "go", "not",
-    "we", "they", "he", "she", "so", "can", "please", "but", "or", "from", "by", "are", "what",
-    "when", "where", "time", "day", "back", "door", "room", "chair", "after", "through", "leave",
-    "long", "hard", "call", "there", "here", "now", "all", "one", "new" };
 
 QString phoneWord(const char *phone)
 {
@@ -286,14 +151,23 @@ ps_decoder_t *makeDecoder(const QString &model, const QString &dictionary, QStri
 
 } // namespace
 
-QString RecognizerOptions::defaultModelDir()
+QStringList RecognizerCore::phones()
 {
-    return QString::fromLatin1(kModelRoot) + QStringLiteral("/en-us");
+    QStringList all;
+    for (const char *phone : kPhones)
+        all << QLatin1String(phone);
+    return all;
 }
 
-QString RecognizerOptions::defaultDictionary()
+QString RecognizerModel::missing() const
 {
-    return QString::fromLatin1(kModelRoot) + QStringLiteral("/cmudict-en-us.dict");
+    if (folder.isEmpty())
+        return QStringLiteral("no speech recognition model given");
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("no speech recognition model at ") + folder;
+    if (!QFileInfo(dictionary).isFile())
+        return QStringLiteral("no pronouncing dictionary at ") + dictionary;
+    return {};
 }
 
 struct RecognizerCore::Decoders
@@ -316,24 +190,22 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
     : m_options(std::move(options))
     , m_d(std::make_unique<Decoders>())
 {
-    if (m_options.modelDir.isEmpty())
-        m_options.modelDir = RecognizerOptions::defaultModelDir();
-    if (m_options.dictionary.isEmpty())
-        m_options.dictionary = RecognizerOptions::defaultDictionary();
-
-    m_d->commands = makeDecoder(m_options.modelDir, m_options.dictionary, &m_error);
+    m_error = m_options.model.missing();
+    if (!m_error.isEmpty()) {
+        qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
+        return;
+    }
+    m_d->commands = makeDecoder(m_options.model.folder, m_options.model.dictionary, &m_error);
     if (!m_d->commands) {
         qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
         return;
     }
     for (const ExtraWord &w : kExtraWords)
         ps_add_word(m_d->commands, w.word, w.phones, FALSE);
-    if (m_options.rejection == Rejection::PhoneGarbage) {
-        for (const char *phone : kPhones)
-            ps_add_word(m_d->commands, phoneWord(phone).toLatin1().constData(), phone, FALSE);
-    }
+    for (const auto &[word, phones] : m_options.extraWords)
+        ps_add_word(m_d->commands, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE);
 
-    if (m_options.rejection == Rejection::PhoneLoop) {
+    if (m_options.phoneLoop) {
         // The phone loop needs no words but its phones: a small dictionary
         // of its own loads in a moment.
         const QString path = m_d->dir.filePath(QStringLiteral("phones.dict"));
@@ -343,7 +215,7 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
                 file.write(
                     (phoneWord(phone) + QLatin1Char(' ') + QLatin1String(phone) + '\n').toLatin1());
             file.close();
-            m_d->phones = makeDecoder(m_options.modelDir, path, &m_error);
+            m_d->phones = makeDecoder(m_options.model.folder, path, &m_error);
         }
         QStringList alternatives;
         for (const char *phone : kPhones)
@@ -362,7 +234,7 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
             return;
         }
     }
-    qCInfo(lcVoice).noquote() << "speech recognition ready with" << m_options.modelDir;
+    qCInfo(lcVoice).noquote() << "speech recognition ready with" << m_options.model.folder;
 }
 
 RecognizerCore::~RecognizerCore() = default;
@@ -401,23 +273,8 @@ bool RecognizerCore::loadGrammar()
     m_grammarLoaded = false;
     if (!isReady() || m_grammar.isEmpty())
         return false;
-    QString garbage;
-    const QStringList vocabulary = m_grammar.vocabulary();
-    if (m_options.rejection == Rejection::WordGarbage) {
-        QStringList words;
-        for (const char *w : kCommonWords) {
-            if (!vocabulary.contains(QLatin1String(w)))
-                words << QLatin1String(w);
-        }
-        garbage = words.join(QStringLiteral(" | "));
-    } else if (m_options.rejection == Rejection::PhoneGarbage) {
-        QStringList phones;
-        const QString weight
-            = QLatin1Char('/') + QString::number(m_options.phoneWeight, 'g', 6) + QLatin1Char('/');
-        for (const char *phone : kPhones)
-            phones << weight + QLatin1Char(' ') + phoneWord(phone);
-        garbage = phones.join(QStringLiteral(" | "));
-    }
+    const QString garbage
+        = m_options.competitor ? m_options.competitor(m_grammar.vocabulary()) : QString();
     const QByteArray jsgf = m_grammar.jsgf(garbage).toUtf8();
     const QByteArray name = m_d->slot % 2 ? "commands1" : "commands0";
     const QByteArray old = m_d->slot % 2 ? "commands0" : "commands1";
@@ -482,13 +339,14 @@ RecognitionResult RecognizerCore::end()
         const char *hyp = ps_get_hyp(m_d->commands, &pathScore);
         const SegmentScore heard = scoreSegments(m_d->commands);
         result.speech = !heard.words.isEmpty();
-        // Garbage words are never part of a phrase: a hypothesis with any
-        // of them is not understood.
+        // Words of a competitor are never part of a phrase: a hypothesis
+        // with any of them is not understood.
         QStringList words;
         bool garbage = false;
         for (const QString &w : VoiceGrammar::normalise(QString::fromUtf8(hyp ? hyp : ""))
                                     .split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            if (w.startsWith(QLatin1String("ph_")))
+            if (std::any_of(m_options.extraWords.cbegin(), m_options.extraWords.cend(),
+                    [&w](const auto &extra) { return extra.first == w; }))
                 garbage = true;
             else
                 words << w;

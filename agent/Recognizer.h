@@ -1,15 +1,19 @@
 #pragma once
 
+#include "agent/Resampler.h"
 #include "agent/VoiceGrammar.h"
 
 #include <QList>
 #include <QMetaType>
 #include <QObject>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <QVector>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,63 +21,39 @@
 // character's phrases, or into nothing when the speech was something else.
 namespace agent {
 
-// Changes the sample rate of a stream of mono audio with a windowed-sinc
-// filter, which also removes what the lower rate cannot carry.
-class Resampler
+// The files the recogniser decodes with.
+struct RecognizerModel
 {
-public:
-    Resampler(int fromRate, int toRate);
-    ~Resampler();
-    Resampler(const Resampler &) = delete;
-    Resampler &operator=(const Resampler &) = delete;
-
-    int fromRate() const { return m_from; }
-    int toRate() const { return m_to; }
-    // Appends to `out` every sample `in` completes; samples are in -1..1.
-    void push(const float *in, qsizetype count, QVector<qint16> &out);
-    void reset();
-
-    static QVector<qint16> convert(const QVector<qint16> &pcm, int fromRate, int toRate);
-
-private:
-    int m_from = 0;
-    int m_to = 0;
-    int m_step = 0; // input samples per output phase cycle (from / gcd)
-    int m_phases = 0; // output samples per cycle (to / gcd)
-    int m_half = 0; // taps either side of the centre
-    std::vector<float> m_kernel; // m_phases rows of 2 * m_half taps
-    std::vector<float> m_history;
-    qint64 m_next = 0; // the next output sample
-    qint64 m_dropped = 0; // input samples no longer in m_history
-};
-
-// How speech that is not a command is told apart from a command.
-enum class Rejection {
-    None, // the plain grammar: whatever is heard becomes its nearest phrase
-    WordGarbage, // common words compete with the phrases
-    PhoneGarbage, // any string of phones competes with the phrases
-    PhoneLoop, // a second decoder scores the same audio as free phones
+    QString folder; // the acoustic model
+    QString dictionary; // the pronunciations of its words
+    // Why the model cannot be used, or empty when its files are there.
+    QString missing() const;
 };
 
 struct RecognizerOptions
 {
-    QString modelDir; // the acoustic model; empty: the system's en-us model
-    QString dictionary; // empty: the model's dictionary
-    Rejection rejection = Rejection::PhoneLoop;
-    // PhoneLoop: the least acoustic score per word frame, relative to free
-    // phones, that a phrase needs; strict phrases need more.
+    RecognizerModel model;
+    // Speech that is not a command is told apart by a second decoder that
+    // scores the same audio as free phones. Off: whatever is heard becomes
+    // its nearest phrase.
+    bool phoneLoop = true;
+    // The least acoustic score per word frame, relative to free phones, that
+    // a phrase needs; strict phrases need more.
     double threshold = -32;
     double strictThreshold = -22;
+    // A phrase with its optional words left out ("last message") is also
+    // the middle of much ordinary talk: it needs a near-sure match.
     double partialThreshold = -10;
     // The least score of each word of a phrase, relative to free phones over
     // the same frames: "did you get my last message" heard as "repeat last
     // message" leaves "repeat" on "did you get my", far below this.
     double wordThreshold = -42;
-    // PhoneGarbage: the grammar weight of each garbage phone.
-    double phoneWeight = 1e-20;
-
-    static QString defaultModelDir();
-    static QString defaultDictionary();
+    // Other ways of telling, for the benchmark to compare: a grammar rule
+    // body that competes with the phrases, made from the grammar's
+    // vocabulary, and the words it needs (word, phones). A hypothesis
+    // holding one of those words is not understood.
+    std::function<QString(const QStringList &vocabulary)> competitor;
+    QList<QPair<QString, QString>> extraWords;
 };
 
 struct RecognitionResult
@@ -97,6 +77,8 @@ class RecognizerCore
 {
 public:
     static constexpr int kSampleRate = 16000;
+    // The phones of the acoustic model.
+    static QStringList phones();
 
     explicit RecognizerCore(RecognizerOptions options = {});
     ~RecognizerCore();

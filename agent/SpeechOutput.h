@@ -1,83 +1,40 @@
 #pragma once
 
-#include <QAudioDevice>
-#include <QByteArray>
-#include <QElapsedTimer>
+#include "agent/CharacterSound.h"
+
 #include <QObject>
-#include <QVector>
+#include <QString>
 
-#include <QtMultimedia/qaudio.h>
-
-class QAudioSink;
-class QIODevice;
-
-// One stream of 16-bit mono PCM on its way to the loudspeaker. Audio is
-// appended as it is made; position() tells how much has been heard, which
-// is what words and the mouth follow. Without an audio device (none, or one
-// that fails or stalls) the stream plays silently: a clock consumes the
-// samples at the rate they would have been heard, so timing stays the same.
 namespace agent {
 
-// How loud the speech around `center` sounds, 0..1, from the RMS of `window`
-// samples there; scaled so that ordinary speech moves between about 0.3 and
-// 0.8 and pauses give 0.
-double loudness(const QVector<qint16> &pcm, qint64 center, int window);
-
-class AudioStream : public QObject
+// What the engine needs of speech: SpeechPlayer in the program, a recording
+// fake in tests. One output is shared by every character of an engine. A
+// synthesiser of another make goes behind SpeechPlayer, or in its place
+// behind this.
+class SpeechOutput : public QObject
 {
     Q_OBJECT
 public:
-    AudioStream(int sampleRate, QObject *parent = nullptr);
-    ~AudioStream() override;
+    using QObject::QObject;
+    // The text as shown in the balloon; word() positions refer to it.
+    virtual QString displayText(const QString &taggedText) const = 0;
+    virtual void speak(const QString &taggedText, const VoiceSpec &voice) = 0;
+    virtual void playEffect(const ToneSequence &notes, double volume) = 0;
+    // Ends speech at once; when something was being spoken, finished(false)
+    // follows, now or later.
+    virtual void stop() = 0;
+    virtual bool isSpeaking() const = 0;
 
-    // Starts playing with the first samples after a stop.
-    void append(const QVector<qint16> &pcm);
-    // Silences the stream at once and forgets what it held.
-    void stop();
-    // Ends a stream whose samples have all been heard.
-    void finish();
-    // Stops and lets go of the device. Pulse-based sinks run the event loop
-    // while they close, so an owner calls this while it is still whole.
-    void shutDown();
-    // Hands the device what it can take; call often (every tick).
-    void pump();
-
-    // Off: every stream plays silently, as without a device; for tests that
-    // must behave the same on every machine and make no noise.
-    static void setDevicesEnabled(bool enabled);
-
-    qint64 queued() const { return m_queued; }
-    qint64 position(); // samples heard since the stream started
-    bool isPlaying() const { return m_playing; }
-    bool isSilent() const { return m_silent; }
-
-private:
-    bool openDevice();
-    void closeDevice(bool dropBuffered);
-    void playSilently(const char *why);
-    void onStateChanged(QAudio::State state);
-
-    const int m_sampleRate;
-    bool m_playing = false;
-    bool m_silent = false;
-    qint64 m_queued = 0; // samples appended
-    qint64 m_heard = 0; // samples heard, never decreasing
-
-    // Device playback.
-    QAudioSink *m_sink = nullptr;
-    QAudioDevice m_device;
-    QIODevice *m_io = nullptr;
-    QByteArray m_unwritten;
-    qsizetype m_unwrittenOffset = 0;
-    qint64 m_writtenBytes = 0;
-    qint64 m_startUSecs = 0;
-    qint64 m_lastProgressNs = 0;
-
-    // The clock: real time since playing started, for silent playback and
-    // for noticing a device that has stopped consuming.
-    QElapsedTimer m_clock;
-    qint64 m_lastNs = 0;
-    double m_silentPosition = 0;
+signals:
+    // A word of displayText(...) is being heard now.
+    void word(int start, int length);
+    // The phone being heard from now on (the engine's label; empty when it
+    // does not tell), just before mouth().
+    void phone(const QString &label);
+    // Loudness of the speech being heard, 0..1, about 30 times a second.
+    void mouth(double level);
+    // Speech ended: true when it was spoken to the end.
+    void finished(bool completed);
 };
 
 } // namespace agent

@@ -1,18 +1,20 @@
 #include "agent/SpeechPlayer.h"
 
+#include "agent/AudioStream.h"
 #include "agent/Logging.h"
-#include "agent/SpeechOutput.h"
 #include "agent/SpeechRunner.h"
 #include "agent/SpeechSynth.h"
 #include "agent/SpeechText.h"
 #include "agent/ToneSynth.h"
 #include "agent/Visemes.h"
 #include "agent/WavCapture.h"
+#include "platform/Clock.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+
+#include <memory>
 
 #include <limits>
 #include <utility>
@@ -33,7 +35,14 @@ constexpr int TrimAfterSeconds = 30;
 class SpeechPlayerPrivate
 {
 public:
-    explicit SpeechPlayerPrivate(SpeechPlayer *q);
+    SpeechPlayerPrivate(SpeechPlayer *q, Clock &clock, SpeechSynthesizer *synth,
+        AudioDevices *audio, WavCapture *capture);
+    quint64 beginCapture() { return capture ? capture->begin(sampleRate) : 0; }
+    void finishCapture(quint64 slot, const QVector<qint16> &samples)
+    {
+        if (capture)
+            capture->finish(slot, samples);
+    }
 
     void onPart(quint64 ticket, const SpeechPart &part);
     void onDone(quint64 ticket, bool ok);
@@ -43,7 +52,10 @@ public:
     void keepTicking();
 
     SpeechPlayer *q;
+    Clock &clock;
+    // The engines: Flite, and espeak-ng through the synthesiser handed in.
     std::unique_ptr<SpeechRunner> runner;
+    WavCapture *capture = nullptr;
     int sampleRate = SpeechRunner::kSampleRate;
 
     // The utterance: counts up at every start and end, so a callback that
@@ -61,23 +73,26 @@ public:
     PhoneFollower phoneAt;
     QString lastPhone;
     quint64 captureSlot = 0;
-    QElapsedTimer sinceSpeak;
+    qint64 speakStartMs = 0;
     bool heardFirstChunk = false;
 
     AudioStream speech;
     AudioStream effects;
-    QTimer tick;
+    std::unique_ptr<Clock::Timer> tick;
 };
 
-SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q)
+SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q, Clock &clock, SpeechSynthesizer *synth,
+    AudioDevices *audio, WavCapture *capture)
     : q(q)
-    , runner(std::make_unique<SpeechRunner>(makeSpeechEngines(SpeechSynthesizer::instance())))
-    , speech(sampleRate)
-    , effects(sampleRate)
+    , clock(clock)
+    // Without a synthesiser nothing is heard: the words show silently.
+    , runner(std::make_unique<SpeechRunner>(
+          synth ? makeSpeechEngines(synth) : std::vector<std::unique_ptr<SpeechEngine>> {}))
+    , capture(capture)
+    , speech(sampleRate, clock, audio)
+    , effects(sampleRate, clock, audio)
+    , tick(clock.timer([this] { onTick(); }, true))
 {
-    tick.setInterval(TickMs);
-    tick.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&tick, &QTimer::timeout, q, [this] { onTick(); });
     QObject::connect(runner.get(), &SpeechRunner::part, q,
         [this](quint64 t, const SpeechPart &p) { onPart(t, p); });
     QObject::connect(
@@ -86,8 +101,8 @@ SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q)
 
 void SpeechPlayerPrivate::keepTicking()
 {
-    if (!tick.isActive())
-        tick.start();
+    if (!tick->isActive())
+        tick->start(TickMs);
 }
 
 void SpeechPlayerPrivate::onPart(quint64 t, const SpeechPart &part)
@@ -97,7 +112,8 @@ void SpeechPlayerPrivate::onPart(quint64 t, const SpeechPart &part)
     const bool first = !heardFirstChunk && !part.pcm.isEmpty();
     if (first) {
         heardFirstChunk = true;
-        qCDebug(lcSpeech) << "First audio" << sinceSpeak.elapsed() << "ms after speak";
+        qCDebug(lcSpeech) << "First audio" << clock.monotonicMs() - speakStartMs
+                          << "ms after speak";
     }
     pcm += part.pcm;
     made += part.pcm.size();
@@ -167,7 +183,7 @@ void SpeechPlayerPrivate::onTick()
         }
     }
     if (!speaking && !effects.isPlaying())
-        tick.stop();
+        tick->stop();
 }
 
 void SpeechPlayerPrivate::end(bool completed)
@@ -176,7 +192,7 @@ void SpeechPlayerPrivate::end(bool completed)
         = completed ? pcm.size() : std::clamp<qint64>(speech.position() - pcmStart, 0, pcm.size());
     QVector<qint16> spoken = std::exchange(pcm, {});
     spoken.resize(heard);
-    WavCapture::instance().finish(std::exchange(captureSlot, 0), spoken);
+    finishCapture(std::exchange(captureSlot, 0), spoken);
     pcmStart = 0;
     made = 0;
     words.clear();
@@ -194,26 +210,27 @@ void SpeechPlayerPrivate::end(bool completed)
     else
         speech.stop();
     if (!speaking && !effects.isPlaying())
-        tick.stop();
+        tick->stop();
     emit q->mouth(0.0);
     emit q->finished(completed);
 }
 
-SpeechPlayer::SpeechPlayer(QObject *parent)
-    : QObject(parent)
-    , d(std::make_unique<SpeechPlayerPrivate>(this))
+SpeechPlayer::SpeechPlayer(Clock &clock, SpeechSynthesizer *synthesizer, AudioDevices *audio,
+    WavCapture *capture, QObject *parent)
+    : SpeechOutput(parent)
+    , d(std::make_unique<SpeechPlayerPrivate>(this, clock, synthesizer, audio, capture))
 { }
 
 SpeechPlayer::~SpeechPlayer()
 {
     d->runner->cancel();
-    d->tick.stop();
+    d->tick->stop();
     QObject::disconnect(d->runner.get(), nullptr, this, nullptr);
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     if (d->speaking) {
         const qint64 heard
             = std::clamp<qint64>(d->speech.position() - d->pcmStart, 0, d->pcm.size());
-        WavCapture::instance().finish(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
+        d->finishCapture(std::exchange(d->captureSlot, 0), d->pcm.first(heard));
         d->speaking = false;
         ++d->utterance;
     }
@@ -222,7 +239,7 @@ SpeechPlayer::~SpeechPlayer()
     d->effects.shutDown();
 }
 
-QString SpeechPlayer::displayText(const QString &tagged)
+QString SpeechPlayer::displayText(const QString &tagged) const
 {
     return SpeechText::parse(tagged).display;
 }
@@ -238,14 +255,14 @@ void SpeechPlayer::speak(const QString &taggedText, const VoiceSpec &voice)
     while (d->speaking)
         d->end(false);
 
-    const QString display = displayText(taggedText);
+    const QString display = SpeechText::parse(taggedText).display;
     qCDebug(lcSpeech).noquote() << "Speaking:" << display;
     ++d->utterance;
     d->speaking = true;
     d->synthesized = false;
     d->heardFirstChunk = false;
-    d->sinceSpeak.start();
-    d->captureSlot = WavCapture::instance().begin(d->sampleRate);
+    d->speakStartMs = d->clock.monotonicMs();
+    d->captureSlot = d->beginCapture();
 
     const bool nothingToSay = display.trimmed().isEmpty();
     if (nothingToSay || !d->runner->isAvailable()) {
@@ -282,8 +299,7 @@ void SpeechPlayer::playEffect(const ToneSequence &notes, double volume)
     if (pcm.isEmpty())
         return;
     qCDebug(lcSpeech) << "Effect:" << notes.size() << "notes," << pcm.size() << "samples";
-    WavCapture &capture = WavCapture::instance();
-    capture.finish(capture.begin(d->sampleRate), pcm);
+    d->finishCapture(d->beginCapture(), pcm);
     d->effects.append(pcm);
     d->keepTicking();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "agent/CharacterSound.h"
+#include "agent/SpeechOutput.h"
+
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -7,61 +10,45 @@
 #include <memory>
 
 // Speech and sound for the character engine: synthesis by the speech
-// engines (agent/SpeechRunner: Flite, espeak-ng) on a worker thread, playback through the audio
+// engines (agent/SpeechRunner: Flite, and espeak-ng through the synthesiser
+// handed in) on a worker thread, playback through the audio
 // device (silently, with the same timing, when there is none), and events
-// that let the balloon and the mouth follow what is heard.
+// that let the balloon and the mouth follow what is heard: word(), phone(),
+// mouth() and finished() of SpeechOutput.
+class Clock;
+
 namespace agent {
 
-struct VoiceSpec
-{
-    QString engine; // "flite" or "espeak"; empty: Flite where it is installed
-    QString fliteVoice; // empty: Flite's default voice
-    QString espeakVoice = QStringLiteral("en-us");
-    int rate = 165; // words per minute
-    int pitch = 50; // 0..99
-    int volume = 100; // percent
-};
-
-// A sound effect made of bell-like notes, one after another.
-struct Note
-{
-    double frequency = 880; // Hz
-    int ms = 200; // duration of the note
-    double gain = 0.6; // 0..1
-};
-using ToneSequence = QVector<Note>;
+class AudioDevices;
+class SpeechSynthesizer;
+class WavCapture;
 
 class SpeechPlayerPrivate;
 
-class SpeechPlayer : public QObject
+class SpeechPlayer final : public SpeechOutput
 {
     Q_OBJECT
 public:
-    explicit SpeechPlayer(QObject *parent = nullptr);
+    // Speaks through `synthesizer` (null: shows words without sound), plays
+    // on `audio`'s output (null: silently, with the same timing) and copies
+    // what it plays to `capture` when there is one; its ticks and the silent
+    // playback's pace come from `clock`. Each must outlive the player.
+    SpeechPlayer(Clock &clock, SpeechSynthesizer *synthesizer, AudioDevices *audio,
+        WavCapture *capture = nullptr, QObject *parent = nullptr);
     ~SpeechPlayer() override;
 
     // The text as the balloon shows it: speech tags such as "\emp\" removed.
-    static QString displayText(const QString &tagged);
+    QString displayText(const QString &tagged) const override;
     // The text as SSML for the synthesiser: "\emp\" emphasises the next word.
     static QString toSsml(const QString &tagged);
 
     // Speaks, cutting off whatever is being spoken.
-    void speak(const QString &taggedText, const VoiceSpec &voice);
+    void speak(const QString &taggedText, const VoiceSpec &voice) override;
     // Plays an effect beside any speech.
-    void playEffect(const ToneSequence &notes, double volume = 1.0);
+    void playEffect(const ToneSequence &notes, double volume = 1.0) override;
     // Ends speech at once; `finished(false)` follows.
-    void stop();
-    bool isSpeaking() const;
-
-signals:
-    // A word of displayText(...) is being heard now.
-    void word(int start, int length);
-    // The phone heard from now on (empty: none known), before mouth().
-    void phone(const QString &label);
-    // Loudness of the speech being heard, 0..1, about 30 times a second.
-    void mouth(double level);
-    // Speech ended: true when it was spoken to the end.
-    void finished(bool completed);
+    void stop() override;
+    bool isSpeaking() const override;
 
 private:
     std::unique_ptr<SpeechPlayerPrivate> d;

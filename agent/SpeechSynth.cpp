@@ -4,8 +4,6 @@
 #include "agent/SpeechText.h"
 
 #include <QCoreApplication>
-#include <QMutex>
-#include <QMutexLocker>
 
 #include <espeak-ng/speak_lib.h>
 
@@ -22,9 +20,6 @@ namespace {
 constexpr int ChunkSamples = 2048;
 constexpr int MaxVoiceNameLength = 40;
 
-QMutex instanceMutex;
-SpeechSynthesizer *theInstance = nullptr;
-bool shutDownDone = false;
 std::atomic<quint64> lastTicket { 0 };
 
 struct SynthContext
@@ -91,27 +86,6 @@ int synthCallback(short *wav, int count, espeak_EVENT *events)
 
 } // namespace
 
-SpeechSynthesizer *SpeechSynthesizer::instance()
-{
-    QMutexLocker lock(&instanceMutex);
-    if (shutDownDone)
-        return nullptr;
-    if (!theInstance) {
-        theInstance = new SpeechSynthesizer;
-        // The worker thread must be joined before the process ends.
-        qAddPostRoutine(&SpeechSynthesizer::shutDown);
-    }
-    return theInstance;
-}
-
-void SpeechSynthesizer::shutDown()
-{
-    QMutexLocker lock(&instanceMutex);
-    shutDownDone = true;
-    delete theInstance;
-    theInstance = nullptr;
-}
-
 SpeechSynthesizer::SpeechSynthesizer()
 {
     qRegisterMetaType<agent::SpeechChunk>();
@@ -153,9 +127,7 @@ quint64 SpeechSynthesizer::start(
 
 SpeechClip SpeechSynthesizer::synthesizeToMemory(const QString &tagged, const VoiceSpec &voice)
 {
-    SpeechSynthesizer *s = instance();
-    if (!s)
-        return {};
+    SpeechSynthesizer *s = this;
     SpeechClip clip;
     clip.sampleRate = s->m_sampleRate;
     SpeechWorker::Request request;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/SpeechPlayer.h"
+#include "agent/CharacterSound.h"
 
 #include <QObject>
 #include <QThread>
@@ -10,10 +10,10 @@
 #include <functional>
 #include <memory>
 
-// The speech synthesiser of the process. Its state is global, so one worker
-// thread owns it: it is initialised there once and every call to it is made
-// there. Requests queue up on that thread; each streams its audio back in
-// chunks as it is produced.
+// The speech synthesiser. Its state is global to the process, so a program
+// makes one (app/ does, the tests share one) and one worker thread owns it:
+// it is initialised there and every call to it is made there. Requests queue
+// up on that thread; each streams its audio back in chunks as it is produced.
 namespace agent {
 
 // A word of the display text and the sample at which it is heard.
@@ -48,8 +48,8 @@ class SpeechSynthesizer : public QObject
 {
     Q_OBJECT
 public:
-    // Null once the application has shut the worker down.
-    static SpeechSynthesizer *instance();
+    SpeechSynthesizer();
+    ~SpeechSynthesizer() override;
 
     int sampleRate() const { return m_sampleRate; }
     bool isAvailable() const { return m_available; }
@@ -61,13 +61,9 @@ public:
     quint64 start(const QString &tagged, const VoiceSpec &voice, const LiveTicket &live);
 
     // Runs the same synthesis to the end on the worker thread and waits for it.
-    static SpeechClip synthesizeToMemory(const QString &tagged, const VoiceSpec &voice);
+    SpeechClip synthesizeToMemory(const QString &tagged, const VoiceSpec &voice);
 
 private:
-    SpeechSynthesizer();
-    ~SpeechSynthesizer() override;
-    static void shutDown();
-
     QThread m_thread;
     SpeechWorker *m_worker = nullptr;
     int m_sampleRate = 22050;

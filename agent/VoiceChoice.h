@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/SpeechPlayer.h"
+#include "agent/CharacterSound.h"
 
 #include <QList>
 #include <QString>

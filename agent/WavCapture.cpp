@@ -7,23 +7,17 @@
 
 namespace agent {
 
-WavCapture &WavCapture::instance()
-{
-    static WavCapture capture;
-    return capture;
-}
+WavCapture::WavCapture(QString path)
+    : m_path(std::move(path))
+{ }
 
 WavCapture::~WavCapture() = default;
 
 quint64 WavCapture::begin(int sampleRate)
 {
-    const QString path = qEnvironmentVariable("QUILLORY_AUDIO_FILE");
-    if (path.isEmpty())
-        return 0;
     QMutexLocker lock(&m_mutex);
     Slot slot;
     slot.id = m_nextId++;
-    slot.path = path;
     slot.sampleRate = sampleRate;
     m_slots.push_back(std::move(slot));
     return m_slots.back().id;
@@ -49,16 +43,15 @@ void WavCapture::writeFinished()
     while (!m_slots.empty() && m_slots.front().done) {
         Slot slot = std::move(m_slots.front());
         m_slots.pop_front();
-        auto &writer = m_writers[slot.path];
-        if (!writer) {
+        if (!m_writer) {
             // The first sound of a run creates the file afresh.
-            writer = std::make_unique<WavWriter>(slot.sampleRate);
-            writer->open(slot.path);
+            m_writer = std::make_unique<WavWriter>(slot.sampleRate);
+            m_writer->open(m_path);
         }
-        if (writer->sampleRate() != slot.sampleRate)
-            qCWarning(lcSpeech) << "Audio file" << slot.path << "is at" << writer->sampleRate()
+        if (m_writer->sampleRate() != slot.sampleRate)
+            qCWarning(lcSpeech) << "Audio file" << m_path << "is at" << m_writer->sampleRate()
                                 << "Hz; a sound at" << slot.sampleRate << "Hz is written as is";
-        writer->append(slot.samples.constData(), slot.samples.size());
+        m_writer->append(slot.samples.constData(), slot.samples.size());
     }
 }
 

@@ -2,7 +2,10 @@
 // start-up windows.
 #include "Version.h"
 #include "agent/AgentEngine.h"
+#include "agent/AudioDevices.h"
 #include "agent/CharacterFolders.h"
+#include "agent/SpeechSynth.h"
+#include "agent/WavCapture.h"
 #include "announce/FrmMessage.h"
 #include "backup/BackupWizard.h"
 #include "calendar/DayMarker.h"
@@ -11,17 +14,21 @@
 #include "calendar/Logging.h"
 #include "calendar/StartWindows.h"
 #include "calendar/WindowLinks.h"
+#include "colour/ColourWindow.h"
 #include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
 #include "platform/linux/QtPrinter.h"
+#include "platform/linux/RecognizerModelFiles.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
 #include "platform/linux/X11GlobalKey.h"
+#include "platform/linux/X11WindowShape.h"
 #include "platform/linux/XdgAutostart.h"
 #include "storage/AppPaths.h"
 #include "storage/ModClock.h"
@@ -32,8 +39,16 @@
 #include <QDir>
 #include <QIcon>
 
+#include <cstdio>
+#include <optional>
+
 int main(int argc, char **argv)
 {
+    // Without a display Qt aborts in QApplication: a clear line instead.
+    if (const QString missing = missingDisplay(); !missing.isEmpty()) {
+        std::fprintf(stderr, "quillory: %s\n", qPrintable(missing));
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
@@ -61,11 +76,20 @@ int main(int argc, char **argv)
 
     // Before the engine, which lets go of the listening key as it ends.
     X11GlobalKey globalKey;
+    X11WindowShape windowShape;
+    agent::SystemAudioDevices audioDevices;
+    agent::SpeechSynthesizer synthesizer;
+    // QUILLORY_AUDIO_FILE: every sound is copied to that WAV file as well.
+    std::optional<agent::WavCapture> capture;
+    if (const QString file = qEnvironmentVariable("QUILLORY_AUDIO_FILE"); !file.isEmpty())
+        capture.emplace(file);
     SettingsStore settings(paths.settingsFile);
     ModClock modClock(clock, autostart, network, paths.windowsFolder());
-    agent::AgentEngine agentEngine(
-        characterFolders(userCharacterFolder(paths.windowsFolder())), &settings);
-    agentEngine.listener().setGlobalKey(&globalKey);
+    agent::AgentEngine agentEngine(characterFolders(userCharacterFolder(paths.windowsFolder())),
+        agent::EngineServices { clock, windowShape, audioDevices, &synthesizer, &globalKey,
+            capture ? &*capture : nullptr,
+            { installedRecognizerModel(), installedRecognizerDictionary() } },
+        &settings);
 
     FrmMain *frmMain = nullptr;
     UpdateCheck versionCheck(services, settings, paths,
@@ -74,6 +98,9 @@ int main(int argc, char **argv)
     BackupWizard backupWindow(services, settings, paths,
         FrmBackup::Host { [&](const QString &text) { frmMain->say(text); },
             [&] { return frmMain->restart({ QStringLiteral("/n") }); } });
+    ColourWindow colourWindow(services, settings,
+        FrmColour::Host { [&](const QString &text) { frmMain->say(text); },
+            [&]() -> CalendarColours * { return frmMain; } });
     AppointmentManager manager(services, settings, modClock, paths,
         FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
@@ -87,8 +114,8 @@ int main(int argc, char **argv)
             },
             [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile() });
     FrmMain main(services, settings, modClock, paths,
-        FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow }, agentEngine,
-        quietRestart);
+        FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
+        agentEngine, quietRestart);
     frmMain = &main;
     manager.setCharacter(main.character);
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {

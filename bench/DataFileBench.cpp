@@ -92,6 +92,7 @@ public:
         return MsgAnswer::Ok;
     }
     std::optional<quint32> chooseColour(quint32) override { return std::nullopt; }
+    void beep() override { }
     QString chooseOpenFile(const QString &, const QString &, const QString &) override
     {
         return {};

@@ -10,6 +10,7 @@
 #include "calendar/MenuRules.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
+#include "colour/ColourRules.h"
 #include "engine/TickRules.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -152,6 +153,8 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     // The designed look, kept wherever a stored colour cannot be read.
     lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
                                 .arg(cssColour(8388672), cssColour(16777215)));
+    // The window around the month view shows the month's background.
+    setColour(ColourRole::MonthBack, colour(ColourRole::MonthBack));
     applyLayout(false);
 }
 
@@ -365,6 +368,7 @@ void FrmMain::createMainMenu()
     on(m.mnu_newchar, &FrmMain::mnu_newchar_Click);
     on(m.mnu_fx, &FrmMain::mnu_fx_Click);
     on(m.mnu_hide, &FrmMain::mnu_hide_Click);
+    on(m.mnu_colour, &FrmMain::mnu_colour_Click);
     on(m.mnu_backup, &FrmMain::mnu_backup_Click);
     on(m.mnu_help, &FrmMain::mnu_help_Click);
     on(m.mnu_About, &FrmMain::mnu_About_Click);
@@ -528,6 +532,12 @@ void FrmMain::mnu_newchar_Click()
     setOptionChecks();
 }
 
+void FrmMain::mnu_colour_Click()
+{
+    if (m_links.colourPanel)
+        m_links.colourPanel->show();
+}
+
 void FrmMain::mnu_backup_Click()
 {
     if (m_links.backup)
@@ -542,7 +552,7 @@ void FrmMain::mnu_help_Click()
 void FrmMain::showHelp()
 {
     if (m_help->open(objectName()))
-        QApplication::beep();
+        m_services.dialogs.beep();
 }
 
 void FrmMain::mnu_About_Click()
@@ -707,49 +717,75 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void FrmMain::applyColours()
 {
-    auto colour = [this](const SettingKey &key) { return m_settings.colour(key); };
-    const auto titleBack = colour(setting::TitleBackColor);
-    const auto titleFore = colour(setting::TitleForeColor);
-    const auto monthBack = colour(setting::MonthBackColor);
-    const auto fore = colour(setting::ForeColor);
-    const auto trailing = colour(setting::TrailingForeColor);
-
-    // Each assignment on its own: a colour that cannot be read leaves its
-    // target as it was.
-    const quint32 bandBack = titleBack.value_or(8388672);
-    const quint32 bandFore = titleFore.value_or(16777215);
-    lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
-                                .arg(cssColour(bandBack), cssColour(bandFore)));
-    if (monthBack)
-        maincalendar->setMonthBackColor(*monthBack);
-    if (fore)
-        maincalendar->setForeColor(*fore);
-    if (titleBack)
-        maincalendar->setTitleBackColor(*titleBack);
-    if (titleFore)
-        maincalendar->setTitleForeColor(*titleFore);
-    if (trailing)
-        maincalendar->setTrailingForeColor(*trailing);
-    if (monthBack) {
-        QPalette p = Text1->palette();
-        p.setColor(QPalette::Window, colourFromBgr(*monthBack));
-        Text1->setPalette(p);
+    // Each part on its own: a colour that cannot be read leaves its part as
+    // it was, in its designed colour.
+    for (const colour::CalendarTarget &target : colour::calendarTargets()) {
+        if (const auto stored = m_settings.colour(target.setting))
+            setColour(target.role, *stored);
     }
-    // The large layout is wider than the month view: the strip beside it
-    // takes the month's background rather than the toolkit's grey.
-    QPalette window = palette();
-    window.setColor(QPalette::Window, colourFromBgr(monthBack.value_or(65535)));
-    setPalette(window);
-    setAutoFillBackground(true);
-    // The paging arrows sit on the title band (most of which is above the
-    // buttons' middle) and take its text colour.
-    const QColor arrow = colourFromBgr(titleFore.value_or(16777215));
-    com_left->setIcon(chevron(arrow, true));
-    com_right->setIcon(chevron(arrow, false));
     const QString flat = QStringLiteral(
         "QToolButton { border: none; background: transparent; padding-bottom: 9px; }");
     com_left->setStyleSheet(flat);
     com_right->setStyleSheet(flat);
+    paintArrows();
+}
+
+void FrmMain::setColour(ColourRole role, quint32 colour)
+{
+    switch (role) {
+    case ColourRole::TimeBandBack:
+    case ColourRole::TimeBandText:
+        (role == ColourRole::TimeBandBack ? m_bandBack : m_bandText) = colour;
+        lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
+                                    .arg(cssColour(m_bandBack), cssColour(m_bandText)));
+        return;
+    case ColourRole::Text1Back: {
+        QPalette p = Text1->palette();
+        p.setColor(QPalette::Window, colourFromBgr(colour));
+        Text1->setPalette(p);
+        return;
+    }
+    case ColourRole::MonthBack: {
+        // The large layout is wider than the month view: the strip beside
+        // it takes the month's background rather than the toolkit's grey.
+        QPalette p = palette();
+        p.setColor(QPalette::Window, colourFromBgr(colour));
+        setPalette(p);
+        setAutoFillBackground(true);
+        setMonthViewColour(*maincalendar, role, colour);
+        return;
+    }
+    default:
+        setMonthViewColour(*maincalendar, role, colour);
+        if (role == ColourRole::TitleFore)
+            paintArrows();
+        return;
+    }
+}
+
+quint32 FrmMain::colour(ColourRole role) const
+{
+    switch (role) {
+    case ColourRole::TimeBandBack:
+        return m_bandBack;
+    case ColourRole::TimeBandText:
+        return m_bandText;
+    case ColourRole::Text1Back: {
+        const QColor c = Text1->palette().color(QPalette::Window);
+        return bgrFromRgb(c.red(), c.green(), c.blue());
+    }
+    default:
+        return monthViewColour(*maincalendar, role).value_or(0);
+    }
+}
+
+void FrmMain::paintArrows()
+{
+    // The paging arrows sit on the title band (most of which is above the
+    // buttons' middle) and take its text colour.
+    const QColor arrow = colourFromBgr(maincalendar->TitleForeColor());
+    com_left->setIcon(chevron(arrow, true));
+    com_right->setIcon(chevron(arrow, false));
 }
 
 void FrmMain::applyLayout(bool large)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calendar/CalendarMod.h"
+#include "calendar/WindowLinks.h"
 #include "engine/Firing.h"
 #include "storage/AppPaths.h"
 
@@ -34,7 +35,7 @@ struct Services;
 // The calendar window: a small borderless month view with paging buttons
 // and the coloured time band along its bottom. Its `blink` timer is the
 // program's heartbeat.
-class FrmMain : public QWidget
+class FrmMain : public QWidget, public CalendarColours
 {
     Q_OBJECT
 public:
@@ -45,6 +46,7 @@ public:
         VersionCheck &versionCheck;
         DayMarking &dayMarking;
         BackupWindow *backup = nullptr; // for the main menu's "Backup / Restore"
+        ColourPanel *colourPanel = nullptr; // for the main menu's colour panel
     };
 
     FrmMain(Services &services, SettingsStore &settings, ModClock &modClock, AppPaths paths,
@@ -67,6 +69,9 @@ public:
     // Opens a fresh appointment manager (after a save or a delete).
     void reshowset();
     bool isUnloaded() const { return m_unloaded; }
+    // One colour of the window, shown at once (the load, the colour panel).
+    void setColour(ColourRole role, quint32 colour) override;
+    quint32 colour(ColourRole role) const override;
 
     // Controls, named as the rest of the program knows them.
     MonthView *maincalendar = nullptr;
@@ -120,6 +125,7 @@ public:
     void mnu_newchar_Click();
     void mnu_fx_Click();
     void mnu_hide_Click();
+    void mnu_colour_Click();
     void mnu_backup_Click();
     void mnu_help_Click();
     void mnu_About_Click();
@@ -166,6 +172,7 @@ private:
     void remarkOnMonthChange();
     void versionGate();
     void applyColours();
+    void paintArrows();
     void applyLayout(bool large);
     void placeTwips(QWidget *widget, double left, double top, double width, double height);
     void maincalendar_MouseUp(Qt::MouseButton button, int x, int y);
@@ -210,5 +217,8 @@ private:
     QPoint m_grab;
     QPointF m_base;
     QPointF m_dragStart;
+    // The time band's colours, kept together because one style sheet holds both.
+    quint32 m_bandBack = 8388672;
+    quint32 m_bandText = 16777215;
     QString m_lastKey; // the minute last looked up, handed to the next instance
 };

@@ -19,7 +19,9 @@ QMenu *submenu(QMenu *menu, const char *name, const QString &caption)
     auto *sub = menu->addMenu(caption);
     sub->setObjectName(QLatin1String(name));
     sub->menuAction()->setObjectName(QLatin1String(name));
+    // A popup is a window of its own for screen readers, named by its title.
     sub->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    sub->setWindowTitle(sub->accessibleName());
     return sub;
 }
 
@@ -34,6 +36,7 @@ MainMenu::MainMenu(QWidget *parent)
     mnu_settings->setObjectName(QStringLiteral("mnu_settings"));
     mnu_settings->setTitle(QStringLiteral("main options"));
     mnu_settings->setAccessibleName(QStringLiteral("main options"));
+    mnu_settings->setWindowTitle(QStringLiteral("main options"));
 
     mnu_setalarm = item(mnu_settings, "mnu_setalarm", QStringLiteral(" -= Appointment Manager =-"));
     mnu_settings->addSeparator();

@@ -104,6 +104,53 @@ QColor colourFromBgr(quint32 bgr)
     return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
+bool setMonthViewColour(MonthView &view, ColourRole role, quint32 colour)
+{
+    switch (role) {
+    case ColourRole::MonthBack:
+        view.setMonthBackColor(colour);
+        return true;
+    case ColourRole::Fore:
+        view.setForeColor(colour);
+        return true;
+    case ColourRole::TitleBack:
+        view.setTitleBackColor(colour);
+        return true;
+    case ColourRole::TitleFore:
+        view.setTitleForeColor(colour);
+        return true;
+    case ColourRole::TrailingFore:
+        view.setTrailingForeColor(colour);
+        return true;
+    case ColourRole::TimeBandBack:
+    case ColourRole::TimeBandText:
+    case ColourRole::Text1Back:
+        break;
+    }
+    return false;
+}
+
+std::optional<quint32> monthViewColour(const MonthView &view, ColourRole role)
+{
+    switch (role) {
+    case ColourRole::MonthBack:
+        return view.MonthBackColor();
+    case ColourRole::Fore:
+        return view.ForeColor();
+    case ColourRole::TitleBack:
+        return view.TitleBackColor();
+    case ColourRole::TitleFore:
+        return view.TitleForeColor();
+    case ColourRole::TrailingFore:
+        return view.TrailingForeColor();
+    case ColourRole::TimeBandBack:
+    case ColourRole::TimeBandText:
+    case ColourRole::Text1Back:
+        break;
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // One day of the grid as a screen reader finds it: a table cell named by its
@@ -655,10 +702,14 @@ void MonthView::paintCell(QPainter &painter, const Layout &lay, int index) const
         const qreal thickness = std::max(1.5, metrics.height() / 9.0);
         const qreal bar = std::max(textWidth, metrics.height() * 0.6);
         const qreal baseline = QRectF(cell).center().y() + metrics.height() * 0.5;
+        qreal top = std::min(baseline, cell.bottom() - thickness);
+        // Inside a highlight or a ring, clear of the ring's edge, which is drawn
+        // in the same colour and would swallow the bar.
+        if (selected || today)
+            top = std::min(top, mark.bottom() - std::max(1.5, markHeight / 14.0) - 3.0 - thickness);
         painter.setPen(Qt::NoPen);
         painter.setBrush(text);
-        painter.drawRoundedRect(QRectF(QRectF(cell).center().x() - bar / 2,
-                                    std::min(baseline, cell.bottom() - thickness), bar, thickness),
+        painter.drawRoundedRect(QRectF(QRectF(cell).center().x() - bar / 2, top, bar, thickness),
             thickness / 2, thickness / 2);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calendar/ColourRole.h"
+
 #include <QDate>
 #include <QSet>
 #include <QWidget>
@@ -116,3 +118,9 @@ private:
 
 // 0x00BBGGRR as a QColor.
 QColor colourFromBgr(quint32 bgr);
+
+// Sets the month view colour of `role`; false, and nothing changed, for a
+// role that is not one of the month view's.
+bool setMonthViewColour(MonthView &view, ColourRole role, quint32 colour);
+// The month view colour of `role`, or nothing for another role.
+std::optional<quint32> monthViewColour(const MonthView &view, ColourRole role);

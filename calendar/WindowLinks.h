@@ -4,6 +4,8 @@
 // calendar window holds them through these small interfaces so that each can
 // be built, replaced and faked on its own.
 
+#include "calendar/ColourRole.h"
+
 #include <QDate>
 #include <QString>
 
@@ -38,6 +40,26 @@ public:
     virtual ~BackupWindow() = default;
     // Opens the window (afresh when it is not open) or brings it forward.
     virtual void show() = 0;
+};
+
+// The colour control panel, opened from the main menu.
+class ColourPanel
+{
+public:
+    virtual ~ColourPanel() = default;
+    // Opens the panel (afresh when it is not open) or brings it forward.
+    virtual void show() = 0;
+};
+
+// The calendar window's colours as the colour panel changes them: each one
+// takes effect at once.
+class CalendarColours
+{
+public:
+    virtual ~CalendarColours() = default;
+    // Colours are 0x00BBGGRR.
+    virtual void setColour(ColourRole role, quint32 colour) = 0;
+    virtual quint32 colour(ColourRole role) const = 0;
 };
 
 class MonthView;

@@ -33,6 +33,7 @@ public:
         std::abort();
     }
     std::optional<quint32> chooseColour(quint32) override { return std::nullopt; }
+    void beep() override { }
     QString chooseOpenFile(const QString &, const QString &, const QString &) override
     {
         return {};

@@ -20,6 +20,8 @@ public:
         = 0;
     // A colour 0x00BBGGRR, or nothing when the user cancels.
     virtual std::optional<quint32> chooseColour(quint32 initial) = 0;
+    // The system beep.
+    virtual void beep() = 0;
     // A file path, or empty text when the user cancels.
     virtual QString chooseOpenFile(
         const QString &title, const QString &folder, const QString &filter)

@@ -79,7 +79,8 @@ Report copyShippedCharacters(const QStringList &shippedFolders, const QString &u
 Report checkSpeech(const QString &phrase, const QString &wavPath)
 {
     Report r;
-    auto engines = agent::makeSpeechEngines(agent::SpeechSynthesizer::instance());
+    agent::SpeechSynthesizer formant; // outlives the engines below
+    auto engines = agent::makeSpeechEngines(&formant);
     if (engines.empty()) {
         r.fail(QStringLiteral("no speech engine starts; the character will be silent"));
         return r;

@@ -27,6 +27,7 @@ FrmSysTray::FrmSysTray(std::unique_ptr<TrayBackend> backend, QObject *parent)
 {
     m_menu->setObjectName(QStringLiteral("trayMenu"));
     m_menu->setAccessibleName(QStringLiteral("Quillory"));
+    m_menu->setWindowTitle(QStringLiteral("Quillory"));
     appendItem();
     m_items.front().action->setVisible(false);
 

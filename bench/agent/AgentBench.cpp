@@ -7,9 +7,13 @@
 // to read, check and draw each file, and the process's peak memory; "load
 // --worst" loads a file made at every bound of docs/CHARACTERS.md.
 #include "agent/AgentEngine.h"
+#include "agent/AudioDevices.h"
 #include "agent/CharacterFile.h"
 #include "agent/CharacterFolders.h"
 #include "agent/SpeechPlayer.h"
+#include "agent/SpeechSynth.h"
+#include "platform/linux/SystemClock.h"
+#include "platform/linux/X11WindowShape.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -173,9 +177,12 @@ int main(int argc, char **argv)
     const int restSeconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const int animateSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
 
+    SystemClock clock;
+    agent::SystemAudioDevices audioDevices;
+    agent::SpeechSynthesizer synthesizer;
     // Speech: speak() until the first word of the first audio is heard.
     {
-        agent::SpeechPlayer player;
+        agent::SpeechPlayer player(clock, &synthesizer, &audioDevices);
         const QString sentence = QStringLiteral(
             "Your dentist appointment is at half past two this afternoon, do not forget it.");
         std::vector<double> latencies;
@@ -202,7 +209,11 @@ int main(int argc, char **argv)
             median(latencies), latencies.size());
     }
 
-    agent::AgentEngine engine(characterFolders(QString()));
+    X11WindowShape windowShape;
+    agent::AgentEngine engine(characterFolders(QString()),
+        agent::EngineServices {
+            clock, windowShape, audioDevices, &synthesizer, nullptr, nullptr, {} },
+        nullptr);
     if (!engine.Load(QStringLiteral("Tockel"), QStringLiteral("Tockel.acs"))) {
         std::fprintf(stderr, "Tockel could not be loaded\n");
         return 1;

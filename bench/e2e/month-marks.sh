@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # A calendar started with an appointment earlier today, one in 7 days and
 # one in 3 days (both with the early-warning marker). Takes screenshots of
-# the warning window, the old-messages boxes, the bold days, and the day
-# query on the 3-day appointment with Yes to the manager.
+# the warning window, the old-messages boxes and the bold days. (The day
+# query is driven by DayQueryTest; by hand, double-click the bold day.)
 # Usage: bench/e2e/month-marks.sh   (about 30 seconds; display :91)
 set -u
 export DISPLAY=:91

@@ -1,10 +1,11 @@
 // Figures of the speaking voice as a listener meets them: how long after
 // speak() the first audio reaches the player, and how closely playback
 // keeps to the clip's own length (1.0 = paced by what is heard).
-#include "agent/SpeechOutput.h"
+#include "agent/AudioStream.h"
 #include "agent/SpeechPlayer.h"
 #include "agent/SpeechRunner.h"
 #include "agent/SpeechSynth.h"
+#include "platform/linux/SystemClock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,11 +18,24 @@ using namespace agent;
 
 namespace {
 
+SystemClock clock;
+
+// No audio device: as the tests run, the same figures everywhere.
+SpeechSynthesizer &synthesizer()
+{
+    static SpeechSynthesizer *made = nullptr;
+    if (!made) {
+        made = new SpeechSynthesizer;
+        qAddPostRoutine([] { delete std::exchange(made, nullptr); });
+    }
+    return *made;
+}
+
 void BM_FirstAudio(benchmark::State &state)
 {
     const QString text
         = QStringLiteral("Good morning, today you have three meetings and a dentist appointment.");
-    SpeechPlayer player;
+    SpeechPlayer player(clock, &synthesizer(), nullptr);
     for (auto _ : state) {
         QElapsedTimer clock;
         qint64 firstAudio = -1;
@@ -52,7 +66,7 @@ void BM_FirstAudioOf(benchmark::State &state, const char *engine)
 {
     const QString text = QStringLiteral(
         "Good morning, today you have three meetings and a dentist appointment later.");
-    SpeechRunner runner(makeSpeechEngines(SpeechSynthesizer::instance()));
+    SpeechRunner runner(makeSpeechEngines(&synthesizer()));
     if (!runner.engineIds().contains(QLatin1String(engine))) {
         state.SkipWithError("engine not installed");
         return;
@@ -98,9 +112,9 @@ BENCHMARK_CAPTURE(BM_FirstAudioOf, espeak, "espeak")
 void BM_PlaybackPacing(benchmark::State &state)
 {
     const QString text = QStringLiteral("\\emp\\Hello there, my friend.");
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(text, VoiceSpec {});
+    const SpeechClip clip = synthesizer().synthesizeToMemory(text, VoiceSpec {});
     const double clipMs = double(clip.pcm.size()) * 1000.0 / clip.sampleRate;
-    SpeechPlayer player;
+    SpeechPlayer player(clock, &synthesizer(), nullptr);
     double ratio = 0;
     for (auto _ : state) {
         QEventLoop loop;
@@ -124,8 +138,6 @@ BENCHMARK(BM_PlaybackPacing)->Unit(benchmark::kMillisecond)->Iterations(3);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // As the tests run: no sound device, the same figures everywhere.
-    AudioStream::setDevicesEnabled(false);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

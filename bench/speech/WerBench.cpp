@@ -68,7 +68,8 @@ int main(int argc, char **argv)
             speakers << Speaker { QLatin1String(name), file->voice };
     }
 
-    SpeechRunner runner(makeSpeechEngines(SpeechSynthesizer::instance()));
+    SpeechSynthesizer formant;
+    SpeechRunner runner(makeSpeechEngines(&formant));
     std::printf("%d sentences\n\n| voice | word error rate |\n|---|---|\n", int(sentences.size()));
     for (const Speaker &sp : speakers) {
         int errors = 0;

@@ -4,6 +4,7 @@
 
 #include "platform/Logging.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -65,6 +66,11 @@ std::optional<quint32> QtDialogs::chooseColour(quint32 initial)
     if (!chosen.isValid())
         return std::nullopt;
     return bgrFromRgb(chosen.red(), chosen.green(), chosen.blue());
+}
+
+void QtDialogs::beep()
+{
+    QApplication::beep();
 }
 
 QString QtDialogs::chooseOpenFile(

@@ -11,6 +11,7 @@ public:
     QDateTime now() const override;
     qint64 monotonicMs() const override;
     void processEventsFor(int ms) override;
+    std::unique_ptr<Timer> timer(std::function<void()> timeout, bool repeat) override;
 
 private:
     QElapsedTimer m_started;

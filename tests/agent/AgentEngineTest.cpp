@@ -1,6 +1,7 @@
 #include "agent/AgentEngine.h"
 #include "agent/CharacterWindow.h"
 #include "storage/Settings.h"
+#include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
 
 #include <QApplication>
@@ -55,8 +56,10 @@ public:
         speaking = false;
         if (lateStopMs < 0)
             emit finished(false); // as SpeechPlayer does: at once
-        else
-            QTimer::singleShot(lateStopMs, this, [this] { emit finished(false); });
+        else {
+            late = clock->timer([this] { emit finished(false); });
+            late->start(lateStopMs);
+        }
     }
     bool isSpeaking() const override { return speaking; }
 
@@ -73,6 +76,8 @@ public:
     int stops = 0;
     bool speaking = false;
     int lateStopMs = -1; // when >= 0, stop() tells of the end that much later
+    Clock *clock = nullptr;
+    std::unique_ptr<Clock::Timer> late;
 };
 
 class AgentEngineTest : public ::testing::Test
@@ -84,8 +89,9 @@ protected:
     {
         engine.reset();
         auto fake = std::make_unique<FakeSpeech>();
+        fake->clock = &fakes.clock;
         speech = fake.get();
-        engine = std::make_unique<AgentEngine>(folders, std::move(fake), settings);
+        engine = std::make_unique<AgentEngine>(folders, fakes.services, std::move(fake), settings);
         engine->setTimeScale(0.02);
         QObject::connect(
             engine.get(), &Control::RequestComplete, engine.get(), [this](const RequestPtr &r) {
@@ -102,7 +108,7 @@ protected:
 
     bool waitFor(const RequestPtr &r, int ms = 3000)
     {
-        return QTest::qWaitFor([&] { return completed.contains(r); }, ms);
+        return fakes.clock.runUntil([&] { return completed.contains(r); }, ms);
     }
     int timesCompleted(const RequestPtr &r) const { return int(completed.count(r)); }
     RequestStatus statusRaised(const RequestPtr &r) const
@@ -110,9 +116,14 @@ protected:
         const qsizetype i = completed.indexOf(r);
         return i < 0 ? Pending : statuses[i];
     }
-    // Lets posted events run so that late or repeated completions would show.
-    static void settle() { QTest::qWait(60); }
+    // Lets time pass and posted events run, so that late or repeated
+    // completions would show.
+    void settle()
+    {
+        fakes.clock.runUntil([] { return false; }, 60);
+    }
 
+    FakeEngineServices fakes;
     FakeSpeech *speech = nullptr;
     std::unique_ptr<AgentEngine> engine;
     QList<RequestPtr> completed;
@@ -192,7 +203,7 @@ TEST_F(AgentEngineTest, RequestsRunInOrderAndEachCompletesOnce)
         EXPECT_EQ(r->Status, Pending);
     EXPECT_TRUE(completed.isEmpty());
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
     EXPECT_EQ(requests[4]->Status, InProgress);
     EXPECT_EQ(requests[5]->Status, Pending);
     speech->finish();
@@ -260,7 +271,7 @@ TEST_F(AgentEngineTest, StopInterruptsEverythingAndCutsSpeechOff)
         const RequestPtr speak = c->Speak("A long story");
         const RequestPtr greet = c->Play("Greet");
         const RequestPtr move = c->MoveTo(300, 300);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+        ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
         ASSERT_TRUE(c->window()->balloonShown());
         speech->mouth(0.9);
         ASSERT_EQ(c->window()->speechMouth(), MouthShape::Wide);
@@ -277,7 +288,7 @@ TEST_F(AgentEngineTest, StopInterruptsEverythingAndCutsSpeechOff)
         // Speaking again at once: the end of the speech cut off is not taken
         // for the end of the next, even when it is told after the next began.
         const RequestPtr again = c->Speak("Again");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return speech->spoken.size() == 2; }, 3000));
+        ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->spoken.size() == 2; }, 3000));
         settle();
         EXPECT_EQ(again->Status, InProgress);
         speech->finish();
@@ -299,7 +310,7 @@ TEST_F(AgentEngineTest, WalkingMovesTheFrameThereAndRestsAgain)
     c->Show(true);
     const QPoint start = c->window()->framePos();
     const RequestPtr walk = c->MoveTo(qint16(start.x() - 400), qint16(start.y() - 100));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c->isAnimating(); }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return c->isAnimating(); }, 3000));
     ASSERT_TRUE(waitFor(walk));
     EXPECT_EQ(c->window()->framePos(), start - QPoint(400, 100));
     EXPECT_EQ(c->window()->pose(), c->file().rest);
@@ -315,7 +326,7 @@ TEST_F(AgentEngineTest, ShowAndHidePlayTheirAnimations)
 {
     AgentCharacter *c = load();
     const RequestPtr show = c->Show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c->Visible(); }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return c->Visible(); }, 3000));
     // Showing starts from nothing, so the character never flashes up at rest.
     EXPECT_LT(c->window()->pose().whole.opacity, 0.5);
     ASSERT_TRUE(waitFor(show));
@@ -336,7 +347,7 @@ TEST_F(AgentEngineTest, NothingTicksWhileTheCharacterRests)
     AgentCharacter *c = load();
     c->Show(true);
     const RequestPtr greet = c->Play("Greet");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return greet->Status == InProgress; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return greet->Status == InProgress; }, 3000));
     EXPECT_TRUE(c->isAnimating());
     ASSERT_TRUE(waitFor(greet));
     EXPECT_FALSE(c->isAnimating());
@@ -379,7 +390,7 @@ TEST_F(AgentEngineTest, SpeakShowsTheWordsAndCompletesWhenSpeechEnds)
     engine->setOptions(options);
     c->Show(true);
     const RequestPtr speak = c->Speak("Good \\emp\\ morning");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
     EXPECT_EQ(speech->spoken, QStringList { "Good \\emp\\ morning" });
     EXPECT_EQ(speech->voices[0].espeakVoice, "en-us");
     EXPECT_EQ(speech->voices[0].rate, 255); // 150 % of 170
@@ -406,7 +417,7 @@ TEST_F(AgentEngineTest, SpeakShowsTheWordsAndCompletesWhenSpeechEnds)
     EXPECT_EQ(statusRaised(speak), Complete);
     EXPECT_EQ(w->speechMouth(), std::nullopt);
     EXPECT_TRUE(w->balloonShown()); // a moment longer to finish reading
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !w->balloonShown(); }, 2000));
+    EXPECT_TRUE(fakes.clock.runUntil([&] { return !w->balloonShown(); }, 2000));
     EXPECT_FALSE(c->isAnimating());
 }
 
@@ -414,7 +425,7 @@ TEST_F(AgentEngineTest, BalloonOnlyWhenVisibleAndWanted)
 {
     AgentCharacter *c = load();
     const RequestPtr hidden = c->Speak("Nobody sees me");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
     EXPECT_FALSE(c->window()->balloonShown());
     speech->mouth(0.9);
     EXPECT_EQ(c->window()->speechMouth(), std::nullopt);
@@ -426,7 +437,7 @@ TEST_F(AgentEngineTest, BalloonOnlyWhenVisibleAndWanted)
     engine->setOptions(options);
     c->Show(true);
     const RequestPtr quiet = c->Speak("No balloon");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
     EXPECT_FALSE(c->window()->balloonShown());
     speech->finish();
     ASSERT_TRUE(waitFor(quiet));
@@ -437,7 +448,7 @@ TEST_F(AgentEngineTest, SpeechThatCannotBeMadeFails)
 {
     AgentCharacter *c = load();
     const RequestPtr speak = c->Speak("Hello");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
     speech->speaking = false;
     emit speech->finished(false); // not stopped by anyone: the synthesiser gave up
     ASSERT_TRUE(waitFor(speak));
@@ -455,12 +466,12 @@ TEST_F(AgentEngineTest, CharactersTakeTurnsToSpeak)
     AgentCharacter *b = load("b");
     const RequestPtr first = a->Speak("One");
     const RequestPtr second = b->Speak("Two");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second->Status == InProgress; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return second->Status == InProgress; }, 3000));
     settle();
     EXPECT_EQ(speech->spoken, QStringList { "One" });
     speech->finish();
     ASSERT_TRUE(waitFor(first));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speech->spoken.size() == 2; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->spoken.size() == 2; }, 3000));
     EXPECT_EQ(speech->spoken.last(), "Two");
 
     a->Stop(); // a is not speaking: b goes on
@@ -479,7 +490,7 @@ TEST_F(AgentEngineTest, BalloonGrowsTheWindowWithoutMovingTheCharacter)
     c->Show(true);
     c->Speak("Far enough from the top for the balloon to sit above me, with words "
              "enough to wrap onto several lines of the balloon.");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->balloonShown(); }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return w->balloonShown(); }, 3000));
     const QRect frame = w->frameRect();
     EXPECT_EQ(frame.topLeft(), area.topLeft() + QPoint(300, 300));
     EXPECT_TRUE(w->geometry().contains(frame));
@@ -488,13 +499,13 @@ TEST_F(AgentEngineTest, BalloonGrowsTheWindowWithoutMovingTheCharacter)
     EXPECT_GT(balloon.height(), 60); // wrapped
     EXPECT_LE(balloon.width(), 220 + 40);
     speech->finish();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->balloonShown(); }, 2000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return !w->balloonShown(); }, 2000));
     EXPECT_EQ(w->geometry(), frame); // no larger than the character again
 
     // Near the top of the screen it goes below.
     c->MoveTo(qint16(area.left() + 300), qint16(area.top()));
     c->Speak("Down here");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w->balloonShown(); }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return w->balloonShown(); }, 3000));
     const QRect below = w->balloonRect().translated(w->geometry().topLeft());
     EXPECT_GT(below.top(), w->frameRect().bottom());
     EXPECT_EQ(w->frameRect().topLeft(), area.topLeft() + QPoint(300, 0));
@@ -510,7 +521,7 @@ TEST_F(AgentEngineTest, UnloadEndsPendingRequestsAndClosesTheWindow)
     const RequestPtr show = c->Show(true);
     const RequestPtr speak = c->Speak("Bye");
     const RequestPtr greet = c->Play("Greet");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
     QPointer<CharacterWindow> window = c->window();
     QPointer<AgentCharacter> character = c;
 
@@ -521,9 +532,50 @@ TEST_F(AgentEngineTest, UnloadEndsPendingRequestsAndClosesTheWindow)
     ASSERT_TRUE(waitFor(greet));
     EXPECT_EQ(statusRaised(speak), Interrupted);
     EXPECT_EQ(statusRaised(greet), Interrupted);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return character.isNull() && window.isNull(); }, 1000));
+    EXPECT_TRUE(fakes.clock.runUntil([&] { return character.isNull() && window.isNull(); }, 1000));
     settle();
     EXPECT_EQ(completed.size(), 3);
+}
+
+TEST_F(AgentEngineTest, WithoutASynthesiserTheCharacterStillShowsItsWords)
+{
+    // The engine's own player, with no synthesiser and no audio device.
+    engine = std::make_unique<AgentEngine>(QStringList { kData }, fakes.services);
+    QObject::connect(engine.get(), &Control::RequestComplete, engine.get(),
+        [this](const RequestPtr &r) { completed << r; });
+    AgentCharacter *c = load();
+    c->Show(true);
+    const RequestPtr speak = c->Speak("Hello there");
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return c->window()->balloonShown(); }, 3000));
+    EXPECT_EQ(c->window()->balloon().text(), "Hello there");
+    ASSERT_TRUE(waitFor(speak));
+    EXPECT_EQ(speak->Status, Failed); // nothing was heard
+    EXPECT_TRUE(c->Visible());
+    EXPECT_TRUE(waitFor(c->Play("Greet")));
+}
+
+TEST_F(AgentEngineTest, WithoutACompositingManagerTheWindowIsCutToTheCharacter)
+{
+    fakes.windowShape.composites = false;
+    AgentCharacter *c = load();
+    c->Show(true);
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return c->Visible(); }, 3000));
+    EXPECT_TRUE(c->window()->masked());
+    ASSERT_GE(fakes.windowShape.cuts, 1);
+    // The cut keeps the character and drops the empty corner of its frame.
+    const QImage cut = fakes.windowShape.lastCut;
+    const QPoint centre = c->window()->frameRect().center() - c->window()->pos();
+    EXPECT_GT(qAlpha(cut.pixel(centre * cut.devicePixelRatio())), 0);
+    EXPECT_EQ(qAlpha(cut.pixel(0, 0)), 0);
+
+    // A compositing manager that starts meanwhile gives the window back whole.
+    c->Hide(true);
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return !c->Visible(); }, 3000));
+    fakes.windowShape.composites = true;
+    c->Show(true);
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return c->Visible(); }, 3000));
+    EXPECT_FALSE(c->window()->masked());
+    EXPECT_TRUE(fakes.windowShape.lastCut.isNull());
 }
 
 TEST_F(AgentEngineTest, MenuOffersVisibleCommandsAndRaisesTheChosenOne)
@@ -538,7 +590,7 @@ TEST_F(AgentEngineTest, MenuOffersVisibleCommandsAndRaisesTheChosenOne)
     EXPECT_EQ(commands.entries()[0].caption, "Say it again");
     commands.setVisible(true);
     c->Show(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c->Visible(); }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return c->Visible(); }, 3000));
 
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(40, 40), QPoint(500, 500));
     QApplication::sendEvent(c->window(), &click);

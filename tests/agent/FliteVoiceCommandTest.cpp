@@ -4,6 +4,7 @@
 #include "agent/Recognizer.h"
 #include "agent/SpeechRunner.h"
 #include "agent/SpeechSynth.h"
+#include "tests/agent/SharedSynthesizer.h"
 
 #include <QFile>
 
@@ -50,7 +51,7 @@ TEST(FliteVoiceCommandTest, CommandsAreUnderstoodAndOrdinaryTalkIsNot)
     if (!core.isReady())
         GTEST_SKIP() << "no speech recognition model: " << core.error().toStdString();
     ASSERT_TRUE(core.setCommands(Listener::grammarEntries(programCommands())));
-    SpeechRunner runner(makeSpeechEngines(SpeechSynthesizer::instance()));
+    SpeechRunner runner(makeSpeechEngines(&sharedSynthesizer()));
     const QStringList voices { "rms", "slt", "awb", "kal16" };
     auto heard = [&](const QString &text, const QString &voice) {
         VoiceSpec v;

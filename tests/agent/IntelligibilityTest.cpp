@@ -6,6 +6,7 @@
 #include "agent/SpeechEngine.h"
 #include "agent/SpeechRunner.h"
 #include "agent/SpeechSynth.h"
+#include "tests/agent/SharedSynthesizer.h"
 #include "tests/support/Transcriber.h"
 
 #include <gtest/gtest.h>
@@ -41,7 +42,7 @@ TEST(IntelligibilityTest, TheShippedCharactersAreUnderstood)
         GTEST_SKIP() << transcriber.error().toStdString();
     const QStringList sentences = Transcriber::sentences(kSentences);
     ASSERT_FALSE(sentences.isEmpty());
-    SpeechRunner runner(makeSpeechEngines(SpeechSynthesizer::instance()));
+    SpeechRunner runner(makeSpeechEngines(&sharedSynthesizer()));
     for (const QString name : { "Tockel", "Bramble" }) {
         QString error;
         const auto file = CharacterFile::load(kCharacters + name + ".acs", &error);

@@ -5,8 +5,12 @@
 #include "agent/SpeechOutput.h"
 #include "agent/SpeechPlayer.h"
 #include "agent/SpeechText.h"
+#include "tests/agent/SharedSynthesizer.h"
+#include "tests/support/FakeEngineServices.h"
 
-#include <QTest>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +52,7 @@ public:
 
 struct Speaking
 {
+    FakeEngineServices fakes;
     ScriptedSpeech *speech = nullptr;
     std::unique_ptr<AgentEngine> engine;
     AgentCharacter *character = nullptr;
@@ -57,13 +62,14 @@ struct Speaking
     {
         auto fake = std::make_unique<ScriptedSpeech>();
         speech = fake.get();
-        engine = std::make_unique<AgentEngine>(QStringList { folder }, std::move(fake));
+        engine = std::make_unique<AgentEngine>(
+            QStringList { folder }, fakes.services, std::move(fake));
         engine->setTimeScale(0.02);
         EXPECT_TRUE(engine->Load("c", file)) << engine->loadError().toStdString();
         character = engine->character("c");
         character->Show(true);
         character->Speak(text);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return speech->speaking; }, 3000));
+        EXPECT_TRUE(fakes.clock.runUntil([&] { return speech->speaking; }, 3000));
     }
 };
 
@@ -135,18 +141,32 @@ TEST(LipSyncTest, TheBalloonOfALongTextShowsThePartBeingHeard)
 
 #ifdef QUILLORY_HAVE_FLITE
 
+// Without devices, on a fake clock moved 10 ms a step while the engines'
+// thread delivers.
 class PlayerFollowing : public ::testing::Test
 {
 protected:
-    void SetUp() override { AudioStream::setDevicesEnabled(false); }
-    void TearDown() override { AudioStream::setDevicesEnabled(true); }
+    bool playUntil(const std::function<bool()> &done)
+    {
+        QDeadlineTimer patience(30000);
+        for (;;) {
+            QCoreApplication::processEvents();
+            if (done())
+                return true;
+            if (patience.hasExpired())
+                return false;
+            clock.advance(10);
+            QThread::yieldCurrentThread();
+        }
+    }
+    FakeClock clock;
 };
 
 TEST_F(PlayerFollowing, FliteWordsAndPhonesArriveInStep)
 {
-    SpeechPlayer player;
+    SpeechPlayer player(clock, &sharedSynthesizer(), nullptr);
     const QString tagged = QStringLiteral("My \\emp\\mother made soup.");
-    const QString display = SpeechPlayer::displayText(tagged);
+    const QString display = SpeechText::parse(tagged).display;
     QStringList events;
     QObject::connect(
         &player, &SpeechPlayer::word, [&](int s, int l) { events << "word " + display.mid(s, l); });
@@ -157,7 +177,7 @@ TEST_F(PlayerFollowing, FliteWordsAndPhonesArriveInStep)
     bool done = false;
     QObject::connect(&player, &SpeechPlayer::finished, [&](bool) { done = true; });
     player.speak(tagged, VoiceSpec {});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 10000));
+    ASSERT_TRUE(playUntil([&] { return done; }));
     // Each word shows before its first sound is mouthed: "m" of "mother".
     const qsizetype mother = events.indexOf("word mother");
     ASSERT_GE(mother, 0) << events.join(',').toStdString();
@@ -172,13 +192,13 @@ TEST_F(PlayerFollowing, AHundredThousandCharactersStartAtOnceAndStopWhenTold)
     while (text.size() < 100000)
         text += QStringLiteral("Tomorrow the garden club meets at the library, as usual. ");
     text.truncate(100000);
-    SpeechPlayer player;
+    SpeechPlayer player(clock, &sharedSynthesizer(), nullptr);
     int words = 0;
     QList<bool> finishes;
     QObject::connect(&player, &SpeechPlayer::word, [&](int, int) { ++words; });
     QObject::connect(&player, &SpeechPlayer::finished, [&](bool c) { finishes << c; });
     player.speak(text, VoiceSpec {});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return words >= 2; }, 10000));
+    ASSERT_TRUE(playUntil([&] { return words >= 2; }));
     player.stop();
     EXPECT_EQ(finishes, QList<bool> { false });
     EXPECT_FALSE(player.isSpeaking());

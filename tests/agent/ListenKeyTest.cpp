@@ -1,11 +1,13 @@
 #include "agent/AgentEngine.h"
 #include "agent/Listener.h"
 #include "agent/OptionsWindow.h"
+#include "platform/linux/RecognizerModelFiles.h"
 #include "storage/Settings.h"
-#include "tests/support/Fakes.h"
+#include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -34,6 +36,11 @@ const QList<QAudioDevice> kOneMicrophone { QAudioDevice() };
 // Audio instead of the system's microphone.
 class PretendMicrophone final : public Listener
 {
+public:
+    explicit PretendMicrophone(Clock &clock)
+        : Listener(clock)
+    { }
+
 protected:
     bool openMicrophone() override { return true; }
     void closeMicrophone() override { }
@@ -73,6 +80,7 @@ protected:
     ListenKeyTest()
     {
         listener.setDeviceList([this] { return microphones; });
+        listener.setModel({ installedRecognizerModel(), installedRecognizerDictionary() });
         listener.setGlobalKey(&keys);
     }
     void plugIn()
@@ -86,9 +94,10 @@ protected:
         listener.microphonesChanged();
     }
 
+    FakeClock clock;
     FakeGlobalKey keys;
     QList<QAudioDevice> microphones;
-    PretendMicrophone listener;
+    PretendMicrophone listener { clock };
 };
 
 TEST_F(ListenKeyTest, TheKeyIsTakenOnlyWhileAMicrophoneIsThere)
@@ -133,8 +142,9 @@ TEST_F(ListenKeyTest, NoKeyNoCommandsOrNoListenerMeansNothingIsTaken)
     listener.setCommands(commands());
     EXPECT_TRUE(keys.watched);
     {
-        PretendMicrophone other;
+        PretendMicrophone other(clock);
         other.setDeviceList([] { return kOneMicrophone; });
+        other.setModel({ installedRecognizerModel(), installedRecognizerDictionary() });
         other.setGlobalKey(&keys);
         other.setCommands(commands());
     }
@@ -163,6 +173,8 @@ TEST_F(ListenKeyTest, HoldingTheKeyListensUntilReleaseOrUntilTheMicrophoneGoes)
     ASSERT_TRUE(keys.send(GlobalKey::Event::Pressed));
     EXPECT_EQ(listener.mode(), Listener::Mode::Held);
     keys.send(GlobalKey::Event::Released);
+    clock.advance(100); // past the release's debounce
+    // The recogniser decodes on its thread.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !heard.isEmpty(); }, 30000));
     EXPECT_FALSE(listener.isListening());
 
@@ -192,7 +204,8 @@ TEST_F(ListenKeyTest, ARightCtrlShortcutIsNotACommand)
     EXPECT_FALSE(heard[0][2].toBool());
     // Letting go afterwards starts nothing and ends nothing.
     keys.send(GlobalKey::Event::Released);
-    QTest::qWait(100);
+    clock.advance(100);
+    QCoreApplication::processEvents();
     EXPECT_FALSE(listener.isListening());
     EXPECT_EQ(heard.size(), 1);
 }
@@ -252,14 +265,17 @@ TEST(ListenKeyOptions, NoKeyIsAChoiceKeptInTheSettingAndOldValuesStillWork)
     TestHome home;
     SettingsStore settings(home.paths().settingsFile);
     settings.WriteSetting("agent", "listenkey", "Pause");
-    FakeGlobalKey keys;
+    FakeEngineServices fakes;
+    FakeGlobalKey &keys = fakes.globalKey;
+    fakes.services.recognizerModel
+        = { installedRecognizerModel(), installedRecognizerDictionary() };
     {
         auto speech = std::make_unique<QuietSpeech>();
         QuietSpeech *voice = speech.get();
-        AgentEngine engine(
-            { QUILLORY_SOURCE_DIR "/tests/data/characters" }, std::move(speech), &settings);
-        engine.listener().setDeviceList([] { return kOneMicrophone; });
-        engine.listener().setGlobalKey(&keys);
+        AgentEngine engine({ QUILLORY_SOURCE_DIR "/tests/data/characters" }, fakes.services,
+            std::move(speech), &settings);
+        fakes.audio.microphones = kOneMicrophone;
+        engine.listener().microphonesChanged();
         EXPECT_EQ(engine.listener().listenKey(), ListenKey::Pause);
         engine.listener().setCommands(commands());
         EXPECT_EQ(keys.watched, 0xff13u);
@@ -281,7 +297,7 @@ TEST(ListenKeyOptions, NoKeyIsAChoiceKeptInTheSettingAndOldValuesStillWork)
         EXPECT_EQ(keys.log.last(), "stop");
     }
     // Read back at the next start.
-    AgentEngine again({}, std::make_unique<QuietSpeech>(), &settings);
+    AgentEngine again({}, fakes.services, std::make_unique<QuietSpeech>(), &settings);
     EXPECT_EQ(again.options().listenKey, "None");
     EXPECT_EQ(again.listener().listenKey(), ListenKey::None);
 }

@@ -1,5 +1,6 @@
 #include "agent/OptionsWindow.h"
 #include "storage/Settings.h"
+#include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"
 
 #include <QComboBox>
@@ -22,10 +23,12 @@ class OptionsSavingTest : public ::testing::Test
 protected:
     QString stored(const char *key) const { return settings.ReadSetting("agent", key); }
 
+    FakeClock clock;
     TestHome home;
     SettingsStore settings { home.paths().settingsFile };
     EngineOptions options;
-    std::unique_ptr<OptionsWindow> window = std::make_unique<OptionsWindow>(options, &settings);
+    std::unique_ptr<OptionsWindow> window
+        = std::make_unique<OptionsWindow>(options, &settings, clock);
     QSlider *rate = window->findChild<QSlider *>("speechRate");
     QSpinBox *pitch = window->findChild<QSpinBox *>("pitchOffset");
 };
@@ -65,7 +68,10 @@ TEST_F(OptionsSavingTest, KeyboardStepsAreWrittenOnceTheySettle)
     EXPECT_GT(stepped, 100);
     EXPECT_EQ(options.speechRatePercent, stepped);
     EXPECT_TRUE(stored("speechrate").isEmpty());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->savePending(); }, 10000));
+    clock.advance(OptionsWindow::kSaveDelayMs - 1);
+    EXPECT_TRUE(window->savePending());
+    clock.advance(1);
+    EXPECT_FALSE(window->savePending());
     EXPECT_EQ(stored("speechrate"), QString::number(stepped));
 
     // A change taken back before it settled writes nothing.
@@ -88,7 +94,7 @@ TEST_F(OptionsSavingTest, ClosingTheWindowOrEndingKeepsAValueNotYetWritten)
     EXPECT_EQ(stored("speechrate"), "150");
 
     // A choice is settled as soon as it is made.
-    window = std::make_unique<OptionsWindow>(options, &settings);
+    window = std::make_unique<OptionsWindow>(options, &settings, clock);
     auto *key = window->findChild<QComboBox *>("listenKey");
     key->setCurrentIndex(key->findData("F12"));
     EXPECT_EQ(stored("listenkey"), "F12");

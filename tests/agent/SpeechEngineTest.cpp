@@ -7,6 +7,7 @@
 #include "agent/Visemes.h"
 #ifdef QUILLORY_HAVE_FLITE
 #include "agent/FliteEngine.h"
+#include "tests/agent/SharedSynthesizer.h"
 #endif
 
 #include <QJsonDocument>
@@ -208,8 +209,7 @@ TEST(EngineChoiceTest, NonLatinTextGoesToEspeakWithAVoiceForItsScript)
     EXPECT_EQ(EspeakEngine::voiceForScript(QStringLiteral("Καλημέρα")), "el");
     EXPECT_EQ(EspeakEngine::voiceForScript(QStringLiteral("Hello")), "");
 
-    std::vector<std::unique_ptr<SpeechEngine>> engines
-        = makeSpeechEngines(SpeechSynthesizer::instance());
+    std::vector<std::unique_ptr<SpeechEngine>> engines = makeSpeechEngines(&sharedSynthesizer());
     ASSERT_FALSE(engines.empty());
 #ifdef QUILLORY_HAVE_FLITE
     EXPECT_EQ(engines.front()->id(), "flite");
@@ -223,7 +223,7 @@ TEST(EngineChoiceTest, NonLatinTextGoesToEspeakWithAVoiceForItsScript)
     EXPECT_EQ(chooseEngine({}, {}, QStringLiteral("Hello")), nullptr);
 
     qputenv("QUILLORY_NO_FLITE", "1");
-    const auto withoutFlite = makeSpeechEngines(SpeechSynthesizer::instance());
+    const auto withoutFlite = makeSpeechEngines(&sharedSynthesizer());
     qunsetenv("QUILLORY_NO_FLITE");
     ASSERT_EQ(withoutFlite.size(), 1u);
     EXPECT_EQ(chooseEngine(withoutFlite, "flite", QStringLiteral("Hello"))->id(), "espeak");
@@ -375,7 +375,7 @@ class SpeechRunnerTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        runner = new SpeechRunner(makeSpeechEngines(SpeechSynthesizer::instance()));
+        runner = new SpeechRunner(makeSpeechEngines(&sharedSynthesizer()));
     }
     static void TearDownTestSuite() { delete std::exchange(runner, nullptr); }
     static SpeechRunner *runner;
@@ -422,7 +422,7 @@ TEST_F(SpeechRunnerTest, NonLatinTextWithAnEnglishVoiceIsReadByEspeak)
 
 TEST_F(SpeechRunnerTest, LongTextStaysAheadOnlySoFarAndCancelsAtOnce)
 {
-    SpeechRunner own(makeSpeechEngines(SpeechSynthesizer::instance()));
+    SpeechRunner own(makeSpeechEngines(&sharedSynthesizer()));
     QSignalSpy parts(&own, &SpeechRunner::part);
     QSignalSpy done(&own, &SpeechRunner::done);
     const quint64 ticket = own.speak(longText(100000), VoiceSpec {});
@@ -452,7 +452,7 @@ TEST_F(SpeechRunnerTest, LongTextStaysAheadOnlySoFarAndCancelsAtOnce)
 
 TEST_F(SpeechRunnerTest, ANewUtteranceEndsTheOldOne)
 {
-    SpeechRunner own(makeSpeechEngines(SpeechSynthesizer::instance()));
+    SpeechRunner own(makeSpeechEngines(&sharedSynthesizer()));
     QList<quint64> tickets;
     QObject::connect(&own, &SpeechRunner::part, [&](quint64 t, const SpeechPart &) {
         if (tickets.isEmpty() || tickets.last() != t)

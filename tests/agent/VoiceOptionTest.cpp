@@ -1,6 +1,8 @@
+#include "agent/EngineOptions.h"
 #include "agent/OptionsWindow.h"
 #include "agent/VoiceChoice.h"
 #include "storage/Settings.h"
+#include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"
 
 #include <QComboBox>
@@ -14,7 +16,8 @@ TEST(VoiceOptionTest, TheChosenVoiceReplacesEachCharactersOwnAndIsKept)
     TestHome home;
     SettingsStore settings { home.paths().settingsFile };
     EngineOptions options;
-    OptionsWindow window(options, &settings);
+    FakeClock clock;
+    OptionsWindow window(options, &settings, clock);
     auto *voice = window.findChild<QComboBox *>("speakingVoice");
     ASSERT_TRUE(voice);
     EXPECT_EQ(voice->accessibleName(), "Voice");

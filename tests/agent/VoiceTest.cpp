@@ -4,10 +4,14 @@
 #include "agent/Recognizer.h"
 #include "agent/SpeechSynth.h"
 #include "agent/VoiceGrammar.h"
+#include "platform/linux/RecognizerModelFiles.h"
 #include "storage/Settings.h"
+#include "tests/agent/SharedSynthesizer.h"
+#include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
@@ -25,6 +29,13 @@ using namespace agent;
 namespace {
 
 constexpr int kRate = RecognizerCore::kSampleRate;
+
+RecognizerOptions installedOptions()
+{
+    RecognizerOptions options;
+    options.model = { installedRecognizerModel(), installedRecognizerDictionary() };
+    return options;
+}
 
 QList<CommandEntry> programCommands(const QString &moveVoice = QStringLiteral("[Move Me]Home "))
 {
@@ -261,7 +272,7 @@ QVector<qint16> speak(const QString &text, const QString &voice, int rate)
     VoiceSpec speaker;
     speaker.espeakVoice = voice;
     speaker.rate = rate;
-    const SpeechClip clip = SpeechSynthesizer::synthesizeToMemory(text, speaker);
+    const SpeechClip clip = sharedSynthesizer().synthesizeToMemory(text, speaker);
     if (!clip.ok)
         return {};
     const QVector<qint16> pad(kRate * 3 / 10, 0);
@@ -280,7 +291,7 @@ protected:
 
     static void SetUpTestSuite()
     {
-        core = new RecognizerCore;
+        core = new RecognizerCore(installedOptions());
         sample = new QVector<qint16>(speak("What is the date", "en-us", 150));
         if (core->isReady())
             core->setCommands(Listener::grammarEntries(programCommands()));
@@ -382,7 +393,7 @@ TEST_F(RecognitionTest, BadCallsAreHarmless)
     EXPECT_FALSE(core->recognize({}).understood());
 
     RecognizerOptions nowhere;
-    nowhere.modelDir = "/nonexistent/model";
+    nowhere.model = { "/nonexistent/model", installedRecognizerDictionary() };
     RecognizerCore missing(nowhere);
     EXPECT_FALSE(missing.isReady());
     EXPECT_FALSE(missing.error().isEmpty());
@@ -406,7 +417,7 @@ TEST_F(RecognitionTest, NewCommandsDuringAnUtteranceWaitForItsEnd)
 
 TEST_F(RecognitionTest, TheThreadedRecogniserAnswersOnTheCallersThread)
 {
-    Recognizer recognizer;
+    Recognizer recognizer(installedOptions());
     QSignalSpy ready(&recognizer, &Recognizer::ready);
     ASSERT_TRUE(ready.wait(20000));
     ASSERT_TRUE(ready[0][0].toBool());
@@ -426,7 +437,8 @@ TEST_F(RecognitionTest, TheThreadedRecogniserAnswersOnTheCallersThread)
         recognizer.feed(sample->mid(at, kRate / 10));
     recognizer.end();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !results.isEmpty(); }, 10000));
-    QTest::qWait(50);
+    // A result of the utterance given up would have come before this one.
+    QCoreApplication::processEvents();
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0].utterance, id);
     EXPECT_EQ(results[0].command, "Date");
@@ -455,10 +467,9 @@ protected:
     {
         engine.reset();
         engine = std::make_unique<AgentEngine>(
-            QStringList { QUILLORY_SOURCE_DIR "/tests/data/characters" },
+            QStringList { QUILLORY_SOURCE_DIR "/tests/data/characters" }, fakes.services,
             std::make_unique<SilentSpeech>(), settings);
-        engine->setTimeScale(0.02);
-        engine->listener().setDeviceList({}); // no microphone
+        engine->setTimeScale(0.02); // no microphone: the dummies have none
     }
 
     AgentCharacter *loadWithCommands(const QString &moveVoice = "[Move Me]Home ")
@@ -468,10 +479,11 @@ protected:
         for (const CommandEntry &e : programCommands(moveVoice))
             c->commands().Add(e.name, e.caption, e.voice, e.enabled, e.visible);
         c->commands().setVisible(true);
-        QTest::qWait(1);
+        QCoreApplication::processEvents();
         return c;
     }
 
+    FakeEngineServices fakes;
     std::unique_ptr<AgentEngine> engine;
 };
 
@@ -504,6 +516,23 @@ TEST_F(VoiceEngineTest, WithoutAMicrophoneListenIsOfferedButDisabled)
     EXPECT_FALSE(menu->findChild<QAction *>("listen"));
 }
 
+TEST_F(VoiceEngineTest, WithoutARecogniserModelListenIsDisabledAndNothingFails)
+{
+    fakes.audio.microphones = { QAudioDevice() };
+    fakes.services.recognizerModel = { "/nonexistent/model", "/nonexistent/model.dict" };
+    makeEngine();
+    AgentCharacter *c = loadWithCommands();
+    QMenu *menu = c->openContextMenu(QPoint(10, 10));
+    QAction *listen = menu->findChild<QAction *>("listen");
+    ASSERT_TRUE(listen);
+    EXPECT_FALSE(listen->isEnabled());
+    EXPECT_EQ(listen->toolTip(), "No speech recognition model found");
+    engine->listener().startListening(Listener::Mode::Timed);
+    EXPECT_FALSE(engine->listener().isListening());
+    // The key is not taken from other programs for nothing.
+    EXPECT_FALSE(fakes.globalKey.watched);
+}
+
 TEST_F(VoiceEngineTest, TheCommandsListenedForFollowTheCharacter)
 {
     loadWithCommands("[Move Me]Home ");
@@ -513,12 +542,12 @@ TEST_F(VoiceEngineTest, TheCommandsListenedForFollowTheCharacter)
 
     // A character change loads the commands again, spelled differently.
     engine->Unload("dot");
-    QTest::qWait(1);
+    QCoreApplication::processEvents();
     EXPECT_TRUE(engine->listener().grammarEntries().isEmpty());
     loadWithCommands("[MoveMe]Home ");
     EXPECT_EQ(engine->listener().grammarEntries()[2].voice, "[MoveMe]Home ");
     engine->character("dot")->commands().Add("hello", "Hello", "Hello there", true, true);
-    QTest::qWait(1);
+    QCoreApplication::processEvents();
     EXPECT_EQ(engine->listener().grammarEntries().size(), 6);
 }
 
@@ -538,7 +567,7 @@ TEST_F(VoiceEngineTest, TheCharacterShowsWhenItListensAndWhenItDidNotUnderstand)
 {
     AgentCharacter *c = loadWithCommands();
     c->Show(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return c->Visible(); }, 3000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return c->Visible(); }, 3000));
     CharacterWindow *window = c->window();
     const QSize resting = window->size();
 
@@ -558,7 +587,7 @@ TEST_F(VoiceEngineTest, TheCharacterShowsWhenItListensAndWhenItDidNotUnderstand)
     EXPECT_TRUE(commands.isEmpty());
     EXPECT_EQ(window->tip().text(), AgentEngine::notUnderstoodText());
     EXPECT_FALSE(window->tip().microphone());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->tipShown(); }, 2000));
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return !window->tipShown(); }, 2000));
 
     // Silence is not worth a remark.
     engine->listener().handleResult(RecognitionResult {});

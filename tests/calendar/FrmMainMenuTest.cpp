@@ -32,6 +32,12 @@ struct RecordingBackup final : BackupWindow
     int shows = 0;
 };
 
+struct RecordingColourPanel final : ColourPanel
+{
+    void show() override { ++shows; }
+    int shows = 0;
+};
+
 class MenuTest : public ::testing::Test
 {
 protected:
@@ -43,8 +49,8 @@ protected:
     void load(bool quiet = true)
     {
         frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, versionCheck, marking, &backup }, agentControl,
-            quiet);
+            FrmMain::Links { announcer, manager, versionCheck, marking, &backup, &colours },
+            agentControl, quiet);
         frm->setShowDuringLoad(false);
         frm->Form_Load();
         frm->show();
@@ -81,6 +87,7 @@ protected:
     RecordingVersionCheck versionCheck;
     RecordingDayMarking marking;
     RecordingBackup backup;
+    RecordingColourPanel colours;
     FakeAgentControl agentControl;
     std::unique_ptr<FrmMain> frm;
 };
@@ -304,6 +311,8 @@ TEST_F(MenuTest, MenuItemsReachTheirWindows)
     EXPECT_EQ(manager.dates, QList<QDate>({ fakes.clock.now().date() }));
     menu().mnu_backup->trigger();
     EXPECT_EQ(backup.shows, 1);
+    menu().mnu_colour->trigger();
+    EXPECT_EQ(colours.shows, 1);
     menu().mnu_moveme->trigger();
     EXPECT_EQ(spoken(), QStringList({ "Off I go!" }));
     EXPECT_GE(moves(), 1);
@@ -318,6 +327,7 @@ TEST_F(MenuTest, HelpOpensThePageOfTheWindowAndAMissingFolderIsTold)
     ASSERT_EQ(fakes.launcher.opened.size(), 1);
     EXPECT_TRUE(fakes.launcher.opened[0].endsWith("/help/index.html"));
     EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
+    EXPECT_EQ(fakes.dialogs.beeps, 1);
 
     HelpPages pages(fakes.services, home.paths().dataFolder + "/nowhere/bin");
     if (pages.folder().startsWith(home.paths().dataFolder)) {

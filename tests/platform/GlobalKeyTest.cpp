@@ -1,4 +1,6 @@
+#include "platform/linux/DisplayCheck.h"
 #include "platform/linux/X11GlobalKey.h"
+#include "platform/linux/X11WindowShape.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +81,41 @@ TEST(X11GlobalKey, WithoutAnX11DisplayNothingIsWatchedOrTaken)
     key.stop();
     key.stop();
     EXPECT_EQ(events, 0);
+}
+
+TEST(X11WindowShape, WithoutAnX11DisplayTheDesktopCountsAsCompositing)
+{
+    // The tests run on the offscreen platform: nothing to ask, nothing to cut.
+    EXPECT_TRUE(X11WindowShape().desktopComposites());
+    EXPECT_EQ(X11WindowShape::screenNumber(":0"), 0);
+    EXPECT_EQ(X11WindowShape::screenNumber("localhost:10.1"), 1);
+    EXPECT_EQ(X11WindowShape::screenNumber("host.example:0"), 0);
+    EXPECT_EQ(X11WindowShape::screenNumber(""), 0);
+}
+
+TEST(DisplayCheck, WithoutAnyDisplayTheProgramSaysSoRatherThanAbort)
+{
+    const QByteArray saved[]
+        = { qgetenv("QT_QPA_PLATFORM"), qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY") };
+    qunsetenv("QT_QPA_PLATFORM");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    EXPECT_TRUE(missingDisplay().startsWith("no display"));
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_TRUE(missingDisplay().isEmpty());
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("DISPLAY", ":0");
+    EXPECT_TRUE(missingDisplay().isEmpty());
+    qunsetenv("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    EXPECT_TRUE(missingDisplay().isEmpty());
+    const char *names[] = { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" };
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i].isNull())
+            qunsetenv(names[i]);
+        else
+            qputenv(names[i], saved[i]);
+    }
 }
 
 } // namespace

@@ -5,6 +5,89 @@
 
 #include <memory>
 
+class FakeClock::FakeTimer final : public Clock::Timer
+{
+public:
+    FakeTimer(FakeClock &clock, std::function<void()> timeout, bool repeat)
+        : clock(&clock)
+        , timeout(std::move(timeout))
+        , repeat(repeat)
+    {
+        clock.m_timers << this;
+    }
+    ~FakeTimer() override
+    {
+        if (clock)
+            clock->m_timers.removeOne(this);
+    }
+    void start(int ms) override
+    {
+        interval = qMax(0, ms);
+        due = (clock ? clock->m_monotonic : 0) + interval;
+        active = true;
+    }
+    void stop() override { active = false; }
+    bool isActive() const override { return active; }
+
+    FakeClock *clock;
+    std::function<void()> timeout;
+    bool repeat;
+    bool active = false;
+    qint64 interval = 0;
+    qint64 due = 0;
+};
+
+FakeClock::~FakeClock()
+{
+    for (FakeTimer *t : std::as_const(m_timers))
+        t->clock = nullptr;
+}
+
+std::unique_ptr<Clock::Timer> FakeClock::timer(std::function<void()> timeout, bool repeat)
+{
+    return std::make_unique<FakeTimer>(*this, std::move(timeout), repeat);
+}
+
+void FakeClock::advance(qint64 ms)
+{
+    const qint64 end = m_monotonic + qMax<qint64>(0, ms);
+    for (;;) {
+        // The earliest due timer; a callback may start, stop or delete any.
+        FakeTimer *next = nullptr;
+        for (FakeTimer *t : std::as_const(m_timers)) {
+            if (t->active && t->due <= end && (!next || t->due < next->due))
+                next = t;
+        }
+        if (!next)
+            break;
+        const qint64 at = qMax(next->due, m_monotonic);
+        m_now = m_now.addMSecs(at - m_monotonic);
+        m_monotonic = at;
+        if (next->repeat)
+            next->due = at + qMax<qint64>(1, next->interval);
+        else
+            next->active = false;
+        next->timeout();
+    }
+    m_now = m_now.addMSecs(end - m_monotonic);
+    m_monotonic = end;
+}
+
+bool FakeClock::runUntil(const std::function<bool()> &done, qint64 ms, qint64 stepMs)
+{
+    const qint64 end = m_monotonic + ms;
+    for (;;) {
+        QCoreApplication::processEvents();
+        // What deleteLater() left, as a running event loop would delete it.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (done())
+            return true;
+        if (m_monotonic >= end)
+            return false;
+        advance(qMin(stepMs, end - m_monotonic));
+    }
+}
+
 void FakeClock::processEventsFor(int ms)
 {
     ++waits;
@@ -25,8 +108,9 @@ MsgAnswer FakeDialogs::messageBox(
                                                                               : MsgAnswer::Ok;
 }
 
-std::optional<quint32> FakeDialogs::chooseColour(quint32)
+std::optional<quint32> FakeDialogs::chooseColour(quint32 initial)
 {
+    colourInitials.append(initial);
     if (colours.empty())
         return std::nullopt;
     auto c = colours.front();

@@ -21,28 +21,34 @@
 #include <optional>
 
 // A clock that moves only when told. Waits advance it at once and let the
-// event loop run once, so timers due in that time still fire.
+// event loop run once, so timers due in that time still fire; its own timers
+// fire as it moves.
 class FakeClock final : public Clock
 {
 public:
     explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))
         : m_now(std::move(start))
     { }
+    ~FakeClock() override;
     QDateTime now() const override { return m_now; }
     qint64 monotonicMs() const override { return m_monotonic; }
     void processEventsFor(int ms) override;
+    std::unique_ptr<Timer> timer(std::function<void()> timeout, bool repeat) override;
 
     void set(const QDateTime &when) { m_now = when; }
-    void advance(qint64 ms)
-    {
-        m_now = m_now.addMSecs(ms);
-        m_monotonic += ms;
-    }
+    // Moves time on; the clock's timers due meanwhile fire in order, each at
+    // its own time.
+    void advance(qint64 ms);
+    // Moves time on in `stepMs` steps, letting events run after each, until
+    // `done` holds or `ms` have passed; whether it holds.
+    bool runUntil(const std::function<bool()> &done, qint64 ms, qint64 stepMs = 10);
     int waits = 0;
 
 private:
+    class FakeTimer;
     QDateTime m_now;
     qint64 m_monotonic = 0;
+    QList<FakeTimer *> m_timers;
 };
 
 struct RecordedBox
@@ -59,12 +65,16 @@ public:
     MsgAnswer messageBox(
         const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title) override;
     std::optional<quint32> chooseColour(quint32 initial) override;
+    void beep() override { ++beeps; }
     QString chooseOpenFile(
         const QString &title, const QString &folder, const QString &filter) override;
 
     // Answers given in order; when none is queued, Ok (or No for Yes/No).
     std::deque<MsgAnswer> answers;
+    // Chosen colours in order; nothing queued (or nullopt) is Cancel.
     std::deque<std::optional<quint32>> colours;
+    QList<quint32> colourInitials; // the initial colour of each colour dialog
+    int beeps = 0;
     std::deque<QString> files;
     QList<RecordedBox> boxes;
 };

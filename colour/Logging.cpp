@@ -1,0 +1,3 @@
+#include "colour/Logging.h"
+
+Q_LOGGING_CATEGORY(lcColour, "quillory.colour", QtInfoMsg)
