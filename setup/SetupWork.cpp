@@ -76,11 +76,10 @@ Report copyShippedCharacters(const QStringList &shippedFolders, const QString &u
     return r;
 }
 
-Report checkSpeech(const QString &phrase, const QString &wavPath)
+Report checkSpeech(const QString &phrase, const QString &wavPath, agent::SpeechSynthesizer *formant)
 {
     Report r;
-    agent::SpeechSynthesizer formant; // outlives the engines below
-    auto engines = agent::makeSpeechEngines(&formant);
+    auto engines = agent::makeSpeechEngines(formant);
     if (engines.empty()) {
         r.fail(QStringLiteral("no speech engine starts; the character will be silent"));
         return r;

@@ -9,6 +9,10 @@
 // characters into the user's character folder, speech-setup checks that the
 // speech engines and their voices load and that a test phrase comes out
 // audible. Each step is a line of the setup log.
+namespace agent {
+class SpeechSynthesizer;
+}
+
 namespace setup {
 
 struct Report
@@ -29,8 +33,10 @@ struct Report
 Report copyShippedCharacters(const QStringList &shippedFolders, const QString &userFolder);
 
 // Checks each engine and voice with a word, speaks `phrase` in the default
-// voice to `wavPath` and checks the file is not silent.
-Report checkSpeech(const QString &phrase, const QString &wavPath);
+// voice to `wavPath` and checks the file is not silent. espeak-ng speaks
+// through `formant` (the process's one synthesiser; null: none).
+Report checkSpeech(
+    const QString &phrase, const QString &wavPath, agent::SpeechSynthesizer *formant);
 
 // Loudness of 16-bit samples, 0..1 (root mean square).
 double rmsLevel(const QVector<qint16> &pcm);

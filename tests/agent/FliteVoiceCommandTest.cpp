@@ -4,6 +4,7 @@
 #include "agent/Recognizer.h"
 #include "agent/SpeechRunner.h"
 #include "agent/SpeechSynth.h"
+#include "platform/linux/RecognizerModelFiles.h"
 #include "tests/agent/SharedSynthesizer.h"
 
 #include <QFile>
@@ -47,7 +48,9 @@ QStringList unrelatedSentences()
 
 TEST(FliteVoiceCommandTest, CommandsAreUnderstoodAndOrdinaryTalkIsNot)
 {
-    RecognizerCore core;
+    RecognizerOptions options;
+    options.model = { installedRecognizerModel(), installedRecognizerDictionary() };
+    RecognizerCore core(options);
     if (!core.isReady())
         GTEST_SKIP() << "no speech recognition model: " << core.error().toStdString();
     ASSERT_TRUE(core.setCommands(Listener::grammarEntries(programCommands())));

@@ -1,4 +1,5 @@
 #include "setup/SetupWork.h"
+#include "tests/agent/SharedSynthesizer.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,7 +59,7 @@ TEST(SpeechSetupTest, TheTestPhraseIsAudibleInTheFileAndEveryVoiceIsChecked)
 {
     QTemporaryDir dir;
     const QString wav = dir.filePath("cache/speech-test.wav");
-    const Report r = checkSpeech(testPhrase(), wav);
+    const Report r = checkSpeech(testPhrase(), wav, &sharedSynthesizer());
     EXPECT_TRUE(r.ok) << r.lines.join('\n').toStdString();
     const QString log = r.lines.join('\n');
 #ifdef QUILLORY_HAVE_FLITE
@@ -77,9 +78,11 @@ TEST(SpeechSetupTest, TheTestPhraseIsAudibleInTheFileAndEveryVoiceIsChecked)
 
     // Nowhere to write the file: a failure, not a silent success.
     QFile(dir.filePath("blocked")).open(QIODevice::WriteOnly);
-    EXPECT_FALSE(checkSpeech(testPhrase(), dir.filePath("blocked/x.wav")).ok);
+    EXPECT_FALSE(checkSpeech(testPhrase(), dir.filePath("blocked/x.wav"), &sharedSynthesizer()).ok);
     // Nothing to say counts as silence.
-    EXPECT_FALSE(checkSpeech(QStringLiteral("\\emp\\ "), dir.filePath("quiet.wav")).ok);
+    EXPECT_FALSE(
+        checkSpeech(QStringLiteral("\\emp\\ "), dir.filePath("quiet.wav"), &sharedSynthesizer())
+            .ok);
 }
 
 TEST(SetupLogTest, LinesAreAddedAndTheLogStaysBounded)
