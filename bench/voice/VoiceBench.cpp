@@ -5,6 +5,7 @@
 //
 // quillory-voice-bench [--verbose] [--no-latency] [--threshold X] [--strict X]
 //                      [--partial X] [--final-only] [--scores]
+#include "agent/CharacterFile.h"
 #include "agent/Listener.h"
 #include "agent/Recognizer.h"
 #include "agent/SpeechRunner.h"
@@ -146,11 +147,8 @@ QVector<qint16> synthesize(const QString &text, const QString &voice, int rate)
 }
 
 // Flite's voices, through the same engine the characters speak with.
-QVector<qint16> synthesizeFlite(SpeechRunner &runner, const QString &text, const QString &voice)
+QVector<qint16> synthesizeWith(SpeechRunner &runner, const QString &text, const VoiceSpec &speaker)
 {
-    VoiceSpec speaker;
-    speaker.engine = QStringLiteral("flite");
-    speaker.fliteVoice = voice;
     const Synthesis s = runner.synthesiseAll(text, speaker);
     if (!s.ok)
         return {};
@@ -427,18 +425,30 @@ int main(int argc, char **argv)
         struct Speaker
         {
             QString label;
-            bool flite;
+            bool engines; // through the speech engines, as the characters speak
             QString voice;
             int rate;
+            VoiceSpec spec;
         };
         QList<Speaker> speakers;
-        for (const char *v : { "rms", "slt", "awb", "kal16" })
-            speakers << Speaker { QStringLiteral("flite ") + QLatin1String(v), true,
-                QLatin1String(v), 0 };
+        for (const char *name : { "Tockel", "Bramble" }) {
+            QString error;
+            const auto file = CharacterFile::load(QStringLiteral(QUILLORY_SOURCE_DIR "/characters/")
+                    + QLatin1String(name) + QStringLiteral(".acs"),
+                &error);
+            if (file)
+                speakers << Speaker { QLatin1String(name), true, {}, 0, file->voice };
+        }
+        for (const char *v : { "rms", "slt", "awb", "kal16" }) {
+            VoiceSpec spec;
+            spec.engine = QStringLiteral("flite");
+            spec.fliteVoice = QLatin1String(v);
+            speakers << Speaker { QStringLiteral("flite ") + QLatin1String(v), true, {}, 0, spec };
+        }
         for (const Voice &v : kVoices) {
             speakers << Speaker {
                 QStringLiteral("espeak-ng %1 %2").arg(QLatin1String(v.name)).arg(v.rate), false,
-                QLatin1String(v.name), v.rate
+                QLatin1String(v.name), v.rate, {}
             };
         }
         std::printf("\nPer voice, final method: %d commands and %d unrelated sentences each\n"
@@ -456,8 +466,8 @@ int main(int argc, char **argv)
             for (const QString &text : unrelated)
                 set.push_back({ text, QString(), sp.label, sp.rate, {} });
             for (Utterance &u : set) {
-                u.pcm = sp.flite ? synthesizeFlite(runner, u.text, sp.voice)
-                                 : synthesize(u.text, sp.voice, sp.rate);
+                u.pcm = sp.engines ? synthesizeWith(runner, u.text, sp.spec)
+                                   : synthesize(u.text, sp.voice, sp.rate);
             }
             const Score sc = evaluate(core, set, verbose || scores);
             std::printf("| %s | %d/%d | %d | %d/%d (%.1f %%) | %d |\n", qPrintable(sp.label),
