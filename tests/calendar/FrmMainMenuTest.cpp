@@ -7,10 +7,7 @@
 #include "platform/Autostart.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
-#include "tests/support/FakeAgent.h"
-#include "tests/support/Fakes.h"
-#include "tests/support/RecordingLinks.h"
-#include "tests/support/TestHome.h"
+#include "tests/support/CalendarFixture.h"
 #include "tray/FrmSysTray.h"
 
 #include <QAction>
@@ -38,26 +35,15 @@ struct RecordingColourPanel final : ColourPanel
     int shows = 0;
 };
 
-class MenuTest : public ::testing::Test
+class MenuTest : public CalendarFixture
 {
 protected:
-    MenuTest()
-    {
-        settings.write(setting::TwoRun, "False");
-        agentControl.completeAtOnce = true;
-    }
     void load(bool quiet = true)
     {
-        frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, versionCheck, marking, &backup, &colours },
-            agentControl, quiet);
-        frm->setShowDuringLoad(false);
-        frm->Form_Load();
-        frm->show();
+        loadCalendar(quiet, &backup, &colours);
         character().calls.clear();
         fakes.dialogs.boxes.clear();
     }
-    FakeCharacter &character() { return *agentControl.characters.at(settings.read(setting::Char)); }
     QStringList spoken()
     {
         QStringList texts;
@@ -78,18 +64,8 @@ protected:
         return fakes.autostart.read(list, QStringLiteral("Quillory")).value_or("absent");
     }
 
-    FakeServices fakes;
-    TestHome home;
-    SettingsStore settings { home.paths().settingsFile };
-    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
-    RecordingAnnouncer announcer;
-    RecordingManager manager;
-    RecordingVersionCheck versionCheck;
-    RecordingDayMarking marking;
     RecordingBackup backup;
     RecordingColourPanel colours;
-    FakeAgentControl agentControl;
-    std::unique_ptr<FrmMain> frm;
 };
 
 QStringList captions(const QMenu *menu)
@@ -185,8 +161,6 @@ TEST_F(MenuTest, StartAtLoginOnThenOffLeavesEmptyValuesAndNoGreetingNextTime)
         QStringList({ "Quillory will now start with windows!",
             "Quillory will no longer start with windows!" }));
 
-    frm.reset();
-    agentControl.characters.clear();
     load(false);
     EXPECT_FALSE(menu().mnu_load->isChecked());
     EXPECT_TRUE(frm->isVisible());
@@ -236,8 +210,6 @@ TEST_F(MenuTest, LargeFontRestartsQuietlyWithoutTheUnload)
     EXPECT_FALSE(frm->blink->isActive());
 
     // The restarted calendar comes up in the large layout, and back again.
-    frm.reset();
-    agentControl.characters.clear();
     load();
     const double tpp = frm->twipsPerPixel();
     EXPECT_EQ(frm->width(), qRound(3650 / tpp));
@@ -370,14 +342,15 @@ TEST_F(MenuTest, TimeBandDragMovesTheWindowAndTheCharacterFollowsPastTheThreshol
 
 TEST_F(MenuTest, AWindowStoredOffEveryScreenComesBackAndHugeTwipsAreIgnored)
 {
-    settings.write(setting::FormX, "-5000000");
-    settings.write(setting::FormY, "900000");
+    // Readable, but wholly off the screen: put back at the designed offset.
+    settings.write(setting::FormX, "-60000");
+    settings.write(setting::FormY, "90000");
     load();
     EXPECT_TRUE(frm->screen()->geometry().intersects(frm->frameGeometry()));
-    frm.reset();
+    EXPECT_EQ(frm->pos(), QPoint(20, 20));
+    // Unreadable: the designed place kept.
     settings.write(setting::FormX, "1e300");
     settings.write(setting::FormY, "abc");
-    agentControl.characters.clear();
     load();
     EXPECT_TRUE(frm->screen()->geometry().intersects(frm->frameGeometry()));
 }

@@ -4,12 +4,8 @@
 #include "calendar/MonthView.h"
 #include "colour/ColourRules.h"
 #include "colour/ColourWindow.h"
-#include "storage/ModClock.h"
 #include "storage/Settings.h"
-#include "tests/support/FakeAgent.h"
-#include "tests/support/Fakes.h"
-#include "tests/support/RecordingLinks.h"
-#include "tests/support/TestHome.h"
+#include "tests/support/CalendarFixture.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -38,35 +34,21 @@ struct RecordingCalendar final : CalendarColours
 };
 
 // The panel beside a loaded calendar window, as the program wires them.
-class ColourPanelTest : public ::testing::Test
+class ColourPanelTest : public CalendarFixture
 {
 protected:
-    ColourPanelTest()
-    {
-        settings.write(setting::TwoRun, "False");
-        agentControl.completeAtOnce = true;
-    }
-
-    FrmMain &loadCalendar()
-    {
-        calendar.reset();
-        agentControl.characters.clear();
-        calendar = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, false);
-        calendar->Form_Load();
-        return *calendar;
-    }
+    FrmMain &loadCalendar() { return CalendarFixture::loadCalendar(false); }
     FrmColour::Host host()
     {
         return { [this](const QString &text) {
-                    if (calendar)
-                        calendar->say(text);
+                    if (frm)
+                        frm->say(text);
                     spoken << text;
                 },
             [this]() -> CalendarColours * {
                 if (recording)
                     return recording.get();
-                return calendar.get();
+                return frm.get();
             } };
     }
     FrmColour &open()
@@ -80,7 +62,7 @@ protected:
     {
         QList<quint32> look;
         for (const colour::CalendarTarget &target : colour::calendarTargets())
-            look << calendar->colour(target.role);
+            look << frm->colour(target.role);
         return look;
     }
     QList<quint32> previewLook() const
@@ -105,16 +87,6 @@ protected:
         return look;
     }
 
-    FakeServices fakes;
-    TestHome home;
-    SettingsStore settings { home.paths().settingsFile };
-    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
-    RecordingAnnouncer announcer;
-    RecordingManager manager;
-    RecordingVersionCheck versionCheck;
-    RecordingDayMarking marking;
-    FakeAgentControl agentControl;
-    std::unique_ptr<FrmMain> calendar;
     std::unique_ptr<RecordingCalendar> recording;
     std::unique_ptr<FrmColour> panel;
     QStringList spoken;
@@ -147,7 +119,7 @@ TEST_F(ColourPanelTest, RestoreToDefaultStoresThePaletteSaysSoAndRecoloursAtOnce
         "Speak:The original settings have now been restored!"));
     EXPECT_EQ(storedColours(),
         (QStringList { "&H0000FFFF", "&H00400000", "&H00000000", "&H00FFFFFF", "&H00FF0000" }));
-    EXPECT_EQ(calendar->maincalendar->TitleForeColor(), kDarkBlue);
+    EXPECT_EQ(frm->maincalendar->TitleForeColor(), kDarkBlue);
     EXPECT_EQ(calendarLook(),
         (QList<quint32> { kYellow, kDarkBlue, 0, 16777215, kYellow, kDarkBlue, 16711680, 0 }));
     EXPECT_EQ(previewLook(), (QList<quint32> { 0, 16777215, kYellow, kDarkBlue, 16711680 }));
@@ -155,12 +127,12 @@ TEST_F(ColourPanelTest, RestoreToDefaultStoresThePaletteSaysSoAndRecoloursAtOnce
     EXPECT_TRUE(fakes.dialogs.colourInitials.isEmpty());
 
     // As the screen shows it: the time band is yellow with dark blue text.
-    const QImage band = calendar->lab_time->grab().toImage();
+    const QImage band = frm->lab_time->grab().toImage();
     EXPECT_EQ(band.pixelColor(2, 2), colourFromBgr(kYellow));
     // The next start shows the same.
     loadCalendar();
-    EXPECT_EQ(calendar->maincalendar->TitleForeColor(), kDarkBlue);
-    EXPECT_EQ(calendar->colour(ColourRole::TimeBandBack), kYellow);
+    EXPECT_EQ(frm->maincalendar->TitleForeColor(), kDarkBlue);
+    EXPECT_EQ(frm->colour(ColourRole::TimeBandBack), kYellow);
 }
 
 TEST_F(ColourPanelTest, RestoreReachesTheCalendarPartsInOrder)
@@ -185,13 +157,13 @@ TEST_F(ColourPanelTest, CalendarBackColourRecoloursMonthAndText1AndStoresDecimal
 
     EXPECT_EQ(fakes.dialogs.colourInitials, QList<quint32> { 65535 }); // what the calendar shows
     EXPECT_EQ(panel->test->MonthBackColor(), 0x123456u);
-    EXPECT_EQ(calendar->maincalendar->MonthBackColor(), 0x123456u);
-    EXPECT_EQ(calendar->colour(ColourRole::Text1Back), 0x123456u);
-    EXPECT_EQ(calendar->Text1->palette().color(QPalette::Window), QColor(0x56, 0x34, 0x12));
+    EXPECT_EQ(frm->maincalendar->MonthBackColor(), 0x123456u);
+    EXPECT_EQ(frm->colour(ColourRole::Text1Back), 0x123456u);
+    EXPECT_EQ(frm->Text1->palette().color(QPalette::Window), QColor(0x56, 0x34, 0x12));
     EXPECT_EQ(settings.read(setting::MonthBackColor), "1193046");
     EXPECT_EQ(fakes.dialogs.beeps, 1);
     // The other colours are untouched.
-    EXPECT_EQ(calendar->maincalendar->ForeColor(), 0u);
+    EXPECT_EQ(frm->maincalendar->ForeColor(), 0u);
     EXPECT_EQ(panel->test->ForeColor(), colour::designColour(ColourRole::Fore));
 }
 
@@ -237,7 +209,7 @@ TEST_F(ColourPanelTest, CancelInTheColourDialogChangesNothing)
     panel->Command1->click();
     EXPECT_EQ(settings.read(setting::TitleBackColor), "&H000000FF");
     EXPECT_EQ(fakes.dialogs.colourInitials.last(), 255u);
-    EXPECT_EQ(calendar->maincalendar->TitleBackColor(), 255u);
+    EXPECT_EQ(frm->maincalendar->TitleBackColor(), 255u);
     EXPECT_EQ(fakes.dialogs.beeps, 1);
 }
 
