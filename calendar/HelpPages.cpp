@@ -14,17 +14,23 @@
 #include <QWidget>
 
 HelpPages::HelpPages(Services &services, const QString &programFolder, QObject *parent)
-    : QObject(parent)
-    , m_services(services)
-{
-    setObjectName(QStringLiteral("helpPages"));
     // Installed beside the program, else in the install's share folder, else
     // (a build never installed) in the source tree.
-    m_folder = help::helpFolder({
-        QDir(programFolder + QStringLiteral("/../share/quillory/help")).absolutePath(),
-        QStringLiteral(QUILLORY_HELP_INSTALL_DIR),
-        QStringLiteral(QUILLORY_HELP_SOURCE_DIR),
-    });
+    : HelpPages(services,
+        QStringList {
+            QDir(programFolder + QStringLiteral("/../share/quillory/help")).absolutePath(),
+            QStringLiteral(QUILLORY_HELP_INSTALL_DIR),
+            QStringLiteral(QUILLORY_HELP_SOURCE_DIR),
+        },
+        parent)
+{ }
+
+HelpPages::HelpPages(Services &services, const QStringList &folders, QObject *parent)
+    : QObject(parent)
+    , m_services(services)
+    , m_folder(help::helpFolder(folders))
+{
+    setObjectName(QStringLiteral("helpPages"));
 }
 
 bool HelpPages::open(const QString &windowName)

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 struct Services;
 
@@ -12,6 +13,8 @@ class HelpPages : public QObject
     Q_OBJECT
 public:
     HelpPages(Services &services, const QString &programFolder, QObject *parent = nullptr);
+    // The pages in the first of `folders` that holds them.
+    HelpPages(Services &services, const QStringList &folders, QObject *parent = nullptr);
 
     // Opens the page explaining `windowName`; a missing page is told in a
     // message box. True when the browser was asked to open it.

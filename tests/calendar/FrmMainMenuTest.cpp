@@ -15,8 +15,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -301,13 +303,23 @@ TEST_F(MenuTest, HelpOpensThePageOfTheWindowAndAMissingFolderIsTold)
     EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
     EXPECT_EQ(fakes.dialogs.beeps, 1);
 
-    HelpPages pages(fakes.services, home.paths().dataFolder + "/nowhere/bin");
-    if (pages.folder().startsWith(home.paths().dataFolder)) {
-        EXPECT_FALSE(pages.open("frm_colour"));
-        ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
-        EXPECT_TRUE(fakes.dialogs.boxes[0].text.contains("could not be found"));
-    }
-    EXPECT_TRUE(pages.open("frm_set") || !fakes.dialogs.boxes.isEmpty());
+    // F1 anywhere in a window opens that window's page.
+    QWidget window;
+    window.setObjectName("frm_colour");
+    auto *button = new QPushButton("Exit", &window);
+    qApp->installEventFilter(frm->help());
+    QTest::keyClick(button, Qt::Key_F1);
+    qApp->removeEventFilter(frm->help());
+    ASSERT_EQ(fakes.launcher.opened.size(), 2);
+    EXPECT_TRUE(fakes.launcher.opened[1].endsWith("/help/colours.html"));
+
+    // No pages where they belong: said, nothing opened.
+    HelpPages pages(fakes.services, QStringList { home.paths().dataFolder + "/no-help" });
+    EXPECT_FALSE(pages.open("frm_colour"));
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_TRUE(fakes.dialogs.boxes[0].text.contains("could not be found"));
+    EXPECT_TRUE(fakes.dialogs.boxes[0].text.contains("/no-help/colours.html"));
+    EXPECT_EQ(fakes.launcher.opened.size(), 2);
 }
 
 TEST_F(MenuTest, TimeBandDragMovesTheWindowAndTheCharacterFollowsPastTheThresholds)
