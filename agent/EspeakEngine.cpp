@@ -30,12 +30,12 @@ Synthesis EspeakEngine::synthesise(const QString &tagged, const EngineVoice &voi
 {
     if (!m_synth || (cancelled && cancelled()))
         return {};
-    VoiceSpec spec;
-    spec.espeakVoice = voice.name.isEmpty() ? defaultVoice() : voice.name;
-    spec.rate = voice.rate;
-    spec.pitch = voice.pitch;
-    spec.volume = voice.volume;
-    const SpeechClip clip = m_synth->synthesizeToMemory(tagged, spec);
+    VoiceSpec wanted;
+    wanted.espeakVoice = voice.name.isEmpty() ? defaultVoice() : voice.name;
+    wanted.rate = voice.rate;
+    wanted.pitch = voice.pitch;
+    wanted.volume = voice.volume;
+    const SpeechClip clip = m_synth->synthesizeToMemory(tagged, wanted);
     if (!clip.ok || (cancelled && cancelled()))
         return {};
     Synthesis out;

@@ -428,7 +428,7 @@ int main(int argc, char **argv)
             bool engines; // through the speech engines, as the characters speak
             QString voice;
             int rate;
-            VoiceSpec spec;
+            VoiceSpec voiceSettings;
         };
         QList<Speaker> speakers;
         for (const char *name : { "Tockel", "Bramble" }) {
@@ -440,10 +440,11 @@ int main(int argc, char **argv)
                 speakers << Speaker { QLatin1String(name), true, {}, 0, file->voice };
         }
         for (const char *v : { "rms", "slt", "awb", "kal16" }) {
-            VoiceSpec spec;
-            spec.engine = QStringLiteral("flite");
-            spec.fliteVoice = QLatin1String(v);
-            speakers << Speaker { QStringLiteral("flite ") + QLatin1String(v), true, {}, 0, spec };
+            VoiceSpec voiceSettings;
+            voiceSettings.engine = QStringLiteral("flite");
+            voiceSettings.fliteVoice = QLatin1String(v);
+            speakers << Speaker { QStringLiteral("flite ") + QLatin1String(v), true, {}, 0,
+                voiceSettings };
         }
         for (const Voice &v : kVoices) {
             speakers << Speaker {
@@ -466,7 +467,7 @@ int main(int argc, char **argv)
             for (const QString &text : unrelated)
                 set.push_back({ text, QString(), sp.label, sp.rate, {} });
             for (Utterance &u : set) {
-                u.pcm = sp.engines ? synthesizeWith(runner, u.text, sp.spec)
+                u.pcm = sp.engines ? synthesizeWith(runner, u.text, sp.voiceSettings)
                                    : synthesize(u.text, sp.voice, sp.rate);
             }
             const Score sc = evaluate(core, set, verbose || scores);
