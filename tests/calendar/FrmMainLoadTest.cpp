@@ -5,6 +5,7 @@
 #include "platform/Autostart.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
+#include "tests/support/CalendarFixture.h"
 #include "tests/support/FakeAgent.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/RecordingLinks.h"
@@ -17,37 +18,19 @@
 
 namespace {
 
-class LoadTest : public ::testing::Test
+class LoadTest : public CalendarFixture
 {
 protected:
-    LoadTest()
-    {
-        settings.write(setting::TwoRun, "False");
-        agentControl.completeAtOnce = true;
-    }
     FakeCharacter &start(bool quiet)
     {
-        frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, quiet);
-        frm->Form_Load();
-        return *agentControl.characters.at(settings.read(setting::Char));
+        loadCalendar(quiet);
+        return character();
     }
     static QStringList without(QStringList calls, const QString &prefix)
     {
         calls.removeIf([&](const QString &c) { return c.startsWith(prefix); });
         return calls;
     }
-
-    FakeServices fakes;
-    TestHome home;
-    SettingsStore settings { home.paths().settingsFile };
-    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
-    RecordingAnnouncer announcer;
-    RecordingManager manager;
-    RecordingVersionCheck versionCheck;
-    RecordingDayMarking marking;
-    FakeAgentControl agentControl;
-    std::unique_ptr<FrmMain> frm;
 };
 
 TEST_F(LoadTest, TheLoadStepsComeInOrder)
