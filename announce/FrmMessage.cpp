@@ -206,6 +206,25 @@ void FrmMessage::display(bool confirm, const QString &text)
     m_host.say(item.text);
 }
 
+void FrmMessage::displayPages(const QList<QPair<bool, QString>> &pages, const QString &spoken)
+{
+    qCInfo(lcAnnounce) << "announcing" << pages.size() << "pages at once";
+    for (const auto &[confirm, text] : pages) {
+        announce::Announcement item;
+        item.confirm = confirm;
+        item.revealed = !confirm;
+        item.text = text;
+        m_queue.append(item);
+    }
+    // Kept before the alert's wait, in one write for all of them.
+    savePending();
+    showPage(m_queue.size() - 1);
+    if (spoken.isEmpty())
+        return;
+    alert();
+    m_host.say(spoken);
+}
+
 void FrmMessage::Command1_Click()
 {
     if (m_current < 0 || m_current >= m_queue.size()) {

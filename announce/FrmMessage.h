@@ -45,6 +45,7 @@ public:
 
     void Show() override;
     void display(bool confirm, const QString &text) override;
+    void displayPages(const QList<QPair<bool, QString>> &pages, const QString &spoken) override;
 
     void Form_Load();
     void Command1_Click();

@@ -63,11 +63,8 @@ void DayMarker::underline(const MarkingTarget &target)
                        << scan.markedDays.size() << "appointments," << scan.oldCount << "old,"
                        << scan.earlyWarnings.size() << "warnings in" << timer.elapsed() << "ms";
     if (outcome == ScanOutcome::Complete) {
-        if (!target.remarkOnly) {
-            target.oldCount = static_cast<qint16>(
-                std::min<int>(target.oldCount + scan.oldCount, std::numeric_limits<qint16>::max()));
-            target.oldMessages += scan.oldMessages;
-        }
+        // Old messages come from the scheduler, which knows what passed in
+        // any month since the calendar last ran, and moves repeats on.
         for (const QString &text : scan.earlyWarnings)
             warn(text, view.window());
         for (const int day : scan.markedDays) {

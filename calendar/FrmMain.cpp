@@ -37,6 +37,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <limits>
+
 namespace {
 
 QString cssColour(quint32 bgr)
@@ -142,11 +144,11 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     blink = new QTimer(this);
     blink->setObjectName(QStringLiteral("blink"));
     connect(blink, &QTimer::timeout, this, &FrmMain::blink_Timer);
-    minuteTick = new QTimer(this);
-    minuteTick->setObjectName(QStringLiteral("minuteTick"));
-    minuteTick->setSingleShot(true);
-    minuteTick->setTimerType(Qt::PreciseTimer);
-    connect(minuteTick, &QTimer::timeout, this, &FrmMain::minuteTick_Timer);
+    m_scheduler = new MinuteScheduler(
+        m_services.clock, { m_paths.dataFile(), m_paths.schedulerFile() }, this);
+    connect(m_scheduler, &MinuteScheduler::minuteBegan, this, &FrmMain::blink_Timer);
+    connect(m_scheduler, &MinuteScheduler::due, this, &FrmMain::announceDue);
+    connect(m_scheduler, &MinuteScheduler::writeProblem, this, &FrmMain::reportWriteProblem);
     createMainMenu();
     m_help = new HelpPages(m_services, m_paths.programFolder, this);
 
@@ -201,18 +203,16 @@ void FrmMain::Form_Load()
     character->animcount = 0;
     m_dragStart = positionTwips();
 
-    // A calendar that ended in this very minute has dealt with it already.
-    QFile handover(handoverFile());
-    if (handover.open(QIODevice::ReadOnly)) {
-        const QString handedOver = QString::fromLatin1(handover.readAll()).trimmed();
-        handover.close();
-        handover.remove();
-        const QDateTime now = m_services.clock.now();
-        if (handedOver == KeyParts::fromDateTime(now).key()) {
-            lastMinute = tick::minuteOf(now.time());
-            m_lastKey = handedOver;
-        }
+    // What passed while the calendar was not running: repeats move on past
+    // now, and everything that passed is reported as old messages.
+    const QList<OldAppointment> old = m_scheduler->catchUpAtStart();
+    if (!old.isEmpty()) {
+        oldCount = static_cast<qint16>(
+            std::min<qsizetype>(old.size(), std::numeric_limits<qint16>::max()));
+        oldMessages = schedule::oldMessagesText(old);
     }
+    if (!m_scheduler->isNewMinute(m_services.clock.now()))
+        lastMinute = tick::minuteOf(m_services.clock.now().time());
 
     // 9. the tray icon and its menu
     createTray();
@@ -220,7 +220,7 @@ void FrmMain::Form_Load()
     // 10. the heartbeat
     blink->setInterval(2000);
     blink->start();
-    armMinuteTick();
+    m_scheduler->start();
 
     // 11. greeting, only while the start-at-login value has never been written
     if (!m_quietRestart
@@ -513,8 +513,7 @@ void FrmMain::endForQuietRestart()
     qCInfo(lcCalendar) << "ending for a quiet restart";
     m_unloaded = true;
     blink->stop();
-    minuteTick->stop();
-    handOverMinute();
+    m_scheduler->stop();
     hide();
     emit endedWithoutUnload();
 }
@@ -834,52 +833,14 @@ void FrmMain::blink_Timer()
     reportOldMessages(); // 6
     remarkOnMonthChange(); // 7
 
-    const QString minute = tick::minuteOf(now.time()); // 8
-    if (minute == lastMinute) {
+    if (!m_scheduler->isNewMinute(now)) { // 8
         if (!updateStarted)
             versionGate(); // 11
         return;
     }
-    lastMinute = minute; // 9, before the lookup: a nested tick sees it handled
-    handleMinute(now);
-}
-
-void FrmMain::minuteTick_Timer()
-{
-    blink_Timer();
-    armMinuteTick();
-}
-
-void FrmMain::armMinuteTick()
-{
-    if (m_unloaded)
-        return;
-    minuteTick->start(tick::msUntilNextMinute(m_services.clock.now().time()));
-}
-
-void FrmMain::handleMinute(const QDateTime &now)
-{
-    retryPostponedWrites();
-    const KeyParts parts = KeyParts::fromDateTime(now);
-    m_lastKey = parts.key();
-
-    const QString value = INIFuncs::INIRead(m_paths.dataFile(), QLatin1String(kAlarmsSection),
-        parts.key(), QLatin1String(kNothing)); // 10
-    qCDebug(lcCalendar) << "minute" << parts.key() << "holds" << value;
-    if (value == QLatin1String(kNothing))
-        return;
-    // The file first, then the announcement: ended during the announcement's
-    // waits, the program leaves the appointment moved on.
-    const FiringWrites writes = writeFiring(m_paths.dataFile(), value, parts);
-    if (!writes.failed.isEmpty()) {
-        m_postponed += writes.failed;
-        reportWriteProblem(writes.error);
-    }
-    if (!writes.plan.announce)
-        return;
-    qCInfo(lcCalendar).noquote() << "announcing" << parts.key() << writes.plan.text;
-    m_due.push_back(writes.plan);
-    announceDue();
+    lastMinute = tick::minuteOf(now.time()); // 9
+    // 10: every minute since the last one handled, written before it is told
+    m_scheduler->check();
 }
 
 void FrmMain::announceDue()
@@ -888,24 +849,72 @@ void FrmMain::announceDue()
     if (m_announcing)
         return;
     m_announcing = true;
-    while (!m_due.empty() && !m_unloaded) {
-        const FiringPlan next = m_due.front();
-        m_due.pop_front();
-        m_links.message.Show();
-        m_links.message.display(next.confirm, next.text);
+    while (!m_unloaded) {
+        if (std::exchange(m_introductionDue, false)) {
+            m_links.message.Show();
+            m_links.message.display(false, tick::introductionText());
+            continue;
+        }
+        if (!m_scheduler->hasDue())
+            break;
+        DueAnnouncement next = m_scheduler->takeDue();
+        qCInfo(lcCalendar).noquote() << "announcing" << next.key << next.plan.text << next.page;
+        switch (next.kind) {
+        case DueAnnouncement::Kind::OnTime:
+            m_links.message.Show();
+            m_links.message.display(next.plan.confirm, next.plan.text);
+            break;
+        case DueAnnouncement::Kind::Missed:
+            announceMissed(std::move(next));
+            break;
+        case DueAnnouncement::Kind::Notice:
+            m_links.message.Show();
+            m_links.message.displayPages({ { false, next.page } }, {});
+            break;
+        }
     }
     m_announcing = false;
 }
 
-void FrmMain::retryPostponedWrites()
+void FrmMain::announceMissed(DueAnnouncement first)
 {
-    if (m_postponed.isEmpty())
-        return;
-    QString error;
-    m_postponed = retryWrites(m_paths.dataFile(), m_postponed, &error);
-    if (!m_postponed.isEmpty())
-        qCWarning(lcCalendar).noquote()
-            << m_postponed.size() << "data-file writes still postponed:" << error;
+    // All that a leap passed over, on pages of their own, with one alert
+    // and one spoken summary instead of an alarm for each.
+    QList<DueAnnouncement> missed { std::move(first) };
+    while (m_scheduler->hasDue()) {
+        DueAnnouncement next = m_scheduler->takeDue();
+        if (next.kind == DueAnnouncement::Kind::OnTime) {
+            // Late but on time: after the missed ones, as its minute came later.
+            missed.append(std::move(next));
+            break;
+        }
+        missed.append(std::move(next));
+    }
+    QList<QPair<bool, QString>> pages;
+    QStringList rest;
+    qsizetype count = 0;
+    std::optional<DueAnnouncement> onTime;
+    for (const DueAnnouncement &item : missed) {
+        if (item.kind == DueAnnouncement::Kind::OnTime) {
+            onTime = item;
+            continue;
+        }
+        if (item.kind == DueAnnouncement::Kind::Missed)
+            ++count;
+        if (pages.size() < schedule::kMissedPages - 1)
+            pages.append(
+                { item.plan.confirm && item.kind == DueAnnouncement::Kind::Missed, item.page });
+        else
+            rest.append(item.page);
+    }
+    if (!rest.isEmpty())
+        pages.append({ false, schedule::missedRestText(rest) });
+    m_links.message.Show();
+    m_links.message.displayPages(pages, schedule::missedSummary(missed.front().gap, count));
+    if (onTime) {
+        m_links.message.Show();
+        m_links.message.display(onTime->plan.confirm, onTime->plan.text);
+    }
 }
 
 void FrmMain::reportWriteProblem(const QString &reason)
@@ -925,17 +934,14 @@ void FrmMain::showIntroductionOnce()
     if (m_settings.flag(setting::TwoRun) != Flag::True)
         return;
     m_settings.setFlag(setting::TwoRun, false);
-    FiringPlan introduction;
-    introduction.announce = true;
-    introduction.text = tick::introductionText();
-    m_due.push_back(introduction);
+    m_introductionDue = true;
     announceDue();
 }
 
 bool FrmMain::restartOnNewDay()
 {
     const QString today = tick::dayText(m_services.clock.now().date());
-    if (m_settings.read(setting::LastReboot, today) == today)
+    if (!m_scheduler->restartDue(m_settings.read(setting::LastReboot, today)))
         return false;
     qCInfo(lcCalendar) << "the date has changed since start; restarting";
     if (!restart({})) {
@@ -958,11 +964,6 @@ bool FrmMain::restart(const QStringList &arguments)
     }
     Form_Unload();
     return true;
-}
-
-QString FrmMain::handoverFile() const
-{
-    return m_paths.dataFolder + QStringLiteral("/quillory.minute");
 }
 
 void FrmMain::reportOldMessages()
@@ -1068,9 +1069,10 @@ void FrmMain::Form_Unload()
         return;
     m_unloaded = true;
     blink->stop();
-    minuteTick->stop();
+    // The minute handled is kept, so a calendar started in the same minute
+    // does not announce it again.
+    m_scheduler->stop();
     qCInfo(lcCalendar) << "calendar window unloads";
-    handOverMinute();
     // 1. automatic backup
     if (m_settings.flag(setting::AutoBackup) == Flag::True)
         backup::automaticBackup(m_paths.dataFile(), m_settings.read(setting::BackDir));
@@ -1088,17 +1090,6 @@ void FrmMain::Form_Unload()
     hide();
     // 5. the end
     emit unloaded();
-}
-
-void FrmMain::handOverMinute()
-{
-    // The minute this instance has dealt with, so that a calendar started
-    // in the same minute does not announce it again.
-    if (m_lastKey.isEmpty())
-        return;
-    QString error;
-    if (!writeFileAtomically(handoverFile(), m_lastKey.toLatin1(), &error))
-        qCWarning(lcCalendar) << "minute not handed over:" << error;
 }
 
 void FrmMain::closeEvent(QCloseEvent *event)

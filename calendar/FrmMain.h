@@ -3,6 +3,7 @@
 #include "calendar/CalendarMod.h"
 #include "calendar/WindowLinks.h"
 #include "engine/Firing.h"
+#include "engine/MinuteScheduler.h"
 #include "storage/AppPaths.h"
 
 #include <QPointer>
@@ -56,7 +57,6 @@ public:
     void Form_Load();
     void Form_Unload();
     void blink_Timer();
-    void minuteTick_Timer();
     void underline();
     // Starts the restart program with `arguments` and unloads; false (and
     // the calendar carries on) when the restart program cannot be started.
@@ -80,9 +80,10 @@ public:
     QToolButton *com_right = nullptr;
     QLabel *lab_time = nullptr;
     QTimer *blink = nullptr;
-    // Lands just after each minute boundary, so a minute's appointment is
-    // looked up, written and shown as the minute begins.
-    QTimer *minuteTick = nullptr;
+
+    // Decides what is due, minute by minute, whatever the clock does; its
+    // own timer runs the tick just after each minute boundary.
+    MinuteScheduler &scheduler() { return *m_scheduler; }
 
     // State shared with the day marking and the version check.
     QString lastMinute;
@@ -162,11 +163,9 @@ protected:
 
 private:
     void showIntroductionOnce();
-    void handleMinute(const QDateTime &now);
     void announceDue();
-    void retryPostponedWrites();
+    void announceMissed(DueAnnouncement first);
     void reportWriteProblem(const QString &reason);
-    void armMinuteTick();
     bool restartOnNewDay();
     void reportOldMessages();
     void remarkOnMonthChange();
@@ -189,8 +188,6 @@ private:
     void showHelp();
     void storePosition();
     void endForQuietRestart();
-    void handOverMinute();
-    QString handoverFile() const;
 
     Services &m_services;
     SettingsStore &m_settings;
@@ -198,11 +195,11 @@ private:
     AppPaths m_paths;
     Links m_links;
     bool m_reportingOld = false;
-    // Announcements in the order their minutes came, made one after the
-    // other: a tick inside an announcement's wait only adds to the list.
-    std::deque<FiringPlan> m_due;
+    MinuteScheduler *m_scheduler = nullptr;
+    // Announcements are made one after the other: a tick inside an
+    // announcement's wait only adds to the scheduler's queue.
     bool m_announcing = false;
-    QList<PendingWrite> m_postponed; // data-file writes still to be made
+    bool m_introductionDue = false;
     bool m_writeProblemTold = false; // once per run
     bool m_tellingWriteProblem = false;
     bool m_unloaded = false;
@@ -220,5 +217,4 @@ private:
     // The time band's colours, kept together because one style sheet holds both.
     quint32 m_bandBack = 8388672;
     quint32 m_bandText = 16777215;
-    QString m_lastKey; // the minute last looked up, handed to the next instance
 };

@@ -3,6 +3,7 @@
 #include "storage/Appointment.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
 
 #include <optional>
@@ -31,6 +32,15 @@ public:
     virtual ~Announcer() = default;
     virtual void Show() = 0;
     virtual void display(bool confirm, const QString &text) = 0;
+    // Several pages at once (appointments missed while the computer slept):
+    // one alert and `spoken` for all of them; no alert when it is empty.
+    // Each page is (confirm, text).
+    virtual void displayPages(const QList<QPair<bool, QString>> &pages, const QString &spoken)
+    {
+        for (const auto &[confirm, text] : pages)
+            display(confirm, text);
+        (void)spoken;
+    }
 };
 
 // One data-file write that did not happen. It is tried again only while
@@ -41,6 +51,8 @@ struct PendingWrite
     QString key;
     QString value;
     QString expected; // "nothing" stands for a missing key too
+
+    bool operator==(const PendingWrite &) const = default;
 };
 
 struct FiringWrites

@@ -15,6 +15,8 @@ struct AppPaths
     QString dataFile() const { return dataFolder + QStringLiteral("/data.ini"); }
     // Announcements shown but not yet acknowledged, kept across restarts.
     QString pendingFile() const { return dataFolder + QStringLiteral("/pending.txt"); }
+    // The scheduler's last minute handled and its writes still to be made.
+    QString schedulerFile() const { return dataFolder + QStringLiteral("/quillory.minute"); }
     // What the program calls the Windows folder: characters live below it
     // (userCharacterFolder() of agent/CharacterFolders.h).
     QString windowsFolder() const { return dataFolder; }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // The file is edited in place: only the line that changes is touched, every
@@ -490,6 +491,99 @@ std::optional<Buffer<Ch>> setKey(Span<Ch> text, Span<Ch> section, Span<Ch> key, 
     return applyEdits<Ch>(text, { { at, at, std::move(insert) } });
 }
 
+// Keys as a lookup compares them: unit by unit, case folded.
+template<typename Ch> std::u32string foldedName(Span<Ch> name)
+{
+    std::u32string out;
+    out.reserve(name.size());
+    for (const Ch c : name)
+        out.push_back(static_cast<char32_t>(foldUnit(c)));
+    return out;
+}
+
+// Sets many keys of one section in a single pass over the text, with the
+// result of setting them one after another: a long catch-up would otherwise
+// read the whole file once for every key it moves.
+template<typename Ch>
+std::optional<Buffer<Ch>> setKeys(
+    Span<Ch> text, Span<Ch> section, const std::vector<std::pair<Buffer<Ch>, Buffer<Ch>>> &pairs)
+{
+    struct Wanted
+    {
+        Span<Ch> key;
+        Span<Ch> value;
+        std::optional<Line<Ch>> match;
+        Entry<Ch> matched;
+    };
+    // A later value for the same key wins; keys keep the order they were
+    // first given in, which is the order new lines are added in.
+    std::vector<Wanted> wanted;
+    std::unordered_map<std::u32string, size_t> index;
+    for (const auto &[k, v] : pairs) {
+        const Span<Ch> key = view<Ch>(k);
+        if (!keyCanExist(key)) {
+            wanted.push_back({ key, view<Ch>(v), std::nullopt, {} });
+            continue;
+        }
+        const auto [it, added] = index.try_emplace(foldedName(key), wanted.size());
+        if (added)
+            wanted.push_back({ key, view<Ch>(v), std::nullopt, {} });
+        else
+            wanted[it->second].value = view<Ch>(v);
+    }
+
+    std::optional<Line<Ch>> lastEntry;
+    const std::optional<Line<Ch>> head
+        = visitSection(text, section, [&](const Line<Ch> &line, const Entry<Ch> &e) {
+              if (e.comment())
+                  return true;
+              lastEntry = line;
+              const auto it = index.find(foldedName(e.key()));
+              // Only the first line of a key counts, as for a lookup.
+              if (it != index.end() && !wanted[it->second].match) {
+                  wanted[it->second].match = line;
+                  wanted[it->second].matched = e;
+              }
+              return true;
+          });
+
+    std::vector<Edit<Ch>> edits;
+    Buffer<Ch> insert;
+    for (const Wanted &w : wanted) {
+        if (w.match) {
+            if (w.matched.value() != w.value)
+                edits.push_back(
+                    { w.match->start, w.match->end, entryLine(w.matched.key(), w.value) });
+            continue;
+        }
+        append<Ch>(insert, view<Ch>(entryLine(w.key, w.value)));
+        appendAscii<Ch>(insert, "\r\n");
+    }
+    if (insert.size() > 0) {
+        Buffer<Ch> lead;
+        const Ch *at = text.data() + text.size();
+        if (head) {
+            const Line<Ch> &after = lastEntry ? *lastEntry : *head;
+            at = after.next;
+            if (!hasBreak(after) && after.next != text.data())
+                appendAscii<Ch>(lead, "\r\n");
+        } else {
+            if (!text.empty() && text.back() != Ch('\r') && text.back() != Ch('\n'))
+                appendAscii<Ch>(lead, "\r\n");
+            lead.push_back(Ch('['));
+            append<Ch>(lead, section);
+            appendAscii<Ch>(lead, "]\r\n");
+        }
+        append<Ch>(lead, view<Ch>(insert));
+        edits.push_back({ at, at, std::move(lead) });
+    }
+    if (edits.empty())
+        return std::nullopt;
+    std::stable_sort(edits.begin(), edits.end(),
+        [](const Edit<Ch> &a, const Edit<Ch> &b) { return a.from < b.from; });
+    return applyEdits<Ch>(text, edits);
+}
+
 template<typename Ch>
 std::optional<Buffer<Ch>> removeKey(Span<Ch> text, Span<Ch> section, Span<Ch> key)
 {
@@ -742,6 +836,42 @@ WriteResult writeString(const std::optional<QByteArray> &content, const OptBytes
     return result;
 }
 
+WriteResult writeStrings(const std::optional<QByteArray> &content, const QByteArray &section,
+    const QList<QPair<QByteArray, QByteArray>> &pairs)
+{
+    WriteResult result;
+    result.content = content.value_or(QByteArray());
+    const QByteArray sectionName = nameArgument(section);
+    std::vector<std::pair<QByteArray, QByteArray>> args;
+    for (const auto &[key, value] : pairs) {
+        QByteArray name = nameArgument(key);
+        if (!name.isEmpty()) // a line "=value" could never be read back
+            args.emplace_back(std::move(name), cString(value));
+    }
+    result.ok = true;
+    if (args.empty())
+        return result;
+
+    const Document doc(result.content);
+    std::optional<QByteArray> changed = doc.apply([&](auto text) -> std::optional<QByteArray> {
+        using Ch = typename decltype(text)::value_type;
+        const Buffer<Ch> name = fromAnsi<Ch>(sectionName);
+        std::vector<std::pair<Buffer<Ch>, Buffer<Ch>>> wide;
+        wide.reserve(args.size());
+        for (const auto &[key, value] : args)
+            wide.emplace_back(fromAnsi<Ch>(key), fromAnsi<Ch>(value));
+        std::optional<Buffer<Ch>> out = setKeys(text, view<Ch>(name), wide);
+        if (!out)
+            return std::nullopt;
+        return doc.encode(*out);
+    });
+    if (changed) {
+        result.changed = true;
+        result.content = std::move(*changed);
+    }
+    return result;
+}
+
 ReadResult getPrivateProfileString(const OptBytes &section, const OptBytes &key,
     const OptBytes &defaultValue, quint32 size, const QString &path)
 {
@@ -781,6 +911,31 @@ bool writePrivateProfileString(const OptBytes &section, const OptBytes &key, con
         return fail(why);
     }
     qCDebug(lcStorage) << "wrote" << path << what << (value ? "set" : "deleted");
+    return true;
+}
+
+bool writePrivateProfileStrings(const QByteArray &section,
+    const QList<QPair<QByteArray, QByteArray>> &pairs, const QString &path, QString *error)
+{
+    QByteArray content;
+    const Load load = loadFile(path, content);
+    if (load == Load::Failed) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be read").arg(path);
+        return false;
+    }
+    const WriteResult result = writeStrings(
+        load == Load::Loaded ? std::optional<QByteArray>(content) : std::nullopt, section, pairs);
+    if (!result.changed)
+        return result.ok;
+    QString why;
+    if (!writeFileAtomically(path, result.content, &why)) {
+        qCWarning(lcStorage) << "cannot write" << path << pairs.size() << "keys" << why;
+        if (error)
+            *error = why;
+        return false;
+    }
+    qCDebug(lcStorage) << "wrote" << path << pairs.size() << "keys in one go";
     return true;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 #include <optional>
@@ -34,6 +36,10 @@ ReadResult readString(const std::optional<QByteArray> &content, const OptBytes &
     const OptBytes &key, const OptBytes &defaultValue, quint32 size = 255);
 WriteResult writeString(const std::optional<QByteArray> &content, const OptBytes &section,
     const OptBytes &key, const OptBytes &value);
+// Many keys of one section set in one pass; the same content as setting
+// them one after another with writeString.
+WriteResult writeStrings(const std::optional<QByteArray> &content, const QByteArray &section,
+    const QList<QPair<QByteArray, QByteArray>> &pairs);
 
 // File forms. A write replaces the file atomically; when it cannot, the old
 // file stays whole and false comes back; the reason is logged and, when
@@ -42,6 +48,10 @@ ReadResult getPrivateProfileString(const OptBytes &section, const OptBytes &key,
     const OptBytes &defaultValue, quint32 size, const QString &path);
 bool writePrivateProfileString(const OptBytes &section, const OptBytes &key, const OptBytes &value,
     const QString &path, QString *error = nullptr);
+// Many keys in one atomic replacement of the file: all of them or none.
+bool writePrivateProfileStrings(const QByteArray &section,
+    const QList<QPair<QByteArray, QByteArray>> &pairs, const QString &path,
+    QString *error = nullptr);
 
 // The file's text as the ANSI API hands it out: a UTF-16 file's text in
 // cp1252 bytes ('?' where cp1252 has no character), any other file as it is.

@@ -17,6 +17,14 @@ QString INIRead(
     return textcodec::fromFileBytes(result.text.left(result.count));
 }
 
+QString INIReadFrom(const QByteArray &content, const QString &section, const QString &key,
+    const QString &defaultValue)
+{
+    const ini::ReadResult result = ini::readString(content, textcodec::toFileBytes(section),
+        textcodec::toFileBytes(key), textcodec::toFileBytes(defaultValue), 255);
+    return textcodec::fromFileBytes(result.text.left(result.count));
+}
+
 bool INIWrite(const QString &file, const QString &section, const QString &key, const QString &value,
     QString *error)
 {
@@ -24,6 +32,22 @@ bool INIWrite(const QString &file, const QString &section, const QString &key, c
     if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
             textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), file, error)) {
         qCWarning(lcStorage) << "write of" << key << "to" << file
+                             << "failed; the file is unchanged";
+        return false;
+    }
+    return true;
+}
+
+bool INIWriteMany(const QString &file, const QString &section,
+    const QList<QPair<QString, QString>> &entries, QString *error)
+{
+    QList<QPair<QByteArray, QByteArray>> pairs;
+    pairs.reserve(entries.size());
+    for (const auto &[key, value] : entries)
+        pairs.append(
+            { textcodec::toFileBytes(key), textcodec::toFileBytes(textcodec::oneLine(value)) });
+    if (!ini::writePrivateProfileStrings(textcodec::toFileBytes(section), pairs, file, error)) {
+        qCWarning(lcStorage) << "write of" << entries.size() << "keys to" << file
                              << "failed; the file is unchanged";
         return false;
     }
@@ -89,10 +113,16 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
             services.dialogs.messageBox(retry.message, MsgButtons::Ok, retry.icon, retry.title);
         return ScanOutcome::GaveUp;
     }
+    scanBytes(*bytes, filter, onLine);
+    return ScanOutcome::Complete;
+}
 
+void scanBytes(const QByteArray &bytes, const ScanFilter &filter,
+    const std::function<void(const AppointmentLine &)> &onLine)
+{
     // Lines end at CR, LF or CRLF, as every other reader of the file sees them.
     // A UTF-16 file is read as the lookups read it.
-    const QByteArray data = ini::ansiText(*bytes);
+    const QByteArray data = ini::ansiText(bytes);
     qsizetype start = 0;
     const qsizetype size = data.size();
     while (start < size) {
@@ -113,5 +143,4 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
         if (start < size && data[start] == '\n')
             ++start;
     }
-    return ScanOutcome::Complete;
 }

@@ -4,6 +4,8 @@
 #include "storage/Appointment.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 #include <functional>
@@ -16,12 +18,19 @@ namespace INIFuncs {
 // default when the file, the section or the key is missing.
 QString INIRead(
     const QString &file, const QString &section, const QString &key, const QString &defaultValue);
+// The same lookup on a file's content already read.
+QString INIReadFrom(const QByteArray &content, const QString &section, const QString &key,
+    const QString &defaultValue);
 // Line breaks and NULs in the value become blanks so one entry stays one
 // line and is read whole. A
 // failed write leaves the file whole, is logged, and gives false with the
 // reason in `error`; callers that may go on quietly ignore it.
 bool INIWrite(const QString &file, const QString &section, const QString &key, const QString &value,
     QString *error = nullptr);
+// Several keys in one replacement of the file, all or none: moving an
+// appointment on (its next key and its cleared one) is never half done.
+bool INIWriteMany(const QString &file, const QString &section,
+    const QList<QPair<QString, QString>> &entries, QString *error = nullptr);
 
 } // namespace INIFuncs
 
@@ -65,6 +74,10 @@ struct ScanServices
 // filter to `onLine`. A missing file has no lines.
 ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
     ScanServices services, const std::function<void(const AppointmentLine &)> &onLine);
+
+// The lines of a data file already read, as `scanDataFile` hands them on.
+void scanBytes(const QByteArray &bytes, const ScanFilter &filter,
+    const std::function<void(const AppointmentLine &)> &onLine);
 
 // Reads a file whole; nothing when it exists but cannot be read, an empty
 // array when it does not exist.

@@ -70,11 +70,12 @@ TEST_F(TickTest, FirstTickFiresTheCurrentMinuteOnceAndShowsTheTime)
     tickAt(QTime(10, 15, 58));
     EXPECT_EQ(announcer.displays.size(), 1);
 
-    // No tick ran between 10:16:00 and 10:16:59: that minute is never fired.
+    // No tick ran between 10:16:00 and 10:16:59: the next one catches it up.
     tickAt(QTime(10, 17, 0));
-    EXPECT_EQ(announcer.displays.size(), 1);
+    ASSERT_EQ(announcer.displays.size(), 2);
+    EXPECT_EQ(announcer.displays[1], qMakePair(false, QString("Too late")));
     EXPECT_EQ(home.readData(),
-        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=NToo late\r\n"));
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/16/08/12/2026=nothing\r\n"));
 }
 
 // Runs ticks inside its announcement, as the real window's waits do.
@@ -210,21 +211,21 @@ TEST_F(TickTest, APostponedWriteNeverOverwritesWhatTheUserSetMeanwhile)
         QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/09/12/2026=NDentist\r\n"));
 }
 
-TEST_F(TickTest, AMinuteTickLandsJustAfterEachMinuteBoundary)
+TEST_F(TickTest, TheSchedulersTimerLooksJustAfterEachMinuteBoundaryUntilUnload)
 {
-    home.writeData("[alarms]\r\n10/16/08/12/2026=NCall home\r\n");
+    home.writeData("[alarms]\r\n10/16/08/12/2026=NCall home\r\n10/18/08/12/2026=NToo late\r\n");
     load(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30, 250)));
-    ASSERT_TRUE(frm->minuteTick->isActive());
     // Armed from the clock once the window had loaded (its waits move the clock).
     const int intoMinute = fakes.clock.now().time().msecsSinceStartOfDay() % 60000;
-    EXPECT_EQ(frm->minuteTick->interval(), 60000 - intoMinute + tick::kMinuteTickLag);
-
-    fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 16, 0, 20)));
-    frm->minuteTick_Timer();
+    fakes.clock.advance(60000 - intoMinute);
+    EXPECT_TRUE(announcer.displays.isEmpty());
+    fakes.clock.advance(tick::kMinuteTickLag);
     ASSERT_EQ(announcer.displays.size(), 1);
-    EXPECT_EQ(frm->minuteTick->interval(), 59980 + tick::kMinuteTickLag);
+    EXPECT_EQ(frm->lab_time->text(), "The time is 10:16 AM");
+
     frm->Form_Unload();
-    EXPECT_FALSE(frm->minuteTick->isActive());
+    fakes.clock.advance(3 * 60000);
+    EXPECT_EQ(announcer.displays.size(), 1);
 }
 
 TEST_F(TickTest, ANewDayRestartsThroughTheRestartProgram)

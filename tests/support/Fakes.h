@@ -238,6 +238,13 @@ class RecordingAnnouncer final : public Announcer
 public:
     void Show() override { ++shows; }
     void display(bool confirm, const QString &text) override { displays.append({ confirm, text }); }
+    void displayPages(const QList<QPair<bool, QString>> &added, const QString &said) override
+    {
+        pages += added;
+        spoken.append(said);
+    }
     int shows = 0;
     QList<QPair<bool, QString>> displays;
+    QList<QPair<bool, QString>> pages; // shown several at once
+    QStringList spoken; // what was said for them
 };
