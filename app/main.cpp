@@ -20,6 +20,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
+#include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
@@ -117,6 +118,10 @@ int main(int argc, char **argv)
         FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
         agentEngine, quietRestart);
     frmMain = &main;
+    // Woken from sleep: the minutes slept through are looked at at once.
+    LogindSleepWatch sleepWatch;
+    main.scheduler().setSleepSignals(sleepWatch.available());
+    sleepWatch.setOnResume([&] { main.scheduler().resumed(); });
     manager.setCharacter(main.character);
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {
         instance.release();

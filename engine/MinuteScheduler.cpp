@@ -101,6 +101,7 @@ QList<OldAppointment> MinuteScheduler::catchUpAtStart()
 {
     const QDateTime local = m_clock.now();
     const QDateTime now = schedule::wallMinute(local);
+    m_started = true;
     m_lastLookMono = m_clock.monotonicMs();
     m_lastLookWallMs = local.toMSecsSinceEpoch();
 
@@ -139,10 +140,12 @@ QList<OldAppointment> MinuteScheduler::catchUpAtStart()
 
 void MinuteScheduler::check()
 {
+    // Before start-up has looked at what passed meanwhile, a look would
+    // take the time off for a leap.
+    if (!m_started)
+        return;
     const QDateTime local = m_clock.now();
     const QDateTime now = schedule::wallMinute(local);
-    if (!m_last.isValid())
-        m_last = now.addSecs(-60);
     if (now == m_last)
         return;
     retryPostponed();

@@ -121,6 +121,7 @@ private:
     QDateTime m_highWater; // the latest minute ever handled
     qint64 m_lastLookMono = 0;
     qint64 m_lastLookWallMs = 0;
+    bool m_started = false; // catchUpAtStart has run: looks may begin
     bool m_resumed = false;
     bool m_sleepSignals = false;
     std::deque<DueAnnouncement> m_due;
