@@ -732,6 +732,15 @@ void FrmSet::save()
             manager::refusalText(plan.refusal), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
+    // One appointment a minute: another one there is replaced only when the user says so.
+    const QString held = INIFuncs::INIRead(
+        dataFile(), QLatin1String(kAlarmsSection), plan.key, QLatin1String(kNothing));
+    if (const std::optional<QString> question = manager::replaceQuestion(held, plan.value)) {
+        if (m_services.dialogs.messageBox(
+                *question, MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Attention!"))
+            != MsgAnswer::Yes)
+            return;
+    }
     m_settings.setFlag(setting::NeedsReboot, true); // 8
     // 9: the message on one line, as it is stored
     const QString oneLine = textcodec::oneLine(txt_message->toPlainText());
@@ -781,10 +790,12 @@ void FrmSet::com_del_Click()
 {
     // Only a key of the file's own form that holds an appointment is cleared.
     const auto key = manager::deletableKey(Combo1->text());
-    const bool present = key
-        && INIFuncs::INIRead(
-               dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing))
-            != QLatin1String(kNothing);
+    auto valueNow = [this, &key] {
+        return INIFuncs::INIRead(
+            dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing));
+    };
+    const QString chosen = key ? valueNow() : QString();
+    const bool present = key && chosen != QLatin1String(kNothing);
     if (!present) {
         m_character.sayagain(
             QStringLiteral("You didnt select a valid appointment, please try again!"));
@@ -797,6 +808,12 @@ void FrmSet::com_del_Click()
             MsgButtons::YesNo, MsgIcon::None, QStringLiteral("WARNING!"))
         != MsgAnswer::Yes)
         return;
+    // The question keeps timers running: the appointment may have fired and
+    // moved on meanwhile, and its key may hold another one by now.
+    if (valueNow() != chosen) {
+        m_services.dialogs.messageBox(manager::movedOnText(), MsgButtons::Ok, MsgIcon::Information);
+        return;
+    }
     QString error;
     if (!INIFuncs::INIWrite(
             dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing), &error)) {

@@ -275,4 +275,24 @@ std::optional<QString> deletableKey(const QString &comboText)
     return key;
 }
 
+std::optional<QString> replaceQuestion(const QString &held, const QString &value)
+{
+    if (held == QLatin1String(kNothing) || held == value)
+        return std::nullopt;
+    auto message = [](const QString &v) {
+        QString text = v.mid(1);
+        if (text.endsWith(QLatin1Char('}')))
+            text.chop(1);
+        return text;
+    };
+    return QStringLiteral("This time already holds the appointment \"%1\". Replace it with \"%2\"?")
+        .arg(message(held), message(value));
+}
+
+QString movedOnText()
+{
+    return QStringLiteral("This appointment was announced or changed while you were asked, so "
+                          "nothing was deleted. Please choose it again in the list.");
+}
+
 } // namespace manager

@@ -89,6 +89,14 @@ SavePlan planSave(const SaveFields &fields, const QDateTime &now);
 // The refusal's message box text.
 QString refusalText(SaveRefusal refusal);
 
+// Asked before a save replaces another appointment at its minute (the
+// file keeps one a minute); nothing when the minute is free or holds the
+// same appointment.
+std::optional<QString> replaceQuestion(const QString &held, const QString &value);
+// Told when the appointment chosen for deletion fired and moved on, or
+// was changed, while the user was asked.
+QString movedOnText();
+
 // A number as the manager's boxes accept it: optional blanks and sign,
 // digits, an optional fraction; its whole-number part (rounded down).
 std::optional<qint64> wholeNumber(const QString &text);

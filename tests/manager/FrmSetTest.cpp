@@ -278,11 +278,42 @@ TEST_F(ManagerTest, SaveWritesTheRecordAndOpensAFreshManager)
     EXPECT_EQ(journal.last(), "reshowset");
     EXPECT_TRUE(journal.filter("MoveTo").isEmpty());
 
-    // The same minute again replaces the record.
+    // The same minute again replaces the record, once the user says so.
     open();
     fill("07", "05", "pm", QDate(2026, 12, 24), "Supper");
+    fakes.dialogs.boxes.clear();
+    fakes.dialogs.answers = { MsgAnswer::No };
+    frm->save();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "Attention!");
+    EXPECT_EQ(fakes.dialogs.boxes[0].text,
+        "This time already holds the appointment \"Dinner\". Replace it with \"Supper\"?");
+    EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=ZDinner}\r\n");
+    fakes.dialogs.answers = { MsgAnswer::Yes };
     frm->save();
     EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=NSupper\r\n");
+}
+
+TEST_F(ManagerTest, DeleteOfAnAppointmentThatFiredWhileAskedDeletesNothing)
+{
+    home.writeData(kTwo);
+    FrmSet &w = open();
+    w.Combo1->clickItem(0);
+    // While the question is open the appointment fires and moves on, and
+    // the user saves another one at its old minute.
+    const QByteArray meanwhile
+        = "[alarms]\r\n09/05/24/12/2026=NSomething new\r\n13/05/24/12/2026=NCall home\r\n";
+    fakes.dialogs.whileOpen = [&](const RecordedBox &box) {
+        if (box.title == "WARNING!")
+            home.writeData(meanwhile);
+    };
+    fakes.dialogs.answers = { MsgAnswer::Yes };
+    w.com_del_Click();
+    EXPECT_EQ(home.readData(), meanwhile);
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 2);
+    EXPECT_TRUE(
+        fakes.dialogs.boxes[1].text.startsWith("This appointment was announced or changed"));
+    EXPECT_FALSE(w.unloaded());
 }
 
 TEST_F(ManagerTest, RefusedSaveKeepsWhatTheUserChose)
