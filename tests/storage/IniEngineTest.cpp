@@ -271,3 +271,59 @@ INSTANTIATE_TEST_SUITE_P(Storage, IniUnchangedWrite,
     [](const ::testing::TestParamInfo<Unchanged> &info) { return info.param.name; });
 
 } // namespace
+
+namespace {
+
+// Setting many keys in one pass must give the bytes that setting them one
+// after another gives, whatever the file looks like.
+TEST(IniBatch, ManyKeysInOnePassEqualOneAfterAnother)
+{
+    const QList<QPair<QByteArray, QByteArray>> pairs { { "10/15/08/12/2026", "nothing" },
+        { "10/15/09/12/2026", "TTea" }, { "new key", "first" }, { "NEW KEY", "second" },
+        { "09/00/01/01/2027", "NSame" }, { "  padded  ", "x\0cut" }, { "", "never" } };
+    const QList<std::optional<QByteArray>> contents {
+        std::nullopt,
+        QByteArray(),
+        QByteArray("[other]\r\na=1"),
+        QByteArray("[alarms]\r\n10/15/08/12/2026=TTea\r\n; note\r\n\r\n[next]\r\nb=2\r\n"),
+        QByteArray("[ALARMS]\n10/15/08/12/2026 = TTea\n10/15/08/12/2026=Tsecond\n"
+                   "09/00/01/01/2027=NSame\nkey without value\n[alarms]\nlate=1"),
+        QByteArray("[alarms]"),
+        QByteArray("\xFF\xFE[\0a\0l\0a\0r\0m\0s\0]\0\r\0\n\0x\0=\0y\0", 26),
+    };
+    for (const std::optional<QByteArray> &content : contents) {
+        ini::WriteResult oneByOne { true, false, content.value_or(QByteArray()) };
+        std::optional<QByteArray> current = content;
+        for (const auto &[key, value] : pairs) {
+            const ini::WriteResult step
+                = ini::writeString(current, QByteArray("alarms"), key, value);
+            if (step.changed) {
+                oneByOne.changed = true;
+                oneByOne.content = step.content;
+                current = step.content;
+            }
+        }
+        const ini::WriteResult batch = ini::writeStrings(content, "alarms", pairs);
+        EXPECT_TRUE(batch.ok);
+        EXPECT_EQ(batch.changed, oneByOne.changed) << content.value_or("(no file)").constData();
+        EXPECT_EQ(batch.content, oneByOne.content) << content.value_or("(no file)").constData();
+    }
+}
+
+TEST(IniBatch, AFullDiskWritesNoneOfTheKeys)
+{
+    TestHome home;
+    const QByteArray before = "[alarms]\r\n10/15/08/12/2026=TTea\r\n";
+    home.writeData(before);
+    {
+        FileSizeLimit full(16);
+        QString error;
+        EXPECT_FALSE(ini::writePrivateProfileStrings("alarms",
+            { { "10/15/09/12/2026", "TTea" }, { "10/15/08/12/2026", "nothing" } }, home.dataFile(),
+            &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_EQ(home.readData(), before);
+}
+
+} // namespace
