@@ -154,6 +154,47 @@ TEST_F(NestingTest, MinutesReachedInsideAWaitAreAnnouncedAfterItInOrder)
                    "10/17/08/12/2026=NThird\r\n"));
 }
 
+TEST_F(NestingTest, ALeapDuringAnAnnouncementIsQueuedAndToldAfterIt)
+{
+    home.writeData("[alarms]\r\n10/15/08/12/2026=NFirst\r\n11/00/08/12/2026=TWater the plants\r\n"
+                   "12/00/08/12/2026=NLunch\r\n");
+    loadNesting();
+    nesting.inside = [&] {
+        // The computer sleeps while the first one is being told.
+        if (nesting.texts.size() == 1)
+            tickInsideAt(QTime(12, 30, 1));
+    };
+    window->blink_Timer();
+    ASSERT_EQ(nesting.texts.size(), 3);
+    EXPECT_EQ(nesting.texts[0], "First");
+    EXPECT_EQ(nesting.texts[1],
+        QString::fromUtf8("Missed while the computer was asleep: Tuesday 8 December, 11:00 \u2014 "
+                          "Water the plants"));
+    EXPECT_EQ(nesting.maxDepth, 1);
+    EXPECT_EQ(home.readData(),
+        QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n11/00/08/12/2026=nothing\r\n"
+                   "12/00/08/12/2026=nothing\r\n11/00/09/12/2026=TWater the plants\r\n"));
+}
+
+TEST_F(TickTest, MissedAppointmentsArePagesOfTheOneWindowWithOneSpokenSummary)
+{
+    home.writeData("[alarms]\r\n11/00/08/12/2026=RSecret\r\n12/00/08/12/2026=NLunch\r\n"
+                   "13/05/08/12/2026=NNow\r\n");
+    load();
+    tickAt(QTime(10, 15, 32));
+    tickAt(QTime(13, 5, 2)); // woke from sleep
+    ASSERT_EQ(announcer.pages.size(), 2);
+    EXPECT_TRUE(announcer.pages[0].first); // asks for "Ok" before it shows
+    EXPECT_TRUE(announcer.pages[0].second.endsWith("11:00 \u2014 Secret"));
+    EXPECT_FALSE(announcer.pages[1].first);
+    EXPECT_EQ(announcer.spoken,
+        QStringList { "You missed 2 appointments while the computer was asleep. They are in the "
+                      "message window." });
+    // The minute it woke in is told as ever.
+    ASSERT_EQ(announcer.displays.size(), 1);
+    EXPECT_EQ(announcer.displays[0].second, "Now");
+}
+
 TEST_F(TickTest, TheFileIsMovedOnBeforeTheAnnouncementBegins)
 {
     home.writeData("[alarms]\r\n10/15/08/12/2026=VWeekly\r\n");
