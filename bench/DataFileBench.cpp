@@ -1,4 +1,6 @@
 #include "calendar/CalendarRules.h"
+#include "engine/MinuteScheduler.h"
+#include "platform/Clock.h"
 #include "storage/IniEngine.h"
 #include "storage/IniFuncs.h"
 
@@ -6,6 +8,7 @@
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -202,9 +205,83 @@ void BM_DayMarkingScan(benchmark::State &state)
     state.counters["marked"] = marked;
 }
 
+namespace {
+
+// Time as the scheduler sees it, set by the benchmark.
+class BenchClock final : public Clock
+{
+public:
+    class NoTimer final : public Timer
+    {
+    public:
+        void start(int) override { }
+        void stop() override { }
+        bool isActive() const override { return false; }
+    };
+    QDateTime now() const override { return at; }
+    qint64 monotonicMs() const override { return 0; }
+    void processEventsFor(int) override { }
+    std::unique_ptr<Timer> timer(std::function<void()>, bool) override
+    {
+        return std::make_unique<NoTimer>();
+    }
+    QDateTime at;
+};
+
+} // namespace
+
+// A week asleep: the look on waking scans the long-used file for the
+// minutes slept through, moves each appointment found on, and writes the
+// file once. The monotonic clock stands still meanwhile, as in a suspend.
+void BM_CatchUpAfterAWeekAsleep(benchmark::State &state)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("quillory.*=false"));
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("data.ini"));
+    const QString handled = dir.filePath(QStringLiteral("quillory.minute"));
+    QByteArray content = "[alarms]\r\n";
+    for (int n = 0; n < kLines; ++n)
+        content += keyAt(n) + '=' + valueAt(n) + "\r\n";
+    const QDateTime asleep(QDate(2026, 6, 1), QTime(8, 0, 30));
+    qint64 told = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QFile out(data);
+        if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size()) {
+            state.SkipWithError("cannot write the data file");
+            return;
+        }
+        out.close();
+        QFile minute(handled);
+        if (!minute.open(QIODevice::WriteOnly) || minute.write(keyOf(asleep) + '\n') < 0) {
+            state.SkipWithError("cannot write the minute handled");
+            return;
+        }
+        minute.close();
+        BenchClock clock;
+        clock.at = asleep;
+        MinuteScheduler scheduler(clock, { data, handled });
+        scheduler.catchUpAtStart();
+        clock.at = asleep.addDays(7);
+        state.ResumeTiming();
+
+        scheduler.check();
+
+        state.PauseTiming();
+        told = 0;
+        while (scheduler.hasDue()) {
+            scheduler.takeDue();
+            ++told;
+        }
+        state.ResumeTiming();
+    }
+    state.counters["appointments"] = double(told);
+}
+
 BENCHMARK(BM_IniReadNearEnd)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IniWriteNewKey)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SequentialScan)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DayMarkingScan)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CatchUpAfterAWeekAsleep)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
