@@ -66,6 +66,6 @@ struct ScanServices
 ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const ScanRetry &retry,
     ScanServices services, const std::function<void(const AppointmentLine &)> &onLine);
 
-// Reads a file whole; nothing when it exists but cannot be read, an empty
-// array when it does not exist.
+// Reads a file whole; nothing when it exists but cannot be read or is not a
+// regular file (a FIFO, a device), an empty array when it does not exist.
 std::optional<QByteArray> readWholeFile(const QString &path);
