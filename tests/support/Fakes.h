@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 // A clock that moves only when told. Waits advance it at once and let the
@@ -77,6 +78,8 @@ public:
     int beeps = 0;
     std::deque<QString> files;
     QList<RecordedBox> boxes;
+    // Runs while a box stands, as events do under a modal box.
+    std::function<void(const RecordedBox &box)> whileShown;
 };
 
 struct StartedProgram
