@@ -63,8 +63,19 @@ int main(int argc, char **argv)
 
     // Never two calendars announcing the same appointment.
     SingleInstance instance(paths.dataFolder);
-    if (!instance.acquire())
+    switch (instance.acquire()) {
+    case SingleInstance::Claim::Acquired:
+        break;
+    case SingleInstance::Claim::AlreadyRunning:
         return 0;
+    case SingleInstance::Claim::Failed: {
+        // Not "already running": nothing runs, and the user is told why.
+        const QString text = SingleInstance::cannotRunText(instance.error());
+        std::fprintf(stderr, "quillory: %s\n", qPrintable(text));
+        QtDialogs().messageBox(text, MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        return 1;
+    }
+    }
 
     SystemClock clock;
     QtDialogs dialogs;

@@ -3,6 +3,7 @@
 #include "storage/AtomicFile.h"
 #include "storage/Backup.h"
 #include "storage/IniEngine.h"
+#include "storage/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,23 +118,27 @@ bool isDataFile(const QByteArray &bytes)
 
 RestoreResult restoreFrom(const QString &backupFile, const QString &dataFile)
 {
-    const QFileInfo info(backupFile);
-    if (!info.exists())
-        return { RestoreOutcome::NoBackup, QStringLiteral("%1 does not exist").arg(backupFile) };
-    if (!info.isFile())
-        return { RestoreOutcome::NoBackup, QStringLiteral("%1 is not a file").arg(backupFile) };
-    if (info.size() > kMaxDataFileBytes)
-        return { RestoreOutcome::TooLarge,
-            QStringLiteral("%1 holds %2 bytes").arg(backupFile).arg(info.size()) };
-    QFile source(backupFile);
-    if (!source.open(QIODevice::ReadOnly))
-        return { RestoreOutcome::NoBackup, source.errorString() };
-    // Read to one byte past the bound: a file that grew meanwhile is still refused.
-    const QByteArray bytes = source.read(kMaxDataFileBytes + 1);
-    if (source.error() != QFileDevice::NoError)
-        return { RestoreOutcome::NoBackup, source.errorString() };
-    if (bytes.size() > kMaxDataFileBytes)
-        return { RestoreOutcome::TooLarge, QStringLiteral("%1 is over the bound").arg(backupFile) };
+    // A backup folder may be shared: a link or another user's file there is
+    // not the user's backup, whatever its name.
+    storage::ReadRules rules;
+    rules.refuseLinks = true;
+    rules.refuseForeign = true;
+    rules.maxBytes = kMaxDataFileBytes;
+    const storage::FileRead read = storage::readRegularFile(backupFile, rules);
+    switch (read.status) {
+    case storage::ReadStatus::Read:
+        break;
+    case storage::ReadStatus::TooLarge:
+        return { RestoreOutcome::TooLarge, read.error };
+    case storage::ReadStatus::Link:
+    case storage::ReadStatus::Foreign:
+        return { RestoreOutcome::Refused, read.error };
+    case storage::ReadStatus::Missing:
+    case storage::ReadStatus::NotRegular:
+    case storage::ReadStatus::Failed:
+        return { RestoreOutcome::NoBackup, read.error };
+    }
+    const QByteArray &bytes = read.bytes;
     if (!isDataFile(bytes))
         return { RestoreOutcome::NotADataFile,
             QStringLiteral("%1 holds no appointments section").arg(backupFile) };
@@ -147,13 +152,26 @@ RestoreResult restoreFrom(const QString &backupFile, const QString &dataFile)
     return { RestoreOutcome::Restored, {} };
 }
 
-QString refusedRestoreText(const QString &backupFile, RestoreOutcome outcome)
+namespace {
+
+QString tooLargeWords(const QString &file)
+{
+    return QStringLiteral("%1 is too large to be a backup of your appointments (more than %2 MB)")
+        .arg(QDir::toNativeSeparators(file))
+        .arg(kMaxDataFileBytes / (1024 * 1024));
+}
+
+} // namespace
+
+QString refusedRestoreText(const QString &backupFile, RestoreOutcome outcome, const QString &reason)
 {
     if (outcome == RestoreOutcome::TooLarge) {
-        return QStringLiteral("%1 is too large to be a backup of your appointments (more than %2 "
-                              "MB), so it was not restored. Your appointments are as they were.")
-            .arg(QDir::toNativeSeparators(backupFile))
-            .arg(kMaxDataFileBytes / (1024 * 1024));
+        return QStringLiteral("%1, so it was not restored. Your appointments are as they were.")
+            .arg(tooLargeWords(backupFile));
+    }
+    if (outcome == RestoreOutcome::Refused) {
+        return QStringLiteral("%1 was not restored: %2. Your appointments are as they were.")
+            .arg(QDir::toNativeSeparators(backupFile), reason);
     }
     return QStringLiteral("%1 is not a backup of your appointments, so it was not restored. "
                           "Your appointments are as they were.")
@@ -165,6 +183,11 @@ QString failedBackupText(const QString &backupFile, const QString &reason)
     return QStringLiteral("Your appointments could not be backed up to %1 (%2). Please choose "
                           "another folder.")
         .arg(QDir::toNativeSeparators(backupFile), reason);
+}
+
+QString tooLargeBackupText(const QString &dataFile)
+{
+    return QStringLiteral("%1, so it was not backed up.").arg(tooLargeWords(dataFile));
 }
 
 } // namespace backup

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/Backup.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -9,9 +11,6 @@
 // backup file's name and path rule are storage/Backup.h's.
 namespace backup {
 
-// A data file larger than this is not one the program wrote: a long-used
-// file of 100,000 lines is under 3 MB.
-inline constexpr qint64 kMaxDataFileBytes = 32 * 1024 * 1024;
 // The data file a restore replaced stays beside it under this name.
 inline constexpr const char *kBeforeRestoreSuffix = ".before-restore";
 
@@ -44,6 +43,8 @@ enum class RestoreOutcome {
     Restored,
     NoBackup, // missing, a folder, or unreadable
     TooLarge,
+    Refused, // a link, or another user's file: never read
+
     NotADataFile,
     NotWritten, // the data file or the copy of it could not be written
 };
@@ -61,10 +62,13 @@ struct RestoreResult
 RestoreResult restoreFrom(const QString &backupFile, const QString &dataFile);
 
 // What the user is told when a backup could not be brought back for a
-// reason of ours (too large, not a data file); the other failures get the
-// restore's own message.
-QString refusedRestoreText(const QString &backupFile, RestoreOutcome outcome);
-// What the user is told when a backup could not be written.
+// reason of ours (too large, a link or another user's file, not a data
+// file); the other failures get the restore's own message.
+QString refusedRestoreText(
+    const QString &backupFile, RestoreOutcome outcome, const QString &reason = {});
+// What the user is told when a backup could not be written; a data file
+// over the bound is told in the restore's words.
 QString failedBackupText(const QString &backupFile, const QString &reason);
+QString tooLargeBackupText(const QString &dataFile);
 
 } // namespace backup

@@ -207,11 +207,13 @@ void FrmBackup::chk_backup_MouseUp()
 void FrmBackup::com_backup_Click()
 {
     const QString file = backup::backupFile(Dir->path());
-    QString error;
-    if (!backup::copyReplacing(m_paths.dataFile(), file, &error)) {
+    const backup::CopyResult copied = backup::copyDataFile(m_paths.dataFile(), file);
+    if (!copied.ok()) {
         // Told rather than claimed: the settings keep the last folder that worked.
-        m_services.dialogs.messageBox(backup::failedBackupText(file, error), MsgButtons::Ok,
-            MsgIcon::Critical, QStringLiteral("Error!"));
+        m_services.dialogs.messageBox(copied.outcome == backup::CopyOutcome::TooLarge
+                ? backup::tooLargeBackupText(m_paths.dataFile())
+                : backup::failedBackupText(file, copied.error),
+            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
         return;
     }
     m_host.say(QStringLiteral("Your appointments have been backed up"));
@@ -236,10 +238,11 @@ void FrmBackup::com_restore_Click()
     case backup::RestoreOutcome::Restored:
         break;
     case backup::RestoreOutcome::TooLarge:
+    case backup::RestoreOutcome::Refused:
     case backup::RestoreOutcome::NotADataFile:
         qCWarning(lcBackup).noquote() << "restore refused:" << result.error;
-        dialogs.messageBox(backup::refusedRestoreText(file, result.outcome), MsgButtons::Ok,
-            MsgIcon::Critical, QStringLiteral("Error!"));
+        dialogs.messageBox(backup::refusedRestoreText(file, result.outcome, result.error),
+            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
         return;
     case backup::RestoreOutcome::NoBackup:
     case backup::RestoreOutcome::NotWritten:

@@ -182,6 +182,8 @@ SavePlan planSave(const SaveFields &fields, const QDateTime &now)
     const QString message = textcodec::oneLine(fields.message);
     if (messageRoom(message) < 0)
         return { SaveRefusal::LongMessage, {}, {} };
+    if (message.endsWith(QLatin1Char('}')))
+        return { SaveRefusal::FinalBrace, {}, {} };
 
     QString value = repeatCode(fields.repeat, fields.confirm) + message;
     if (fields.warn)
@@ -204,6 +206,10 @@ QString refusalText(SaveRefusal refusal)
     case SaveRefusal::LongMessage:
         return QStringLiteral("Sorry, your message is too long to be kept whole. Please shorten "
                               "it and try again!");
+    case SaveRefusal::FinalBrace:
+        return QStringLiteral("Sorry, a message can`t end with \"}\": the calendar reads it as the "
+                              "early warning mark. Please end it with another character and try "
+                              "again!");
     case SaveRefusal::None:
         break;
     }

@@ -73,7 +73,17 @@ struct SaveFields
     bool warn = false;
 };
 
-enum class SaveRefusal { None, InvalidMinute, InvalidHour, ExactTime, ShortMessage, LongMessage };
+enum class SaveRefusal {
+    None,
+    InvalidMinute,
+    InvalidHour,
+    ExactTime,
+    ShortMessage,
+    LongMessage,
+    // A final "}" is the early-warning marker to every reader of the file,
+    // so a message ending in one would read back without it (and warn).
+    FinalBrace,
+};
 
 struct SavePlan
 {

@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -29,22 +30,65 @@ QString SingleInstance::serverName(const QString &dataFolder)
     return QStringLiteral("quillory-") + QString::fromLatin1(hash.toHex().left(16));
 }
 
-bool SingleInstance::isHeld(const QString &dataFolder)
+namespace {
+
+// The lock's failure in words, with what the folder shows of the cause.
+QString lockProblem(const QString &dataFolder, QLockFile::LockError error)
 {
-    QLockFile probe(lockPath(dataFolder));
-    probe.setStaleLockTime(0); // only a lock of a dead process is stale
-    if (!probe.tryLock(0))
-        return true;
-    probe.unlock();
-    return false;
+    const QFileInfo folder(dataFolder);
+    if (!folder.exists())
+        return QStringLiteral("the data folder %1 does not exist and cannot be made")
+            .arg(dataFolder);
+    if (!folder.isDir())
+        return QStringLiteral("%1 is not a folder").arg(dataFolder);
+    if (error == QLockFile::PermissionError)
+        return QStringLiteral("the data folder %1 cannot be written to (no permission, or a "
+                              "read-only disk)")
+            .arg(dataFolder);
+    return QStringLiteral("the lock file %1 cannot be written (is the disk full?)")
+        .arg(SingleInstance::lockPath(dataFolder));
 }
 
-bool SingleInstance::acquire()
+} // namespace
+
+QString SingleInstance::cannotRunText(const QString &why)
+{
+    return QStringLiteral("Quillory cannot run: %1. Please make room or mend the folder, then "
+                          "start Quillory again.")
+        .arg(why);
+}
+
+SingleInstance::LockState SingleInstance::lockState(const QString &dataFolder, QString *error)
+{
+    // No folder yet: no calendar has run there, and the calendar makes it.
+    if (!QFileInfo::exists(dataFolder))
+        return LockState::Free;
+    QLockFile probe(lockPath(dataFolder));
+    probe.setStaleLockTime(0); // only a lock of a dead process is stale
+    if (probe.tryLock(0)) {
+        probe.unlock();
+        return LockState::Free;
+    }
+    if (probe.error() == QLockFile::LockFailedError)
+        return LockState::Held;
+    if (error)
+        *error = lockProblem(QDir(dataFolder).absolutePath(), probe.error());
+    return LockState::Broken;
+}
+
+SingleInstance::Claim SingleInstance::acquire()
 {
     QDir().mkpath(m_dataFolder);
     m_lock = std::make_unique<QLockFile>(lockPath(m_dataFolder));
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {
+        const QLockFile::LockError error = m_lock->error();
+        m_lock.reset();
+        if (error != QLockFile::LockFailedError) {
+            m_error = lockProblem(m_dataFolder, error);
+            qCCritical(lcPlatform).noquote() << "cannot take the single-instance lock:" << m_error;
+            return Claim::Failed;
+        }
         qCInfo(lcPlatform) << "a calendar is already running on" << m_dataFolder
                            << "; asking it to come forward";
         QLocalSocket socket;
@@ -54,8 +98,7 @@ bool SingleInstance::acquire()
             socket.waitForBytesWritten(1000);
             socket.disconnectFromServer();
         }
-        m_lock.reset();
-        return false;
+        return Claim::AlreadyRunning;
     }
     m_server = new QLocalServer(this);
     QLocalServer::removeServer(serverName(m_dataFolder)); // left by a crashed instance
@@ -70,7 +113,7 @@ bool SingleInstance::acquire()
             });
         }
     });
-    return true;
+    return Claim::Acquired;
 }
 
 void SingleInstance::release()

@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QThread>
 
+#include <cstdio>
+
 Q_LOGGING_CATEGORY(lcRestart, "quillory.restart", QtInfoMsg)
 
 int main(int argc, char **argv)
@@ -27,7 +29,22 @@ int main(int argc, char **argv)
         ? qEnvironmentVariableIntValue("QUILLORY_RESTART_WAIT")
         : 30;
     QDeadlineTimer deadline(boundSeconds * 1000);
-    while (SingleInstance::isHeld(paths.dataFolder)) {
+    int status = 0;
+    for (;;) {
+        QString why;
+        const SingleInstance::LockState state = SingleInstance::lockState(paths.dataFolder, &why);
+        if (state == SingleInstance::LockState::Free)
+            break;
+        if (state == SingleInstance::LockState::Broken) {
+            // A broken folder is not a calendar still closing: no wait. The
+            // calendar is started all the same, as it shows the user the
+            // reason in a box, which this program without windows cannot.
+            std::fprintf(
+                stderr, "quillory-restart: %s\n", qPrintable(SingleInstance::cannotRunText(why)));
+            qCCritical(lcRestart).noquote() << "the lock cannot be examined:" << why;
+            status = 1;
+            break;
+        }
         if (deadline.hasExpired()) {
             qCWarning(lcRestart) << "the calendar did not end within" << boundSeconds
                                  << "s; starting it anyway";
@@ -43,5 +60,5 @@ int main(int argc, char **argv)
         return 1;
     }
     qCInfo(lcRestart) << "started" << calendar << calendarArgs;
-    return 0;
+    return status;
 }

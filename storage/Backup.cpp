@@ -2,6 +2,7 @@
 
 #include "storage/AtomicFile.h"
 #include "storage/Logging.h"
+#include "storage/SafeFile.h"
 
 #include <QFile>
 
@@ -14,25 +15,46 @@ QString backupFile(const QString &folder)
     return folder + QLatin1Char('/') + QLatin1String(kBackupName);
 }
 
+namespace {
+
+CopyResult copy(const QString &from, const QString &to, qint64 maxBytes)
+{
+    storage::ReadRules rules;
+    rules.maxBytes = maxBytes;
+    const storage::FileRead source = storage::readRegularFile(from, rules);
+    if (!source.ok()) {
+        qCWarning(lcStorage).noquote() << "not copied:" << source.error;
+        return { source.status == storage::ReadStatus::TooLarge ? CopyOutcome::TooLarge
+                                                                : CopyOutcome::Failed,
+            source.error };
+    }
+    QString why;
+    if (!storage::isReplaceable(to, &why)) {
+        qCWarning(lcStorage).noquote() << "not copied:" << why;
+        return { CopyOutcome::Refused, why };
+    }
+    if (!writeFreshFile(to, source.bytes, &why)) {
+        const QString error = QStringLiteral("cannot write %1: %2").arg(to, why);
+        qCWarning(lcStorage).noquote() << error;
+        return { CopyOutcome::Failed, error };
+    }
+    qCInfo(lcStorage) << "copied" << from << "to" << to;
+    return { CopyOutcome::Copied, {} };
+}
+
+} // namespace
+
+CopyResult copyDataFile(const QString &from, const QString &to)
+{
+    return copy(from, to, kMaxDataFileBytes);
+}
+
 bool copyReplacing(const QString &from, const QString &to, QString *error)
 {
-    const auto fail = [&](const QString &why) {
-        qCWarning(lcStorage).noquote() << why;
-        if (error)
-            *error = why;
-        return false;
-    };
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read %1: %2").arg(from, source.errorString()));
-    const QByteArray bytes = source.readAll();
-    if (source.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("cannot read %1: %2").arg(from, source.errorString()));
-    QString writeError;
-    if (!writeFileAtomically(to, bytes, &writeError))
-        return fail(QStringLiteral("cannot write %1: %2").arg(to, writeError));
-    qCInfo(lcStorage) << "copied" << from << "to" << to;
-    return true;
+    const CopyResult result = copy(from, to, -1);
+    if (!result.ok() && error)
+        *error = result.error;
+    return result.ok();
 }
 
 bool automaticBackup(const QString &dataFile, const QString &folder)
@@ -41,7 +63,7 @@ bool automaticBackup(const QString &dataFile, const QString &folder)
         qCWarning(lcStorage) << "automatic backup skipped: no backup folder chosen yet";
         return false;
     }
-    return copyReplacing(dataFile, backupFile(folder));
+    return copyDataFile(dataFile, backupFile(folder)).ok();
 }
 
 } // namespace backup

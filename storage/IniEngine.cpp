@@ -4,6 +4,7 @@
 #include "storage/TextCodec.h"
 
 #include "storage/Logging.h"
+#include "storage/SafeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -723,18 +724,16 @@ enum class Load { Missing, Loaded, Failed };
 
 Load loadFile(const QString &path, QByteArray &content)
 {
-    QFile file(path);
-    if (!file.exists())
+    // A FIFO or a device would hang the reader: anything but a regular file
+    // reads as an unreadable one.
+    storage::FileRead read = storage::readRegularFile(path);
+    if (read.status == storage::ReadStatus::Missing)
         return Load::Missing;
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcStorage) << "cannot read" << path << file.errorString();
+    if (!read.ok()) {
+        qCWarning(lcStorage).noquote() << "cannot read:" << read.error;
         return Load::Failed;
     }
-    content = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        qCWarning(lcStorage) << "cannot read" << path << file.errorString();
-        return Load::Failed;
-    }
+    content = std::move(read.bytes);
     return Load::Loaded;
 }
 

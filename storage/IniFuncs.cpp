@@ -2,6 +2,7 @@
 
 #include "storage/IniEngine.h"
 #include "storage/Logging.h"
+#include "storage/SafeFile.h"
 #include "storage/TextCodec.h"
 
 #include <QFile>
@@ -58,15 +59,13 @@ bool INIWriteMany(const QString &file, const QString &section,
 
 std::optional<QByteArray> readWholeFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
+    // Only a regular file: a FIFO or a device would hang the scan.
+    storage::FileRead read = storage::readRegularFile(path);
+    if (read.status == storage::ReadStatus::Missing)
         return QByteArray();
-    if (!file.open(QIODevice::ReadOnly))
+    if (!read.ok())
         return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    return std::move(read.bytes);
 }
 
 namespace {

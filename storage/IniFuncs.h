@@ -79,6 +79,6 @@ ScanOutcome scanDataFile(const QString &path, const ScanFilter &filter, const Sc
 void scanBytes(const QByteArray &bytes, const ScanFilter &filter,
     const std::function<void(const AppointmentLine &)> &onLine);
 
-// Reads a file whole; nothing when it exists but cannot be read, an empty
-// array when it does not exist.
+// Reads a file whole; nothing when it exists but cannot be read or is not a
+// regular file (a FIFO, a device), an empty array when it does not exist.
 std::optional<QByteArray> readWholeFile(const QString &path);

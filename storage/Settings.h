@@ -58,6 +58,9 @@ inline constexpr const char *kRestoreTrailingForeColor = "&H00FF0000";
 inline constexpr SettingKey VersionsUrl { "update", "versionsurl", "https://www.quillory.org" };
 inline constexpr SettingKey DownloadUrl { "update", "downloadurl",
     "https://download.quillory.org" };
+// The day (yyyy-MM-dd) the version list was last fetched: the calendar
+// restarts itself several times a day, and the check runs once a day.
+inline constexpr SettingKey LastVersionCheck { "update", "lastcheck", nullptr };
 
 // Section "version": key = a version text offered once, value "1"; a
 // version never offered reads "0".

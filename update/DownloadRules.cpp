@@ -21,6 +21,8 @@ QString verdictText(Verdict verdict)
         return QStringLiteral("fewer than three bytes");
     case Verdict::ZeroStart:
         return QStringLiteral("starts with three zero bytes");
+    case Verdict::NoDigest:
+        return QStringLiteral("the list gave no SHA-256 to check it against");
     case Verdict::WrongDigest:
         return QStringLiteral("not the SHA-256 the list gave");
     case Verdict::NotSaved:
@@ -36,7 +38,9 @@ Verdict judge(qint64 size, QByteArrayView firstBytes, const QByteArray &sha256,
         return Verdict::TooShort;
     if (firstBytes[0] == 0 && firstBytes[1] == 0 && firstBytes[2] == 0)
         return Verdict::ZeroStart;
-    if (!expectedSha256.isEmpty() && sha256 != expectedSha256)
+    if (expectedSha256.size() != 32)
+        return Verdict::NoDigest;
+    if (sha256 != expectedSha256)
         return Verdict::WrongDigest;
     return Verdict::Good;
 }

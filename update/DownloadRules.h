@@ -16,6 +16,7 @@ enum class Verdict {
     Good,
     TooShort, // fewer than three bytes
     ZeroStart, // the first three bytes are all zero
+    NoDigest, // the version list gave no SHA-256 to check it against
     WrongDigest, // not the SHA-256 the version list gave
     NotSaved, // the file could not be written
 };
@@ -24,7 +25,8 @@ enum class Verdict {
 QString verdictText(Verdict verdict);
 
 // The check of the bytes received: at least three, not all of the first
-// three zero, and when the list gave a SHA-256, that digest.
+// three zero, and the SHA-256 the signed list gave. Without a digest
+// nothing is good: it is the only tie between the signed list and the file.
 Verdict judge(qint64 size, QByteArrayView firstBytes, const QByteArray &sha256,
     const QByteArray &expectedSha256);
 

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -24,9 +25,15 @@ FrmDownload::FrmDownload(const QString &version, QWidget *parent)
     bar->setRange(0, 0);
     lab_download->setBuddy(bar);
 
+    com_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    com_cancel->setObjectName(QStringLiteral("com_cancel"));
+    com_cancel->setAccessibleName(QStringLiteral("Cancel the download"));
+    connect(com_cancel, &QPushButton::clicked, this, &FrmDownload::cancelled);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lab_download);
     layout->addWidget(bar);
+    layout->addWidget(com_cancel, 0, Qt::AlignRight);
     setFixedWidth(340);
     adjustSize();
     // Where no window manager places it: across the middle, two thirds down.

@@ -4,6 +4,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 // The small window that shows an update arriving.
 class FrmDownload : public QWidget
@@ -16,4 +17,9 @@ public:
 
     QLabel *lab_download = nullptr;
     QProgressBar *bar = nullptr;
+    QPushButton *com_cancel = nullptr;
+
+signals:
+    // The user stops the download.
+    void cancelled();
 };

@@ -1,5 +1,6 @@
 #include "update/UpdateCheck.h"
 
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
 #include "platform/Services.h"
@@ -7,6 +8,8 @@
 #include "update/DownloadRules.h"
 #include "update/FrmDownload.h"
 #include "update/Logging.h"
+
+#include <QFile>
 
 using namespace update;
 
@@ -38,6 +41,13 @@ void UpdateCheck::run()
         return;
     m_running = true;
     m_cancelled = false;
+    const QDate today = m_services.clock.now().date();
+    if (!isCheckDue(m_settings.read(setting::LastVersionCheck), today)) {
+        stop(Stop::CheckedToday, m_settings.read(setting::LastVersionCheck));
+        return;
+    }
+    // Written before the fetch: a list that fails is not fetched again today.
+    m_settings.write(setting::LastVersionCheck, checkDayText(today));
     const QUrl url = endpoint(configuredAddress(qEnvironmentVariable(kVersionsUrlVariable),
                                   m_settings.read(setting::VersionsUrl)),
         kVersionsPath);
@@ -61,7 +71,15 @@ void UpdateCheck::listArrived(const Network::FetchResult &result)
         stop(Stop::ListFailed, result.error);
         return;
     }
-    const ListReading reading = readVersionList(result.body); // 6, 7, 8
+    // Not a line is read before the signature is good.
+    const VerifiedList verified = verifySignedList(result.body, trustedKey.pem);
+    if (!verified.text) {
+        qCWarning(lcUpdate).noquote() << "version list refused, key" << trustedKey.source << ":"
+                                      << trustedKey.problem << verified.problem;
+        refuse(trustedKey.problem.isEmpty() ? verified.problem : trustedKey.problem);
+        return;
+    }
+    const ListReading reading = readVersionList(*verified.text); // 6, 7, 8
     if (!reading.entry) {
         stop(Stop::NoEntry, reading.problem);
         return;
@@ -75,6 +93,11 @@ void UpdateCheck::listArrived(const Network::FetchResult &result)
             QLatin1String(setting::kNotOfferedValue))
         == QLatin1String(setting::kOfferedValue)) { // 11
         stop(Stop::AlreadyOffered, entry.version);
+        return;
+    }
+    // Nobody is asked about an update that would be refused once fetched.
+    if (entry.sha256.isEmpty()) {
+        refuse(entry.digestProblem);
         return;
     }
     offer(entry);
@@ -121,6 +144,7 @@ void UpdateCheck::download(const ListEntry &entry)
     }
 
     m_progress = new FrmDownload(entry.version);
+    connect(m_progress, &FrmDownload::cancelled, this, &UpdateCheck::cancel);
     m_progress->show();
     qCInfo(lcUpdate) << "downloading" << url.toString() << "to" << m_file->path();
     Network::FetchOptions options;
@@ -149,6 +173,14 @@ void UpdateCheck::updateArrived(const Network::FetchResult &result, const ListEn
     const Verdict verdict = m_file->finish(entry.sha256); // 19
     const QString path = m_file->path();
     m_file.reset(); // a good file stays; any other is gone
+    if (verdict == Verdict::WrongDigest || verdict == Verdict::NoDigest) {
+        refuse(QStringLiteral("the downloaded file of version %1 %2")
+                   .arg(entry.version,
+                       verdict == Verdict::WrongDigest
+                           ? QStringLiteral("does not match the SHA-256 the version list gave")
+                           : QStringLiteral("has no SHA-256 to check it against")));
+        return;
+    }
     if (verdict != Verdict::Good) {
         downloadFailed(QStringLiteral("the download of %1 bytes: %2")
                            .arg(result.received)
@@ -164,6 +196,12 @@ void UpdateCheck::startUpdate(const QString &path)
     m_host.say(QLatin1String(kDownloadedSentence));
     m_services.dialogs.messageBox(
         QLatin1String(kDownloadedMessage), MsgButtons::Ok, MsgIcon::Information);
+    // The calendar may have begun to end while the box stood.
+    if (m_cancelled) {
+        QFile::remove(path);
+        stop(Stop::Cancelled, QStringLiteral("the calendar ended before the update started"));
+        return;
+    }
     if (!m_services.launcher.start(path, {}, WindowStyle::NormalFocus)) {
         // Ending without the update would leave the user without a calendar.
         m_services.dialogs.messageBox(
@@ -181,6 +219,14 @@ void UpdateCheck::downloadFailed(const QString &why)
     stop(Stop::DownloadFailed, why);
 }
 
+void UpdateCheck::refuse(const QString &why)
+{
+    qCWarning(lcUpdate).noquote() << "update refused:" << why;
+    m_services.dialogs.messageBox(
+        refusedText(why), MsgButtons::Ok, MsgIcon::Critical, QLatin1String(kRefusedTitle));
+    stop(Stop::Refused, why);
+}
+
 void UpdateCheck::cancel()
 {
     if (!m_running)
@@ -195,7 +241,7 @@ void UpdateCheck::cancel()
             m_file.reset();
         }
         closeProgress();
-        stop(Stop::Cancelled, QStringLiteral("the calendar ended during a fetch"));
+        stop(Stop::Cancelled, QStringLiteral("ended during a fetch"));
     }
 }
 

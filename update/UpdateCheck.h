@@ -3,6 +3,7 @@
 #include "calendar/WindowLinks.h"
 #include "platform/Network.h"
 #include "storage/AppPaths.h"
+#include "update/SignedList.h"
 #include "update/VersionRules.h"
 
 #include <QObject>
@@ -18,8 +19,10 @@ namespace update {
 class UpdateFile;
 }
 
-// The once-a-run version check, from the fetch of the version list to the
-// start of a downloaded update. Both fetches run while the calendar goes
+// The once-a-day version check, from the fetch of the version list to the
+// start of a downloaded update. Nothing is offered from a list the maker's
+// key did not sign, and nothing is started that does not match the SHA-256
+// the signed list gave. Both fetches run while the calendar goes
 // on: the check is a sequence of steps that resumes as each answer comes.
 class UpdateCheck final : public QObject, public VersionCheck
 {
@@ -33,6 +36,7 @@ public:
     };
     // Where the check stopped; each stop is logged.
     enum class Stop {
+        CheckedToday,
         NoAddress,
         ListFailed,
         NoEntry,
@@ -40,6 +44,7 @@ public:
         AlreadyOffered,
         Declined,
         DownloadFailed,
+        Refused,
         NotStarted,
         Started,
         Cancelled,
@@ -57,8 +62,11 @@ public:
         QObject *parent = nullptr);
     ~UpdateCheck() override;
 
-    // Steps 4 onward; returns at once, the fetch runs on.
+    // Fetches the list unless it was fetched today already; returns at
+    // once, the fetch runs on.
     void run() override;
+    // The calendar ends, or the user stops the download: nothing is started
+    // after this.
     void cancel() override;
 
     bool isRunning() const { return m_running; }
@@ -67,6 +75,8 @@ public:
 
     update::OwnVersion own = update::OwnVersion::current();
     Limits limits;
+    // The key the list must be signed with.
+    update::TrustedKey trustedKey = update::trustedPublicKey();
 
 signals:
     void stopped(UpdateCheck::Stop where);
@@ -78,6 +88,7 @@ private:
     void updateArrived(const Network::FetchResult &result, const update::ListEntry &entry);
     void startUpdate(const QString &path);
     void downloadFailed(const QString &why);
+    void refuse(const QString &why);
     void stop(Stop where, const QString &why = {});
     void closeProgress();
 

@@ -30,13 +30,23 @@ bool isVersionText(const QString &text)
     return text.size() <= kMaxVersionLength && form.match(text).hasMatch();
 }
 
-QByteArray digestField(const QString &text)
+// The digest field after the version's closing colon at `from` (-1: none).
+void readDigest(const QString &text, qsizetype from, ListEntry &entry)
 {
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{64}$"));
-    const QString field = text.trimmed();
-    if (!hex.match(field).hasMatch())
-        return {};
-    return QByteArray::fromHex(field.toLatin1());
+    const qsizetype close = from < 0 ? -1 : text.indexOf(QLatin1Char(':'), from + 1);
+    const QString field
+        = from < 0 ? QString() : text.mid(from + 1, close < 0 ? -1 : close - from - 1).trimmed();
+    if (field.isEmpty()) {
+        entry.digestProblem
+            = QStringLiteral("the version list gives no SHA-256 for version %1").arg(entry.version);
+    } else if (close < 0 || !hex.match(field).hasMatch()) {
+        entry.digestProblem
+            = QStringLiteral("the SHA-256 of version %1 is not 64 hex digits closed by a colon")
+                  .arg(entry.version);
+    } else {
+        entry.sha256 = QByteArray::fromHex(field.toLatin1());
+    }
 }
 
 } // namespace
@@ -59,12 +69,8 @@ ListReading readVersionList(const QByteArray &list, const QString &key)
         return { std::nullopt,
             QStringLiteral("version of %1 characters is not digits and dots").arg(raw.size()) };
     }
-    ListEntry entry { version, {} };
-    if (end >= 0) {
-        const qsizetype next = text.indexOf(QLatin1Char(':'), end + 1);
-        if (next >= 0)
-            entry.sha256 = digestField(text.mid(end + 1, next - end - 1));
-    }
+    ListEntry entry { version, {}, {} };
+    readDigest(text, end, entry);
     return { entry, {} };
 }
 
@@ -108,6 +114,21 @@ QString questionText(const OwnVersion &own, const QString &server)
                           "You have version %1, and the new version number\r\n"
                           "is %2. Do you want me to download it now for you?")
         .arg(own.dotted(), server);
+}
+
+QString refusedText(const QString &why)
+{
+    return QStringLiteral("An update was refused and nothing was started: %1.").arg(why);
+}
+
+QString checkDayText(const QDate &today)
+{
+    return today.toString(Qt::ISODate);
+}
+
+bool isCheckDue(const QString &lastCheck, const QDate &today)
+{
+    return lastCheck.trimmed() != checkDayText(today);
 }
 
 QString notStartedText(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 #include <QUrl>
 
@@ -43,9 +44,11 @@ struct OwnVersion
 struct ListEntry
 {
     QString version;
-    // SHA-256 of the update (32 bytes) when the entry carries one as the
-    // field after the version; empty otherwise.
+    // SHA-256 of the update (32 bytes): the field after the version, 64 hex
+    // digits closed by a colon. Empty when missing or malformed, and then
+    // `digestProblem` says which; nothing is downloaded without it.
     QByteArray sha256;
+    QString digestProblem;
 };
 
 struct ListReading
@@ -85,6 +88,15 @@ inline constexpr const char *kDownloadedSentence = "Your file has now downloaded
 inline constexpr const char *kDownloadedMessage
     = "The update has now downloaded. I will close this software and then start the update "
       "installing.";
+
+// An update refused for want of proof (signature, digest): one "Error!"
+// box with the reason.
+inline constexpr const char *kRefusedTitle = "Error!";
+QString refusedText(const QString &why);
+
+// Whether the version list is due: not yet fetched on `today`.
+bool isCheckDue(const QString &lastCheck, const QDate &today);
+QString checkDayText(const QDate &today);
 
 // The question of the "NewVersion" box, with its CR LF line breaks.
 QString questionText(const OwnVersion &own, const QString &server);

@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +166,99 @@ TEST_F(RestoreTest, AFullDiskLeavesTheDataFileWhole)
     EXPECT_EQ(result.outcome, RestoreOutcome::NotWritten);
     EXPECT_FALSE(result.error.isEmpty());
     EXPECT_EQ(home.readData(), kCurrent);
+}
+
+// A backup folder may be shared (mode 1777): what another user plants there
+// is never written through, nor read back as the user's backup.
+class ForeignFileTest : public RestoreTest
+{
+protected:
+    ForeignFileTest()
+    {
+        home.writeData(kCurrent);
+        TestHome::writeFile(victim, kVictim);
+    }
+    // Another user's regular calendar.cal; false where this test cannot
+    // give a file away (not running as root).
+    bool plantForeignFile()
+    {
+        TestHome::writeFile(cal(), kBackup);
+        return ::geteuid() == 0 && ::chown(QFile::encodeName(cal()).constData(), 65534, 65534) == 0;
+    }
+
+    const QByteArray kVictim = "one of the user's own files\n";
+    QString victim = home.paths().dataFolder + "/thesis.txt";
+};
+
+TEST_F(ForeignFileTest, ABackupNeverWritesThroughAPlantedLink)
+{
+    ASSERT_TRUE(QFile::link(victim, cal()));
+    const CopyResult result = copyDataFile(home.dataFile(), cal());
+    EXPECT_EQ(result.outcome, CopyOutcome::Refused);
+    EXPECT_TRUE(result.error.contains("link")) << result.error.toStdString();
+    EXPECT_FALSE(automaticBackup(home.dataFile(), folder));
+    EXPECT_EQ(TestHome::readFile(victim), kVictim);
+    EXPECT_TRUE(QFileInfo(cal()).isSymLink());
+
+    // A link to nowhere is no better: nothing is created at its target.
+    QFile::remove(cal());
+    const QString nowhere = home.paths().dataFolder + "/created-through-a-link";
+    ASSERT_TRUE(QFile::link(nowhere, cal()));
+    EXPECT_EQ(copyDataFile(home.dataFile(), cal()).outcome, CopyOutcome::Refused);
+    EXPECT_FALSE(QFile::exists(nowhere));
+}
+
+TEST_F(ForeignFileTest, ABackupIsAFreshFileOfItsOwnerOnlyAndAnotherUsersFileIsLeft)
+{
+    TestHome::writeFile(cal(), "an older backup");
+    ASSERT_TRUE(copyDataFile(home.dataFile(), cal()).ok());
+    EXPECT_EQ(TestHome::readFile(cal()), kCurrent);
+    EXPECT_EQ(QFileInfo(cal()).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList { "calendar.cal" })
+        << "no fresh file is left beside it";
+
+    QFile::remove(cal());
+    if (!plantForeignFile())
+        GTEST_SKIP() << "only root can plant another user's file";
+    const CopyResult result = copyDataFile(home.dataFile(), cal());
+    EXPECT_EQ(result.outcome, CopyOutcome::Refused);
+    EXPECT_TRUE(result.error.contains("another user"));
+    EXPECT_EQ(TestHome::readFile(cal()), kBackup);
+}
+
+TEST_F(ForeignFileTest, ARestoreReadsNeitherALinkNorAnotherUsersFile)
+{
+    TestHome::writeFile(home.paths().dataFolder + "/planted.ini", kBackup);
+    ASSERT_TRUE(QFile::link(home.paths().dataFolder + "/planted.ini", cal()));
+    RestoreResult result = restoreFrom(cal(), home.dataFile());
+    EXPECT_EQ(result.outcome, RestoreOutcome::Refused);
+    EXPECT_TRUE(refusedRestoreText(cal(), result.outcome, result.error).contains("link"));
+    EXPECT_EQ(home.readData(), kCurrent);
+    EXPECT_FALSE(QFile::exists(beforeRestore()));
+
+    QFile::remove(cal());
+    if (!plantForeignFile())
+        GTEST_SKIP() << "only root can plant another user's file";
+    result = restoreFrom(cal(), home.dataFile());
+    EXPECT_EQ(result.outcome, RestoreOutcome::Refused);
+    EXPECT_TRUE(result.error.contains("another user"));
+    EXPECT_EQ(home.readData(), kCurrent);
+}
+
+TEST_F(RestoreTest, BackupAndRestoreHoldToOneBoundInTheSameWords)
+{
+    home.writeData(kCurrent);
+    QFile data(home.dataFile());
+    ASSERT_TRUE(data.resize(kMaxDataFileBytes + 1)); // sparse
+    EXPECT_EQ(copyDataFile(home.dataFile(), cal()).outcome, CopyOutcome::TooLarge);
+    EXPECT_FALSE(automaticBackup(home.dataFile(), folder));
+    EXPECT_FALSE(QFile::exists(cal()));
+    ASSERT_TRUE(data.resize(kMaxDataFileBytes));
+    EXPECT_TRUE(copyDataFile(home.dataFile(), cal()).ok()) << "the bound itself is taken";
+
+    const QString words = "is too large to be a backup of your appointments (more than 32 MB)";
+    EXPECT_TRUE(tooLargeBackupText(home.dataFile()).contains(words));
+    EXPECT_TRUE(refusedRestoreText(cal(), RestoreOutcome::TooLarge).contains(words));
 }
 
 } // namespace

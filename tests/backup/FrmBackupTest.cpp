@@ -160,6 +160,38 @@ TEST_F(BackupTest, ABackupThatCannotBeWrittenIsToldAndChangesNoSetting)
     }
 }
 
+TEST_F(BackupTest, APlantedLinkOrAnOversizedFileIsRefusedInTheErrorBox)
+{
+    settings.write(setting::BackDrive, drive.path());
+    settings.write(setting::BackDir, backups());
+    const QString victim = home.paths().dataFolder + "/own-file.txt";
+    TestHome::writeFile(victim, "mine");
+    ASSERT_TRUE(QFile::link(victim, cal()));
+    open();
+    frm->com_backup->click();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "Error!");
+    EXPECT_TRUE(fakes.dialogs.boxes[0].text.contains("is a link to another file"));
+    EXPECT_EQ(TestHome::readFile(victim), "mine");
+
+    // Restoring from it is refused with the reason, not the restore's guess.
+    fakes.dialogs.answers = { MsgAnswer::Yes };
+    frm->com_restore->click();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 3);
+    EXPECT_EQ(fakes.dialogs.boxes[2].title, "Error!");
+    EXPECT_TRUE(fakes.dialogs.boxes[2].text.contains("is a link to another file"));
+    EXPECT_EQ(home.readData(), kData);
+
+    QFile::remove(cal());
+    QFile data(home.dataFile());
+    ASSERT_TRUE(data.resize(backup::kMaxDataFileBytes + 1));
+    frm->com_backup->click();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 4);
+    EXPECT_EQ(fakes.dialogs.boxes[3].text, backup::tooLargeBackupText(home.dataFile()));
+    EXPECT_FALSE(QFile::exists(cal()));
+    EXPECT_TRUE(spoken.isEmpty());
+}
+
 TEST_F(BackupTest, RestoreAsksTwiceCopiesSaysAndRestartsQuietly)
 {
     settings.write(setting::BackDrive, drive.path());

@@ -303,7 +303,7 @@ TEST_F(ManagerTest, DeleteOfAnAppointmentThatFiredWhileAskedDeletesNothing)
     // the user saves another one at its old minute.
     const QByteArray meanwhile
         = "[alarms]\r\n09/05/24/12/2026=NSomething new\r\n13/05/24/12/2026=NCall home\r\n";
-    fakes.dialogs.whileOpen = [&](const RecordedBox &box) {
+    fakes.dialogs.whileShown = [&](const RecordedBox &box) {
         if (box.title == "WARNING!")
             home.writeData(meanwhile);
     };
@@ -342,6 +342,11 @@ TEST_F(ManagerTest, RefusedSaveKeepsWhatTheUserChose)
     frm->save();
     EXPECT_EQ(fakes.dialogs.boxes.last().text,
         "Sorry, you can`t set the alarm for this exact time and date");
+    fill("7", "5", "pm", QDate(2026, 12, 25), "Meet in {room 5}");
+    frm->save();
+    EXPECT_EQ(
+        fakes.dialogs.boxes.last().text, manager::refusalText(manager::SaveRefusal::FinalBrace));
+    EXPECT_EQ(frm->txt_message->toPlainText(), "Meet in {room 5}");
     EXPECT_FALSE(frm->unloaded());
     EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=NDinner\r\n");
 }

@@ -183,6 +183,30 @@ TEST(ManagerSave, MessagesThatWouldNotSurviveAKeyRead)
     EXPECT_EQ(planSave(f, kNow).value, "Za=b [alarms] \tc}");
 }
 
+// Every reader takes a final "}" for the early-warning marker: a message
+// ending in one is refused, and whatever is saved reads back as typed.
+TEST(ManagerSave, AMessageReadsBackAsTypedOrIsRefused)
+{
+    SaveFields f = dinner();
+    for (const bool warn : { false, true }) {
+        f.warn = warn;
+        for (const char *message : { "Meet in {room 5}", "}}", "x}" }) {
+            f.message = message;
+            EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::FinalBrace) << message;
+        }
+        for (const char *message : { "Meet in {room 5} now", "Meet in {room 5} ", "{x", "a}b",
+                 "Meet in {room 5}.", "}start" }) {
+            f.message = message;
+            const SavePlan plan = planSave(f, kNow);
+            ASSERT_EQ(plan.refusal, SaveRefusal::None) << message;
+            const auto line = AppointmentLine::fromLine(plan.key + "=" + plan.value);
+            EXPECT_EQ(line.text, QString::fromUtf8(message)) << message;
+            EXPECT_EQ(line.earlyWarning, warn) << message;
+        }
+    }
+    EXPECT_TRUE(refusalText(SaveRefusal::FinalBrace).contains("can`t end with \"}\""));
+}
+
 TEST(ManagerRepeat, EveryCodeComesBackFromItsFields)
 {
     for (const RepeatCode &row : repeatCodes()) {

@@ -1,9 +1,11 @@
 #include "storage/IniEngine.h"
+#include "storage/IniFuncs.h"
 #include "storage/Logging.h"
 #include "tests/support/TestHome.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -14,6 +16,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 // What the vector files cannot say: how writes fail, what is logged, and
 // that hostile content neither crashes the engine nor loses other lines.
@@ -327,3 +331,36 @@ TEST(IniBatch, AFullDiskWritesNoneOfTheKeys)
 }
 
 } // namespace
+
+// A FIFO or a device in place of the data file would hang the reader in
+// open (a FIFO without a writer) or never end (a device): each reads as an
+// unreadable file, at once, and is never replaced.
+TEST(IniFiles, AnythingButARegularFileReadsAsUnreadableWithoutWaiting)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString fifo = tmp.filePath("data.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString linkToDevice = tmp.filePath("Calendar.ini");
+    ASSERT_TRUE(QFile::link("/dev/zero", linkToDevice));
+
+    for (const QString &path : { fifo, linkToDevice, QStringLiteral("/dev/zero") }) {
+        LogCapture log;
+        EXPECT_EQ(ini::getPrivateProfileString("alarms", "k", "nothing", 255, path).text, "nothing")
+            << path.toStdString();
+        EXPECT_EQ(log.count(QtWarningMsg, { path, "not a file" }), 1) << path.toStdString();
+        EXPECT_FALSE(readWholeFile(path)) << path.toStdString();
+    }
+    EXPECT_FALSE(ini::writePrivateProfileString("alarms", "k", "v", fifo));
+    EXPECT_FALSE(ini::writePrivateProfileString("alarms", "k", "v", linkToDevice));
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile()) << "the FIFO stays";
+    EXPECT_TRUE(QFileInfo(linkToDevice).isSymLink());
+
+    // A link to a regular file is still read: the user may keep the file elsewhere.
+    writeAll(tmp.filePath("real.ini"), "[alarms]\r\nk=v\r\n");
+    ASSERT_TRUE(QFile::link(tmp.filePath("real.ini"), tmp.filePath("linked.ini")));
+    EXPECT_EQ(
+        ini::getPrivateProfileString("alarms", "k", "nothing", 255, tmp.filePath("linked.ini"))
+            .text,
+        "v");
+}

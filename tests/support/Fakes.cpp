@@ -99,8 +99,8 @@ MsgAnswer FakeDialogs::messageBox(
     const QString &text, MsgButtons buttons, MsgIcon icon, const QString &title)
 {
     boxes.append({ text, buttons, icon, title });
-    if (whileOpen)
-        whileOpen(boxes.last());
+    if (whileShown)
+        whileShown(boxes.last());
     if (!answers.empty()) {
         const MsgAnswer answer = answers.front();
         answers.pop_front();

@@ -78,8 +78,8 @@ public:
     int beeps = 0;
     std::deque<QString> files;
     QList<RecordedBox> boxes;
-    // Runs while a box is open, as the program's timers would.
-    std::function<void(const RecordedBox &)> whileOpen;
+    // Runs while a box stands, as events do under a modal box.
+    std::function<void(const RecordedBox &box)> whileShown;
 };
 
 struct StartedProgram

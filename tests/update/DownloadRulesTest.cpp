@@ -27,16 +27,20 @@ QFile::Permissions modeOf(const QString &path)
             | QFile::WriteOther | QFile::ExeOther);
 }
 
-TEST(DownloadVerdict, ThreeBytesNotAllZeroAndTheDigestWhenGiven)
+TEST(DownloadVerdict, ThreeBytesNotAllZeroAndTheDigestAlways)
 {
     const QByteArray mz("MZ\x90\x00", 4);
     EXPECT_EQ(judge(0, {}, sha({}), {}), Verdict::TooShort);
-    EXPECT_EQ(judge(2, "MZ", sha("MZ"), {}), Verdict::TooShort);
-    EXPECT_EQ(judge(3, QByteArray(3, '\0'), sha(QByteArray(3, '\0')), {}), Verdict::ZeroStart);
-    EXPECT_EQ(judge(4, QByteArray("\0\0\1\0", 4), {}, {}), Verdict::Good);
-    EXPECT_EQ(judge(4, mz, sha(mz), {}), Verdict::Good);
+    EXPECT_EQ(judge(2, "MZ", sha("MZ"), sha("MZ")), Verdict::TooShort);
+    EXPECT_EQ(judge(3, QByteArray(3, '\0'), sha(QByteArray(3, '\0')), sha(QByteArray(3, '\0'))),
+        Verdict::ZeroStart);
+    const QByteArray low("\0\0\1\0", 4);
+    EXPECT_EQ(judge(4, low, sha(low), sha(low)), Verdict::Good);
     EXPECT_EQ(judge(4, mz, sha(mz), sha(mz)), Verdict::Good);
     EXPECT_EQ(judge(4, mz, sha(mz), sha("something else")), Verdict::WrongDigest);
+    // Without a digest, or with one that is not 32 bytes, nothing is good.
+    EXPECT_EQ(judge(4, mz, sha(mz), {}), Verdict::NoDigest);
+    EXPECT_EQ(judge(4, mz, sha(mz), sha(mz).left(31)), Verdict::NoDigest);
     // A digest does not excuse a file of nothing.
     EXPECT_EQ(judge(0, {}, sha({}), sha({})), Verdict::TooShort);
 }
@@ -84,7 +88,7 @@ TEST_F(UpdateFileTest, ABadUpdateIsRemoved)
         QByteArray digest;
     };
     const QList<Bad> cases { { {}, {} }, { QByteArray(3, '\0'), {} },
-        { "MZ-program", sha("another program") } };
+        { "MZ-program", sha("another program") }, { "MZ-program", {} } };
     for (const Bad &bad : cases) {
         auto file = UpdateFile::create(folder(), nullptr);
         ASSERT_TRUE(file);

@@ -9,6 +9,7 @@
 #include "tests/support/Fakes.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/RecordingLinks.h"
+#include "tests/support/SigningKey.h"
 #include "tests/support/TestHome.h"
 #include "update/FrmDownload.h"
 
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -61,6 +63,19 @@ QByteArray hexSha(const QByteArray &bytes)
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
+// The list's entry for `version` with the SHA-256 of `program`.
+QByteArray entry(const QByteArray &version, const QByteArray &program = kProgram)
+{
+    return "quillory:" + version + ":" + hexSha(program) + ":";
+}
+
+// One maker key for the whole suite: key generation is not what is tested.
+const SigningKey &maker()
+{
+    static const SigningKey key;
+    return key;
+}
+
 // A version list and a download server on 127.0.0.1, speech and boxes faked.
 class CheckTest : public ::testing::Test
 {
@@ -79,12 +94,16 @@ protected:
         c->own = kOwn;
         c->limits.listTimeoutMs = 300;
         c->limits.updateTimeoutMs = 300;
+        c->trustedKey = testKey();
         return c;
     }
+    static update::TrustedKey testKey() { return { maker().publicPem(), "test", {} }; }
 
-    // Runs a check to its end, waiting with the event loop running.
+    // Runs a check to its end, waiting with the event loop running. Each
+    // run is on the next day, as the list is fetched once a day.
     std::optional<Stop> runCheck(UpdateCheck &c)
     {
+        clock.set(clock.now().addDays(1));
         QSignalSpy spy(&c, &UpdateCheck::stopped);
         c.run();
         if (spy.isEmpty() && !spy.wait(10000))
@@ -93,7 +112,8 @@ protected:
     }
     std::optional<Stop> runCheck() { return runCheck(*check); }
 
-    void offer(const QByteArray &list) { lists.route("/versions.txt", list); }
+    // The list as the maker signs it.
+    void offer(const QByteArray &list) { lists.route("/versions.txt", maker().signList(list)); }
     QString offered(const QString &version) const
     {
         return settings.ReadSetting("version", version, "0");
@@ -121,7 +141,7 @@ protected:
 
 TEST_F(CheckTest, ANewerVersionIsAskedOnceEverAndNoIsRemembered)
 {
-    offer("otherapp:2.0.0:QUILLORY:1.2.0:");
+    offer("otherapp:2.0.0:QUILLORY:1.2.0:" + hexSha(kProgram) + ":");
     EXPECT_EQ(runCheck(), Stop::Declined);
     EXPECT_EQ(lists.requests, QStringList { "/versions.txt" });
     EXPECT_EQ(spoken, QStringList { update::kOfferSentence });
@@ -139,7 +159,7 @@ TEST_F(CheckTest, ANewerVersionIsAskedOnceEverAndNoIsRemembered)
     EXPECT_EQ(spoken.size(), 1);
 
     // Another version is.
-    offer("quillory:1.3.0:");
+    offer(entry("1.3.0"));
     auto later = makeCheck();
     EXPECT_EQ(runCheck(*later), Stop::Declined);
     EXPECT_EQ(dialogs.boxes.size(), 2);
@@ -147,18 +167,18 @@ TEST_F(CheckTest, ANewerVersionIsAskedOnceEverAndNoIsRemembered)
 
 TEST_F(CheckTest, TheComparisonIsTextual)
 {
-    offer("quillory:1.1.9:");
+    offer(entry("1.1.9"));
     EXPECT_EQ(runCheck(), Stop::Declined) << "119 is greater than 1111 as text";
-    offer("quillory:1.1.11:");
+    offer(entry("1.1.11"));
     EXPECT_EQ(runCheck(), Stop::NotNewer);
-    offer("quillory:1.1.10:");
+    offer(entry("1.1.10"));
     EXPECT_EQ(runCheck(), Stop::NotNewer);
     EXPECT_EQ(dialogs.boxes.size(), 1);
 }
 
 TEST_F(CheckTest, BlanksAndLineBreaksAroundTheVersionAreDropped)
 {
-    offer("otherapp:2.0.0:\r\nquillory: 1.2.0 \r\n:\r\n");
+    offer("otherapp:2.0.0:\r\nquillory: 1.2.0 \r\n: " + hexSha(kProgram) + " :\r\n");
     EXPECT_EQ(runCheck(), Stop::Declined);
     ASSERT_EQ(dialogs.boxes.size(), 1);
     EXPECT_TRUE(dialogs.boxes[0].text.contains("is 1.2.0. Do you"));
@@ -177,7 +197,10 @@ class CheckBadListTest : public CheckTest, public ::testing::WithParamInterface<
 
 TEST_P(CheckBadListTest, EndsSilently)
 {
-    lists.route("/versions.txt", GetParam().response);
+    Response response = GetParam().response;
+    if (response.status == 200 && response.repeatTo == 0 && !response.stall)
+        response.body = maker().signList(response.body);
+    lists.route("/versions.txt", response);
     EXPECT_EQ(runCheck(), GetParam().stop);
     EXPECT_TRUE(spoken.isEmpty());
     EXPECT_TRUE(dialogs.boxes.isEmpty());
@@ -239,7 +262,7 @@ INSTANTIATE_TEST_SUITE_P(Update, CheckBadListTest,
 
 TEST_F(CheckTest, AddressesAreHttpsUnlessTheySayOtherwise)
 {
-    offer("quillory:1.2.0:");
+    offer(entry("1.2.0"));
     // Without a scheme the plain server is spoken to in TLS, which fails.
     settings.write(setting::VersionsUrl, QStringLiteral("127.0.0.1:%1").arg(lists.serverPort()));
     EXPECT_EQ(runCheck(), Stop::ListFailed);
@@ -252,7 +275,7 @@ TEST_F(CheckTest, AddressesAreHttpsUnlessTheySayOtherwise)
 
 TEST_F(CheckTest, YesDownloadsIntoAPrivateFileStartsItAndEndsTheCalendar)
 {
-    offer("quillory:1.2.0:" + hexSha(kProgram) + ":");
+    offer(entry("1.2.0"));
     downloads.route("/downloads/update.exe", kProgram);
     QDir().mkpath(home.paths().updateFolder());
     TestHome::writeFile(home.paths().updateFolder() + "/quillory-update-Ab12Cd", "an old one");
@@ -287,7 +310,6 @@ struct BadDownload
 {
     const char *name;
     Response response;
-    bool withDigest = false;
 };
 
 class CheckBadDownloadTest : public CheckTest, public ::testing::WithParamInterface<BadDownload>
@@ -296,7 +318,7 @@ class CheckBadDownloadTest : public CheckTest, public ::testing::WithParamInterf
 TEST_P(CheckBadDownloadTest, IsDeletedAndTheErrorSentenceSpoken)
 {
     const BadDownload &bad = GetParam();
-    offer(bad.withDigest ? "quillory:1.2.0:" + hexSha(kProgram) + ":" : "quillory:1.2.0:");
+    offer(entry("1.2.0"));
     downloads.route("/downloads/update.exe", bad.response);
     dialogs.answers = { MsgAnswer::Yes };
     check->limits.updateMaxBytes = 1024 * 1024;
@@ -337,9 +359,7 @@ Response cutProgram()
 INSTANTIATE_TEST_SUITE_P(Update, CheckBadDownloadTest,
     ::testing::Values(BadDownload { "ZeroBytes", answer({}) },
         BadDownload { "ThreeZeroBytes", answer(QByteArray(3, '\0')) },
-        BadDownload { "TwoBytes", answer("MZ") },
-        BadDownload { "WrongSha256", answer("#!/bin/sh\necho something else\n"), true },
-        BadDownload { "ThreeHundredMegabytes", huge() },
+        BadDownload { "TwoBytes", answer("MZ") }, BadDownload { "ThreeHundredMegabytes", huge() },
         BadDownload { "OverTheBound", overTheBound() },
         BadDownload { "NotFound", answer(kProgram, 404) },
         BadDownload { "ServerError", answer(kProgram, 500) },
@@ -348,7 +368,7 @@ INSTANTIATE_TEST_SUITE_P(Update, CheckBadDownloadTest,
 
 TEST_F(CheckTest, AnUpdateThatCannotBeStartedIsToldAndTheCalendarCarriesOn)
 {
-    offer("quillory:1.2.0:");
+    offer(entry("1.2.0"));
     downloads.route("/downloads/update.exe", kProgram);
     dialogs.answers = { MsgAnswer::Yes };
     launcher.succeed = false;
@@ -364,7 +384,7 @@ TEST_F(CheckTest, AnUpdateThatCannotBeStartedIsToldAndTheCalendarCarriesOn)
 
 TEST_F(CheckTest, ADownloadShowsItsProgressAndEndsWithTheCalendar)
 {
-    offer("quillory:1.2.0:");
+    offer(entry("1.2.0", kProgram + QByteArray(8000, '#')));
     Response slow = answer(kProgram + QByteArray(8000, '#'));
     slow.stallAfter = 4000;
     downloads.route("/downloads/update.exe", slow);
@@ -401,9 +421,10 @@ TEST_F(CheckTest, TheDownloadedProgramRunsThroughTheLauncher)
     UpdateCheck c(real, settings, home.paths(),
         UpdateCheck::Host { [](const QString &) {}, [this] { ++unloads; } });
     c.own = kOwn;
+    c.trustedKey = testKey();
     const QString marker = home.paths().dataFolder + "/the update ran";
     const QByteArray script = "#!/bin/sh\necho \"$0\" > '" + marker.toUtf8() + "'\n";
-    offer("quillory:1.2.0:" + hexSha(script) + ":");
+    offer(entry("1.2.0", script));
     downloads.route("/downloads/update.exe", script);
     dialogs.answers = { MsgAnswer::Yes };
 
@@ -413,6 +434,152 @@ TEST_F(CheckTest, TheDownloadedProgramRunsThroughTheLauncher)
     const QString ran = QString::fromUtf8(TestHome::readFile(marker)).trimmed();
     EXPECT_EQ(QFileInfo(ran).absolutePath(), home.paths().updateFolder());
     EXPECT_EQ(unloads, 1);
+}
+
+struct Refusal
+{
+    const char *name;
+    QByteArray served; // as the server gives it
+    const char *reason;
+};
+
+class CheckRefusalTest : public CheckTest, public ::testing::WithParamInterface<Refusal>
+{ };
+
+// Nothing is asked, fetched or started, nothing recorded, and one box says why.
+TEST_P(CheckRefusalTest, IsToldInOneBoxAndNothingIsFetched)
+{
+    lists.route("/versions.txt", GetParam().served);
+    downloads.route("/downloads/update.exe", kProgram);
+    dialogs.answers = { MsgAnswer::Yes };
+
+    EXPECT_EQ(runCheck(), Stop::Refused);
+    ASSERT_EQ(dialogs.boxes.size(), 1);
+    EXPECT_EQ(dialogs.boxes[0].title, "Error!");
+    EXPECT_EQ(dialogs.boxes[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(dialogs.boxes[0].text.contains(GetParam().reason))
+        << dialogs.boxes[0].text.toStdString();
+    EXPECT_TRUE(downloads.requests.isEmpty());
+    EXPECT_TRUE(launcher.started.isEmpty());
+    EXPECT_TRUE(spoken.isEmpty());
+    EXPECT_EQ(offered("1.2.0"), "0");
+    EXPECT_EQ(unloads, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Update, CheckRefusalTest,
+    ::testing::Values(Refusal { "Unsigned", entry("1.2.0"), "not signed" },
+        Refusal { "SignedByAnotherKey", SigningKey().signList(entry("1.2.0")), "not the maker's" },
+        Refusal { "ChangedAfterSigning", maker().signList(entry("1.1.0")).replace("1.1.0", "1.2.0"),
+            "not the maker's" },
+        Refusal { "NoDigest", maker().signList("quillory:1.2.0:"), "gives no SHA-256" },
+        Refusal { "ShortDigest",
+            maker().signList("quillory:1.2.0:" + hexSha(kProgram).left(63) + ":"),
+            "not 64 hex digits" },
+        Refusal { "DigestWithoutItsColon", maker().signList("quillory:1.2.0:" + hexSha(kProgram)),
+            "not 64 hex digits" }),
+    [](const ::testing::TestParamInfo<Refusal> &info) { return info.param.name; });
+
+TEST_F(CheckTest, ADownloadThatIsNotTheSignedDigestIsDeletedAndToldInOneBox)
+{
+    offer(entry("1.2.0"));
+    downloads.route("/downloads/update.exe", QByteArray("#!/bin/sh\necho something else\n"));
+    dialogs.answers = { MsgAnswer::Yes };
+
+    EXPECT_EQ(runCheck(), Stop::Refused);
+    ASSERT_EQ(dialogs.boxes.size(), 2) << "the question, then the refusal";
+    EXPECT_EQ(dialogs.boxes[1].title, "Error!");
+    EXPECT_EQ(dialogs.boxes[1].icon, MsgIcon::Critical);
+    EXPECT_TRUE(dialogs.boxes[1].text.contains("does not match the SHA-256"));
+    EXPECT_TRUE(launcher.started.isEmpty());
+    EXPECT_TRUE(saved().isEmpty());
+    EXPECT_FALSE(spoken.contains(update::kDownloadedSentence));
+    EXPECT_EQ(unloads, 0);
+}
+
+TEST_F(CheckTest, AKeyFileNamedByTheEnvironmentReplacesTheBuiltInKey)
+{
+    offer(entry("1.2.0"));
+    const QString keyFile = home.paths().dataFolder + "/maker.pem";
+    TestHome::writeFile(keyFile, maker().publicPem());
+    qputenv(update::kPublicKeyVariable, keyFile.toLocal8Bit());
+    auto fromFile = makeCheck();
+    fromFile->trustedKey = update::trustedPublicKey();
+    qunsetenv(update::kPublicKeyVariable);
+    EXPECT_EQ(runCheck(*fromFile), Stop::Declined);
+
+    // The built-in key does not know the test's maker.
+    auto builtIn = makeCheck();
+    builtIn->trustedKey = update::trustedPublicKey();
+    EXPECT_EQ(runCheck(*builtIn), Stop::Refused);
+}
+
+TEST_F(CheckTest, TheListIsFetchedOnceADayWhateverTheRestarts)
+{
+    offer(entry("1.2.0"));
+    EXPECT_EQ(runCheck(), Stop::Declined);
+    EXPECT_EQ(settings.read(setting::LastVersionCheck), clock.now().date().toString(Qt::ISODate));
+
+    // Restarts later that day: a check of each new process does nothing.
+    for (int restart = 0; restart < 3; ++restart) {
+        clock.set(clock.now().addSecs(3600));
+        auto again = makeCheck();
+        QSignalSpy spy(again.get(), &UpdateCheck::stopped);
+        again->run();
+        ASSERT_EQ(spy.size(), 1);
+        EXPECT_EQ(spy.at(0).at(0).value<Stop>(), Stop::CheckedToday);
+    }
+    EXPECT_EQ(lists.requests.size(), 1);
+
+    // The next day fetches again; a failed fetch still counts for its day.
+    lists.route("/versions.txt", answer({}, 500));
+    auto nextDay = makeCheck();
+    EXPECT_EQ(runCheck(*nextDay), Stop::ListFailed);
+    EXPECT_EQ(lists.requests.size(), 2);
+    auto sameDay = makeCheck();
+    QSignalSpy spy(sameDay.get(), &UpdateCheck::stopped);
+    sameDay->run();
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy.at(0).at(0).value<Stop>(), Stop::CheckedToday);
+}
+
+TEST_F(CheckTest, NothingStartsOnceTheCalendarEndsWhileTheDownloadedBoxStands)
+{
+    offer(entry("1.2.0"));
+    downloads.route("/downloads/update.exe", kProgram);
+    dialogs.answers = { MsgAnswer::Yes };
+    dialogs.whileShown = [this](const RecordedBox &box) {
+        if (box.text == update::kDownloadedMessage)
+            check->cancel();
+    };
+
+    EXPECT_EQ(runCheck(), Stop::Cancelled);
+    EXPECT_TRUE(launcher.started.isEmpty());
+    EXPECT_TRUE(saved().isEmpty());
+    EXPECT_EQ(unloads, 0);
+}
+
+TEST_F(CheckTest, TheUserCancelsTheDownloadAndNothingStarts)
+{
+    offer(entry("1.2.0", kProgram + QByteArray(8000, '#')));
+    Response slow = answer(kProgram + QByteArray(8000, '#'));
+    slow.stallAfter = 4000;
+    downloads.route("/downloads/update.exe", slow);
+    dialogs.answers = { MsgAnswer::Yes };
+    check->limits.updateTimeoutMs = 60000;
+
+    QSignalSpy spy(check.get(), &UpdateCheck::stopped);
+    clock.set(clock.now().addDays(1));
+    check->run();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return check->progressWindow() && check->progressWindow()->bar->value() > 0; },
+        10000));
+    EXPECT_FALSE(check->progressWindow()->com_cancel->accessibleName().isEmpty());
+    check->progressWindow()->com_cancel->click();
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy.at(0).at(0).value<Stop>(), Stop::Cancelled);
+    EXPECT_TRUE(saved().isEmpty());
+    EXPECT_TRUE(launcher.started.isEmpty());
+    EXPECT_EQ(unloads, 0);
 }
 
 // The check wired into a calendar window, as the program runs it.
@@ -428,6 +595,7 @@ protected:
             UpdateCheck::Host {
                 [this](const QString &text) { frm->say(text); }, [this] { frm->Form_Unload(); } });
         calendarCheck->own = kOwn;
+        calendarCheck->trustedKey = testKey();
         clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
         frm = std::make_unique<FrmMain>(services, settings, modClock, home.paths(),
             FrmMain::Links { announcer, manager, *calendarCheck, marking }, agentControl, true);
@@ -460,7 +628,7 @@ protected:
 
 TEST_F(CalendarCheckTest, WithoutAConnectionFirstTheCheckRunsOnceOneComes)
 {
-    offer("quillory:1.2.0:");
+    offer(entry("1.2.0"));
     QSignalSpy spy(calendarCheck.get(), &UpdateCheck::stopped);
     network.online = false;
     tickAt(QTime(10, 15, 32));
@@ -508,7 +676,7 @@ TEST_F(CalendarCheckTest, AStalledServerNeverHoldsUpTheTimeBandOrAnAppointment)
 
 TEST_F(CalendarCheckTest, YesEndsTheCalendarOnceTheUpdateStarted)
 {
-    offer("quillory:1.2.0:");
+    offer(entry("1.2.0"));
     downloads.route("/downloads/update.exe", kProgram);
     dialogs.answers = { MsgAnswer::Yes };
     QSignalSpy spy(calendarCheck.get(), &UpdateCheck::stopped);

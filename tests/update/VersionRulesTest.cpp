@@ -67,20 +67,38 @@ INSTANTIATE_TEST_SUITE_P(Update, VersionList,
             true }),
     [](const ::testing::TestParamInfo<ListCase> &info) { return info.param.name; });
 
-TEST(VersionListDigest, AFourthFieldOfSixtyFourHexDigitsIsTheUpdatesSha256)
+TEST(VersionListDigest, TheFieldAfterTheVersionIsTheUpdatesSha256)
 {
     const QByteArray hex = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
     auto withDigest = readVersionList("quillory:1.2.0:" + hex + ":");
     ASSERT_TRUE(withDigest.entry);
     EXPECT_EQ(withDigest.entry->sha256, QByteArray::fromHex(hex));
     EXPECT_EQ(withDigest.entry->sha256.size(), 32);
+    EXPECT_TRUE(withDigest.entry->digestProblem.isEmpty());
 
-    // The next entry, or a field that is not a digest, gives none.
-    for (const QByteArray &list : { QByteArray("quillory:1.2.0:otherapp:2.0.0:"),
-             "quillory:1.2.0:" + hex.left(63) + ":", "quillory:1.2.0:" + hex }) {
-        auto reading = readVersionList(list);
-        ASSERT_TRUE(reading.entry);
-        EXPECT_TRUE(reading.entry->sha256.isEmpty()) << list.toStdString();
+    // Missing or malformed: the entry is read, without a digest and with the reason.
+    const struct
+    {
+        QByteArray list;
+        const char *problem;
+    } cases[] = {
+        { "quillory:1.2.0:", "gives no SHA-256" },
+        { "quillory:1.2.0", "gives no SHA-256" },
+        { "quillory:1.2.0::", "gives no SHA-256" },
+        { "quillory:1.2.0:otherapp:2.0.0:", "not 64 hex digits" },
+        { "quillory:1.2.0:" + hex.left(63) + ":", "not 64 hex digits" },
+        { "quillory:1.2.0:" + hex + "0:", "not 64 hex digits" },
+        { "quillory:1.2.0:" + hex.left(63) + "g:", "not 64 hex digits" },
+        { "quillory:1.2.0:" + hex, "closed by a colon" },
+        { "quillory:1.2.0:" + hex + "\n", "closed by a colon" },
+    };
+    for (const auto &c : cases) {
+        auto reading = readVersionList(c.list);
+        ASSERT_TRUE(reading.entry) << c.list.toStdString();
+        EXPECT_TRUE(reading.entry->sha256.isEmpty()) << c.list.toStdString();
+        EXPECT_TRUE(reading.entry->digestProblem.contains(c.problem))
+            << c.list.toStdString() << " gave " << reading.entry->digestProblem.toStdString();
+        EXPECT_TRUE(reading.entry->digestProblem.contains("1.2.0"));
     }
 }
 

@@ -1,0 +1,110 @@
+#include "platform/SingleInstance.h"
+
+#include "tests/support/TestHome.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Claim = SingleInstance::Claim;
+using LockState = SingleInstance::LockState;
+
+TEST(SingleInstance, ALiveCalendarIsAskedForwardAndItsLockSeenAsHeld)
+{
+    TestHome home;
+    const QString folder = home.paths().dataFolder;
+    SingleInstance first(folder);
+    ASSERT_EQ(first.acquire(), Claim::Acquired) << first.error().toStdString();
+    EXPECT_EQ(SingleInstance::lockState(folder), LockState::Held);
+
+    QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+    SingleInstance second(folder);
+    EXPECT_EQ(second.acquire(), Claim::AlreadyRunning);
+    EXPECT_TRUE(second.error().isEmpty());
+    EXPECT_TRUE(raised.wait(5000));
+
+    first.release();
+    EXPECT_EQ(SingleInstance::lockState(folder), LockState::Free);
+    EXPECT_EQ(second.acquire(), Claim::Acquired);
+}
+
+// A folder the lock cannot be made in is no running calendar: the reason is
+// told and nobody is asked to come forward.
+TEST(SingleInstance, ABrokenDataFolderIsAFailureWithItsReason)
+{
+    TestHome home;
+    const QString notAFolder = home.paths().dataFolder + "/data-as-a-file";
+    TestHome::writeFile(notAFolder, "x");
+    SingleInstance onAFile(notAFolder);
+    EXPECT_EQ(onAFile.acquire(), Claim::Failed);
+    EXPECT_TRUE(onAFile.error().contains("is not a folder")) << onAFile.error().toStdString();
+    QString why;
+    EXPECT_EQ(SingleInstance::lockState(notAFolder, &why), LockState::Broken);
+    EXPECT_EQ(why, onAFile.error());
+    EXPECT_TRUE(SingleInstance::cannotRunText(why).startsWith("Quillory cannot run: "));
+
+    // A full disk: the lock file cannot be written.
+    const QString full = home.paths().dataFolder + "/full";
+    QDir().mkpath(full);
+    SingleInstance onAFullDisk(full);
+    Claim claim;
+    {
+        FileSizeLimit limit(0);
+        claim = onAFullDisk.acquire();
+        EXPECT_EQ(SingleInstance::lockState(full), LockState::Broken);
+    }
+    EXPECT_EQ(claim, Claim::Failed);
+    EXPECT_TRUE(onAFullDisk.error().contains("cannot be written"))
+        << onAFullDisk.error().toStdString();
+    EXPECT_FALSE(QFile::exists(SingleInstance::lockPath(full)));
+}
+
+// The restart program, from a program folder of its own whose "quillory"
+// leaves a mark when started.
+TEST(SingleInstance, TheRestartProgramWaitsForNoBrokenLockButSaysWhy)
+{
+    QTemporaryDir program;
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(QUILLORY_RESTART), program.filePath("quillory-restart")));
+    const QString mark = program.filePath("started");
+    TestHome::writeFile(program.filePath("quillory"),
+        "#!/bin/sh\necho \"$@\" > '" + QFile::encodeName(mark) + "'\n");
+    QFile::setPermissions(
+        program.filePath("quillory"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    TestHome home;
+    const QString notAFolder = home.paths().dataFolder + "/data-as-a-file";
+    TestHome::writeFile(notAFolder, "x");
+
+    const auto run = [&](const QString &dataFolder) {
+        QProcess restart;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUILLORY_HOME", dataFolder);
+        env.insert("QUILLORY_RESTART_WAIT", "120"); // far longer than the test waits
+        restart.setProcessEnvironment(env);
+        restart.start(program.filePath("quillory-restart"), { "/n" });
+        EXPECT_TRUE(restart.waitForFinished(20000)) << "no wait on a broken lock";
+        return std::make_pair(
+            restart.exitCode(), QString::fromLocal8Bit(restart.readAllStandardError()));
+    };
+    const auto [brokenStatus, brokenSaid] = run(notAFolder);
+    EXPECT_EQ(brokenStatus, 1);
+    EXPECT_TRUE(brokenSaid.contains("Quillory cannot run: ")) << brokenSaid.toStdString();
+    EXPECT_TRUE(brokenSaid.contains("is not a folder"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(mark); }, 10000))
+        << "the calendar is started to show the reason in its box";
+
+    QFile::remove(mark);
+    const auto [freeStatus, freeSaid] = run(home.paths().dataFolder);
+    EXPECT_EQ(freeStatus, 0) << freeSaid.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(mark); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return TestHome::readFile(mark) == "/n\n"; }, 5000));
+}
+
+} // namespace
