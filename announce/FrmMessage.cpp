@@ -102,7 +102,14 @@ void FrmMessage::Form_Load()
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
     show();
-    if (m_settings.flag(setting::Delay) == Flag::True)
+    // The delay is waited out once the first announcement is kept, so the
+    // program ending during it loses nothing.
+    m_delayDue = m_settings.flag(setting::Delay) == Flag::True;
+}
+
+void FrmMessage::waitFirstDelay()
+{
+    if (std::exchange(m_delayDue, false))
         m_modClock.PauseSeconds(8);
 }
 
@@ -192,9 +199,10 @@ void FrmMessage::display(bool confirm, const QString &text)
         item.text.chop(1);
     if (!confirm)
         pendingText = item.text;
-    // Kept before the alert's wait: the program may end during it.
+    // Kept before any wait: the program may end during it.
     m_queue.append(item);
     savePending();
+    waitFirstDelay();
     if (confirm) {
         alert();
         showPage(m_queue.size() - 1);
@@ -216,8 +224,9 @@ void FrmMessage::displayPages(const QList<QPair<bool, QString>> &pages, const QS
         item.text = text;
         m_queue.append(item);
     }
-    // Kept before the alert's wait, in one write for all of them.
+    // Kept before any wait, in one write for all of them.
     savePending();
+    waitFirstDelay();
     showPage(m_queue.size() - 1);
     if (spoken.isEmpty())
         return;
@@ -277,6 +286,7 @@ void FrmMessage::restorePending()
     m_queue = read.pending + m_queue;
     pendingText = m_queue.last().text;
     Show();
+    waitFirstDelay();
     showPage(m_queue.size() - 1);
     alert();
     m_host.say(QStringLiteral("Please respond to this appointment"));

@@ -73,6 +73,7 @@ public:
 
 private:
     void alert();
+    void waitFirstDelay();
     void setMessageText(const QString &text, Qt::Alignment alignment);
     void showPage(qsizetype index);
     void savePending();
@@ -82,6 +83,7 @@ private:
     agent::Control &m_agent;
     Host m_host;
     bool m_loaded = false;
+    bool m_delayDue = false; // the first show's delay is still to be waited
     QList<announce::Announcement> m_queue;
     qsizetype m_current = -1;
 };

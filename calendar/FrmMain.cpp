@@ -178,8 +178,12 @@ void FrmMain::placeTwips(QWidget *widget, double left, double top, double width,
 void FrmMain::Form_Load()
 {
     const QDate today = m_services.clock.now().date();
-    // 1. the date of this start, for the daily restart
-    m_settings.write(setting::LastReboot, tick::dayText(today));
+    // 1. the date of this start, for the daily restart; settings that cannot
+    // be written are told once a run (the scheduler keeps the date itself)
+    QString settingsError;
+    if (!m_settings.write(setting::LastReboot, tick::dayText(today), &settingsError))
+        m_services.dialogs.messageBox(tick::settingsProblemText(m_settings.path(), settingsError),
+            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Settings not saved"));
 
     // 2. position, in twips; unreadable text keeps the designed place
     const auto left = m_settings.position(setting::FormX);

@@ -50,4 +50,12 @@ QString writeProblemText(const QString &dataFile, const QString &reason)
         .arg(dataFile, reason.isEmpty() ? QStringLiteral("The reason is not known.") : reason);
 }
 
+QString settingsProblemText(const QString &settingsFile, const QString &reason)
+{
+    return QStringLiteral("Quillory cannot save its settings in %1 (%2). Your appointments are "
+                          "still announced, but options you change will not be kept until this "
+                          "is put right.")
+        .arg(settingsFile, reason);
+}
+
 } // namespace tick

@@ -23,6 +23,8 @@ inline constexpr int kMinuteTickLag = 20;
 
 // What the user is told when the data file cannot be written.
 QString writeProblemText(const QString &dataFile, const QString &reason);
+// What the user is told when the settings file cannot be written.
+QString settingsProblemText(const QString &settingsFile, const QString &reason);
 
 inline constexpr const char *kProblemAddress = "help@quillory.example";
 

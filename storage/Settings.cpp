@@ -31,14 +31,17 @@ QString SettingsStore::ReadSetting(
     return textcodec::fromFileBytes(value);
 }
 
-void SettingsStore::WriteSetting(const QString &section, const QString &key, const QString &value)
+bool SettingsStore::WriteSetting(
+    const QString &section, const QString &key, const QString &value, QString *error)
 {
     const QString oneLine = textcodec::oneLine(value);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     if (!ini::writePrivateProfileString(textcodec::toFileBytes(section),
-            textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), m_path)) {
+            textcodec::toFileBytes(key), textcodec::toFileBytes(oneLine), m_path, error)) {
         qCWarning(lcStorage) << "setting" << section << key << "could not be stored in" << m_path;
+        return false;
     }
+    return true;
 }
 
 QString SettingsStore::read(const SettingKey &key) const
@@ -52,9 +55,9 @@ QString SettingsStore::read(const SettingKey &key, const QString &defaultValue) 
     return ReadSetting(QLatin1String(key.section), QLatin1String(key.key), defaultValue);
 }
 
-void SettingsStore::write(const SettingKey &key, const QString &value)
+bool SettingsStore::write(const SettingKey &key, const QString &value, QString *error)
 {
-    WriteSetting(QLatin1String(key.section), QLatin1String(key.key), value);
+    return WriteSetting(QLatin1String(key.section), QLatin1String(key.key), value, error);
 }
 
 Flag SettingsStore::flag(const SettingKey &key) const

@@ -87,12 +87,15 @@ public:
 
     QString ReadSetting(
         const QString &section, const QString &key, const QString &defaultValue = {}) const;
-    void WriteSetting(const QString &section, const QString &key, const QString &value);
+    // False, with the reason in `error`, when the settings file cannot be
+    // written; most callers carry on regardless.
+    bool WriteSetting(
+        const QString &section, const QString &key, const QString &value, QString *error = nullptr);
 
     // With the table's section and default.
     QString read(const SettingKey &key) const;
     QString read(const SettingKey &key, const QString &defaultValue) const;
-    void write(const SettingKey &key, const QString &value);
+    bool write(const SettingKey &key, const QString &value, QString *error = nullptr);
 
     // Typed readers over the table. Each keeps the stored text as it is; a
     // reader gives nothing (or Flag::Other) where the text has the wrong form.

@@ -9,6 +9,8 @@
 #include "tests/support/RecordingLinks.h"
 #include "tests/support/TestHome.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTimer>
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -300,6 +303,29 @@ TEST_F(TickTest, StartedAfterMidnightDoesNotRestartAndAMissingRestartProgramKeep
     EXPECT_EQ(fakes.launcher.started.size(), 1);
     EXPECT_EQ(unloaded.count(), 0);
     EXPECT_EQ(settings.read(setting::LastReboot), "10/12/2026");
+}
+
+TEST_F(TickTest, SettingsThatCannotKeepTheDateAreToldOnceAndRestartNoMoreThanDaily)
+{
+    settings.write(setting::LastReboot, "07/12/2026");
+    FileSizeLimit full(16); // a full disk: the settings read, but no write succeeds
+    load();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "Settings not saved");
+    EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Critical);
+    // The stored date stays yesterday's; the calendar runs on without restarting.
+    for (int i = 0; i < 5; ++i)
+        tickAt(QTime(10, 16 + i));
+    EXPECT_TRUE(fakes.launcher.started.isEmpty());
+    // The next midnight restarts it once, not on every tick after.
+    fakes.launcher.succeed = false;
+    fakes.clock.set(QDateTime(QDate(2026, 12, 9), QTime(0, 0, 2)));
+    frm->blink_Timer();
+    frm->blink_Timer();
+    EXPECT_EQ(fakes.launcher.started.size(), 1);
+    EXPECT_EQ(std::count_if(fakes.dialogs.boxes.begin(), fakes.dialogs.boxes.end(),
+                  [](const RecordedBox &b) { return b.title == "Settings not saved"; }),
+        1);
 }
 
 TEST_F(TickTest, HiddenCalendarStaysHiddenOnEveryTick)
