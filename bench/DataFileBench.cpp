@@ -195,7 +195,7 @@ void BM_DayMarkingScan(benchmark::State &state)
     int marked = 0;
     for (auto _ : state) {
         marking::MonthScanner scanner(
-            { 3, 2027, QDateTime(QDate(2027, 3, 15), QTime(10, 0)), false, false, 0 });
+            { 3, 2027, QDateTime(QDate(2027, 3, 15), QTime(10, 0)), false, false });
         scanDataFile(path, ScanFilter {}, ScanRetry {}, { dialogs, {}, {} },
             [&scanner](const AppointmentLine &line) { scanner.add(line); });
         marked = static_cast<int>(scanner.result().markedDays.size());

@@ -1,5 +1,7 @@
 #include "calendar/CalendarRules.h"
 
+#include <QLocale>
+
 #include "engine/TickRules.h"
 
 namespace marking {
@@ -44,13 +46,13 @@ MonthScanner::MonthScanner(Context context)
     : m_context(std::move(context))
     , m_month(twoDigits(m_context.shownMonth))
     , m_year(QString::number(m_context.shownYear))
-    , m_nowText(m_context.now.time().toString(QStringLiteral("hh:mm")))
     , m_today(m_context.now.date())
     , m_lastDay(QDate(m_context.shownYear, m_context.shownMonth, 1).daysInMonth())
 { }
 
 void MonthScanner::add(const AppointmentLine &line)
 {
+    warnAhead(line);
     const KeyParts &parts = line.parts;
     if (parts.month != m_month || parts.year != m_year)
         return;
@@ -58,35 +60,33 @@ void MonthScanner::add(const AppointmentLine &line)
     // A day the month does not have would land in a neighbouring month's cell.
     if (!day || *day < 1 || *day > m_lastDay)
         return;
-
-    bool old = false;
-    bool warn = true;
-    if (*day < m_today.day()) {
-        old = true;
-    } else if (*day == m_today.day()) {
-        const QString at = parts.hour + QLatin1Char(':') + parts.minute;
-        old = at <= m_nowText;
-        warn = old; // later today: straight to the mark
-    }
-
-    if (warn) {
-        if (old && !m_context.remarkOnly) {
-            ++m_scan.oldCount;
-            m_scan.oldMessages += QStringLiteral("This is old message #%1, %2\r\n")
-                                      .arg(m_context.oldCountSoFar + m_scan.oldCount)
-                                      .arg(line.text);
-        }
-        const QDate date(m_context.shownYear, m_context.shownMonth, *day);
-        if (line.earlyWarning && !m_context.remarkOnly) {
-            if (date == m_today.addDays(7) && !m_context.quietStart)
-                m_scan.earlyWarnings
-                    << QLatin1String(kWeekWarning) + QStringLiteral("\r\n") + line.text;
-            if (date == m_today.addDays(3))
-                m_scan.earlyWarnings
-                    << QLatin1String(kThreeDayWarning) + QStringLiteral("\r\n") + line.text;
-        }
-    }
     m_scan.markedDays << *day;
+}
+
+void MonthScanner::warnAhead(const AppointmentLine &line)
+{
+    // Warnings go by the appointment's date, whatever month is shown: one
+    // on the 2nd of next month is due in a week on the 26th.
+    if (!line.earlyWarning || m_context.remarkOnly)
+        return;
+    const QDate date = line.parts.date();
+    if (!date.isValid())
+        return;
+    const QString key = line.line.left(16);
+    if (date == m_today.addDays(7) && !m_context.quietStart)
+        m_scan.earlyWarnings << EarlyWarning { key, true, warningText(kWeekWarning, line) };
+    if (date == m_today.addDays(3))
+        m_scan.earlyWarnings << EarlyWarning { key, false, warningText(kThreeDayWarning, line) };
+}
+
+QString MonthScanner::warningText(const char *heading, const AppointmentLine &line)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedKingdom);
+    const QTime time(line.parts.hour.toInt(), line.parts.minute.toInt());
+    return QLatin1String(heading) + QStringLiteral("\r\n")
+        + english.toString(line.parts.date(), QStringLiteral("dddd d MMMM yyyy"))
+        + QStringLiteral(", ") + time.toString(QStringLiteral("H:mm")) + QStringLiteral(": ")
+        + line.text;
 }
 
 } // namespace marking

@@ -26,13 +26,23 @@ std::optional<int> gridOffset(const std::function<QDate(int)> &visibleDays, cons
 // "05" for 5: the month and day as the data file writes them.
 QString twoDigits(int number);
 
-// What one start-up or paging scan found in the shown month.
+// One early warning: which appointment, which of the two, and its text
+// with the appointment's date and time.
+struct EarlyWarning
+{
+    QString key;
+    bool week = false; // a week ahead; else three days
+    QString text;
+
+    bool operator==(const EarlyWarning &) const = default;
+};
+
+// What one start-up or paging scan found: the shown month's days to mark,
+// and the warnings due today for appointments of any month.
 struct MonthScan
 {
     QList<int> markedDays; // one per appointment, in file order, days of the shown month
-    int oldCount = 0;
-    QString oldMessages; // appended to the calendar's own
-    QStringList earlyWarnings; // in the order they were found
+    QList<EarlyWarning> earlyWarnings; // in the order they were found
 };
 
 // Classifies the data file's lines against the shown month and the time
@@ -47,18 +57,21 @@ public:
         QDateTime now;
         bool remarkOnly = false;
         bool quietStart = false; // started with "/n": no one-week warning
-        int oldCountSoFar = 0; // old messages are numbered on from here
     };
 
     explicit MonthScanner(Context context);
     void add(const AppointmentLine &line);
+    // "This appointment is due in 1 week:", a line break, then
+    // "Wednesday 16 December 2026, 10:15: Trip to Rome".
+    static QString warningText(const char *heading, const AppointmentLine &line);
     const MonthScan &result() const { return m_scan; }
 
 private:
+    void warnAhead(const AppointmentLine &line);
+
     Context m_context;
     QString m_month;
     QString m_year;
-    QString m_nowText;
     QDate m_today;
     int m_lastDay = 0;
     MonthScan m_scan;

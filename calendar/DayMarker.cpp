@@ -1,5 +1,7 @@
 #include "calendar/DayMarker.h"
 
+#include "calendar/ShownToday.h"
+
 #include "calendar/CalendarRules.h"
 #include "calendar/Logging.h"
 #include "calendar/MonthView.h"
@@ -52,7 +54,7 @@ void DayMarker::underline(const MarkingTarget &target)
     QElapsedTimer timer;
     timer.start();
     marking::MonthScanner scanner({ view.Month(), view.Year(), m_services.clock.now(),
-        target.remarkOnly, target.quietStart, target.oldCount });
+        target.remarkOnly, target.quietStart });
     const ScanOutcome outcome = scanDataFile(m_paths.dataFile(), ScanFilter {},
         ScanRetry {
             QLatin1String(marking::kRetryMessage), MsgIcon::Critical, QStringLiteral("Error!") },
@@ -60,13 +62,19 @@ void DayMarker::underline(const MarkingTarget &target)
         [&scanner](const AppointmentLine &line) { scanner.add(line); });
     const marking::MonthScan &scan = scanner.result();
     qCInfo(lcCalendar) << "day marking of" << view.Month() << view.Year() << "found"
-                       << scan.markedDays.size() << "appointments," << scan.oldCount << "old,"
-                       << scan.earlyWarnings.size() << "warnings in" << timer.elapsed() << "ms";
+                       << scan.markedDays.size() << "appointments," << scan.earlyWarnings.size()
+                       << "warnings in" << timer.elapsed() << "ms";
     if (outcome == ScanOutcome::Complete) {
         // Old messages come from the scheduler, which knows what passed in
         // any month since the calendar last ran, and moves repeats on.
-        for (const QString &text : scan.earlyWarnings)
-            warn(text, view.window());
+        for (const marking::EarlyWarning &warning : scan.earlyWarnings) {
+            const QString what = ShownToday::warning(warning.key, warning.week);
+            if (target.shown && target.restartedByUs && target.shown->contains(what))
+                continue; // seen before a restart the user did not ask for
+            warn(warning.text, view.window());
+            if (target.shown)
+                target.shown->add(what);
+        }
         for (const int day : scan.markedDays) {
             view.setDayBold(view.VisibleDays(*offset + day), true);
             if (m_beep)

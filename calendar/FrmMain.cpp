@@ -178,6 +178,9 @@ void FrmMain::placeTwips(QWidget *widget, double left, double top, double width,
 void FrmMain::Form_Load()
 {
     const QDate today = m_services.clock.now().date();
+    // A restart of the program's own shows nothing the user saw today.
+    m_restartedByUs = restartmark::take(m_paths.restartMarkFile(), m_services.clock.now());
+    m_shown.emplace(m_paths.shownFile(), today);
     // 1. the date of this start, for the daily restart; settings that cannot
     // be written are told once a run (the scheduler keeps the date itself)
     QString settingsError;
@@ -226,13 +229,16 @@ void FrmMain::Form_Load()
     blink->start();
     m_scheduler->start();
 
-    // 11. greeting, only while the start-at-login value has never been written
+    // 11. greeting, only while the start-at-login value has never been
+    // written, and once a day across the program's own restarts
     if (!m_quietRestart
         && m_modClock.RegReadString(ModClock::RegRoot::LocalMachine,
                QLatin1String(ModClock::kRunKey), QLatin1String(ModClock::kRunValueName),
                QStringLiteral("notset"))
-            == QLatin1String("notset")) {
+            == QLatin1String("notset")
+        && !(m_restartedByUs && m_shown->contains(ShownToday::greeting()))) {
         say(QStringLiteral("\\emp\\Welcome to Quillory !"));
+        m_shown->add(ShownToday::greeting());
     }
 
     // 12. today's month
@@ -505,6 +511,7 @@ void FrmMain::mnu_largefont_Click()
     item->setChecked(!wasOn);
     m_settings.write(setting::FontSize, wasOn ? QStringLiteral("small") : QStringLiteral("large"));
     const QString program = m_paths.program(QStringLiteral("quillory-restart"));
+    restartmark::leave(m_paths.restartMarkFile(), m_services.clock.now());
     if (!m_services.launcher.start(program, { QStringLiteral("/n") }, WindowStyle::NormalNoFocus))
         qCWarning(lcCalendar) << "restart program" << program << "not started";
     endForQuietRestart();
@@ -959,6 +966,7 @@ bool FrmMain::restartOnNewDay()
 bool FrmMain::restart(const QStringList &arguments)
 {
     const QString program = m_paths.program(QStringLiteral("quillory-restart"));
+    restartmark::leave(m_paths.restartMarkFile(), m_services.clock.now());
     if (!m_services.launcher.start(program, arguments, WindowStyle::MinimizedNoFocus)) {
         // Ending without a restart would leave nobody to announce the
         // appointments still to come.
@@ -1017,7 +1025,7 @@ void FrmMain::versionGate()
 void FrmMain::underline()
 {
     m_links.dayMarking.underline({ *maincalendar, remarkOnly, oldCount, oldMessages, m_quietRestart,
-        [this] { Form_Unload(); } });
+        [this] { Form_Unload(); }, m_shown ? &*m_shown : nullptr, m_restartedByUs });
 }
 
 void FrmMain::com_left_Click()

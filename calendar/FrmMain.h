@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calendar/CalendarMod.h"
+#include "calendar/ShownToday.h"
 #include "calendar/WindowLinks.h"
 #include "engine/Firing.h"
 #include "engine/MinuteScheduler.h"
@@ -200,6 +201,9 @@ private:
     // announcement's wait only adds to the scheduler's queue.
     bool m_announcing = false;
     bool m_introductionDue = false;
+    // What was shown today, and whether this start is a restart of our own.
+    std::optional<ShownToday> m_shown;
+    bool m_restartedByUs = false;
     bool m_writeProblemTold = false; // once per run
     bool m_tellingWriteProblem = false;
     bool m_unloaded = false;

@@ -65,6 +65,8 @@ public:
 class MonthView;
 
 // What the day marking reads from the calendar window and writes back.
+class ShownToday;
+
 struct MarkingTarget
 {
     MonthView &view;
@@ -74,6 +76,10 @@ struct MarkingTarget
     bool quietStart; // started with "/n"
     // Ends the program when the shown month's first day cannot be found.
     std::function<void()> endProgram;
+    // What was shown today; with `restartedByUs`, warnings shown before a
+    // restart of the program's own are not shown again.
+    ShownToday *shown = nullptr;
+    bool restartedByUs = false;
 };
 
 // Marks the days of the shown month that hold appointments; unless

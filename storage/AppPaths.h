@@ -17,6 +17,9 @@ struct AppPaths
     QString pendingFile() const { return dataFolder + QStringLiteral("/pending.txt"); }
     // The scheduler's last minute handled and its writes still to be made.
     QString schedulerFile() const { return dataFolder + QStringLiteral("/quillory.minute"); }
+    // What was shown today, and the mark a restart of the program's own leaves.
+    QString shownFile() const { return dataFolder + QStringLiteral("/shown-today.txt"); }
+    QString restartMarkFile() const { return dataFolder + QStringLiteral("/restarting"); }
     // What the program calls the Windows folder: characters live below it
     // (userCharacterFolder() of agent/CharacterFolders.h).
     QString windowsFolder() const { return dataFolder; }

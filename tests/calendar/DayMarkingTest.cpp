@@ -103,8 +103,8 @@ TEST_F(DayMarkingTest, StartUpMarksTheMonthReportsOldMessagesAndWarnsAhead)
     ASSERT_TRUE(early);
     EXPECT_EQ(early->windowTitle(), "Early appointment warning");
     EXPECT_EQ(early->txt_message->toPlainText(),
-        "This appointment is due in 1 week:\nTrip to Rome\n\n"
-        "This appointment is due in 3 days:\nPay rent\n\n");
+        "This appointment is due in 1 week:\nMonday 22 March 2027, 12:00: Trip to Rome\n\n"
+        "This appointment is due in 3 days:\nThursday 18 March 2027, 12:00: Pay rent\n\n");
     early->Command2->click();
     EXPECT_EQ(manager.tabs, QList<int>({ 0 }));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -120,13 +120,45 @@ TEST_F(DayMarkingTest, StartUpMarksTheMonthReportsOldMessagesAndWarnsAhead)
     EXPECT_EQ(frm->oldCount, 0);
 }
 
+TEST_F(DayMarkingTest, ARestartOfTheProgramsOwnShowsNoWarningOrGreetingSeenToday)
+{
+    home.writeData("[alarms]\r\n12/00/22/03/2027=NTrip}\r\n09/00/02/01/2027=NNew year lunch}\r\n");
+    const QDateTime morning(QDate(2027, 3, 15), QTime(10, 0, 5));
+    load(morning);
+    ASSERT_TRUE(marker.early());
+    EXPECT_EQ(spoken().filter("Welcome").size(), 1);
+
+    // "Ok" restarts the calendar: the same day, nothing seen is shown again.
+    frm->restart({});
+    delete marker.early();
+    agentControl.characters.clear();
+    load(morning.addSecs(60));
+    EXPECT_FALSE(marker.early());
+    EXPECT_TRUE(spoken().filter("Welcome").isEmpty());
+
+    // The user starting it again is a start like any other.
+    agentControl.characters.clear();
+    load(morning.addSecs(120));
+    ASSERT_TRUE(marker.early());
+    EXPECT_EQ(spoken().filter("Welcome").size(), 1);
+}
+
+TEST_F(DayMarkingTest, AWarningComesByDateEvenForAnotherMonth)
+{
+    home.writeData("[alarms]\r\n09/00/02/01/2027=NNew year lunch}\r\n");
+    load(QDateTime(QDate(2026, 12, 26), QTime(10, 0)));
+    ASSERT_TRUE(marker.early());
+    EXPECT_EQ(marker.early()->txt_message->toPlainText(),
+        "This appointment is due in 1 week:\nSaturday 2 January 2027, 9:00: New year lunch\n\n");
+}
+
 TEST_F(DayMarkingTest, AQuietStartGivesOnlyTheThreeDayWarning)
 {
     home.writeData("[alarms]\r\n12/00/22/03/2027=NTrip}\r\n12/00/18/03/2027=NRent}\r\n");
     load(QDateTime(QDate(2027, 3, 15), QTime(10, 0, 5)), true);
     ASSERT_TRUE(marker.early());
-    EXPECT_EQ(
-        marker.early()->txt_message->toPlainText(), "This appointment is due in 3 days:\nRent\n\n");
+    EXPECT_EQ(marker.early()->txt_message->toPlainText(),
+        "This appointment is due in 3 days:\nThursday 18 March 2027, 12:00: Rent\n\n");
 }
 
 TEST_F(DayMarkingTest, PagingMarksTheNewMonthAfterTheImmediateTick)

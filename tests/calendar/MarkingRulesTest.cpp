@@ -11,7 +11,7 @@ using marking::MonthScanner;
 MonthScan scan(const QStringList &lines, const QDateTime &now, int month, int year,
     bool remarkOnly = false, bool quietStart = false)
 {
-    MonthScanner scanner({ month, year, now, remarkOnly, quietStart, 0 });
+    MonthScanner scanner({ month, year, now, remarkOnly, quietStart });
     for (const QString &line : lines)
         scanner.add(AppointmentLine::fromLine(line));
     return scanner.result();
@@ -19,47 +19,57 @@ MonthScan scan(const QStringList &lines, const QDateTime &now, int month, int ye
 
 const QDateTime kMarch15(QDate(2027, 3, 15), QTime(10, 0, 20));
 
-TEST(MonthScan, OldMessagesAreThePastOnesOfTheMonthNumberedInFileOrder)
+TEST(MonthScan, MarksTheShownMonthAndPagingWarnsNothing)
 {
     const MonthScan s = scan({ "09/00/03/03/2027=NDentist", "09/30/15/03/2027=NBus",
                                  "10/00/15/03/2027=NCall Anna}", "11/00/15/03/2027=NLunch",
                                  "08/00/15/04/2027=NNext month", "08/00/15/03/2026=NLast year" },
         kMarch15, 3, 2027);
-    EXPECT_EQ(s.oldCount, 3);
-    EXPECT_EQ(s.oldMessages,
-        "This is old message #1, Dentist\r\nThis is old message #2, Bus\r\n"
-        "This is old message #3, Call Anna\r\n");
     EXPECT_EQ(s.markedDays, QList<int>({ 3, 15, 15, 15 }));
     EXPECT_TRUE(s.earlyWarnings.isEmpty());
 
-    // Paging: the same month marks alike, but reports and warns nothing.
+    // Paging: the same month marks alike, but warns nothing.
     const MonthScan paged
         = scan({ "09/00/03/03/2027=NDentist", "09/00/22/03/2027=NTrip}" }, kMarch15, 3, 2027, true);
-    EXPECT_EQ(paged.oldCount, 0);
-    EXPECT_TRUE(paged.oldMessages.isEmpty());
     EXPECT_TRUE(paged.earlyWarnings.isEmpty());
     EXPECT_EQ(paged.markedDays, QList<int>({ 3, 22 }));
 }
 
-TEST(MonthScan, WarningsComeAWeekAndThreeDaysAheadForMarkedLinesOnly)
+QStringList texts(const QList<marking::EarlyWarning> &warnings)
+{
+    QStringList out;
+    for (const marking::EarlyWarning &w : warnings)
+        out << w.text;
+    return out;
+}
+
+TEST(MonthScan, WarningsComeAWeekAndThreeDaysAheadByDateWithDateAndTime)
 {
     const QStringList lines { "09/00/22/03/2027=NTrip to Rome}", "09/00/18/03/2027=NPay rent}",
         "09/00/19/03/2027=NNothing to say}", "09/00/22/03/2027=NNo marker",
         "23/59/15/03/2027=NLater today}" };
     const MonthScan s = scan(lines, kMarch15, 3, 2027);
-    EXPECT_EQ(s.earlyWarnings,
-        QStringList({ "This appointment is due in 1 week:\r\nTrip to Rome",
-            "This appointment is due in 3 days:\r\nPay rent" }));
+    EXPECT_EQ(texts(s.earlyWarnings),
+        QStringList(
+            { "This appointment is due in 1 week:\r\nMonday 22 March 2027, 9:00: Trip to Rome",
+                "This appointment is due in 3 days:\r\nThursday 18 March 2027, 9:00: Pay rent" }));
+    ASSERT_EQ(s.earlyWarnings.size(), 2);
+    EXPECT_EQ(s.earlyWarnings[0].key, "09/00/22/03/2027");
+    EXPECT_TRUE(s.earlyWarnings[0].week);
+    EXPECT_FALSE(s.earlyWarnings[1].week);
     EXPECT_EQ(s.markedDays.size(), 5);
 
     // Started with "/n": the week's warning is left out, the three days' kept.
-    EXPECT_EQ(scan(lines, kMarch15, 3, 2027, false, true).earlyWarnings,
-        QStringList({ "This appointment is due in 3 days:\r\nPay rent" }));
+    EXPECT_EQ(texts(scan(lines, kMarch15, 3, 2027, false, true).earlyWarnings),
+        QStringList(
+            { "This appointment is due in 3 days:\r\nThursday 18 March 2027, 9:00: Pay rent" }));
 
-    // Due next month: not the shown month, so no warning at all.
-    EXPECT_TRUE(
-        scan({ "09/00/02/04/2027=NEaster}" }, QDateTime(QDate(2027, 3, 26), QTime(9, 0)), 3, 2027)
-            .earlyWarnings.isEmpty());
+    // Due next month: warned all the same, and not marked in this month.
+    const MonthScan april = scan(
+        { "09/00/02/04/2027=NEaster}" }, QDateTime(QDate(2027, 3, 26), QTime(9, 0)), 3, 2027);
+    EXPECT_EQ(texts(april.earlyWarnings),
+        QStringList({ "This appointment is due in 1 week:\r\nFriday 2 April 2027, 9:00: Easter" }));
+    EXPECT_TRUE(april.markedDays.isEmpty());
 }
 
 TEST(MonthScan, MalformedLinesNeverMarkAWrongDay)
@@ -84,9 +94,6 @@ TEST(MonthScan, ManyAppointmentsOnADayEachCountAndMark)
                      .arg(QString(5000, QLatin1Char('x')));
     const MonthScan s = scan(lines, kMarch15, 3, 2027);
     EXPECT_EQ(s.markedDays.size(), 500);
-    EXPECT_EQ(s.oldCount, 500);
-    EXPECT_TRUE(s.oldMessages.startsWith("This is old message #1, xxx"));
-    EXPECT_TRUE(s.oldMessages.contains("This is old message #500, "));
 }
 
 TEST(MonthScan, GridOffsetFindsTheFirstDayOrGivesUp)
