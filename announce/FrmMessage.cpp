@@ -159,7 +159,7 @@ void FrmMessage::savePending()
     if (m_host.pendingFile.isEmpty())
         return;
     QString error;
-    if (!announce::writePendingFile(m_host.pendingFile, m_queue, &error))
+    if (!announce::writePendingFile(m_host.pendingFile, m_queue, m_snoozedUntil, &error))
         qCWarning(lcAnnounce).noquote()
             << "unacknowledged announcements not kept in" << m_host.pendingFile << ":" << error;
 }
@@ -285,6 +285,15 @@ void FrmMessage::restorePending()
     qCInfo(lcAnnounce) << read.pending.size() << "announcements from the last run still waiting";
     m_queue = read.pending + m_queue;
     pendingText = m_queue.last().text;
+    // Snoozed before the restart: back when the snooze is up, not now.
+    const QDateTime now = m_host.now ? m_host.now() : QDateTime();
+    if (read.snoozedUntil.isValid() && now.isValid() && read.snoozedUntil > now) {
+        m_snoozedUntil = read.snoozedUntil;
+        snoozeCount = 4;
+        snooze->start(int(std::min<qint64>(now.msecsTo(m_snoozedUntil), 5 * 60000)));
+        qCInfo(lcAnnounce) << "still snoozed until" << m_snoozedUntil;
+        return;
+    }
     Show();
     waitFirstDelay();
     showPage(m_queue.size() - 1);
@@ -297,6 +306,10 @@ void FrmMessage::com_snooze_Click()
     hide();
     snoozeCount = 0;
     snooze->start(60000);
+    if (m_host.now) {
+        m_snoozedUntil = m_host.now().addSecs(5 * 60);
+        savePending();
+    }
     m_host.say(QStringLiteral("The appointment will show again in five minutes"));
 }
 
@@ -305,7 +318,10 @@ void FrmMessage::snooze_Timer()
     ++snoozeCount;
     if (snoozeCount != 5)
         return;
-    show();
+    m_snoozedUntil = {};
+    savePending();
+    Show();
+    showPage(m_queue.size() - 1);
     m_host.say(QStringLiteral("Please respond to this appointment"));
     snooze->stop();
 }

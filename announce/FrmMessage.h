@@ -35,6 +35,8 @@ public:
         std::function<double()> twipsPerPixel;
         // Where the unacknowledged announcements are kept; none when empty.
         QString pendingFile;
+        // The time, so a snooze outlives a restart; none: not kept.
+        std::function<QDateTime()> now;
     };
 
     static constexpr const char *kPlaceholder
@@ -85,5 +87,6 @@ private:
     bool m_loaded = false;
     bool m_delayDue = false; // the first show's delay is still to be waited
     QList<announce::Announcement> m_queue;
+    QDateTime m_snoozedUntil; // kept with the queue: a restart keeps the snooze
     qsizetype m_current = -1;
 };

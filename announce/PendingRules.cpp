@@ -65,9 +65,11 @@ QString unescaped(const QString &text)
 
 } // namespace
 
-QByteArray pendingFileText(const QList<Announcement> &pending)
+QByteArray pendingFileText(const QList<Announcement> &pending, const QDateTime &snoozedUntil)
 {
     QByteArray out = QByteArray(kHeader) + '\n';
+    if (snoozedUntil.isValid())
+        out += "Z\t" + snoozedUntil.toString(Qt::ISODate).toLatin1() + '\n';
     for (const Announcement &a : pending) {
         out += a.confirm ? 'C' : '-';
         out += a.revealed ? 'R' : '-';
@@ -93,6 +95,11 @@ PendingRead readPendingText(const QByteArray &bytes)
         }
         if (line.isEmpty())
             continue;
+        if (line.startsWith("Z\t")) {
+            result.snoozedUntil
+                = QDateTime::fromString(QString::fromLatin1(line.mid(2, 64)), Qt::ISODate);
+            continue;
+        }
         if (line.size() < 3 || line[2] != '\t' || (line[0] != 'C' && line[0] != '-')
             || (line[1] != 'R' && line[1] != '-')) {
             ++result.skipped;
@@ -111,7 +118,8 @@ PendingRead readPendingText(const QByteArray &bytes)
     return result;
 }
 
-bool writePendingFile(const QString &path, const QList<Announcement> &pending, QString *error)
+bool writePendingFile(const QString &path, const QList<Announcement> &pending,
+    const QDateTime &snoozedUntil, QString *error)
 {
     if (pending.isEmpty()) {
         QFile file(path);
@@ -121,7 +129,7 @@ bool writePendingFile(const QString &path, const QList<Announcement> &pending, Q
             *error = file.errorString();
         return false;
     }
-    return writeFileAtomically(path, pendingFileText(pending), error);
+    return writeFileAtomically(path, pendingFileText(pending, snoozedUntil), error);
 }
 
 PendingRead readPendingFile(const QString &path)

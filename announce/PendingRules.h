@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -24,11 +25,14 @@ inline constexpr qint64 kMaxPendingFile = 4 * 1024 * 1024;
 
 // One line a announcement after a header line, UTF-8: flags, a tab, and the
 // text with backslash, tab and line breaks escaped.
-QByteArray pendingFileText(const QList<Announcement> &pending);
+// A line "Z", a tab and an ISO date and time after the header keeps the
+// time a snoozed window is due back.
+QByteArray pendingFileText(const QList<Announcement> &pending, const QDateTime &snoozedUntil = {});
 
 struct PendingRead
 {
     QList<Announcement> pending;
+    QDateTime snoozedUntil; // invalid: not snoozed
     int skipped = 0; // lines that could not be read
 };
 // Reads what `pendingFileText` wrote. Lines that cannot be read are skipped
@@ -37,7 +41,8 @@ PendingRead readPendingText(const QByteArray &bytes);
 
 // Writes atomically; an empty list removes the file. False with the reason
 // in `error` when the file cannot be written.
-bool writePendingFile(const QString &path, const QList<Announcement> &pending, QString *error);
+bool writePendingFile(const QString &path, const QList<Announcement> &pending,
+    const QDateTime &snoozedUntil, QString *error);
 // A missing file holds nothing; one past the size limit is read no further
 // than the limit.
 PendingRead readPendingFile(const QString &path);

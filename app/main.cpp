@@ -124,7 +124,8 @@ int main(int argc, char **argv)
                 if (!frmMain->restart({}))
                     message.hide();
             },
-            [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile() });
+            [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile(),
+            [&] { return clock.now(); } });
     FrmMain main(services, settings, modClock, paths,
         FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
         agentEngine, quietRestart);

@@ -24,7 +24,7 @@ protected:
         character = agentControl.characters.at("Tockel").get();
         window = std::make_unique<FrmMessage>(settings, modClock, agentControl,
             FrmMessage::Host { [this](const QString &t) { said << t; }, [this] { ++restarts; },
-                [] { return 15.0; }, home.paths().pendingFile() });
+                [] { return 15.0; }, home.paths().pendingFile(), {} });
     }
     QString shown() const { return window->txt_message->toPlainText(); }
 
@@ -206,7 +206,7 @@ TEST_F(MessageTest, UnacknowledgedAnnouncementsComeBackAfterARestart)
     character->calls.clear();
     FrmMessage next(settings, modClock, agentControl,
         FrmMessage::Host { [this](const QString &t) { said << t; }, [this] { ++restarts; },
-            [] { return 15.0; }, home.paths().pendingFile() });
+            [] { return 15.0; }, home.paths().pendingFile(), {} });
     next.restorePending();
     EXPECT_EQ(next.pending(), before);
     EXPECT_TRUE(next.isVisible());
@@ -219,6 +219,41 @@ TEST_F(MessageTest, UnacknowledgedAnnouncementsComeBackAfterARestart)
     next.Command1_Click();
     EXPECT_EQ(restarts, 1);
     EXPECT_FALSE(QFile::exists(home.paths().pendingFile()));
+}
+
+TEST_F(MessageTest, ASnoozeOutlivesARestartAndEndsWhenItsFiveMinutesAreUp)
+{
+    auto host = [this] {
+        return FrmMessage::Host { [this](const QString &t) { said << t; }, [this] { ++restarts; },
+            [] { return 15.0; }, home.paths().pendingFile(), [this] { return fakes.clock.now(); } };
+    };
+    window = std::make_unique<FrmMessage>(settings, modClock, agentControl, host());
+    window->Show();
+    window->display(false, "Tea");
+    window->com_snooze_Click();
+    window.reset();
+
+    // Restarted two minutes into the snooze: still hidden, back after three.
+    fakes.clock.set(fakes.clock.now().addSecs(120));
+    said.clear();
+    FrmMessage next(settings, modClock, agentControl, host());
+    next.restorePending();
+    EXPECT_FALSE(next.isVisible());
+    EXPECT_TRUE(said.isEmpty());
+    ASSERT_TRUE(next.snooze->isActive());
+    EXPECT_EQ(next.snooze->interval(), 180000);
+    next.snooze_Timer();
+    EXPECT_TRUE(next.isVisible());
+    EXPECT_EQ(next.txt_message->toPlainText(), "Tea");
+    EXPECT_EQ(said, QStringList { "Please respond to this appointment" });
+    EXPECT_FALSE(announce::readPendingFile(home.paths().pendingFile()).snoozedUntil.isValid());
+
+    // A snooze whose time passed while the calendar was not running shows at once.
+    next.com_snooze_Click();
+    fakes.clock.set(fakes.clock.now().addSecs(600));
+    FrmMessage later(settings, modClock, agentControl, host());
+    later.restorePending();
+    EXPECT_TRUE(later.isVisible());
 }
 
 TEST_F(MessageTest, NothingToRestoreShowsNothing)
@@ -269,14 +304,14 @@ TEST(PendingFile, WritesAtomicallyRemovesWhenEmptyAndReportsFailure)
     TestHome home;
     const QString path = home.paths().pendingFile();
     QString error;
-    EXPECT_TRUE(announce::writePendingFile(path, { { "Tea", false, true } }, &error));
+    EXPECT_TRUE(announce::writePendingFile(path, { { "Tea", false, true } }, {}, &error));
     EXPECT_EQ(announce::readPendingFile(path).pending.size(), 1);
-    EXPECT_TRUE(announce::writePendingFile(path, {}, &error));
+    EXPECT_TRUE(announce::writePendingFile(path, {}, {}, &error));
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(announce::readPendingFile(path).pending.isEmpty()); // missing: nothing waits
 
     EXPECT_FALSE(announce::writePendingFile(
-        home.paths().dataFolder + "/missing/pending.txt", { { "Tea", false, true } }, &error));
+        home.paths().dataFolder + "/missing/pending.txt", { { "Tea", false, true } }, {}, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
