@@ -863,7 +863,8 @@ void FrmMain::announceDue()
     while (!m_unloaded) {
         if (std::exchange(m_introductionDue, false)) {
             m_links.message.Show();
-            m_links.message.display(false, tick::introductionText());
+            m_links.message.display(false,
+                tick::introductionText(colour::colourName(colour(ColourRole::TimeBandBack))));
             continue;
         }
         if (!m_scheduler->hasDue())

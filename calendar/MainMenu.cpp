@@ -50,7 +50,7 @@ MainMenu::MainMenu(QWidget *parent)
     mnu_delay->setVisible(false);
     mnu_colour
         = item(mnu_calopts, "mnu_colour", QStringLiteral("Change the colours of the calendar"));
-    mnu_load = item(mnu_calopts, "mnu_load", QStringLiteral("Load with Windows"), true);
+    mnu_load = item(mnu_calopts, "mnu_load", QStringLiteral("Start when I log in"), true);
     mnu_largefont
         = item(mnu_calopts, "mnu_largefont", QStringLiteral("Enable large font mode"), true);
     mnu_settings->addSeparator();

@@ -37,8 +37,8 @@ QString soundEffectsCaption(bool on)
 
 QString startAtLoginSentence(bool nowOn)
 {
-    return nowOn ? QStringLiteral("Quillory will now start with windows!")
-                 : QStringLiteral("Quillory will no longer start with windows!");
+    return nowOn ? QStringLiteral("Quillory will now start when you log in!")
+                 : QStringLiteral("Quillory will no longer start when you log in!");
 }
 
 QString startAtLoginFailedText(bool wantedOn, const QString &reason)
@@ -49,7 +49,8 @@ QString startAtLoginFailedText(bool wantedOn, const QString &reason)
 
 QString hiddenSentence()
 {
-    return QStringLiteral("Okay, the Calendar has gone. Use the Task Bar icon to show it again!");
+    return QStringLiteral(
+        "Okay, the Calendar has gone. Use the notification-area icon to show it again!");
 }
 
 QString shownSentence()

@@ -1,5 +1,7 @@
 #include "colour/ColourRules.h"
 
+#include <limits>
+
 #include <cstring>
 
 namespace colour {
@@ -133,6 +135,33 @@ QString restoreText(const SettingKey &key)
 QString storedText(quint32 colour)
 {
     return QString::number(colour);
+}
+
+QString colourName(quint32 bgr)
+{
+    struct Named
+    {
+        const char *name;
+        int r, g, b;
+    };
+    static constexpr Named kNames[]
+        = { { "black", 0, 0, 0 }, { "white", 255, 255, 255 }, { "grey", 128, 128, 128 },
+              { "red", 200, 30, 30 }, { "orange", 255, 140, 0 }, { "yellow", 255, 230, 0 },
+              { "green", 30, 150, 50 }, { "blue", 30, 60, 200 }, { "dark blue", 0, 0, 110 },
+              { "purple", 100, 0, 140 }, { "pink", 255, 130, 180 }, { "brown", 130, 80, 30 } };
+    const int r = int(bgr & 0xFF);
+    const int g = int((bgr >> 8) & 0xFF);
+    const int b = int((bgr >> 16) & 0xFF);
+    const Named *best = &kNames[0];
+    int bestDistance = std::numeric_limits<int>::max();
+    for (const Named &n : kNames) {
+        const int d = (r - n.r) * (r - n.r) + (g - n.g) * (g - n.g) + (b - n.b) * (b - n.b);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = &n;
+        }
+    }
+    return QLatin1String(best->name);
 }
 
 } // namespace colour

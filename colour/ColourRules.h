@@ -73,4 +73,8 @@ inline constexpr const char *kRestoredSentence = "The original settings have now
 // A chosen colour as the buttons store it: decimal text ("8388672").
 QString storedText(quint32 colour);
 
+// The name a person would give a colour (0x00BBGGRR): the nearest of a
+// dozen plain names, for texts that speak of the calendar's look.
+QString colourName(quint32 bgr);
+
 } // namespace colour

@@ -21,15 +21,16 @@ QString dayText(const QDate &date)
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-QString introductionText()
+QString introductionText(const QString &bandColour)
 {
     return QStringLiteral(
                "To get started with Quillory, here are a couple of helpers for you. You can drag "
-               "the calendar around the screen by, Left clicking on the yellow time band at the "
+               "the calendar around the screen by, Left clicking on the %1 time band at the "
                "bottom of the calendar, and moving your mouse around. You can access the menus and "
                "appointment manager, \\emp\\by Right clicking the calendar with your mouse. "
                "\\emp\\If you come across any problems with the calendar, then please email, "
                "\\emp\\")
+               .arg(bandColour)
         + QLatin1String(kProblemAddress)
         + QStringLiteral(" with as much information as possible. \\emp\\Enjoy the calendar, please "
                          "click on OK to continue.");

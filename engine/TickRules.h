@@ -14,7 +14,8 @@ QString minuteOf(const QTime &time);
 // dd/mm/yyyy, the form of "lastreboot".
 QString dayText(const QDate &date);
 // The getting-started message shown once, on the first tick of the first run.
-QString introductionText();
+// `bandColour` names the time band's colour as the user sees it.
+QString introductionText(const QString &bandColour);
 
 // From `time` to just after the next minute boundary, in milliseconds: a
 // tick then finds the new minute without running early.

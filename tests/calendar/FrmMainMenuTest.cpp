@@ -90,7 +90,7 @@ TEST_F(MenuTest, MainMenuHoldsEveryItemInOrderWithNamesAndLoadTimeMarks)
             "Instructions and Help", "-", "&About Quillory", "-", "E&XIT" }));
     EXPECT_EQ(captions(menu().mnu_calopts),
         QStringList({ "&Hide the calendar", "Delay", "Change the colours of the calendar",
-            "Load with Windows", "Enable large font mode" }));
+            "Start when I log in", "Enable large font mode" }));
     EXPECT_EQ(captions(menu().mnu_charopt),
         QStringList({ "Move the character home", "Load a new character",
             "Character sound effects are off", "Hide the Character after speaking" }));
@@ -160,8 +160,8 @@ TEST_F(MenuTest, StartAtLoginOnThenOffLeavesEmptyValuesAndNoGreetingNextTime)
     EXPECT_EQ(runValue(Autostart::List::RunServices), "");
     EXPECT_FALSE(menu().mnu_load->isChecked());
     EXPECT_EQ(spoken(),
-        QStringList({ "Quillory will now start with windows!",
-            "Quillory will no longer start with windows!" }));
+        QStringList({ "Quillory will now start when you log in!",
+            "Quillory will no longer start when you log in!" }));
 
     load(false);
     EXPECT_FALSE(menu().mnu_load->isChecked());
@@ -231,8 +231,9 @@ TEST_F(MenuTest, HideShowAndTheRescueOfAnUnseenWindow)
     EXPECT_TRUE(frm->isVisible());
     EXPECT_EQ(settings.read(setting::Visible), "True");
     EXPECT_EQ(spoken(),
-        QStringList({ "Okay, the Calendar has gone. Use the Task Bar icon to show it again!",
-            "Here it is!" }));
+        QStringList(
+            { "Okay, the Calendar has gone. Use the notification-area icon to show it again!",
+                "Here it is!" }));
     EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
 
     // Visible already: the rescue, declined.

@@ -67,3 +67,17 @@ TEST(ColourRules, ChosenColoursAreStoredAsDecimalTextThatReadsBack)
 }
 
 } // namespace
+
+namespace {
+
+// The getting-started note names the band's colour as the user sees it.
+TEST(ColourRules, ColoursAreNamedAsAPersonWouldNameThem)
+{
+    EXPECT_EQ(colour::colourName(8388672), "purple"); // the designed band
+    EXPECT_EQ(colour::colourName(0x0000FFFF), "yellow"); // red and green: yellow
+    EXPECT_EQ(colour::colourName(0x00FF0000), "blue");
+    EXPECT_EQ(colour::colourName(0x00000000), "black");
+    EXPECT_EQ(colour::colourName(0x00FFFFFF), "white");
+}
+
+} // namespace

@@ -128,8 +128,9 @@ TEST(TickRules, TimeBandAndMinute)
     EXPECT_EQ(tick::timeBandText(QTime(9, 59, 59)), "The time is 9:59 AM");
     EXPECT_EQ(tick::minuteOf(QTime(10, 5, 58)), "05");
     EXPECT_EQ(tick::dayText(QDate(2027, 1, 1)), "01/01/2027");
-    EXPECT_TRUE(tick::introductionText().startsWith("To get started with Quillory"));
-    EXPECT_TRUE(tick::introductionText().endsWith("please click on OK to continue."));
+    EXPECT_TRUE(tick::introductionText("purple").startsWith("To get started with Quillory"));
+    EXPECT_TRUE(tick::introductionText("purple").contains("on the purple time band"));
+    EXPECT_TRUE(tick::introductionText("purple").endsWith("please click on OK to continue."));
 }
 
 } // namespace
