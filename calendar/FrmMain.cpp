@@ -103,6 +103,8 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     connect(com_left, &QToolButton::clicked, this, &FrmMain::com_left_Click);
     connect(com_right, &QToolButton::clicked, this, &FrmMain::com_right_Click);
     connect(maincalendar, &MonthView::DblClick, this, &FrmMain::maincalendar_DblClick);
+    connect(maincalendar, &MonthView::menuKey, this,
+        [this](const QPoint &pos) { emit mainMenuRequested(maincalendar->mapToGlobal(pos)); });
     connect(maincalendar, &MonthView::MouseUp, this,
         [this](Qt::MouseButton button, Qt::KeyboardModifiers, int x, int y) {
             maincalendar_MouseUp(button, x, y);

@@ -789,6 +789,25 @@ void MonthView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_End:
         target = QDate(m_value.year(), m_value.month(), m_value.daysInMonth());
         break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        // The keyboard's double-click: the day query on the selected day.
+        event->accept();
+        emit DblClick();
+        return;
+    case Qt::Key_Menu:
+        event->accept();
+        emit menuKey(cellRect(int(firstVisibleDay().daysTo(m_value))).center());
+        return;
+    case Qt::Key_F10:
+        if (event->modifiers() & Qt::ShiftModifier) {
+            event->accept();
+            emit menuKey(cellRect(int(firstVisibleDay().daysTo(m_value))).center());
+            return;
+        }
+        QWidget::keyPressEvent(event);
+        return;
     default:
         QWidget::keyPressEvent(event);
         return;

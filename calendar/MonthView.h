@@ -67,6 +67,8 @@ public:
 signals:
     void Click();
     void DblClick();
+    // The menu key or Shift+F10: the menu wanted at `pos`, the selected day.
+    void menuKey(const QPoint &pos);
     void MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int x, int y);
     // The selected date changed (by code or by the user).
     void valueChanged(const QDate &date);

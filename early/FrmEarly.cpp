@@ -5,11 +5,13 @@
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 FrmEarly::FrmEarly(ManagerWindow &manager, QWidget *parent)
@@ -46,6 +48,9 @@ FrmEarly::FrmEarly(ManagerWindow &manager, QWidget *parent)
     Command1->setToolTip(QStringLiteral("Click here to close this window"));
     Command1->setDefault(true);
     connect(Command1, &QPushButton::clicked, this, &FrmEarly::Command1_Click);
+    // Escape closes, as it does any window of its kind.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &FrmEarly::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FrmEarly::Command2_Click);
 
     auto *buttons = new QHBoxLayout;

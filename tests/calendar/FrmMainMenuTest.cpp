@@ -3,6 +3,7 @@
 #include "calendar/HelpPages.h"
 #include "calendar/MainMenu.h"
 #include "calendar/MenuRules.h"
+#include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
 #include "platform/Autostart.h"
 #include "storage/ModClock.h"
@@ -392,6 +393,32 @@ TEST(TimeBand, ThresholdsOfTheCharacterFollowing)
     EXPECT_FALSE(band::characterFollows(start, { 950, 950 }));
     EXPECT_TRUE(band::characterFollows(start, { 949, 1000 }));
     EXPECT_TRUE(band::characterFollows(start, { 1000, 949 }));
+}
+
+} // namespace
+
+namespace {
+
+// Everything the mouse does on the month is there for the keyboard too.
+TEST_F(MenuTest, TheMenuKeyShiftF10AndReturnWorkOnTheMonth)
+{
+    loadCalendar(true);
+    // The menu is not popped up here: the test only needs the request.
+    QObject::disconnect(frm.get(), &FrmMain::mainMenuRequested, frm.get(), nullptr);
+    QList<QPoint> asked;
+    QObject::connect(
+        frm.get(), &FrmMain::mainMenuRequested, [&asked](const QPoint &at) { asked.append(at); });
+    QTest::keyClick(frm->maincalendar, Qt::Key_Menu);
+    QTest::keyClick(frm->maincalendar, Qt::Key_F10, Qt::ShiftModifier);
+    QTest::keyClick(frm->maincalendar, Qt::Key_F10); // F10 alone is not the menu
+    ASSERT_EQ(asked.size(), 2);
+
+    // Return on a past day is the day query's refusal, as a double-click is.
+    frm->maincalendar->setValue(QDate(2026, 12, 1));
+    QTest::keyClick(frm->maincalendar, Qt::Key_Return);
+    ASSERT_FALSE(fakes.dialogs.boxes.isEmpty());
+    EXPECT_EQ(
+        fakes.dialogs.boxes.last().text, "Sorry, you can't set an appointment for an old date");
 }
 
 } // namespace
