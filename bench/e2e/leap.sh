@@ -31,7 +31,7 @@ until grep -q "Call the bank" "$H/pending.txt" 2>/dev/null; do
   sleep 1
 done
 echo "leap: queued after $(( $(date +%s) - leapt )) s"
-import -window root "$out/after-leap.png"
+sleep 5; import -window root "$out/after-leap.png"
 grep -q '09/30/10/12/2026=TWater the plants' "$H/data.ini" || { echo "leap: daily not moved on"; fail=1; }
 grep -q '10/15/09/12/2026=nothing' "$H/data.ini" || { echo "leap: one-off not cleared"; fail=1; }
 grep -q '12/00/09/12/2026=NLunch' "$H/data.ini" || { echo "leap: a later one was touched"; fail=1; }
