@@ -254,16 +254,25 @@ void FrmSet::buildTab0(QWidget *page)
         box->installEventFilter(this);
         return box;
     };
-    com_hr = combo(
-        Frame2, "com_hr", QStringLiteral("Hour"), QStringLiteral("Select the hour in here"));
+    // Typed numbers are kept as typed: a completion turns "1" into "10".
+    auto timeCombo = [this, combo](const char *objectName, const QString &label, const QString &tip,
+                         manager::TimeField field) {
+        QComboBox *box = combo(Frame2, objectName, label, tip);
+        box->setCompleter(nullptr);
+        connect(box, &QComboBox::editTextChanged, this,
+            [this, box, field, tip] { markTimeField(box, field, tip); });
+        return box;
+    };
+    com_hr = timeCombo("com_hr", QStringLiteral("Hour"), QStringLiteral("Select the hour in here"),
+        manager::TimeField::Hour);
     place(com_hr, 135, 570, 615, 360, false);
     label7->setBuddy(com_hr);
-    com_min = combo(
-        Frame2, "com_min", QStringLiteral("Minute"), QStringLiteral("Select the minute in here"));
+    com_min = timeCombo("com_min", QStringLiteral("Minute"),
+        QStringLiteral("Select the minute in here"), manager::TimeField::Minute);
     place(com_min, 960, 570, 600, 360, false);
     label8->setBuddy(com_min);
-    com_am = combo(Frame2, "com_am", QStringLiteral("am/pm"),
-        QStringLiteral("Please choose between am or pm"));
+    com_am = timeCombo("com_am", QStringLiteral("am/pm"),
+        QStringLiteral("Please choose between am or pm"), manager::TimeField::AmPm);
     place(com_am, 1800, 570, 705, 360, false);
     label1->setBuddy(com_am);
     com_hr->setEditText(QStringLiteral("01"));
@@ -533,6 +542,18 @@ bool FrmSet::buildList()
     return true;
 }
 
+void FrmSet::markTimeField(QComboBox *box, manager::TimeField field, const QString &tip)
+{
+    // The accessible name stays the label; the description says what is wrong.
+    const bool valid = manager::validTimeField(field, box->currentText());
+    const QString said = valid ? tip : manager::invalidFieldText(field);
+    box->setStyleSheet(
+        valid ? QString() : QStringLiteral("QComboBox { border: 2px solid #c62828; }"));
+    box->setToolTip(said);
+    box->setAccessibleDescription(said);
+    box->lineEdit()->setAccessibleDescription(valid ? QString() : said);
+}
+
 void FrmSet::placeCharacter()
 {
     agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char));
@@ -724,6 +745,7 @@ void FrmSet::save()
         break;
     case manager::SaveRefusal::InvalidMinute:
     case manager::SaveRefusal::InvalidHour:
+    case manager::SaveRefusal::InvalidAmPm:
         m_services.dialogs.messageBox(manager::refusalText(plan.refusal), MsgButtons::Ok,
             MsgIcon::Critical, QStringLiteral("Error!"));
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "manager/ManagerRules.h"
 #include "storage/AppPaths.h"
 
 #include <QDate>
@@ -171,6 +172,7 @@ private:
     void fillChoices();
     void setDefaultTime();
     bool buildList();
+    void markTimeField(QComboBox *box, manager::TimeField field, const QString &tip);
     void helpChange(bool helpOff);
     void speakHelp(QObject *control);
     void limitMessage();

@@ -155,23 +155,51 @@ std::optional<qint64> wholeNumber(const QString &text)
     return qint64(std::clamp(std::floor(value), -1e15, 1e15));
 }
 
+bool validTimeField(TimeField field, const QString &text)
+{
+    if (field == TimeField::AmPm) {
+        const QString t = text.trimmed().toLower();
+        return t == QLatin1String("am") || t == QLatin1String("pm");
+    }
+    const auto number = wholeNumber(text);
+    if (field == TimeField::Hour)
+        return number && *number >= 1 && *number <= 12;
+    return number && *number >= 0 && *number <= 59;
+}
+
+QString invalidFieldText(TimeField field)
+{
+    switch (field) {
+    case TimeField::Hour:
+        return QStringLiteral("Not a valid hour: type 1 to 12");
+    case TimeField::Minute:
+        return QStringLiteral("Not a valid minute: type 0 to 59");
+    case TimeField::AmPm:
+        return QStringLiteral("Please type am or pm");
+    }
+    return {};
+}
+
 SavePlan planSave(const SaveFields &fields, const QDateTime &now)
 {
-    const auto minute = wholeNumber(fields.minute);
-    if (!minute || *minute < 0 || *minute > 59)
+    if (!validTimeField(TimeField::Minute, fields.minute))
         return { SaveRefusal::InvalidMinute, {}, {} };
-    const auto hour12 = wholeNumber(fields.hour);
-    if (!hour12 || *hour12 < 1 || *hour12 > 12)
+    if (!validTimeField(TimeField::Hour, fields.hour))
         return { SaveRefusal::InvalidHour, {}, {} };
+    // Anything but am or pm would be saved as a morning without a word.
+    if (!validTimeField(TimeField::AmPm, fields.ampm))
+        return { SaveRefusal::InvalidAmPm, {}, {} };
+    const qint64 minute = *wholeNumber(fields.minute);
 
-    qint64 hour = *hour12;
-    if (fields.ampm == QLatin1String("pm") && hour != 12)
+    qint64 hour = *wholeNumber(fields.hour);
+    const bool pm = fields.ampm.trimmed().toLower() == QLatin1String("pm");
+    if (pm && hour != 12)
         hour += 12;
-    else if (fields.ampm == QLatin1String("am") && hour == 12)
+    else if (!pm && hour == 12)
         hour = 0;
 
     const QDate d = fields.date;
-    const QString key = twoDigits(hour) + QLatin1Char('/') + twoDigits(*minute) + QLatin1Char('/')
+    const QString key = twoDigits(hour) + QLatin1Char('/') + twoDigits(minute) + QLatin1Char('/')
         + twoDigits(d.day()) + QLatin1Char('/') + twoDigits(d.month()) + QLatin1Char('/')
         + QString::number(d.year());
     if (key == KeyParts::fromDateTime(now).key())
@@ -198,6 +226,8 @@ QString refusalText(SaveRefusal refusal)
         return QStringLiteral("Sorry, you have chosen and invalid minute. Please try again!");
     case SaveRefusal::InvalidHour:
         return QStringLiteral("Sorry, you have chosen and invalid hour. Please try again!");
+    case SaveRefusal::InvalidAmPm:
+        return QStringLiteral("Sorry, the am/pm box must read am or pm. Please try again!");
     case SaveRefusal::ExactTime:
         return QStringLiteral("Sorry, you can`t set the alarm for this exact time and date");
     case SaveRefusal::ShortMessage:

@@ -77,6 +77,7 @@ enum class SaveRefusal {
     None,
     InvalidMinute,
     InvalidHour,
+    InvalidAmPm,
     ExactTime,
     ShortMessage,
     LongMessage,
@@ -98,6 +99,12 @@ struct SavePlan
 SavePlan planSave(const SaveFields &fields, const QDateTime &now);
 // The refusal's message box text.
 QString refusalText(SaveRefusal refusal);
+
+// The entry fields checked as they are typed, by the rules the save uses.
+enum class TimeField { Hour, Minute, AmPm };
+bool validTimeField(TimeField field, const QString &text);
+// What the field says of a value it does not take.
+QString invalidFieldText(TimeField field);
 
 // Asked before a save replaces another appointment at its minute (the
 // file keeps one a minute); nothing when the minute is free or holds the

@@ -294,6 +294,53 @@ TEST_F(ManagerTest, SaveWritesTheRecordAndOpensAFreshManager)
     EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=NSupper\r\n");
 }
 
+// Typing 1, Tab, 2, Tab, pm: the boxes keep what was typed, and so does the key.
+TEST_F(ManagerTest, TypedTimeIsKeptAndABadOneIsMarkedAtItsField)
+{
+    FrmSet &w = open();
+    w.show();
+    auto type = [](QComboBox *box, const QString &text) {
+        box->lineEdit()->clear();
+        QApplication::setActiveWindow(box->window());
+        box->setFocus();
+        QTest::keyClicks(box->lineEdit(), text);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Tab);
+    };
+    type(w.com_hr, "1");
+    type(w.com_min, "2");
+    type(w.com_am, "pm");
+    EXPECT_EQ(w.com_hr->currentText(), "1");
+    EXPECT_EQ(w.com_min->currentText(), "2");
+    EXPECT_EQ(w.com_am->currentText(), "pm");
+    type(w.com_min, "0");
+    EXPECT_EQ(w.com_min->currentText(), "0");
+    EXPECT_EQ(w.com_hr->count(), 12) << "the choices stay";
+
+    // A value the save would refuse is marked as it is typed; the name stays the label.
+    type(w.com_hr, "13");
+    EXPECT_EQ(w.com_hr->toolTip(), "Not a valid hour: type 1 to 12");
+    EXPECT_EQ(w.com_hr->accessibleDescription(), "Not a valid hour: type 1 to 12");
+    EXPECT_EQ(w.com_hr->accessibleName(), "Hour");
+    EXPECT_FALSE(w.com_hr->styleSheet().isEmpty());
+    w.cal->setValue(QDate(2026, 12, 24));
+    w.txt_message->setPlainText("Dinner");
+    w.save();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(
+        fakes.dialogs.boxes[0].text, "Sorry, you have chosen and invalid hour. Please try again!");
+    type(w.com_am, "p");
+    EXPECT_EQ(w.com_am->toolTip(), "Please type am or pm");
+
+    type(w.com_hr, "1");
+    type(w.com_min, "2");
+    type(w.com_am, "pm");
+    EXPECT_EQ(w.com_hr->toolTip(), "Select the hour in here");
+    EXPECT_TRUE(w.com_hr->styleSheet().isEmpty());
+    EXPECT_EQ(w.com_am->accessibleDescription(), "Please choose between am or pm");
+    w.save();
+    EXPECT_EQ(home.readData(), "[alarms]\r\n13/02/24/12/2026=NDinner\r\n");
+}
+
 TEST_F(ManagerTest, DeleteOfAnAppointmentThatFiredWhileAskedDeletesNothing)
 {
     home.writeData(kTwo);

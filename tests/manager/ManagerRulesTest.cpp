@@ -166,6 +166,53 @@ TEST(ManagerSave, NowIsRefusedTheNextMinuteIsNot)
     EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::ExactTime);
 }
 
+// The fields are marked as they are typed by the very rules the save applies,
+// and what was typed is what the key gets: "1", "02", "pm" is 13:02.
+TEST(ManagerSave, TypedTimeFieldsAreTakenAsTyped)
+{
+    struct Case
+    {
+        TimeField field;
+        const char *text;
+        bool valid;
+    };
+    for (const Case &c : {
+             Case { TimeField::Hour, "1", true },
+             Case { TimeField::Hour, "01", true },
+             Case { TimeField::Hour, " 7", true },
+             Case { TimeField::Hour, "12", true },
+             Case { TimeField::Hour, "0", false },
+             Case { TimeField::Hour, "13", false },
+             Case { TimeField::Hour, "", false },
+             Case { TimeField::Hour, "1a", false },
+             Case { TimeField::Minute, "0", true },
+             Case { TimeField::Minute, "2", true },
+             Case { TimeField::Minute, "59", true },
+             Case { TimeField::Minute, "60", false },
+             Case { TimeField::Minute, "-1", false },
+             Case { TimeField::AmPm, "am", true },
+             Case { TimeField::AmPm, "PM", true },
+             Case { TimeField::AmPm, "p", false },
+             Case { TimeField::AmPm, "", false },
+         }) {
+        EXPECT_EQ(validTimeField(c.field, c.text), c.valid) << c.text;
+    }
+
+    SaveFields f = dinner();
+    f.hour = "1";
+    f.minute = "2";
+    f.ampm = "pm";
+    EXPECT_EQ(planSave(f, kNow).key, "13/02/24/12/2026");
+    f.ampm = "PM";
+    EXPECT_EQ(planSave(f, kNow).key, "13/02/24/12/2026");
+    // Anything else would be a morning without a word; the hour is checked first.
+    f.ampm = "p";
+    EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::InvalidAmPm);
+    f.hour = "13";
+    EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::InvalidHour);
+    EXPECT_EQ(invalidFieldText(TimeField::Hour), "Not a valid hour: type 1 to 12");
+}
+
 TEST(ManagerSave, MessagesThatWouldNotSurviveAKeyRead)
 {
     SaveFields f = dinner();
