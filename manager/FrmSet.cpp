@@ -86,17 +86,18 @@ OpenListCombo::OpenListCombo(QWidget *parent)
     edit->setObjectName(QStringLiteral("Combo1_edit"));
     list = new QListWidget(this);
     list->setObjectName(QStringLiteral("Combo1_list"));
+    edit->setReadOnly(true);
+    edit->setPlaceholderText(QStringLiteral("Choose an appointment in the list"));
     list->setUniformItemSizes(true); // long files: no per-line measuring
     connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0)
             return;
-        edit->setText(item(row));
+        edit->setText(list->item(row)->text());
         emit clicked();
     });
     connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem *clickedItem) {
         // A click on the line already chosen previews it again.
-        if (list->row(clickedItem) == list->currentRow()
-            && edit->text() == item(list->currentRow()))
+        if (list->row(clickedItem) == list->currentRow() && edit->text() == clickedItem->text())
             emit clicked();
     });
 }
@@ -130,10 +131,17 @@ QString OpenListCombo::item(int row) const
     return it ? it->data(Qt::UserRole).toString() : QString();
 }
 
+QString OpenListCombo::chosenLine() const
+{
+    return list->currentRow() >= 0 ? item(list->currentRow()) : QString();
+}
+
 void OpenListCombo::clickItem(int row)
 {
+    if (!list->item(row))
+        return;
     if (row == list->currentRow()) {
-        edit->setText(item(row));
+        edit->setText(list->item(row)->text());
         emit clicked();
     } else {
         list->setCurrentRow(row);
@@ -536,8 +544,9 @@ bool FrmSet::buildList()
     for (const QString &line : lines)
         Combo1->addItem(line);
     Combo1->list->setUpdatesEnabled(true);
+    // Nothing is chosen until the user chooses a line.
     if (!lines.isEmpty())
-        Combo1->setText(lines.last());
+        Combo1->setText({});
     qCDebug(lcManager) << "listed" << lines.size() << "appointments";
     return true;
 }
@@ -785,7 +794,7 @@ void FrmSet::save()
 
 void FrmSet::Combo1_Click()
 {
-    const QString key = Combo1->text().left(16);
+    const QString key = Combo1->chosenLine().left(16);
     const QString value = INIFuncs::INIRead(
         dataFile(), QLatin1String(kAlarmsSection), key, QLatin1String(kNothing));
     const auto fields = manager::preview(key, value);
@@ -810,8 +819,8 @@ void FrmSet::Combo1_Click()
 
 void FrmSet::com_del_Click()
 {
-    // Only a key of the file's own form that holds an appointment is cleared.
-    const auto key = manager::deletableKey(Combo1->text());
+    // Only the line the user chose, when it still holds an appointment, is cleared.
+    const auto key = manager::deletableKey(Combo1->chosenLine());
     auto valueNow = [this, &key] {
         return INIFuncs::INIRead(
             dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing));
@@ -826,7 +835,7 @@ void FrmSet::com_del_Click()
             MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
-    if (m_services.dialogs.messageBox(QStringLiteral("Are you sure you want to delete this alarm"),
+    if (m_services.dialogs.messageBox(manager::deleteQuestion(*key, chosen, QLocale::system()),
             MsgButtons::YesNo, MsgIcon::None, QStringLiteral("WARNING!"))
         != MsgAnswer::Yes)
         return;

@@ -40,8 +40,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 };
 
-// A combo box whose list is always open: an edit line over the list. Its
-// text is the edit line's; a click on a line puts that line there.
+// A combo box whose list is always open: a read-only line over the list
+// showing the line the user chose, without its key. Only a line chosen in
+// the list counts as chosen; what the top line shows never does.
 class OpenListCombo : public QWidget
 {
     Q_OBJECT
@@ -52,6 +53,8 @@ public:
     void addItem(const QString &line);
     int count() const;
     QString item(int row) const;
+    // The whole line (key first) the user chose; empty when none is.
+    QString chosenLine() const;
     // Selects a line as a click does, and raises `clicked`.
     void clickItem(int row);
     // Keeps the lines clear of a control that covers the left of the list.

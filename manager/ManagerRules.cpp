@@ -311,6 +311,20 @@ std::optional<QString> deletableKey(const QString &comboText)
     return key;
 }
 
+QString deleteQuestion(const QString &key, const QString &value, const QLocale &locale)
+{
+    const std::optional<KeyParts> parts = KeyParts::parse(key);
+    QString message = value.mid(1);
+    if (message.endsWith(QLatin1Char('}')))
+        message.chop(1);
+    const QString question = QStringLiteral("Are you sure you want to delete this alarm");
+    if (!parts)
+        return question;
+    return question + QStringLiteral("\n\n") + locale.toString(parts->date(), QLocale::LongFormat)
+        + QStringLiteral(", ") + parts->hour + QLatin1Char(':') + parts->minute
+        + QStringLiteral(": ") + message;
+}
+
 std::optional<QString> replaceQuestion(const QString &held, const QString &value)
 {
     if (held == QLatin1String(kNothing) || held == value)

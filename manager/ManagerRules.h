@@ -143,5 +143,7 @@ QString spokenMonth(int month);
 // The key a delete may clear: the first 16 characters of the list's text
 // when they have the form of a key; nothing for the design text or any other.
 std::optional<QString> deletableKey(const QString &comboText);
+// The delete's question, naming the appointment: its date, time and message.
+QString deleteQuestion(const QString &key, const QString &value, const QLocale &locale);
 
 } // namespace manager

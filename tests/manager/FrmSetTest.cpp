@@ -139,8 +139,13 @@ TEST_F(ManagerTest, OpeningSequenceInOrder)
     EXPECT_EQ(w.com_am->currentText(), "pm");
     EXPECT_EQ(w.com_repeat->currentText(), "Don`t repeat this message");
     EXPECT_EQ(w.Combo1->count(), 2);
-    EXPECT_EQ(w.Combo1->text(),
+    EXPECT_EQ(w.Combo1->item(1),
         "13/05/24/12/2026 On Thursday, 24 December 2026, at 13:05 say : Call home");
+    // Nothing is chosen until the user chooses, and no key is ever shown.
+    EXPECT_EQ(w.Combo1->chosenLine(), "");
+    EXPECT_EQ(w.Combo1->text(), "");
+    EXPECT_EQ(
+        w.Combo1->list->item(1)->text(), "On Thursday, 24 December 2026, at 13:05 say : Call home");
     EXPECT_EQ(w.cal->Value(), QDate(2026, 12, 8));
     EXPECT_EQ(w.accessibleName(), "Appointment Manager.");
     EXPECT_EQ(w.windowTitle(), "Appointment Manager.");
@@ -461,33 +466,50 @@ TEST_F(ManagerTest, PreviewFillsTheFieldsAndReadsTheAppointment)
     EXPECT_EQ(frm->com_repeat->currentText(), "Don`t repeat this message");
     EXPECT_TRUE(spoken().isEmpty());
 
-    // A typed key that is not in the file: nothing at all.
-    frm->Combo1->setText("22/22/22/12/2026 typed");
-    frm->Combo1_Click();
-    EXPECT_EQ(frm->txt_message->toPlainText(), "Call home");
+    // The line over the list shows the choice without its key and takes no typing.
+    EXPECT_EQ(frm->Combo1->text(), "On Friday, 1 January 2027, at 09:00 say : Call home");
+    EXPECT_TRUE(frm->Combo1->edit->isReadOnly());
 }
 
-TEST_F(ManagerTest, DeleteAsksThenClearsTheSelectedEntry)
+TEST_F(ManagerTest, DeleteAsksThenClearsTheChosenEntry)
 {
-    home.writeData(kTwo);
+    // Right after a save the fresh manager has nothing chosen: nothing is deleted.
+    FrmSet &saving = open();
+    fill("7", "5", "pm", QDate(2026, 12, 24), "Dinner");
+    saving.save();
+    const QByteArray saved = home.readData();
     FrmSet &w = open();
-    // Right after opening the last listed line is selected; No changes nothing.
-    fakes.dialogs.answers = { MsgAnswer::No };
+    EXPECT_EQ(w.Combo1->count(), 1);
     w.com_del_Click();
     ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(
+        fakes.dialogs.boxes[0].text, "You didn`t select a valid appointment, please try again!");
+    EXPECT_EQ(home.readData(), saved);
+
+    // The question names the chosen appointment; No changes nothing.
+    home.writeData(kTwo);
+    open();
+    fakes.dialogs.boxes.clear();
+    frm->Combo1->clickItem(1);
+    fakes.dialogs.answers = { MsgAnswer::No };
+    frm->com_del_Click();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
     EXPECT_EQ(fakes.dialogs.boxes[0].title, "WARNING!");
-    EXPECT_EQ(fakes.dialogs.boxes[0].text, "Are you sure you want to delete this alarm");
+    EXPECT_EQ(fakes.dialogs.boxes[0].text,
+        "Are you sure you want to delete this alarm\n\nThursday, 24 December 2026, 13:05: Call "
+        "home");
     EXPECT_EQ(fakes.dialogs.boxes[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(home.readData(), kTwo);
 
-    w.Combo1->clickItem(0);
+    FrmSet &w2 = *frm;
+    w2.Combo1->clickItem(0);
     fakes.dialogs.answers = { MsgAnswer::Yes };
     journal.clear();
-    w.com_del_Click();
+    w2.com_del_Click();
     EXPECT_EQ(
         home.readData(), "[alarms]\r\n09/05/24/12/2026=nothing\r\n13/05/24/12/2026=NCall home\r\n");
     EXPECT_EQ(settings.read(setting::NeedsReboot), "True");
-    EXPECT_TRUE(w.unloaded());
+    EXPECT_TRUE(w2.unloaded());
     EXPECT_EQ(journal.last(), "reshowset");
     open();
     EXPECT_EQ(frm->Combo1->count(), 1);
@@ -498,9 +520,11 @@ TEST_F(ManagerTest, DeleteWithoutAValidSelectionSaysSoAndLeavesTheFile)
     FrmSet &w = open();
     w.com_del_Click(); // no data file: the design text
     home.writeData(kTwo);
-    for (const char *typed : { "hello", "[alarms]", "22/22/22/12/2026 not in the file", "" }) {
-        w.Combo1->setText(typed);
-        w.com_del_Click();
+    open();
+    // Text put on the line over the list never chooses an appointment.
+    for (const char *typed : { "hello", "09/05/24/12/2026 On Thursday", "[alarms]", "" }) {
+        frm->Combo1->setText(typed);
+        frm->com_del_Click();
     }
     EXPECT_EQ(fakes.dialogs.boxes.size(), 5);
     for (const RecordedBox &box : fakes.dialogs.boxes) {

@@ -327,3 +327,12 @@ TEST(ManagerDelete, OnlyKeysOfTheRecordsForm)
     EXPECT_FALSE(deletableKey("1a/05/24/12/2026 On ..."));
     EXPECT_EQ(deletableKey("09/05/24/12/2026 On Thursday").value_or(""), "09/05/24/12/2026");
 }
+
+TEST(ManagerDelete, TheQuestionNamesTheAppointment)
+{
+    EXPECT_EQ(deleteQuestion("10/15/09/12/2026", "TWater the plants}", kC),
+        "Are you sure you want to delete this alarm\n\nWednesday, 9 December 2026, 10:15: "
+        "Water the plants");
+    EXPECT_EQ(deleteQuestion("00/05/01/01/2027", "N{Meet} me", kC),
+        "Are you sure you want to delete this alarm\n\nFriday, 1 January 2027, 00:05: {Meet} me");
+}
