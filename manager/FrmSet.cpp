@@ -763,6 +763,12 @@ void FrmSet::save()
             manager::refusalText(plan.refusal), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
+    // A time gone today would only come back as an old message.
+    if (plan.passedToday
+        && m_services.dialogs.messageBox(manager::passedTodayQuestion(), MsgButtons::YesNo,
+               MsgIcon::Question, QStringLiteral("Attention!"))
+            != MsgAnswer::Yes)
+        return;
     // One appointment a minute: another one there is replaced only when the user says so.
     const QString held = INIFuncs::INIRead(
         dataFile(), QLatin1String(kAlarmsSection), plan.key, QLatin1String(kNothing));

@@ -216,7 +216,9 @@ SavePlan planSave(const SaveFields &fields, const QDateTime &now)
     QString value = repeatCode(fields.repeat, fields.confirm) + message;
     if (fields.warn)
         value += QLatin1Char('}');
-    return { SaveRefusal::None, key, value };
+    const bool passedToday = d == now.date()
+        && QTime(int(hour), int(minute)) < QTime(now.time().hour(), now.time().minute());
+    return { SaveRefusal::None, key, value, passedToday };
 }
 
 QString refusalText(SaveRefusal refusal)
@@ -309,6 +311,11 @@ std::optional<QString> deletableKey(const QString &comboText)
     if (!KeyParts::parse(key))
         return std::nullopt;
     return key;
+}
+
+QString passedTodayQuestion()
+{
+    return QStringLiteral("This time has already passed today. Save it anyway?");
 }
 
 QString deleteQuestion(const QString &key, const QString &value, const QLocale &locale)

@@ -91,6 +91,8 @@ struct SavePlan
     SaveRefusal refusal = SaveRefusal::None;
     QString key;
     QString value;
+    // Today at a minute already gone: it would never be announced on time.
+    bool passedToday = false;
 };
 
 // The save's checks in their order, then the record. The fields are not
@@ -99,6 +101,8 @@ struct SavePlan
 SavePlan planSave(const SaveFields &fields, const QDateTime &now);
 // The refusal's message box text.
 QString refusalText(SaveRefusal refusal);
+// Asked before a save of a time already gone today.
+QString passedTodayQuestion();
 
 // The entry fields checked as they are typed, by the rules the save uses.
 enum class TimeField { Hour, Minute, AmPm };

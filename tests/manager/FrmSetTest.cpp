@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -344,6 +345,34 @@ TEST_F(ManagerTest, TypedTimeIsKeptAndABadOneIsMarkedAtItsField)
     EXPECT_EQ(w.com_am->accessibleDescription(), "Please choose between am or pm");
     w.save();
     EXPECT_EQ(home.readData(), "[alarms]\r\n13/02/24/12/2026=NDinner\r\n");
+}
+
+TEST_F(ManagerTest, ATimeGoneTodayIsSavedOnlyWhenTheUserSaysSo)
+{
+    FrmSet &w = open(); // 14:07 on 8 December
+    fill("2", "05", "pm", QDate(2026, 12, 8), "Tea");
+    fakes.dialogs.answers = { MsgAnswer::No };
+    w.save();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].text, "This time has already passed today. Save it anyway?");
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "Attention!");
+    EXPECT_EQ(fakes.dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_FALSE(w.unloaded());
+    EXPECT_EQ(w.com_min->currentText(), "05");
+    EXPECT_EQ(w.txt_message->toPlainText(), "Tea");
+    EXPECT_FALSE(QFileInfo::exists(home.dataFile()));
+
+    fakes.dialogs.answers = { MsgAnswer::Yes };
+    w.save();
+    EXPECT_EQ(home.readData(), "[alarms]\r\n14/05/08/12/2026=NTea\r\n");
+
+    // Later today asks nothing.
+    open();
+    fakes.dialogs.boxes.clear();
+    fill("2", "10", "pm", QDate(2026, 12, 8), "Walk");
+    frm->save();
+    EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
+    EXPECT_TRUE(frm->unloaded());
 }
 
 TEST_F(ManagerTest, DeleteOfAnAppointmentThatFiredWhileAskedDeletesNothing)

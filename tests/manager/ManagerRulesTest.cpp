@@ -213,6 +213,36 @@ TEST(ManagerSave, TypedTimeFieldsAreTakenAsTyped)
     EXPECT_EQ(invalidFieldText(TimeField::Hour), "Not a valid hour: type 1 to 12");
 }
 
+TEST(ManagerSave, ATimeGoneTodayIsAskedAbout)
+{
+    struct Case
+    {
+        QDate date;
+        const char *hour, *minute, *ampm;
+        bool passed;
+    };
+    const QDate today = kNow.date(); // 14:07:30
+    for (const Case &c : {
+             Case { today, "2", "06", "pm", true },
+             Case { today, "12", "00", "am", true },
+             Case { today, "11", "59", "am", true },
+             Case { today, "2", "08", "pm", false },
+             Case { today, "11", "00", "pm", false },
+             Case { today.addDays(1), "1", "00", "am", false },
+             // Earlier days are the old messages of the next start, as before.
+             Case { today.addDays(-1), "11", "00", "pm", false },
+         }) {
+        SaveFields f = dinner();
+        f.date = c.date;
+        f.hour = c.hour;
+        f.minute = c.minute;
+        f.ampm = c.ampm;
+        const SavePlan plan = planSave(f, kNow);
+        EXPECT_EQ(plan.refusal, SaveRefusal::None);
+        EXPECT_EQ(plan.passedToday, c.passed) << c.hour << ":" << c.minute << c.ampm;
+    }
+}
+
 TEST(ManagerSave, MessagesThatWouldNotSurviveAKeyRead)
 {
     SaveFields f = dinner();
