@@ -657,22 +657,18 @@ void FrmSet::limitMessage()
 {
     if (m_trimming)
         return;
-    QString text = txt_message->toPlainText();
-    if (manager::messageRoom(text) < 0) {
-        // Pasted or typed past what a key read returns: keep what fits.
+    const QString typed = txt_message->toPlainText();
+    const QString text = manager::fitMessage(typed);
+    const bool cut = text != typed;
+    if (cut) {
+        // Pasted or typed past what a key read returns: keep what fits, and say so.
         m_trimming = true;
-        text.truncate(manager::kValueLimit - 2);
-        while (!text.isEmpty() && manager::messageRoom(text) < 0)
-            text.chop(1);
-        if (!text.isEmpty() && text.back().isHighSurrogate())
-            text.chop(1);
         txt_message->setPlainText(text);
         txt_message->moveCursor(QTextCursor::End);
         m_trimming = false;
     }
-    const int room = qMax(0, manager::messageRoom(text));
-    lab_room->setText(room == 1 ? QStringLiteral("1 character left")
-                                : QStringLiteral("%1 characters left").arg(room));
+    lab_room->setText(manager::roomText(manager::messageRoom(text), cut));
+    lab_room->setAccessibleDescription(lab_room->text());
 }
 
 bool FrmSet::eventFilter(QObject *watched, QEvent *event)

@@ -127,6 +127,25 @@ int messageRoom(const QString &message)
     return kValueLimit - 2 - int(textcodec::toFileBytes(message).size());
 }
 
+QString fitMessage(const QString &message)
+{
+    if (messageRoom(message) >= 0)
+        return message;
+    QString text = message.left(kValueLimit - 2);
+    while (!text.isEmpty() && messageRoom(text) < 0)
+        text.chop(1);
+    if (!text.isEmpty() && text.back().isHighSurrogate())
+        text.chop(1);
+    return text;
+}
+
+QString roomText(int room, bool cut)
+{
+    const QString count = room == 1 ? QStringLiteral("1 character left")
+                                    : QStringLiteral("%1 characters left").arg(qMax(0, room));
+    return cut ? count + QStringLiteral(" (the pasted text was cut)") : count;
+}
+
 std::optional<qint64> wholeNumber(const QString &text)
 {
     const QString t = text.trimmed();

@@ -60,6 +60,10 @@ inline constexpr int kValueLimit = 254;
 // Characters still free in a message of this text (never below 0 while the
 // text fits; negative when it is too long). Room for the marker is always kept.
 int messageRoom(const QString &message);
+// The message cut to the room a value has (never splitting a character).
+QString fitMessage(const QString &message);
+// The count under the message; `cut` says the last change did not fit whole.
+QString roomText(int room, bool cut);
 
 struct SaveFields
 {

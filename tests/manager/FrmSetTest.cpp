@@ -436,9 +436,12 @@ TEST_F(ManagerTest, MessageFieldKeepsWhatFitsAndSaysHowMuchIsLeft)
 {
     FrmSet &w = open();
     EXPECT_EQ(w.lab_room->text(), "252 characters left");
-    w.txt_message->setPlainText(QString(10000, 'x'));
+    // A paste longer than the room is cut, and the count says so.
+    w.txt_message->insertPlainText(QString(10000, 'x'));
     EXPECT_EQ(w.txt_message->toPlainText().size(), 252);
-    EXPECT_EQ(w.lab_room->text(), "0 characters left");
+    EXPECT_EQ(w.lab_room->text(), "0 characters left (the pasted text was cut)");
+    QTest::keyClick(w.txt_message, Qt::Key_Backspace);
+    EXPECT_EQ(w.lab_room->text(), "1 character left");
     w.txt_message->setPlainText("Buy bread\nand milk");
     EXPECT_EQ(w.lab_room->text(), "234 characters left");
     fill("7", "5", "pm", QDate(2026, 12, 24), "Buy bread\nand milk");

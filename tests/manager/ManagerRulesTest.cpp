@@ -253,6 +253,16 @@ TEST(ManagerSave, MessagesThatWouldNotSurviveAKeyRead)
     f.message = QString(10000, 'a');
     EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::LongMessage);
     EXPECT_EQ(messageRoom(QString(250, 'a')), 2);
+    // What the field keeps of a longer text, and the count that says it was cut.
+    EXPECT_EQ(fitMessage(QString(10000, 'a')), QString(252, 'a'));
+    EXPECT_EQ(fitMessage("Dinner"), "Dinner");
+    const QString greek = fitMessage(QString(300, QChar(0x03B1)));
+    EXPECT_EQ(greek.size(), 126) << "two bytes each, never half a character";
+    const QString faces = fitMessage(QString(251, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(faces, QString(251, 'a')) << "no half of a surrogate pair";
+    EXPECT_EQ(roomText(0, true), "0 characters left (the pasted text was cut)");
+    EXPECT_EQ(roomText(1, false), "1 character left");
+    EXPECT_EQ(roomText(234, false), "234 characters left");
     // Text the file keeps as UTF-8 takes more of the room.
     EXPECT_EQ(messageRoom(QString::fromUtf8("Καλημέρα")), 252 - 16);
     // Marks of the file's own form are just text inside a value.
