@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -93,7 +95,8 @@ OpenListCombo::OpenListCombo(QWidget *parent)
         if (row < 0)
             return;
         edit->setText(list->item(row)->text());
-        emit clicked();
+        if (!m_quiet)
+            emit clicked();
     });
     connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem *clickedItem) {
         // A click on the line already chosen previews it again.
@@ -146,6 +149,19 @@ void OpenListCombo::clickItem(int row)
     } else {
         list->setCurrentRow(row);
     }
+}
+
+void OpenListCombo::chooseQuietly(int row)
+{
+    m_quiet = true;
+    list->setCurrentRow(row);
+    m_quiet = false;
+}
+
+void OpenListCombo::clearLines()
+{
+    list->clear();
+    edit->clear();
 }
 
 void OpenListCombo::setLeftMargin(int pixels)
@@ -499,11 +515,12 @@ void FrmSet::Form_Load()
     show();
     cal->setFocus();
     // 9 to 11.
+    watchDataFile();
     if (!QFileInfo(dataFile()).isFile()) {
         qCInfo(lcManager) << "no data file: the list is empty";
         return;
     }
-    if (!buildList())
+    if (!buildList(false))
         return;
     cal->setValue(m_services.clock.now().date());
 }
@@ -527,12 +544,14 @@ void FrmSet::setDefaultTime()
     com_min->setEditText(t.minute);
 }
 
-bool FrmSet::buildList()
+bool FrmSet::buildList(bool quiet)
 {
     const QLocale locale = QLocale::system();
     QStringList lines;
-    const ScanOutcome outcome = scanDataFile(dataFile(), ScanFilter {},
-        ScanRetry { readError(), MsgIcon::Exclamation, {}, 1, kScanAttempts + 1, true },
+    const ScanRetry retry = quiet
+        ? ScanRetry { {}, MsgIcon::None, {}, 0, 1, false }
+        : ScanRetry { readError(), MsgIcon::Exclamation, {}, 1, kScanAttempts + 1, true };
+    const ScanOutcome outcome = scanDataFile(dataFile(), ScanFilter {}, retry,
         ScanServices {
             m_services.dialogs, [this](int s) { m_modClock.PauseSeconds(quint8(s)); }, readFile },
         [&](const AppointmentLine &line) { lines << manager::listLine(line, locale); });
@@ -540,15 +559,52 @@ bool FrmSet::buildList()
         qCWarning(lcManager) << "the data file could not be read for the list";
         return false;
     }
+    // The folder also holds other files (settings, the pending list) that
+    // change often; a list that reads the same stays as it is.
+    if (quiet && lines.size() == Combo1->count()) {
+        bool same = true;
+        for (int i = 0; same && i < lines.size(); ++i)
+            same = lines[i] == Combo1->item(i);
+        if (same)
+            return true;
+    }
+    const QString chosen = Combo1->chosenLine();
     Combo1->list->setUpdatesEnabled(false);
+    Combo1->clearLines();
     for (const QString &line : lines)
         Combo1->addItem(line);
     Combo1->list->setUpdatesEnabled(true);
-    // Nothing is chosen until the user chooses a line.
-    if (!lines.isEmpty())
-        Combo1->setText({});
+    if (lines.isEmpty())
+        Combo1->setText(manager::noAlarmsText());
+    else if (const qsizetype row = chosen.isEmpty() ? -1 : lines.indexOf(chosen); row >= 0)
+        Combo1->chooseQuietly(int(row));
     qCDebug(lcManager) << "listed" << lines.size() << "appointments";
     return true;
+}
+
+void FrmSet::watchDataFile()
+{
+    // The file is replaced whole on every write, so its folder is watched
+    // too: a watch on the old file ends with it.
+    m_watcher = new QFileSystemWatcher(this);
+    m_relist = new QTimer(this);
+    m_relist->setSingleShot(true);
+    m_relist->setInterval(100);
+    auto rewatch = [this] {
+        if (QFileInfo(dataFile()).isFile() && !m_watcher->files().contains(dataFile()))
+            m_watcher->addPath(dataFile());
+    };
+    m_watcher->addPath(QFileInfo(dataFile()).absolutePath());
+    rewatch();
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, m_relist, qOverload<>(&QTimer::start));
+    connect(
+        m_watcher, &QFileSystemWatcher::directoryChanged, m_relist, qOverload<>(&QTimer::start));
+    connect(m_relist, &QTimer::timeout, this, [this, rewatch] {
+        if (m_unloaded)
+            return;
+        rewatch();
+        buildList(true);
+    });
 }
 
 void FrmSet::markTimeField(QComboBox *box, manager::TimeField field, const QString &tip)

@@ -15,6 +15,7 @@ class ModClock;
 class MonthView;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLineEdit;
 class QListWidget;
@@ -22,6 +23,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
 class QTabBar;
+class QTimer;
 class QToolButton;
 class SettingsStore;
 struct Services;
@@ -57,6 +59,10 @@ public:
     QString chosenLine() const;
     // Selects a line as a click does, and raises `clicked`.
     void clickItem(int row);
+    // Selects a line again after the list was rebuilt, without a click.
+    void chooseQuietly(int row);
+    // No lines and no choice.
+    void clearLines();
     // Keeps the lines clear of a control that covers the left of the list.
     void setLeftMargin(int pixels);
 
@@ -71,6 +77,7 @@ protected:
 
 private:
     int m_leftMargin = 0;
+    bool m_quiet = false;
 };
 
 // The appointment manager: a new appointment on its first tab, the stored
@@ -174,7 +181,10 @@ private:
     void placeCharacter();
     void fillChoices();
     void setDefaultTime();
-    bool buildList();
+    // Fills the list from the file, keeping the chosen line when it is
+    // still there; a quiet build tries once and tells nothing.
+    bool buildList(bool quiet);
+    void watchDataFile();
     void markTimeField(QComboBox *box, manager::TimeField field, const QString &tip);
     void helpChange(bool helpOff);
     void speakHelp(QObject *control);
@@ -193,4 +203,7 @@ private:
     int m_formHeight = 0;
     bool m_unloaded = false;
     bool m_trimming = false;
+    QFileSystemWatcher *m_watcher = nullptr;
+    // Several changes of the file in a row make one rebuild.
+    QTimer *m_relist = nullptr;
 };

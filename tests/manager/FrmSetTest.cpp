@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -373,6 +374,42 @@ TEST_F(ManagerTest, ATimeGoneTodayIsSavedOnlyWhenTheUserSaysSo)
     frm->save();
     EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
     EXPECT_TRUE(frm->unloaded());
+}
+
+// An appointment that fires while the manager is open moves on in the file;
+// the list shows it without reopening and keeps the line the user chose.
+TEST_F(ManagerTest, TheListFollowsTheFile)
+{
+    home.writeData(kTwo);
+    FrmSet &w = open();
+    w.Combo1->clickItem(1);
+    journal.clear();
+    // Replaced whole, as every writer of the file does.
+    const QString next = home.dataFile() + ".new";
+    QFile out(next);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("[alarms]\r\n09/05/25/12/2026=TBuy bread}\r\n13/05/24/12/2026=NCall home\r\n");
+    out.close();
+    QFile::remove(home.dataFile());
+    ASSERT_TRUE(QFile::rename(next, home.dataFile()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Combo1->item(0).startsWith("09/05/25/12/2026"); }));
+    EXPECT_EQ(w.Combo1->chosenLine().left(16), "13/05/24/12/2026");
+    EXPECT_EQ(w.Combo1->text(), "On Thursday, 24 December 2026, at 13:05 say : Call home");
+    EXPECT_TRUE(spoken().isEmpty()) << "keeping the choice is no preview";
+
+    // Written again in place; the chosen one is gone, so nothing is chosen.
+    home.writeData("[alarms]\r\n09/05/25/12/2026=TBuy bread}\r\n13/05/24/12/2026=nothing\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Combo1->count() == 1; }));
+    EXPECT_EQ(w.Combo1->chosenLine(), "");
+    EXPECT_EQ(w.Combo1->text(), "");
+    w.com_del_Click();
+    EXPECT_EQ(fakes.dialogs.boxes.last().text,
+        "You didn`t select a valid appointment, please try again!");
+
+    // Gone altogether: the empty list's own text.
+    QFile::remove(home.dataFile());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Combo1->count() == 0; }));
+    EXPECT_EQ(w.Combo1->text(), manager::noAlarmsText());
 }
 
 TEST_F(ManagerTest, DeleteOfAnAppointmentThatFiredWhileAskedDeletesNothing)
