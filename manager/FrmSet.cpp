@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -86,17 +88,19 @@ OpenListCombo::OpenListCombo(QWidget *parent)
     edit->setObjectName(QStringLiteral("Combo1_edit"));
     list = new QListWidget(this);
     list->setObjectName(QStringLiteral("Combo1_list"));
+    edit->setReadOnly(true);
+    edit->setPlaceholderText(QStringLiteral("Choose an appointment in the list"));
     list->setUniformItemSizes(true); // long files: no per-line measuring
     connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row < 0)
             return;
-        edit->setText(item(row));
-        emit clicked();
+        edit->setText(list->item(row)->text());
+        if (!m_quiet)
+            emit clicked();
     });
     connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem *clickedItem) {
         // A click on the line already chosen previews it again.
-        if (list->row(clickedItem) == list->currentRow()
-            && edit->text() == item(list->currentRow()))
+        if (list->row(clickedItem) == list->currentRow() && edit->text() == clickedItem->text())
             emit clicked();
     });
 }
@@ -130,14 +134,34 @@ QString OpenListCombo::item(int row) const
     return it ? it->data(Qt::UserRole).toString() : QString();
 }
 
+QString OpenListCombo::chosenLine() const
+{
+    return list->currentRow() >= 0 ? item(list->currentRow()) : QString();
+}
+
 void OpenListCombo::clickItem(int row)
 {
+    if (!list->item(row))
+        return;
     if (row == list->currentRow()) {
-        edit->setText(item(row));
+        edit->setText(list->item(row)->text());
         emit clicked();
     } else {
         list->setCurrentRow(row);
     }
+}
+
+void OpenListCombo::chooseQuietly(int row)
+{
+    m_quiet = true;
+    list->setCurrentRow(row);
+    m_quiet = false;
+}
+
+void OpenListCombo::clearLines()
+{
+    list->clear();
+    edit->clear();
 }
 
 void OpenListCombo::setLeftMargin(int pixels)
@@ -254,16 +278,25 @@ void FrmSet::buildTab0(QWidget *page)
         box->installEventFilter(this);
         return box;
     };
-    com_hr = combo(
-        Frame2, "com_hr", QStringLiteral("Hour"), QStringLiteral("Select the hour in here"));
+    // Typed numbers are kept as typed: a completion turns "1" into "10".
+    auto timeCombo = [this, combo](const char *objectName, const QString &label, const QString &tip,
+                         manager::TimeField field) {
+        QComboBox *box = combo(Frame2, objectName, label, tip);
+        box->setCompleter(nullptr);
+        connect(box, &QComboBox::editTextChanged, this,
+            [this, box, field, tip] { markTimeField(box, field, tip); });
+        return box;
+    };
+    com_hr = timeCombo("com_hr", QStringLiteral("Hour"), QStringLiteral("Select the hour in here"),
+        manager::TimeField::Hour);
     place(com_hr, 135, 570, 615, 360, false);
     label7->setBuddy(com_hr);
-    com_min = combo(
-        Frame2, "com_min", QStringLiteral("Minute"), QStringLiteral("Select the minute in here"));
+    com_min = timeCombo("com_min", QStringLiteral("Minute"),
+        QStringLiteral("Select the minute in here"), manager::TimeField::Minute);
     place(com_min, 960, 570, 600, 360, false);
     label8->setBuddy(com_min);
-    com_am = combo(Frame2, "com_am", QStringLiteral("am/pm"),
-        QStringLiteral("Please choose between am or pm"));
+    com_am = timeCombo("com_am", QStringLiteral("am/pm"),
+        QStringLiteral("Please choose between am or pm"), manager::TimeField::AmPm);
     place(com_am, 1800, 570, 705, 360, false);
     label1->setBuddy(com_am);
     com_hr->setEditText(QStringLiteral("01"));
@@ -482,11 +515,12 @@ void FrmSet::Form_Load()
     show();
     cal->setFocus();
     // 9 to 11.
+    watchDataFile();
     if (!QFileInfo(dataFile()).isFile()) {
         qCInfo(lcManager) << "no data file: the list is empty";
         return;
     }
-    if (!buildList())
+    if (!buildList(false))
         return;
     cal->setValue(m_services.clock.now().date());
 }
@@ -510,12 +544,14 @@ void FrmSet::setDefaultTime()
     com_min->setEditText(t.minute);
 }
 
-bool FrmSet::buildList()
+bool FrmSet::buildList(bool quiet)
 {
     const QLocale locale = QLocale::system();
     QStringList lines;
-    const ScanOutcome outcome = scanDataFile(dataFile(), ScanFilter {},
-        ScanRetry { readError(), MsgIcon::Exclamation, {}, 1, kScanAttempts + 1, true },
+    const ScanRetry retry = quiet
+        ? ScanRetry { {}, MsgIcon::None, {}, 0, 1, false }
+        : ScanRetry { readError(), MsgIcon::Exclamation, {}, 1, kScanAttempts + 1, true };
+    const ScanOutcome outcome = scanDataFile(dataFile(), ScanFilter {}, retry,
         ScanServices {
             m_services.dialogs, [this](int s) { m_modClock.PauseSeconds(quint8(s)); }, readFile },
         [&](const AppointmentLine &line) { lines << manager::listLine(line, locale); });
@@ -523,14 +559,64 @@ bool FrmSet::buildList()
         qCWarning(lcManager) << "the data file could not be read for the list";
         return false;
     }
+    // The folder also holds other files (settings, the pending list) that
+    // change often; a list that reads the same stays as it is.
+    if (quiet && lines.size() == Combo1->count()) {
+        bool same = true;
+        for (int i = 0; same && i < lines.size(); ++i)
+            same = lines[i] == Combo1->item(i);
+        if (same)
+            return true;
+    }
+    const QString chosen = Combo1->chosenLine();
     Combo1->list->setUpdatesEnabled(false);
+    Combo1->clearLines();
     for (const QString &line : lines)
         Combo1->addItem(line);
     Combo1->list->setUpdatesEnabled(true);
-    if (!lines.isEmpty())
-        Combo1->setText(lines.last());
+    if (lines.isEmpty())
+        Combo1->setText(manager::noAlarmsText());
+    else if (const qsizetype row = chosen.isEmpty() ? -1 : lines.indexOf(chosen); row >= 0)
+        Combo1->chooseQuietly(int(row));
     qCDebug(lcManager) << "listed" << lines.size() << "appointments";
     return true;
+}
+
+void FrmSet::watchDataFile()
+{
+    // The file is replaced whole on every write, so its folder is watched
+    // too: a watch on the old file ends with it.
+    m_watcher = new QFileSystemWatcher(this);
+    m_relist = new QTimer(this);
+    m_relist->setSingleShot(true);
+    m_relist->setInterval(100);
+    auto rewatch = [this] {
+        if (QFileInfo(dataFile()).isFile() && !m_watcher->files().contains(dataFile()))
+            m_watcher->addPath(dataFile());
+    };
+    m_watcher->addPath(QFileInfo(dataFile()).absolutePath());
+    rewatch();
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, m_relist, qOverload<>(&QTimer::start));
+    connect(
+        m_watcher, &QFileSystemWatcher::directoryChanged, m_relist, qOverload<>(&QTimer::start));
+    connect(m_relist, &QTimer::timeout, this, [this, rewatch] {
+        if (m_unloaded)
+            return;
+        rewatch();
+        buildList(true);
+    });
+}
+
+void FrmSet::markTimeField(QComboBox *box, manager::TimeField field, const QString &tip)
+{
+    // The accessible name stays the label; the description says what is wrong.
+    const bool valid = manager::validTimeField(field, box->currentText());
+    const QString said = valid ? tip : manager::invalidFieldText(field);
+    box->setStyleSheet(
+        valid ? QString() : QStringLiteral("QComboBox { border: 2px solid #c62828; }"));
+    box->setToolTip(said);
+    box->setAccessibleDescription(said);
+    box->lineEdit()->setAccessibleDescription(valid ? QString() : said);
 }
 
 void FrmSet::placeCharacter()
@@ -627,22 +713,18 @@ void FrmSet::limitMessage()
 {
     if (m_trimming)
         return;
-    QString text = txt_message->toPlainText();
-    if (manager::messageRoom(text) < 0) {
-        // Pasted or typed past what a key read returns: keep what fits.
+    const QString typed = txt_message->toPlainText();
+    const QString text = manager::fitMessage(typed);
+    const bool cut = text != typed;
+    if (cut) {
+        // Pasted or typed past what a key read returns: keep what fits, and say so.
         m_trimming = true;
-        text.truncate(manager::kValueLimit - 2);
-        while (!text.isEmpty() && manager::messageRoom(text) < 0)
-            text.chop(1);
-        if (!text.isEmpty() && text.back().isHighSurrogate())
-            text.chop(1);
         txt_message->setPlainText(text);
         txt_message->moveCursor(QTextCursor::End);
         m_trimming = false;
     }
-    const int room = qMax(0, manager::messageRoom(text));
-    lab_room->setText(room == 1 ? QStringLiteral("1 character left")
-                                : QStringLiteral("%1 characters left").arg(room));
+    lab_room->setText(manager::roomText(manager::messageRoom(text), cut));
+    lab_room->setAccessibleDescription(lab_room->text());
 }
 
 bool FrmSet::eventFilter(QObject *watched, QEvent *event)
@@ -724,6 +806,7 @@ void FrmSet::save()
         break;
     case manager::SaveRefusal::InvalidMinute:
     case manager::SaveRefusal::InvalidHour:
+    case manager::SaveRefusal::InvalidAmPm:
         m_services.dialogs.messageBox(manager::refusalText(plan.refusal), MsgButtons::Ok,
             MsgIcon::Critical, QStringLiteral("Error!"));
         return;
@@ -732,6 +815,12 @@ void FrmSet::save()
             manager::refusalText(plan.refusal), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
+    // A time gone today would only come back as an old message.
+    if (plan.passedToday
+        && m_services.dialogs.messageBox(manager::passedTodayQuestion(), MsgButtons::YesNo,
+               MsgIcon::Question, QStringLiteral("Attention!"))
+            != MsgAnswer::Yes)
+        return;
     // One appointment a minute: another one there is replaced only when the user says so.
     const QString held = INIFuncs::INIRead(
         dataFile(), QLatin1String(kAlarmsSection), plan.key, QLatin1String(kNothing));
@@ -763,7 +852,7 @@ void FrmSet::save()
 
 void FrmSet::Combo1_Click()
 {
-    const QString key = Combo1->text().left(16);
+    const QString key = Combo1->chosenLine().left(16);
     const QString value = INIFuncs::INIRead(
         dataFile(), QLatin1String(kAlarmsSection), key, QLatin1String(kNothing));
     const auto fields = manager::preview(key, value);
@@ -788,8 +877,8 @@ void FrmSet::Combo1_Click()
 
 void FrmSet::com_del_Click()
 {
-    // Only a key of the file's own form that holds an appointment is cleared.
-    const auto key = manager::deletableKey(Combo1->text());
+    // Only the line the user chose, when it still holds an appointment, is cleared.
+    const auto key = manager::deletableKey(Combo1->chosenLine());
     auto valueNow = [this, &key] {
         return INIFuncs::INIRead(
             dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing));
@@ -804,7 +893,7 @@ void FrmSet::com_del_Click()
             MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
-    if (m_services.dialogs.messageBox(QStringLiteral("Are you sure you want to delete this alarm"),
+    if (m_services.dialogs.messageBox(manager::deleteQuestion(*key, chosen, QLocale::system()),
             MsgButtons::YesNo, MsgIcon::None, QStringLiteral("WARNING!"))
         != MsgAnswer::Yes)
         return;

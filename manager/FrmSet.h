@@ -1,5 +1,6 @@
 #pragma once
 
+#include "manager/ManagerRules.h"
 #include "storage/AppPaths.h"
 
 #include <QDate>
@@ -14,6 +15,7 @@ class ModClock;
 class MonthView;
 class QCheckBox;
 class QComboBox;
+class QFileSystemWatcher;
 class QGroupBox;
 class QLineEdit;
 class QListWidget;
@@ -21,6 +23,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
 class QTabBar;
+class QTimer;
 class QToolButton;
 class SettingsStore;
 struct Services;
@@ -39,8 +42,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 };
 
-// A combo box whose list is always open: an edit line over the list. Its
-// text is the edit line's; a click on a line puts that line there.
+// A combo box whose list is always open: a read-only line over the list
+// showing the line the user chose, without its key. Only a line chosen in
+// the list counts as chosen; what the top line shows never does.
 class OpenListCombo : public QWidget
 {
     Q_OBJECT
@@ -51,8 +55,14 @@ public:
     void addItem(const QString &line);
     int count() const;
     QString item(int row) const;
+    // The whole line (key first) the user chose; empty when none is.
+    QString chosenLine() const;
     // Selects a line as a click does, and raises `clicked`.
     void clickItem(int row);
+    // Selects a line again after the list was rebuilt, without a click.
+    void chooseQuietly(int row);
+    // No lines and no choice.
+    void clearLines();
     // Keeps the lines clear of a control that covers the left of the list.
     void setLeftMargin(int pixels);
 
@@ -67,6 +77,7 @@ protected:
 
 private:
     int m_leftMargin = 0;
+    bool m_quiet = false;
 };
 
 // The appointment manager: a new appointment on its first tab, the stored
@@ -170,7 +181,11 @@ private:
     void placeCharacter();
     void fillChoices();
     void setDefaultTime();
-    bool buildList();
+    // Fills the list from the file, keeping the chosen line when it is
+    // still there; a quiet build tries once and tells nothing.
+    bool buildList(bool quiet);
+    void watchDataFile();
+    void markTimeField(QComboBox *box, manager::TimeField field, const QString &tip);
     void helpChange(bool helpOff);
     void speakHelp(QObject *control);
     void limitMessage();
@@ -188,4 +203,7 @@ private:
     int m_formHeight = 0;
     bool m_unloaded = false;
     bool m_trimming = false;
+    QFileSystemWatcher *m_watcher = nullptr;
+    // Several changes of the file in a row make one rebuild.
+    QTimer *m_relist = nullptr;
 };

@@ -127,6 +127,25 @@ int messageRoom(const QString &message)
     return kValueLimit - 2 - int(textcodec::toFileBytes(message).size());
 }
 
+QString fitMessage(const QString &message)
+{
+    if (messageRoom(message) >= 0)
+        return message;
+    QString text = message.left(kValueLimit - 2);
+    while (!text.isEmpty() && messageRoom(text) < 0)
+        text.chop(1);
+    if (!text.isEmpty() && text.back().isHighSurrogate())
+        text.chop(1);
+    return text;
+}
+
+QString roomText(int room, bool cut)
+{
+    const QString count = room == 1 ? QStringLiteral("1 character left")
+                                    : QStringLiteral("%1 characters left").arg(qMax(0, room));
+    return cut ? count + QStringLiteral(" (the pasted text was cut)") : count;
+}
+
 std::optional<qint64> wholeNumber(const QString &text)
 {
     const QString t = text.trimmed();
@@ -155,23 +174,51 @@ std::optional<qint64> wholeNumber(const QString &text)
     return qint64(std::clamp(std::floor(value), -1e15, 1e15));
 }
 
+bool validTimeField(TimeField field, const QString &text)
+{
+    if (field == TimeField::AmPm) {
+        const QString t = text.trimmed().toLower();
+        return t == QLatin1String("am") || t == QLatin1String("pm");
+    }
+    const auto number = wholeNumber(text);
+    if (field == TimeField::Hour)
+        return number && *number >= 1 && *number <= 12;
+    return number && *number >= 0 && *number <= 59;
+}
+
+QString invalidFieldText(TimeField field)
+{
+    switch (field) {
+    case TimeField::Hour:
+        return QStringLiteral("Not a valid hour: type 1 to 12");
+    case TimeField::Minute:
+        return QStringLiteral("Not a valid minute: type 0 to 59");
+    case TimeField::AmPm:
+        return QStringLiteral("Please type am or pm");
+    }
+    return {};
+}
+
 SavePlan planSave(const SaveFields &fields, const QDateTime &now)
 {
-    const auto minute = wholeNumber(fields.minute);
-    if (!minute || *minute < 0 || *minute > 59)
+    if (!validTimeField(TimeField::Minute, fields.minute))
         return { SaveRefusal::InvalidMinute, {}, {} };
-    const auto hour12 = wholeNumber(fields.hour);
-    if (!hour12 || *hour12 < 1 || *hour12 > 12)
+    if (!validTimeField(TimeField::Hour, fields.hour))
         return { SaveRefusal::InvalidHour, {}, {} };
+    // Anything but am or pm would be saved as a morning without a word.
+    if (!validTimeField(TimeField::AmPm, fields.ampm))
+        return { SaveRefusal::InvalidAmPm, {}, {} };
+    const qint64 minute = *wholeNumber(fields.minute);
 
-    qint64 hour = *hour12;
-    if (fields.ampm == QLatin1String("pm") && hour != 12)
+    qint64 hour = *wholeNumber(fields.hour);
+    const bool pm = fields.ampm.trimmed().toLower() == QLatin1String("pm");
+    if (pm && hour != 12)
         hour += 12;
-    else if (fields.ampm == QLatin1String("am") && hour == 12)
+    else if (!pm && hour == 12)
         hour = 0;
 
     const QDate d = fields.date;
-    const QString key = twoDigits(hour) + QLatin1Char('/') + twoDigits(*minute) + QLatin1Char('/')
+    const QString key = twoDigits(hour) + QLatin1Char('/') + twoDigits(minute) + QLatin1Char('/')
         + twoDigits(d.day()) + QLatin1Char('/') + twoDigits(d.month()) + QLatin1Char('/')
         + QString::number(d.year());
     if (key == KeyParts::fromDateTime(now).key())
@@ -188,7 +235,9 @@ SavePlan planSave(const SaveFields &fields, const QDateTime &now)
     QString value = repeatCode(fields.repeat, fields.confirm) + message;
     if (fields.warn)
         value += QLatin1Char('}');
-    return { SaveRefusal::None, key, value };
+    const bool passedToday = d == now.date()
+        && QTime(int(hour), int(minute)) < QTime(now.time().hour(), now.time().minute());
+    return { SaveRefusal::None, key, value, passedToday };
 }
 
 QString refusalText(SaveRefusal refusal)
@@ -198,6 +247,8 @@ QString refusalText(SaveRefusal refusal)
         return QStringLiteral("Sorry, you have chosen and invalid minute. Please try again!");
     case SaveRefusal::InvalidHour:
         return QStringLiteral("Sorry, you have chosen and invalid hour. Please try again!");
+    case SaveRefusal::InvalidAmPm:
+        return QStringLiteral("Sorry, the am/pm box must read am or pm. Please try again!");
     case SaveRefusal::ExactTime:
         return QStringLiteral("Sorry, you can`t set the alarm for this exact time and date");
     case SaveRefusal::ShortMessage:
@@ -279,6 +330,25 @@ std::optional<QString> deletableKey(const QString &comboText)
     if (!KeyParts::parse(key))
         return std::nullopt;
     return key;
+}
+
+QString passedTodayQuestion()
+{
+    return QStringLiteral("This time has already passed today. Save it anyway?");
+}
+
+QString deleteQuestion(const QString &key, const QString &value, const QLocale &locale)
+{
+    const std::optional<KeyParts> parts = KeyParts::parse(key);
+    QString message = value.mid(1);
+    if (message.endsWith(QLatin1Char('}')))
+        message.chop(1);
+    const QString question = QStringLiteral("Are you sure you want to delete this alarm");
+    if (!parts)
+        return question;
+    return question + QStringLiteral("\n\n") + locale.toString(parts->date(), QLocale::LongFormat)
+        + QStringLiteral(", ") + parts->hour + QLatin1Char(':') + parts->minute
+        + QStringLiteral(": ") + message;
 }
 
 std::optional<QString> replaceQuestion(const QString &held, const QString &value)

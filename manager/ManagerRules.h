@@ -60,6 +60,10 @@ inline constexpr int kValueLimit = 254;
 // Characters still free in a message of this text (never below 0 while the
 // text fits; negative when it is too long). Room for the marker is always kept.
 int messageRoom(const QString &message);
+// The message cut to the room a value has (never splitting a character).
+QString fitMessage(const QString &message);
+// The count under the message; `cut` says the last change did not fit whole.
+QString roomText(int room, bool cut);
 
 struct SaveFields
 {
@@ -77,6 +81,7 @@ enum class SaveRefusal {
     None,
     InvalidMinute,
     InvalidHour,
+    InvalidAmPm,
     ExactTime,
     ShortMessage,
     LongMessage,
@@ -90,6 +95,8 @@ struct SavePlan
     SaveRefusal refusal = SaveRefusal::None;
     QString key;
     QString value;
+    // Today at a minute already gone: it would never be announced on time.
+    bool passedToday = false;
 };
 
 // The save's checks in their order, then the record. The fields are not
@@ -98,6 +105,14 @@ struct SavePlan
 SavePlan planSave(const SaveFields &fields, const QDateTime &now);
 // The refusal's message box text.
 QString refusalText(SaveRefusal refusal);
+// Asked before a save of a time already gone today.
+QString passedTodayQuestion();
+
+// The entry fields checked as they are typed, by the rules the save uses.
+enum class TimeField { Hour, Minute, AmPm };
+bool validTimeField(TimeField field, const QString &text);
+// What the field says of a value it does not take.
+QString invalidFieldText(TimeField field);
 
 // Asked before a save replaces another appointment at its minute (the
 // file keeps one a minute); nothing when the minute is free or holds the
@@ -136,5 +151,7 @@ QString spokenMonth(int month);
 // The key a delete may clear: the first 16 characters of the list's text
 // when they have the form of a key; nothing for the design text or any other.
 std::optional<QString> deletableKey(const QString &comboText);
+// The delete's question, naming the appointment: its date, time and message.
+QString deleteQuestion(const QString &key, const QString &value, const QLocale &locale);
 
 } // namespace manager

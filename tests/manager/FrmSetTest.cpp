@@ -15,6 +15,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -139,8 +141,13 @@ TEST_F(ManagerTest, OpeningSequenceInOrder)
     EXPECT_EQ(w.com_am->currentText(), "pm");
     EXPECT_EQ(w.com_repeat->currentText(), "Don`t repeat this message");
     EXPECT_EQ(w.Combo1->count(), 2);
-    EXPECT_EQ(w.Combo1->text(),
+    EXPECT_EQ(w.Combo1->item(1),
         "13/05/24/12/2026 On Thursday, 24 December 2026, at 13:05 say : Call home");
+    // Nothing is chosen until the user chooses, and no key is ever shown.
+    EXPECT_EQ(w.Combo1->chosenLine(), "");
+    EXPECT_EQ(w.Combo1->text(), "");
+    EXPECT_EQ(
+        w.Combo1->list->item(1)->text(), "On Thursday, 24 December 2026, at 13:05 say : Call home");
     EXPECT_EQ(w.cal->Value(), QDate(2026, 12, 8));
     EXPECT_EQ(w.accessibleName(), "Appointment Manager.");
     EXPECT_EQ(w.windowTitle(), "Appointment Manager.");
@@ -294,6 +301,117 @@ TEST_F(ManagerTest, SaveWritesTheRecordAndOpensAFreshManager)
     EXPECT_EQ(home.readData(), kTwo + "19/05/24/12/2026=NSupper\r\n");
 }
 
+// Typing 1, Tab, 2, Tab, pm: the boxes keep what was typed, and so does the key.
+TEST_F(ManagerTest, TypedTimeIsKeptAndABadOneIsMarkedAtItsField)
+{
+    FrmSet &w = open();
+    w.show();
+    auto type = [](QComboBox *box, const QString &text) {
+        box->lineEdit()->clear();
+        QApplication::setActiveWindow(box->window());
+        box->setFocus();
+        QTest::keyClicks(box->lineEdit(), text);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Tab);
+    };
+    type(w.com_hr, "1");
+    type(w.com_min, "2");
+    type(w.com_am, "pm");
+    EXPECT_EQ(w.com_hr->currentText(), "1");
+    EXPECT_EQ(w.com_min->currentText(), "2");
+    EXPECT_EQ(w.com_am->currentText(), "pm");
+    type(w.com_min, "0");
+    EXPECT_EQ(w.com_min->currentText(), "0");
+    EXPECT_EQ(w.com_hr->count(), 12) << "the choices stay";
+
+    // A value the save would refuse is marked as it is typed; the name stays the label.
+    type(w.com_hr, "13");
+    EXPECT_EQ(w.com_hr->toolTip(), "Not a valid hour: type 1 to 12");
+    EXPECT_EQ(w.com_hr->accessibleDescription(), "Not a valid hour: type 1 to 12");
+    EXPECT_EQ(w.com_hr->accessibleName(), "Hour");
+    EXPECT_FALSE(w.com_hr->styleSheet().isEmpty());
+    w.cal->setValue(QDate(2026, 12, 24));
+    w.txt_message->setPlainText("Dinner");
+    w.save();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(
+        fakes.dialogs.boxes[0].text, "Sorry, you have chosen and invalid hour. Please try again!");
+    type(w.com_am, "p");
+    EXPECT_EQ(w.com_am->toolTip(), "Please type am or pm");
+
+    type(w.com_hr, "1");
+    type(w.com_min, "2");
+    type(w.com_am, "pm");
+    EXPECT_EQ(w.com_hr->toolTip(), "Select the hour in here");
+    EXPECT_TRUE(w.com_hr->styleSheet().isEmpty());
+    EXPECT_EQ(w.com_am->accessibleDescription(), "Please choose between am or pm");
+    w.save();
+    EXPECT_EQ(home.readData(), "[alarms]\r\n13/02/24/12/2026=NDinner\r\n");
+}
+
+TEST_F(ManagerTest, ATimeGoneTodayIsSavedOnlyWhenTheUserSaysSo)
+{
+    FrmSet &w = open(); // 14:07 on 8 December
+    fill("2", "05", "pm", QDate(2026, 12, 8), "Tea");
+    fakes.dialogs.answers = { MsgAnswer::No };
+    w.save();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].text, "This time has already passed today. Save it anyway?");
+    EXPECT_EQ(fakes.dialogs.boxes[0].title, "Attention!");
+    EXPECT_EQ(fakes.dialogs.boxes[0].buttons, MsgButtons::YesNo);
+    EXPECT_FALSE(w.unloaded());
+    EXPECT_EQ(w.com_min->currentText(), "05");
+    EXPECT_EQ(w.txt_message->toPlainText(), "Tea");
+    EXPECT_FALSE(QFileInfo::exists(home.dataFile()));
+
+    fakes.dialogs.answers = { MsgAnswer::Yes };
+    w.save();
+    EXPECT_EQ(home.readData(), "[alarms]\r\n14/05/08/12/2026=NTea\r\n");
+
+    // Later today asks nothing.
+    open();
+    fakes.dialogs.boxes.clear();
+    fill("2", "10", "pm", QDate(2026, 12, 8), "Walk");
+    frm->save();
+    EXPECT_TRUE(fakes.dialogs.boxes.isEmpty());
+    EXPECT_TRUE(frm->unloaded());
+}
+
+// An appointment that fires while the manager is open moves on in the file;
+// the list shows it without reopening and keeps the line the user chose.
+TEST_F(ManagerTest, TheListFollowsTheFile)
+{
+    home.writeData(kTwo);
+    FrmSet &w = open();
+    w.Combo1->clickItem(1);
+    journal.clear();
+    // Replaced whole, as every writer of the file does.
+    const QString next = home.dataFile() + ".new";
+    QFile out(next);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("[alarms]\r\n09/05/25/12/2026=TBuy bread}\r\n13/05/24/12/2026=NCall home\r\n");
+    out.close();
+    QFile::remove(home.dataFile());
+    ASSERT_TRUE(QFile::rename(next, home.dataFile()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Combo1->item(0).startsWith("09/05/25/12/2026"); }));
+    EXPECT_EQ(w.Combo1->chosenLine().left(16), "13/05/24/12/2026");
+    EXPECT_EQ(w.Combo1->text(), "On Thursday, 24 December 2026, at 13:05 say : Call home");
+    EXPECT_TRUE(spoken().isEmpty()) << "keeping the choice is no preview";
+
+    // Written again in place; the chosen one is gone, so nothing is chosen.
+    home.writeData("[alarms]\r\n09/05/25/12/2026=TBuy bread}\r\n13/05/24/12/2026=nothing\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Combo1->count() == 1; }));
+    EXPECT_EQ(w.Combo1->chosenLine(), "");
+    EXPECT_EQ(w.Combo1->text(), "");
+    w.com_del_Click();
+    EXPECT_EQ(fakes.dialogs.boxes.last().text,
+        "You didn`t select a valid appointment, please try again!");
+
+    // Gone altogether: the empty list's own text.
+    QFile::remove(home.dataFile());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Combo1->count() == 0; }));
+    EXPECT_EQ(w.Combo1->text(), manager::noAlarmsText());
+}
+
 TEST_F(ManagerTest, DeleteOfAnAppointmentThatFiredWhileAskedDeletesNothing)
 {
     home.writeData(kTwo);
@@ -355,9 +473,12 @@ TEST_F(ManagerTest, MessageFieldKeepsWhatFitsAndSaysHowMuchIsLeft)
 {
     FrmSet &w = open();
     EXPECT_EQ(w.lab_room->text(), "252 characters left");
-    w.txt_message->setPlainText(QString(10000, 'x'));
+    // A paste longer than the room is cut, and the count says so.
+    w.txt_message->insertPlainText(QString(10000, 'x'));
     EXPECT_EQ(w.txt_message->toPlainText().size(), 252);
-    EXPECT_EQ(w.lab_room->text(), "0 characters left");
+    EXPECT_EQ(w.lab_room->text(), "0 characters left (the pasted text was cut)");
+    QTest::keyClick(w.txt_message, Qt::Key_Backspace);
+    EXPECT_EQ(w.lab_room->text(), "1 character left");
     w.txt_message->setPlainText("Buy bread\nand milk");
     EXPECT_EQ(w.lab_room->text(), "234 characters left");
     fill("7", "5", "pm", QDate(2026, 12, 24), "Buy bread\nand milk");
@@ -414,33 +535,50 @@ TEST_F(ManagerTest, PreviewFillsTheFieldsAndReadsTheAppointment)
     EXPECT_EQ(frm->com_repeat->currentText(), "Don`t repeat this message");
     EXPECT_TRUE(spoken().isEmpty());
 
-    // A typed key that is not in the file: nothing at all.
-    frm->Combo1->setText("22/22/22/12/2026 typed");
-    frm->Combo1_Click();
-    EXPECT_EQ(frm->txt_message->toPlainText(), "Call home");
+    // The line over the list shows the choice without its key and takes no typing.
+    EXPECT_EQ(frm->Combo1->text(), "On Friday, 1 January 2027, at 09:00 say : Call home");
+    EXPECT_TRUE(frm->Combo1->edit->isReadOnly());
 }
 
-TEST_F(ManagerTest, DeleteAsksThenClearsTheSelectedEntry)
+TEST_F(ManagerTest, DeleteAsksThenClearsTheChosenEntry)
 {
-    home.writeData(kTwo);
+    // Right after a save the fresh manager has nothing chosen: nothing is deleted.
+    FrmSet &saving = open();
+    fill("7", "5", "pm", QDate(2026, 12, 24), "Dinner");
+    saving.save();
+    const QByteArray saved = home.readData();
     FrmSet &w = open();
-    // Right after opening the last listed line is selected; No changes nothing.
-    fakes.dialogs.answers = { MsgAnswer::No };
+    EXPECT_EQ(w.Combo1->count(), 1);
     w.com_del_Click();
     ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(
+        fakes.dialogs.boxes[0].text, "You didn`t select a valid appointment, please try again!");
+    EXPECT_EQ(home.readData(), saved);
+
+    // The question names the chosen appointment; No changes nothing.
+    home.writeData(kTwo);
+    open();
+    fakes.dialogs.boxes.clear();
+    frm->Combo1->clickItem(1);
+    fakes.dialogs.answers = { MsgAnswer::No };
+    frm->com_del_Click();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
     EXPECT_EQ(fakes.dialogs.boxes[0].title, "WARNING!");
-    EXPECT_EQ(fakes.dialogs.boxes[0].text, "Are you sure you want to delete this alarm");
+    EXPECT_EQ(fakes.dialogs.boxes[0].text,
+        "Are you sure you want to delete this alarm\n\nThursday, 24 December 2026, 13:05: Call "
+        "home");
     EXPECT_EQ(fakes.dialogs.boxes[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(home.readData(), kTwo);
 
-    w.Combo1->clickItem(0);
+    FrmSet &w2 = *frm;
+    w2.Combo1->clickItem(0);
     fakes.dialogs.answers = { MsgAnswer::Yes };
     journal.clear();
-    w.com_del_Click();
+    w2.com_del_Click();
     EXPECT_EQ(
         home.readData(), "[alarms]\r\n09/05/24/12/2026=nothing\r\n13/05/24/12/2026=NCall home\r\n");
     EXPECT_EQ(settings.read(setting::NeedsReboot), "True");
-    EXPECT_TRUE(w.unloaded());
+    EXPECT_TRUE(w2.unloaded());
     EXPECT_EQ(journal.last(), "reshowset");
     open();
     EXPECT_EQ(frm->Combo1->count(), 1);
@@ -451,9 +589,11 @@ TEST_F(ManagerTest, DeleteWithoutAValidSelectionSaysSoAndLeavesTheFile)
     FrmSet &w = open();
     w.com_del_Click(); // no data file: the design text
     home.writeData(kTwo);
-    for (const char *typed : { "hello", "[alarms]", "22/22/22/12/2026 not in the file", "" }) {
-        w.Combo1->setText(typed);
-        w.com_del_Click();
+    open();
+    // Text put on the line over the list never chooses an appointment.
+    for (const char *typed : { "hello", "09/05/24/12/2026 On Thursday", "[alarms]", "" }) {
+        frm->Combo1->setText(typed);
+        frm->com_del_Click();
     }
     EXPECT_EQ(fakes.dialogs.boxes.size(), 5);
     for (const RecordedBox &box : fakes.dialogs.boxes) {

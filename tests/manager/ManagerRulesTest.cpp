@@ -166,6 +166,83 @@ TEST(ManagerSave, NowIsRefusedTheNextMinuteIsNot)
     EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::ExactTime);
 }
 
+// The fields are marked as they are typed by the very rules the save applies,
+// and what was typed is what the key gets: "1", "02", "pm" is 13:02.
+TEST(ManagerSave, TypedTimeFieldsAreTakenAsTyped)
+{
+    struct Case
+    {
+        TimeField field;
+        const char *text;
+        bool valid;
+    };
+    for (const Case &c : {
+             Case { TimeField::Hour, "1", true },
+             Case { TimeField::Hour, "01", true },
+             Case { TimeField::Hour, " 7", true },
+             Case { TimeField::Hour, "12", true },
+             Case { TimeField::Hour, "0", false },
+             Case { TimeField::Hour, "13", false },
+             Case { TimeField::Hour, "", false },
+             Case { TimeField::Hour, "1a", false },
+             Case { TimeField::Minute, "0", true },
+             Case { TimeField::Minute, "2", true },
+             Case { TimeField::Minute, "59", true },
+             Case { TimeField::Minute, "60", false },
+             Case { TimeField::Minute, "-1", false },
+             Case { TimeField::AmPm, "am", true },
+             Case { TimeField::AmPm, "PM", true },
+             Case { TimeField::AmPm, "p", false },
+             Case { TimeField::AmPm, "", false },
+         }) {
+        EXPECT_EQ(validTimeField(c.field, c.text), c.valid) << c.text;
+    }
+
+    SaveFields f = dinner();
+    f.hour = "1";
+    f.minute = "2";
+    f.ampm = "pm";
+    EXPECT_EQ(planSave(f, kNow).key, "13/02/24/12/2026");
+    f.ampm = "PM";
+    EXPECT_EQ(planSave(f, kNow).key, "13/02/24/12/2026");
+    // Anything else would be a morning without a word; the hour is checked first.
+    f.ampm = "p";
+    EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::InvalidAmPm);
+    f.hour = "13";
+    EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::InvalidHour);
+    EXPECT_EQ(invalidFieldText(TimeField::Hour), "Not a valid hour: type 1 to 12");
+}
+
+TEST(ManagerSave, ATimeGoneTodayIsAskedAbout)
+{
+    struct Case
+    {
+        QDate date;
+        const char *hour, *minute, *ampm;
+        bool passed;
+    };
+    const QDate today = kNow.date(); // 14:07:30
+    for (const Case &c : {
+             Case { today, "2", "06", "pm", true },
+             Case { today, "12", "00", "am", true },
+             Case { today, "11", "59", "am", true },
+             Case { today, "2", "08", "pm", false },
+             Case { today, "11", "00", "pm", false },
+             Case { today.addDays(1), "1", "00", "am", false },
+             // Earlier days are the old messages of the next start, as before.
+             Case { today.addDays(-1), "11", "00", "pm", false },
+         }) {
+        SaveFields f = dinner();
+        f.date = c.date;
+        f.hour = c.hour;
+        f.minute = c.minute;
+        f.ampm = c.ampm;
+        const SavePlan plan = planSave(f, kNow);
+        EXPECT_EQ(plan.refusal, SaveRefusal::None);
+        EXPECT_EQ(plan.passedToday, c.passed) << c.hour << ":" << c.minute << c.ampm;
+    }
+}
+
 TEST(ManagerSave, MessagesThatWouldNotSurviveAKeyRead)
 {
     SaveFields f = dinner();
@@ -176,6 +253,16 @@ TEST(ManagerSave, MessagesThatWouldNotSurviveAKeyRead)
     f.message = QString(10000, 'a');
     EXPECT_EQ(planSave(f, kNow).refusal, SaveRefusal::LongMessage);
     EXPECT_EQ(messageRoom(QString(250, 'a')), 2);
+    // What the field keeps of a longer text, and the count that says it was cut.
+    EXPECT_EQ(fitMessage(QString(10000, 'a')), QString(252, 'a'));
+    EXPECT_EQ(fitMessage("Dinner"), "Dinner");
+    const QString greek = fitMessage(QString(300, QChar(0x03B1)));
+    EXPECT_EQ(greek.size(), 126) << "two bytes each, never half a character";
+    const QString faces = fitMessage(QString(251, 'a') + QString::fromUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(faces, QString(251, 'a')) << "no half of a surrogate pair";
+    EXPECT_EQ(roomText(0, true), "0 characters left (the pasted text was cut)");
+    EXPECT_EQ(roomText(1, false), "1 character left");
+    EXPECT_EQ(roomText(234, false), "234 characters left");
     // Text the file keeps as UTF-8 takes more of the room.
     EXPECT_EQ(messageRoom(QString::fromUtf8("Καλημέρα")), 252 - 16);
     // Marks of the file's own form are just text inside a value.
@@ -279,4 +366,13 @@ TEST(ManagerDelete, OnlyKeysOfTheRecordsForm)
     EXPECT_FALSE(deletableKey("[alarms]"));
     EXPECT_FALSE(deletableKey("1a/05/24/12/2026 On ..."));
     EXPECT_EQ(deletableKey("09/05/24/12/2026 On Thursday").value_or(""), "09/05/24/12/2026");
+}
+
+TEST(ManagerDelete, TheQuestionNamesTheAppointment)
+{
+    EXPECT_EQ(deleteQuestion("10/15/09/12/2026", "TWater the plants}", kC),
+        "Are you sure you want to delete this alarm\n\nWednesday, 9 December 2026, 10:15: "
+        "Water the plants");
+    EXPECT_EQ(deleteQuestion("00/05/01/01/2027", "N{Meet} me", kC),
+        "Are you sure you want to delete this alarm\n\nFriday, 1 January 2027, 00:05: {Meet} me");
 }
