@@ -699,7 +699,7 @@ void FrmSet::speakHelp(QObject *control)
     else if (control == Combo1->edit || control == Combo1->list)
         text = QStringLiteral(
             "\\emp\\To preview an appointment, just click once on the line you wish to look at. "
-            "\\emp\\To delete an appointment, do the same, and then click on the yellow button at "
+            "\\emp\\To delete an appointment, do the same, and then click on the Delete button at "
             "the bottom.");
     else if (control == Picture2)
         text = QStringLiteral("Click here to exit this window!");
