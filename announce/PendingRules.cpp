@@ -1,6 +1,7 @@
 #include "announce/PendingRules.h"
 
 #include "storage/AtomicFile.h"
+#include "storage/TextCodec.h"
 
 #include <QFile>
 
@@ -9,59 +10,6 @@ namespace announce {
 namespace {
 
 constexpr char kHeader[] = "quillory pending 1";
-
-QString escaped(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\':
-            out += QLatin1String("\\\\");
-            break;
-        case u'\t':
-            out += QLatin1String("\\t");
-            break;
-        case u'\n':
-            out += QLatin1String("\\n");
-            break;
-        case u'\r':
-            out += QLatin1String("\\r");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-QString unescaped(const QString &text)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != u'\\' || i + 1 == text.size()) {
-            out += c;
-            continue;
-        }
-        const QChar n = text[++i];
-        switch (n.unicode()) {
-        case u't':
-            out += u'\t';
-            break;
-        case u'n':
-            out += u'\n';
-            break;
-        case u'r':
-            out += u'\r';
-            break;
-        default:
-            out += n; // "\\" and anything unknown stand for themselves
-        }
-    }
-    return out;
-}
 
 } // namespace
 
@@ -74,7 +22,7 @@ QByteArray pendingFileText(const QList<Announcement> &pending, const QDateTime &
         out += a.confirm ? 'C' : '-';
         out += a.revealed ? 'R' : '-';
         out += '\t';
-        out += escaped(a.text.left(kMaxPendingText)).toUtf8();
+        out += textcodec::escapedField(a.text.left(kMaxPendingText)).toUtf8();
         out += '\n';
     }
     return out;
@@ -112,7 +60,7 @@ PendingRead readPendingText(const QByteArray &bytes)
         Announcement a;
         a.confirm = line[0] == 'C';
         a.revealed = line[1] == 'R' || !a.confirm;
-        a.text = unescaped(QString::fromUtf8(line.mid(3))).left(kMaxPendingText);
+        a.text = textcodec::unescapedField(QString::fromUtf8(line.mid(3))).left(kMaxPendingText);
         result.pending.append(a);
     }
     return result;

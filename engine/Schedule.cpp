@@ -1,5 +1,7 @@
 #include "engine/Schedule.h"
 
+#include "storage/TextCodec.h"
+
 #include <QLocale>
 #include <QStringList>
 
@@ -16,34 +18,6 @@ QString dayAndTime(const QDateTime &wall)
     const QLocale english(QLocale::English, QLocale::UnitedKingdom);
     return english.toString(wall.date(), QStringLiteral("dddd d MMMM")) + QStringLiteral(", ")
         + wall.time().toString(QStringLiteral("H:mm"));
-}
-
-QString escaped(QString field)
-{
-    field.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    field.replace(QLatin1Char('\t'), QLatin1String("\\t"));
-    field.replace(QLatin1Char('\r'), QLatin1String("\\r"));
-    field.replace(QLatin1Char('\n'), QLatin1String("\\n"));
-    return field;
-}
-
-QString unescaped(const QString &field)
-{
-    QString out;
-    out.reserve(field.size());
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const QChar c = field[i];
-        if (c != QLatin1Char('\\') || i + 1 == field.size()) {
-            out.append(c);
-            continue;
-        }
-        const QChar n = field[++i];
-        out.append(n == QLatin1Char('t') ? QChar('\t')
-                : n == QLatin1Char('r')  ? QChar('\r')
-                : n == QLatin1Char('n')  ? QChar('\n')
-                                         : n);
-    }
-    return out;
 }
 
 bool isKey(const QString &text)
@@ -126,43 +100,33 @@ std::optional<QDateTime> nextOccurrenceAfter(
     return next;
 }
 
-QString missedText(Gap gap, const QDateTime &wall, const QString &message)
+QString gapPhrase(Gap gap)
 {
-    QString why;
     switch (gap) {
-    case Gap::Asleep:
-        why = QStringLiteral("Missed while the computer was asleep");
-        break;
     case Gap::ClockForward:
-        why = QStringLiteral("Missed when the clock was put forward");
-        break;
+        return QStringLiteral("when the clock was put forward");
     case Gap::Paused:
-        why = QStringLiteral("Missed while Quillory could not run");
+        return QStringLiteral("while Quillory could not run");
+    case Gap::Asleep:
         break;
     }
-    return why + QStringLiteral(": ") + dayAndTime(wall) + QStringLiteral(" \u2014 ") + message;
+    return QStringLiteral("while the computer was asleep");
+}
+
+QString missedText(Gap gap, const QDateTime &wall, const QString &message)
+{
+    return QStringLiteral("Missed ") + gapPhrase(gap) + QStringLiteral(": ") + dayAndTime(wall)
+        + QStringLiteral(" \u2014 ") + message;
 }
 
 QString missedSummary(Gap gap, qsizetype count)
 {
-    QString when;
-    switch (gap) {
-    case Gap::Asleep:
-        when = QStringLiteral("while the computer was asleep");
-        break;
-    case Gap::ClockForward:
-        when = QStringLiteral("when the clock was put forward");
-        break;
-    case Gap::Paused:
-        when = QStringLiteral("while Quillory could not run");
-        break;
-    }
     if (count == 1)
         return QStringLiteral("You missed an appointment %1. It is in the message window.")
-            .arg(when);
+            .arg(gapPhrase(gap));
     return QStringLiteral("You missed %1 appointments %2. They are in the message window.")
         .arg(count)
-        .arg(when);
+        .arg(gapPhrase(gap));
 }
 
 QString missedRestText(const QStringList &lines)
@@ -216,9 +180,11 @@ QByteArray stateText(const State &state)
     QString text = state.lastKey + QLatin1Char('\n');
     for (const PendingWrite &w : state.postponed)
         text += QStringLiteral("P\t%1\t%2\t%3\n")
-                    .arg(escaped(w.key), escaped(w.value), escaped(w.expected));
+                    .arg(textcodec::escapedField(w.key), textcodec::escapedField(w.value),
+                        textcodec::escapedField(w.expected));
     for (const auto &[waiting, original] : state.displaced)
-        text += QStringLiteral("D\t%1\t%2\n").arg(escaped(waiting), escaped(original));
+        text += QStringLiteral("D\t%1\t%2\n")
+                    .arg(textcodec::escapedField(waiting), textcodec::escapedField(original));
     return text.toUtf8();
 }
 
@@ -233,12 +199,15 @@ State readStateText(const QByteArray &bytes)
         state.lastKey = first;
     for (qsizetype i = 1; i < lines.size() && i <= kMaxStateLines; ++i) {
         const QStringList fields = lines[i].split(QLatin1Char('\t'));
-        if (fields.size() == 4 && fields[0] == QLatin1String("P") && isKey(unescaped(fields[1])))
-            state.postponed.append(
-                { unescaped(fields[1]), unescaped(fields[2]), unescaped(fields[3]) });
+        if (fields.size() == 4 && fields[0] == QLatin1String("P")
+            && isKey(textcodec::unescapedField(fields[1])))
+            state.postponed.append({ textcodec::unescapedField(fields[1]),
+                textcodec::unescapedField(fields[2]), textcodec::unescapedField(fields[3]) });
         else if (fields.size() == 3 && fields[0] == QLatin1String("D")
-            && isKey(unescaped(fields[1])) && isKey(unescaped(fields[2])))
-            state.displaced.append({ unescaped(fields[1]), unescaped(fields[2]) });
+            && isKey(textcodec::unescapedField(fields[1]))
+            && isKey(textcodec::unescapedField(fields[2])))
+            state.displaced.append(
+                { textcodec::unescapedField(fields[1]), textcodec::unescapedField(fields[2]) });
     }
     return state;
 }

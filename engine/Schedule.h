@@ -45,6 +45,8 @@ enum class Gap {
     Paused, // the program was stopped or could not run
 };
 
+// "while the computer was asleep", "when the clock was put forward", ...
+QString gapPhrase(Gap gap);
 // "Missed while the computer was asleep: Wednesday 9 December, 10:15 — Water the plants"
 QString missedText(Gap gap, const QDateTime &wall, const QString &message);
 // Spoken once for all that were missed, never their texts.

@@ -443,6 +443,31 @@ template<typename Ch> Buffer<Ch> entryLine(Span<Ch> key, Span<Ch> value)
     return out;
 }
 
+// New entry lines (each ending in CR LF) go after the section's last entry,
+// so before trailing comments and blank lines, directly under the header
+// when it has no entries; a missing section is added at the end.
+template<typename Ch>
+Edit<Ch> addedLines(Span<Ch> text, Span<Ch> section, const std::optional<Line<Ch>> &head,
+    const std::optional<Line<Ch>> &lastEntry, Buffer<Ch> lines)
+{
+    Buffer<Ch> insert;
+    const Ch *at = text.data() + text.size();
+    if (head) {
+        const Line<Ch> &after = lastEntry ? *lastEntry : *head;
+        at = after.next;
+        if (!hasBreak(after) && after.next != text.data())
+            appendAscii<Ch>(insert, "\r\n");
+    } else {
+        if (!text.empty() && text.back() != Ch('\r') && text.back() != Ch('\n'))
+            appendAscii<Ch>(insert, "\r\n");
+        insert.push_back(Ch('['));
+        append<Ch>(insert, section);
+        appendAscii<Ch>(insert, "]\r\n");
+    }
+    append<Ch>(insert, view<Ch>(lines));
+    return { at, at, std::move(insert) };
+}
+
 template<typename Ch>
 std::optional<Buffer<Ch>> setKey(Span<Ch> text, Span<Ch> section, Span<Ch> key, Span<Ch> value)
 {
@@ -471,25 +496,9 @@ std::optional<Buffer<Ch>> setKey(Span<Ch> text, Span<Ch> section, Span<Ch> key, 
             text, { { match->start, match->end, entryLine(matched.key(), value) } });
     }
 
-    Buffer<Ch> insert;
-    const Ch *at = text.data() + text.size();
-    if (head) {
-        // After the section's last entry, so before trailing comments and
-        // blank lines; directly under the header when it has no entries.
-        const Line<Ch> &after = lastEntry ? *lastEntry : *head;
-        at = after.next;
-        if (!hasBreak(after) && after.next != text.data())
-            appendAscii<Ch>(insert, "\r\n");
-    } else {
-        if (!text.empty() && text.back() != Ch('\r') && text.back() != Ch('\n'))
-            appendAscii<Ch>(insert, "\r\n");
-        insert.push_back(Ch('['));
-        append<Ch>(insert, section);
-        appendAscii<Ch>(insert, "]\r\n");
-    }
-    append<Ch>(insert, view<Ch>(entryLine(key, value)));
-    appendAscii<Ch>(insert, "\r\n");
-    return applyEdits<Ch>(text, { { at, at, std::move(insert) } });
+    Buffer<Ch> line = entryLine(key, value);
+    appendAscii<Ch>(line, "\r\n");
+    return applyEdits<Ch>(text, { addedLines(text, section, head, lastEntry, std::move(line)) });
 }
 
 // Keys as a lookup compares them: unit by unit, case folded.
@@ -560,24 +569,8 @@ std::optional<Buffer<Ch>> setKeys(
         append<Ch>(insert, view<Ch>(entryLine(w.key, w.value)));
         appendAscii<Ch>(insert, "\r\n");
     }
-    if (insert.size() > 0) {
-        Buffer<Ch> lead;
-        const Ch *at = text.data() + text.size();
-        if (head) {
-            const Line<Ch> &after = lastEntry ? *lastEntry : *head;
-            at = after.next;
-            if (!hasBreak(after) && after.next != text.data())
-                appendAscii<Ch>(lead, "\r\n");
-        } else {
-            if (!text.empty() && text.back() != Ch('\r') && text.back() != Ch('\n'))
-                appendAscii<Ch>(lead, "\r\n");
-            lead.push_back(Ch('['));
-            append<Ch>(lead, section);
-            appendAscii<Ch>(lead, "]\r\n");
-        }
-        append<Ch>(lead, view<Ch>(insert));
-        edits.push_back({ at, at, std::move(lead) });
-    }
+    if (insert.size() > 0)
+        edits.push_back(addedLines(text, section, head, lastEntry, std::move(insert)));
     if (edits.empty())
         return std::nullopt;
     std::stable_sort(edits.begin(), edits.end(),

@@ -126,4 +126,57 @@ QString fromFileBytes(const QByteArray &bytes)
     return fromCp1252(bytes);
 }
 
+QString escapedField(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString unescapedField(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\\' || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const QChar n = text[++i];
+        switch (n.unicode()) {
+        case u't':
+            out += u'\t';
+            break;
+        case u'n':
+            out += u'\n';
+            break;
+        case u'r':
+            out += u'\r';
+            break;
+        default:
+            out += n; // "\\" and anything unknown stand for themselves
+        }
+    }
+    return out;
+}
+
 } // namespace textcodec

@@ -27,4 +27,10 @@ int cp1252Byte(char16_t c);
 // Line breaks and NULs become blanks: one value stays one whole line.
 QString oneLine(const QString &text);
 
+// A text as one tab-separated field of a line: backslash, tab and line
+// breaks escaped; unescaping reads "\\" and any unknown escape as the
+// character itself.
+QString escapedField(const QString &text);
+QString unescapedField(const QString &text);
+
 } // namespace textcodec
