@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 #include <memory>
@@ -52,6 +53,9 @@ public:
     virtual RequestPtr Show(bool fast = false) = 0;
     virtual RequestPtr Hide(bool fast = false) = 0;
     virtual RequestPtr MoveTo(qint16 x, qint16 y) = 0; // frame's top-left, screen pixels
+    // To the side of `window` (its frame, screen pixels) with room, where
+    // neither the character nor its balloon covers any of it.
+    virtual RequestPtr MoveBeside(const QRect &window) = 0;
     virtual RequestPtr Play(const QString &animation) = 0;
     virtual RequestPtr Speak(const QString &text) = 0;
     // Drops every queued request and cuts off speech at once.

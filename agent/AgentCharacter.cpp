@@ -3,6 +3,7 @@
 #include "agent/AgentEngine.h"
 #include "agent/CharacterWindow.h"
 #include "agent/Logging.h"
+#include "agent/Placement.h"
 
 #include <QGuiApplication>
 #include <QMenu>
@@ -111,27 +112,37 @@ bool AgentCharacter::isAnimating() const
 
 RequestPtr AgentCharacter::Show(bool fast)
 {
-    return enqueue(Job { nullptr, Kind::Show, fast, {}, {} });
+    return enqueue(Job { nullptr, Kind::Show, fast, {}, {}, {} });
 }
 
 RequestPtr AgentCharacter::Hide(bool fast)
 {
-    return enqueue(Job { nullptr, Kind::Hide, fast, {}, {} });
+    return enqueue(Job { nullptr, Kind::Hide, fast, {}, {}, {} });
 }
 
 RequestPtr AgentCharacter::MoveTo(qint16 x, qint16 y)
 {
-    return enqueue(Job { nullptr, Kind::Move, false, QPoint(x, y), {} });
+    return enqueue(Job { nullptr, Kind::Move, false, QPoint(x, y), {}, {} });
+}
+
+RequestPtr AgentCharacter::MoveBeside(const QRect &window)
+{
+    const QRect screen = CharacterWindow::screenArea(window.center());
+    const Beside at
+        = besideWindow(window, m_file->frame, m_window->balloon().largestSize(), screen);
+    qCDebug(lcAgent) << m_id << "beside" << window << "on side" << int(at.side) << "clear"
+                     << at.clear;
+    return enqueue(Job { nullptr, Kind::Move, false, at.frame, {}, window });
 }
 
 RequestPtr AgentCharacter::Play(const QString &animation)
 {
-    return enqueue(Job { nullptr, Kind::Play, false, {}, animation });
+    return enqueue(Job { nullptr, Kind::Play, false, {}, animation, {} });
 }
 
 RequestPtr AgentCharacter::Speak(const QString &text)
 {
-    return enqueue(Job { nullptr, Kind::Speak, false, {}, text });
+    return enqueue(Job { nullptr, Kind::Speak, false, {}, text, {} });
 }
 
 RequestPtr AgentCharacter::enqueue(Job job)
@@ -355,6 +366,7 @@ void AgentCharacter::runMove()
 {
     const QPoint from = m_window->framePos();
     const QPoint to = m_current->target;
+    m_window->setKeepClear(m_current->keepClear);
     if (!m_window->isVisible() || from == to) {
         m_window->setFramePos(to);
         finishCurrent(Complete);
@@ -408,10 +420,10 @@ bool AgentCharacter::beginSpeaking()
     m_phone.clear();
     m_speakingSinceMs = m_engine.m_services.clock.monotonicMs();
     m_balloonTimer->stop();
-    m_spokenText = m_engine.speech().displayText(text);
-    m_balloonSlice = Balloon::sliceFor(m_spokenText, 0, 0, {});
+    m_spokenText = ShownText::of(m_engine.speech().displayText(text));
+    m_balloonSlice = Balloon::sliceFor(m_spokenText.text, 0, 0, {});
     if (m_window->isVisible() && options.balloon)
-        m_window->showBalloon(m_spokenText.mid(m_balloonSlice.start, m_balloonSlice.length));
+        m_window->showBalloon(m_spokenText.text.mid(m_balloonSlice.start, m_balloonSlice.length));
     else
         m_window->clearBalloon();
     m_engine.speech().speak(text, options.voiceFor(m_file->voice));
@@ -422,12 +434,17 @@ void AgentCharacter::speechWord(int start, int length)
 {
     if (!m_speaking)
         return;
+    // The word heard, where the balloon shows it.
+    const int end = m_spokenText.at(start + length);
+    start = m_spokenText.at(start);
+    length = std::max(0, end - start);
     // A long text shows the part being heard.
-    const Balloon::Slice slice = Balloon::sliceFor(m_spokenText, start, length, m_balloonSlice);
+    const Balloon::Slice slice
+        = Balloon::sliceFor(m_spokenText.text, start, length, m_balloonSlice);
     if (slice.start != m_balloonSlice.start || slice.length != m_balloonSlice.length) {
         m_balloonSlice = slice;
         if (m_window->balloonShown())
-            m_window->showBalloon(m_spokenText.mid(slice.start, slice.length));
+            m_window->showBalloon(m_spokenText.text.mid(slice.start, slice.length));
     }
     m_window->setBalloonWord(start - m_balloonSlice.start, length);
 }

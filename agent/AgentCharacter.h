@@ -4,6 +4,7 @@
 #include "agent/Animation.h"
 #include "agent/Balloon.h"
 #include "agent/CharacterFile.h"
+#include "agent/SpeechText.h"
 #include "platform/Clock.h"
 
 #include <QMenu>
@@ -33,6 +34,7 @@ public:
     RequestPtr Show(bool fast = false) override;
     RequestPtr Hide(bool fast = false) override;
     RequestPtr MoveTo(qint16 x, qint16 y) override;
+    RequestPtr MoveBeside(const QRect &window) override;
     RequestPtr Play(const QString &animation) override;
     RequestPtr Speak(const QString &text) override;
     void Stop() override;
@@ -65,6 +67,7 @@ private:
         bool fast = false;
         QPoint target;
         QString text;
+        QRect keepClear; // a move's window to stand clear of
     };
 
     class CommandList final : public Commands
@@ -144,7 +147,7 @@ private:
     bool m_speaking = false;
     qint64 m_speakingSinceMs = 0;
     QString m_phone; // heard now, for the mouth's shape
-    QString m_spokenText; // as displayed, whole
+    ShownText m_spokenText; // as the balloon shows it, whole
     Balloon::Slice m_balloonSlice; // of it, in the balloon
 };
 

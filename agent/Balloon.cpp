@@ -121,6 +121,12 @@ QSize Balloon::size() const
     return QSize(m_textWidth + 2 * kPadding, int(std::ceil(height)) + 2 * kPadding + kTail);
 }
 
+QSize Balloon::largestSize() const
+{
+    const qreal height = kMaxLines * QFontMetricsF(m_font).lineSpacing();
+    return QSize(m_textWidth + 2 * kPadding, int(std::ceil(height)) + 2 * kPadding + kTail);
+}
+
 void Balloon::paint(QPainter &painter, Tail tail, int tailX) const
 {
     const QSize s = size();

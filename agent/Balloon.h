@@ -52,6 +52,8 @@ public:
 
     // The bubble and its tail.
     QSize size() const;
+    // The size at its fullest, lines up to the most it shows.
+    QSize largestSize() const;
     // Paints at the painter's origin; `tailX` is where the tail points,
     // across the balloon.
     void paint(QPainter &painter, Tail tail, int tailX) const;

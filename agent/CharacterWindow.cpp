@@ -1,5 +1,7 @@
 #include "agent/CharacterWindow.h"
 
+#include "agent/Placement.h"
+
 #include "agent/Logging.h"
 #include "platform/WindowShape.h"
 
@@ -13,17 +15,13 @@
 
 namespace agent {
 
-namespace {
-
-QRect screenArea(QPoint at)
+QRect CharacterWindow::screenArea(QPoint at)
 {
     QScreen *screen = QGuiApplication::screenAt(at);
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
-
-} // namespace
 
 CharacterWindow::CharacterWindow(std::shared_ptr<const CharacterFile> file, WindowShape &shape)
     : QWidget(nullptr,
@@ -120,6 +118,15 @@ void CharacterWindow::clearBalloon()
     changed();
 }
 
+void CharacterWindow::setKeepClear(const QRect &window)
+{
+    if (m_keepClear == window)
+        return;
+    m_keepClear = window;
+    if (m_balloonShown)
+        relayout();
+}
+
 void CharacterWindow::setBalloonFontSize(int points)
 {
     QFont font = this->font();
@@ -138,18 +145,13 @@ void CharacterWindow::relayout()
     QRect whole = frame;
     QRect balloon;
     if (m_balloonShown) {
-        const QSize size = m_balloon.size();
-        const bool above = frame.top() - size.height() >= area.top();
         // The balloon opens toward the side of the screen with more room, so
-        // it leaves the calendar the character stands beside uncovered.
-        const bool roomRight = frame.center().x() < area.center().x();
-        int x = roomRight ? frame.left() + frame.width() / 4
-                          : frame.right() - frame.width() / 4 - size.width();
-        x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
-        const int y = above ? frame.top() - size.height() : frame.bottom() + 1;
-        balloon = QRect(QPoint(x, y), size);
-        m_tail = above ? Balloon::Tail::Down : Balloon::Tail::Up;
-        m_tailX = frame.center().x() - x;
+        // it leaves the calendar the character stands beside uncovered, and
+        // never over a window he was placed beside.
+        const BalloonPlace place = balloonPlace(frame, m_balloon.size(), area, m_keepClear);
+        balloon = place.rect;
+        m_tail = place.above ? Balloon::Tail::Down : Balloon::Tail::Up;
+        m_tailX = frame.center().x() - balloon.x();
         whole = whole.united(balloon);
     }
     QRect tip;

@@ -53,6 +53,9 @@ public:
     // Where the balloon is in the window; empty when not shown.
     QRect balloonRect() const { return m_balloonShown ? m_balloonRect : QRect(); }
     void setBalloonFontSize(int points);
+    // A window (screen pixels) the balloon must not cover; empty for none.
+    void setKeepClear(const QRect &window);
+    QRect keepClear() const { return m_keepClear; }
 
     // The small label by the balloon ("Listening…"); empty text hides it.
     void setTip(const QString &text, bool microphone);
@@ -65,6 +68,9 @@ public:
     // Whether the window's shape is cut to the drawing, for a desktop that
     // cannot show translucent windows.
     bool masked() const { return m_masked; }
+
+    // The screen's room for windows at `at`.
+    static QRect screenArea(QPoint at);
 
     // The character drawn in `pose`, scaled to `size`.
     static QImage renderFrame(const CharacterFile &file, const Pose &pose, QSize size);
@@ -97,6 +103,7 @@ private:
     Balloon m_balloon;
     bool m_balloonShown = false;
     QRect m_balloonRect;
+    QRect m_keepClear;
     Balloon::Tail m_tail = Balloon::Tail::Down;
     Tip m_tip;
     QRect m_tipRect;

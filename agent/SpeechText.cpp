@@ -184,6 +184,105 @@ int SpeechText::displayIndexForSynthPosition(int oneBasedCodePoint) const
     return unit < 0 ? 0 : ssmlToDisplay[unit];
 }
 
+namespace {
+
+bool isDigitAt(const QString &s, int i)
+{
+    return i >= 0 && i < s.size() && s[i].isDigit();
+}
+
+bool isLetterAt(const QString &s, int i)
+{
+    return i >= 0 && i < s.size() && s[i].isLetter();
+}
+
+// "a.m" or "p.m" (either case) starting at `i`, as a word of its own.
+bool periodAt(const QString &s, int i)
+{
+    if (i + 3 > s.size() || isLetterAt(s, i - 1))
+        return false;
+    const QChar a = s[i].toLower();
+    return (a == u'a' || a == u'p') && s[i + 1] == u'.' && s[i + 2].toLower() == u'm'
+        && !isLetterAt(s, i + 3);
+}
+
+// The length of the number that starts at `i` (at most `most` digits), when
+// it is a whole number standing alone; else 0.
+int numberAt(const QString &s, int i, int most)
+{
+    if (isDigitAt(s, i - 1) || !isDigitAt(s, i))
+        return 0;
+    int n = 0;
+    while (isDigitAt(s, i + n))
+        ++n;
+    return n <= most ? n : 0;
+}
+
+} // namespace
+
+ShownText ShownText::of(const QString &d)
+{
+    ShownText out;
+    const int n = int(d.size());
+    out.text.reserve(n);
+    out.fromDisplay.reserve(n + 1);
+    QVector<bool> keep(n, true);
+    QVector<QChar> as(n);
+    for (int i = 0; i < n; ++i)
+        as[i] = d[i];
+    for (int i = 0; i < n; ++i) {
+        // "!, " alone is a pause before what follows.
+        if (d[i] == u'!' && i + 1 < n && d[i + 1] == u',' && (i == 0 || d[i - 1].isSpace())) {
+            keep[i] = keep[i + 1] = false;
+            continue;
+        }
+        // A comma repeated lengthens the pause.
+        if (d[i] == u',' && i > 0 && d[i - 1] == u',')
+            keep[i] = false;
+        // "A,M" and "P,M", spelled apart to be said letter by letter.
+        if (d[i] == u',' && i > 0 && (d[i - 1] == u'A' || d[i - 1] == u'P') && i + 1 < n
+            && d[i + 1] == u'M' && !isLetterAt(d, i - 2) && !isLetterAt(d, i + 2))
+            keep[i] = false;
+        // "p.m," is "p.m."
+        if (d[i] == u',' && i >= 3 && periodAt(d, i - 3))
+            as[i] = u'.';
+        // A time read out in pieces: "1, 05, p.m" is "1:05 p.m", "9, a.m" is "9 a.m".
+        if (const int h = numberAt(d, i, 2)) {
+            int j = i + h;
+            if (j + 5 <= n && d[j] == u',' && d[j + 1] == u' ' && numberAt(d, j + 2, 2) == 2
+                && d[j + 4] == u',' && d[j + 5] == u' ' && periodAt(d, j + 6)) {
+                as[j] = u':';
+                keep[j + 1] = false;
+                keep[j + 4] = false;
+            } else if (j + 2 <= n && d[j] == u',' && d[j + 1] == u' ' && periodAt(d, j + 2)) {
+                keep[j] = false;
+            }
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        out.fromDisplay.push_back(int(out.text.size()));
+        if (!keep[i])
+            continue;
+        // Spaces run together, and none opens the text.
+        if (as[i].isSpace() && as[i] != u'\n' && (out.text.isEmpty() || out.text.back().isSpace()))
+            continue;
+        out.text += as[i];
+    }
+    out.fromDisplay.push_back(int(out.text.size()));
+    while (!out.text.isEmpty() && out.text.back().isSpace())
+        out.text.chop(1);
+    for (int &k : out.fromDisplay)
+        k = std::min(k, int(out.text.size()));
+    return out;
+}
+
+int ShownText::at(int displayIndex) const
+{
+    if (fromDisplay.isEmpty())
+        return 0;
+    return fromDisplay[std::clamp(displayIndex, 0, int(fromDisplay.size()) - 1)];
+}
+
 WordSpan wordAt(const QString &text, int index)
 {
     const int n = int(text.size());

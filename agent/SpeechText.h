@@ -30,6 +30,20 @@ struct SpeechText
     int displayIndexForSynthPosition(int oneBasedCodePoint) const;
 };
 
+// What the balloon shows of a display text: the words as written, without
+// the punctuation that only shapes how they sound ("set for !, 1, 05, p.m,,"
+// shows "set for 1:05 p.m.", "A,M" shows "AM"), spaces run together.
+struct ShownText
+{
+    QString text;
+    // For each index of the display text (and one past its end), the index
+    // of `text` it is shown at; a dropped character maps to the next kept one.
+    QVector<int> fromDisplay;
+
+    static ShownText of(const QString &display);
+    int at(int displayIndex) const;
+};
+
 // The index just past the speech tag that starts at `i` of `tagged`, or -1
 // when no tag starts there.
 int tagEndAt(const QString &tagged, int i);

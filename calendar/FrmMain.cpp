@@ -1,5 +1,6 @@
 #include "calendar/FrmMain.h"
 
+#include "announce/CharacterBeside.h"
 #include "announce/CharacterControl.h"
 #include "calendar/CalendarMod.h"
 #include "calendar/CalendarRules.h"
@@ -142,6 +143,7 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
             },
             [this] { saydate(); }, [this] { Form_Unload(); } },
         this);
+    qApp->installEventFilter(new CharacterBeside(*character, this));
 
     blink = new QTimer(this);
     blink->setObjectName(QStringLiteral("blink"));

@@ -1,4 +1,6 @@
 #include "manager/FrmSet.h"
+
+#include "manager/LabelledCombo.h"
 #include "storage/TextCodec.h"
 
 #include "announce/AnnounceRules.h"
@@ -273,6 +275,7 @@ void FrmSet::buildTab0(QWidget *page)
         auto *box = new QComboBox(parent);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
+        readByLabel(box, label);
         name(box, objectName, label, tip);
         box->lineEdit()->setAccessibleName(label);
         box->installEventFilter(this);
@@ -621,24 +624,10 @@ void FrmSet::markTimeField(QComboBox *box, manager::TimeField field, const QStri
 
 void FrmSet::placeCharacter()
 {
-    agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char));
-    if (!c)
-        return;
-    const double tpp = m_host.twipsPerPixel();
-    announce::HomeInput in;
-    in.left = float(x() * tpp);
-    in.top = float(y() * tpp);
-    in.width = float(m_formWidth);
-    in.height = float(m_formHeight);
-    const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen();
-    in.screenWidth = float((s ? s->geometry().width() : 1280) * tpp);
-    in.twipsPerPixelX = in.twipsPerPixelY = tpp;
-    in.characterWidth = c->Width();
-    in.characterHeight = c->Height();
-    in.gap = announce::kStandardGap;
-    in.rise = announce::kStandardRise;
-    const QPoint at = announce::homePosition(in);
-    c->MoveTo(qint16(at.x()), qint16(at.y()));
+    // Beside the window as it stands, frame included, never over its
+    // controls; he follows it when it moves (CharacterBeside).
+    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char)))
+        c->MoveBeside(frameGeometry());
 }
 
 void FrmSet::SSTab1_Click(int tab)

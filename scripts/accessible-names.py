@@ -3,6 +3,7 @@
 fails when a control a person would use has no accessible name.
 
 Usage: accessible-names.py [--app quillory] [--window NAME ...]
+                           [--expect-name NAME ...] [--expect-description TEXT ...]
 Needs an AT-SPI bus (see scripts/check-accessible-names).
 """
 import argparse
@@ -23,13 +24,13 @@ def walk(node, depth, out):
     try:
         role = node.getRole()
         name = node.name or ""
-        out.append((depth, node.getRoleName(), name, role))
+        out.append((depth, node.getRoleName(), name, role, node.description or ""))
         for i in range(min(node.childCount, 500)):
             child = node.getChildAtIndex(i)
             if child is not None:
                 walk(child, depth + 1, out)
     except Exception as error:  # a window closing while it is read
-        out.append((depth, "gone", str(error), None))
+        out.append((depth, "gone", str(error), None, ""))
 
 
 def listen(seconds):
@@ -57,7 +58,7 @@ def listen(seconds):
     pyatspi.Registry.start()
     unnamed = 0
     for nodes in menus.values():
-        for depth, role_name, name, role in nodes:
+        for depth, role_name, name, role, _ in nodes:
             missing = role in CONTROLS and not name.strip()
             unnamed += missing
             print("%s%s %r%s" % ("  " * depth, role_name, name, "   <-- no name" if missing else ""))
@@ -70,6 +71,11 @@ def main():
     parser.add_argument("--app", default="Quillory")
     parser.add_argument("--window", action="append", default=[],
                         help="only windows of this accessible name")
+    parser.add_argument("--expect-name", action="append", default=[],
+                        help="fail unless a node of the windows has this name "
+                             "(ROLE=NAME: a node of that role)")
+    parser.add_argument("--expect-description", action="append", default=[],
+                        help="fail unless a node's description holds this text")
     parser.add_argument("--listen", type=float, default=0,
                         help="seconds to follow focus: popup menus are no children of the "
                              "application, a screen reader meets them as their items gain focus")
@@ -85,6 +91,7 @@ def main():
         return 2
     unnamed = 0
     found = 0
+    names, descriptions = set(), []
     for i in range(app.childCount):
         window = app.getChildAtIndex(i)
         if window is None or (args.window and window.name not in args.window):
@@ -92,16 +99,25 @@ def main():
         found += 1
         nodes = []
         walk(window, 0, nodes)
-        for depth, role_name, name, role in nodes:
+        for depth, role_name, name, role, description in nodes:
             missing = role in CONTROLS and role != pyatspi.ROLE_TEXT and not name.strip()
             unnamed += missing
-            print("%s%s %r%s" % ("  " * depth, role_name, name, "   <-- no name" if missing else ""))
+            names.add(name)
+            names.add("%s=%s" % (role_name, name))
+            descriptions.append(description)
+            print("%s%s %r%s%s" % ("  " * depth, role_name, name,
+                                   " (%s)" % description if description else "",
+                                   "   <-- no name" if missing else ""))
     if args.window and not found:
         names = [app.getChildAtIndex(i).name for i in range(app.childCount)]
         print("no window named %s; there are: %s" % (args.window, names))
         return 1
     print("controls without a name: %d" % unnamed)
-    return 1 if unnamed else 0
+    absent = [n for n in args.expect_name if n not in names]
+    absent += [d for d in args.expect_description if not any(d in x for x in descriptions)]
+    for a in absent:
+        print("expected but not found: %r" % a)
+    return 1 if unnamed or absent else 0
 
 
 if __name__ == "__main__":

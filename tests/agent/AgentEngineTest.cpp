@@ -1,5 +1,6 @@
 #include "agent/AgentEngine.h"
 #include "agent/CharacterWindow.h"
+#include "agent/Placement.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"
@@ -399,9 +400,9 @@ TEST_F(AgentEngineTest, SpeakShowsTheWordsAndCompletesWhenSpeechEnds)
 
     CharacterWindow *w = c->window();
     ASSERT_TRUE(w->balloonShown());
-    EXPECT_EQ(w->balloon().text(), "Good  morning");
+    EXPECT_EQ(w->balloon().text(), "Good morning"); // the tag's space not doubled
     speech->word(6, 7);
-    EXPECT_EQ(w->balloon().highlightStart(), 6);
+    EXPECT_EQ(w->balloon().highlightStart(), 5);
     EXPECT_EQ(w->balloon().highlightLength(), 7);
     const std::pair<double, MouthShape> mouths[] = { { 0.02, MouthShape::Closed },
         { 0.2, MouthShape::Small }, { 0.5, MouthShape::Open }, { 0.9, MouthShape::Wide } };
@@ -510,6 +511,76 @@ TEST_F(AgentEngineTest, BalloonGrowsTheWindowWithoutMovingTheCharacter)
     EXPECT_GT(below.top(), w->frameRect().bottom());
     EXPECT_EQ(w->frameRect().topLeft(), area.topLeft() + QPoint(300, 0));
     c->Stop();
+}
+
+TEST(Placement, BesideAWindowOnTheSideWithRoomElseBelowOrAbove)
+{
+    const QRect screen(0, 0, 1280, 800);
+    const QSize frame(128, 128);
+    const QSize balloon(238, 150);
+    struct Case
+    {
+        QRect window;
+        Side side;
+        bool clear;
+    };
+    const Case cases[] = {
+        { QRect(200, 200, 500, 400), Side::Right, true },
+        { QRect(800, 200, 450, 400), Side::Left, true }, // no room right for the balloon
+        { QRect(100, 100, 1100, 300), Side::Below, true }, // as wide as the screen
+        { QRect(100, 450, 1100, 330), Side::Above, true },
+        { QRect(0, 0, 1280, 800), Side::Below, false }, // the whole screen
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QString("%1,%2 %3x%4")
+                         .arg(c.window.x())
+                         .arg(c.window.y())
+                         .arg(c.window.width())
+                         .arg(c.window.height())
+                         .toStdString());
+        const Beside at = besideWindow(c.window, frame, balloon, screen);
+        EXPECT_EQ(at.side, c.side);
+        EXPECT_EQ(at.clear, c.clear);
+        const QRect stands(at.frame, frame);
+        EXPECT_TRUE(screen.contains(stands));
+        if (!c.clear)
+            continue;
+        EXPECT_FALSE(stands.intersects(c.window));
+        // Whatever the balloon says, it opens clear of the window too.
+        for (const QSize said : { QSize(238, 40), balloon }) {
+            const BalloonPlace b = balloonPlace(stands, said, screen, c.window);
+            EXPECT_FALSE(b.rect.intersects(c.window));
+            EXPECT_TRUE(screen.contains(b.rect));
+        }
+        if (c.side == Side::Right || c.side == Side::Left) {
+            EXPECT_EQ(stands.bottom(), c.window.bottom()); // his foot level with its foot
+        }
+    }
+    // With nothing to keep clear, the balloon opens as it always has.
+    const QRect home(900, 400, 128, 128);
+    EXPECT_EQ(balloonPlace(home, balloon, screen).rect,
+        balloonPlace(home, balloon, screen, QRect(0, 0, 10, 10)).rect);
+    EXPECT_LT(balloonPlace(home, balloon, screen).rect.left(), home.left()); // toward the room
+}
+
+TEST_F(AgentEngineTest, BesideAWindowNeitherHeNorHisBalloonCoversIt)
+{
+    AgentCharacter *c = load();
+    CharacterWindow *w = c->window();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect manager(area.left() + 60, area.top() + 40, 300, 300);
+    c->Show(true);
+    ASSERT_TRUE(waitFor(c->MoveBeside(manager)));
+    EXPECT_FALSE(w->frameRect().intersects(manager));
+    c->Speak("This appointment is set for !, 1, 05, p.m,, on the 24th, and the message is !, "
+             "a message long enough to wrap the balloon onto several of its lines.");
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return w->balloonShown(); }, 3000));
+    EXPECT_FALSE(w->geometry().intersects(manager));
+    EXPECT_TRUE(w->balloon().text().startsWith("This appointment is set for 1:05 p.m. on the"));
+    c->Stop();
+    // Walking home forgets the window.
+    ASSERT_TRUE(waitFor(c->MoveTo(qint16(area.left() + 10), qint16(area.top() + 300))));
+    EXPECT_TRUE(w->keepClear().isNull());
 }
 
 // ---------------------------------------------------------------------------

@@ -235,6 +235,38 @@ TEST(SpeechText, SsmlIsWellFormedAndItsTextIsTheDisplay)
     }
 }
 
+TEST(SpeechText, TheBalloonShowsWordsNotTheirPronunciation)
+{
+    const std::pair<QString, QString> cases[] = {
+        { "This appointment is set for !, 1, 05, p.m,, on the 24th, of December, 2026, and the "
+          "message is !, Buy bread",
+            "This appointment is set for 1:05 p.m. on the 24th, of December, 2026, and the "
+            "message is Buy bread" },
+        { "set for !, 9, a.m,, on the 1st", "set for 9 a.m. on the 1st" },
+        { "Please choose between A,M and P,M in this box",
+            "Please choose between AM and PM in this box" },
+        // What the user wrote stays as written.
+        { "Rooms A,B and 7, 30 people!, then tea", "Rooms A,B and 7, 30 people!, then tea" },
+        { "Welcome to Quillory !", "Welcome to Quillory !" },
+        { "  Good  morning ", "Good morning" },
+        { "!,", "" },
+        { "", "" },
+    };
+    for (const auto &[display, shown] : cases) {
+        const ShownText t = ShownText::of(display);
+        EXPECT_EQ(t.text, shown) << display.toStdString();
+        ASSERT_EQ(t.fromDisplay.size(), display.size() + 1);
+        EXPECT_TRUE(std::is_sorted(t.fromDisplay.begin(), t.fromDisplay.end()));
+        EXPECT_EQ(t.at(int(display.size())), shown.size());
+    }
+    // A word heard is found where the balloon shows it.
+    const QString said = "set for !, 10, 30, a.m,, today";
+    const ShownText t = ShownText::of(said);
+    const int today = int(said.indexOf("today"));
+    EXPECT_EQ(t.text.mid(t.at(today), t.at(today + 5) - t.at(today)), "today");
+    EXPECT_EQ(t.text.mid(t.at(int(said.indexOf("10"))), 5), "10:30");
+}
+
 TEST(SpeechText, SynthPositionsMapThroughEscapesAndWideCharacters)
 {
     const SpeechText t = SpeechText::parse(QString::fromUtf8("😀 x & y \\emp\\zed"));

@@ -29,6 +29,14 @@ public:
     {
         return record(QStringLiteral("MoveTo:%1,%2").arg(x).arg(y));
     }
+    agent::RequestPtr MoveBeside(const QRect &window) override
+    {
+        return record(QStringLiteral("MoveBeside:%1,%2,%3x%4")
+                          .arg(window.x())
+                          .arg(window.y())
+                          .arg(window.width())
+                          .arg(window.height()));
+    }
     agent::RequestPtr Play(const QString &name) override
     {
         return record(QStringLiteral("Play:") + name);
