@@ -171,15 +171,18 @@ TEST_F(CalendarBus, ACalendarEndingMidCallLeavesTheCommandToTheFile)
 {
     auto lock = std::make_unique<QLockFile>(SingleInstance::lockPath(home.paths().dataFolder));
     ASSERT_TRUE(lock->tryLock(0));
-    QDBusConnection calendar = bus.connect("ending");
     EndingCalendar ending;
     ending.onEnd = [&] {
+        // The last reference goes: the connection closes as a quitting process's would.
         QDBusConnection::disconnectFromBus("ending");
         lock.reset();
     };
-    ASSERT_TRUE(
-        calendar.registerObject(calendarbus::kPath, &ending, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(calendar.registerService(calendarbus::kService));
+    {
+        QDBusConnection calendar = bus.connect("ending");
+        ASSERT_TRUE(
+            calendar.registerObject(calendarbus::kPath, &ending, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(calendar.registerService(calendarbus::kService));
+    }
 
     DBusCalendarLink link(bus.connect("cli"));
     QString out, err;
