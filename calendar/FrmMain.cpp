@@ -1014,6 +1014,10 @@ void FrmMain::appointmentsChanged()
     // Before the load the load's own marking comes; after the unload nothing shows.
     if (!m_loaded || m_unloaded)
         return;
+    // Marks are only ever set: a removed appointment's day is cleared here
+    // and the month marked afresh from the file.
+    for (int cell = 1; cell <= 42; ++cell)
+        maincalendar->setDayBold(maincalendar->VisibleDays(cell), false);
     remarkOnly = true;
     underline();
     m_scheduler->check();
