@@ -227,8 +227,9 @@ Outcome add(const QString &dataFile, const AddRequest &request, const QDateTime 
     const std::optional<Entry> added = entryOf(plan.key, plan.value);
     if (held == plan.value)
         return { true, QStringLiteral("Already there: ") + described(*added) };
-    if (held != nothing()) {
-        // One appointment a minute: the other one stays.
+    if (manager::replaceQuestion(held, plan.value)) {
+        // One appointment a minute: where the manager would ask before
+        // replacing, nobody is there to answer, so the other one stays.
         const std::optional<Entry> other = entryOf(plan.key, held);
         return { false,
             QStringLiteral("Sorry, %1 already holds the appointment \"%2\". Remove it first or "
