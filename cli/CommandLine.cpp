@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QThread>
 
 namespace cli {
@@ -151,6 +152,16 @@ QCommandLineParser &parserFor(QCommandLineParser &parser, const QString &command
     return parser;
 }
 
+// The parser's help names the program as it was started; a command's help
+// names the command too.
+Result helpOf(const QCommandLineParser &parser, const QString &command)
+{
+    QStringList lines = parser.helpText().trimmed().split(QLatin1Char('\n'));
+    static const QRegularExpression usage(QStringLiteral(R"(^Usage: \S+)"));
+    lines.first().replace(usage, QStringLiteral("Usage: quillory ") + command);
+    return done(lines.join(QLatin1Char('\n')));
+}
+
 Result listLines(const QList<remote::Entry> &entries, bool asJson)
 {
     if (asJson)
@@ -195,7 +206,7 @@ Result runAdd(const QStringList &arguments, Context &context)
     if (!parser.parse(arguments))
         return badUsage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
-        return done(parser.helpText().trimmed());
+        return helpOf(parser, QStringLiteral("add"));
     if (parser.isSet(at) == parser.isSet(in))
         return badUsage(QStringLiteral("add needs either --at or --in"));
     if (parser.positionalArguments().isEmpty())
@@ -240,7 +251,7 @@ Result runList(const QStringList &arguments, Context &context, bool onlyNext)
     if (!parser.parse(arguments))
         return badUsage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
-        return done(parser.helpText().trimmed());
+        return helpOf(parser, onlyNext ? QStringLiteral("next") : QStringLiteral("list"));
     if (!parser.positionalArguments().isEmpty()) {
         return badUsage(
             QStringLiteral("unexpected \"%1\"").arg(parser.positionalArguments().first()));
@@ -299,7 +310,7 @@ Result runRemove(const QStringList &arguments, Context &context)
     if (!parser.parse(arguments))
         return badUsage(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
-        return done(parser.helpText().trimmed());
+        return helpOf(parser, QStringLiteral("remove"));
     if (parser.positionalArguments().size() != 1)
         return badUsage(QStringLiteral("remove takes one \"YYYY-MM-DD HH:MM\""));
     const remote::When when = remote::parseMinute(parser.positionalArguments().first());

@@ -154,7 +154,10 @@ TEST_F(CommandLine, RefusalsExitOneAndBadUsageTwo)
     const Outcome help = run({ "--help" });
     EXPECT_EQ(help.status, cli::kDone);
     EXPECT_TRUE(help.out.contains("remove \"YYYY-MM-DD HH:MM\""));
-    EXPECT_TRUE(run({ "add", "--help" }).out.contains("--early-warning"));
+    const Outcome addHelp = run({ "add", "--help" });
+    EXPECT_TRUE(addHelp.out.startsWith("Usage: quillory add [options] message"))
+        << addHelp.out.toStdString();
+    EXPECT_TRUE(addHelp.out.contains("--early-warning"));
     EXPECT_TRUE(run({ "--version" }).out.startsWith("quillory 1."));
 }
 
