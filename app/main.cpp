@@ -14,10 +14,12 @@
 #include "calendar/Logging.h"
 #include "calendar/StartWindows.h"
 #include "calendar/WindowLinks.h"
+#include "cli/CommandLine.h"
 #include "colour/ColourWindow.h"
 #include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "platform/linux/DBusCalendar.h"
 #include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/LogindSleepWatch.h"
@@ -37,14 +39,37 @@
 #include "update/UpdateCheck.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QIcon>
+#include <QTextStream>
 
 #include <cstdio>
 #include <optional>
 
+namespace {
+
+// `quillory add|list|next|remove|--help|--version`: no display, no window.
+int runCommandLine(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillory"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
+    const AppPaths paths = AppPaths::fromEnvironment(QCoreApplication::applicationDirPath());
+    DBusCalendarLink calendar(QDBusConnection::sessionBus());
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    cli::Context context { paths.dataFolder, paths.dataFile(),
+        [] { return QDateTime::currentDateTime(); }, calendar, out, err };
+    return cli::run(QCoreApplication::arguments(), context);
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    if (argc > 1 && cli::isCommand({ QString::fromLocal8Bit(argv[1]) }))
+        return runCommandLine(argc, argv);
     // Without a display Qt aborts in QApplication: a clear line instead.
     if (const QString missing = missingDisplay(); !missing.isEmpty()) {
         std::fprintf(stderr, "quillory: %s\n", qPrintable(missing));
@@ -147,6 +172,17 @@ int main(int argc, char **argv)
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &main,
         [&] { main.Form_Unload(); });
+    // Scripts and the command line reach the running calendar on the session bus.
+    CalendarBusService bus(CalendarBusService::Host { paths.dataFile(), [&] { return clock.now(); },
+        [&] { main.appointmentsChanged(); },
+        [&] {
+            if (!main.isVisible())
+                main.showCalendar();
+            main.raise();
+            main.activateWindow();
+        } });
+    bus.publish(QDBusConnection::sessionBus());
+    QObject::connect(&main, &FrmMain::announced, &bus, &CalendarBusService::Announced);
     // Starting the calendar again is a way back to a hidden one, with or
     // without a notification area.
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&] {

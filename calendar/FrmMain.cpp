@@ -256,6 +256,7 @@ void FrmMain::Form_Load()
 
     // 15. marks, old messages, early warnings
     underline();
+    m_loaded = true;
     qCInfo(lcCalendar) << "calendar window loaded at" << pos() << "data file" << m_paths.dataFile();
 }
 
@@ -877,6 +878,7 @@ void FrmMain::announceDue()
         qCInfo(lcCalendar).noquote() << "announcing" << next.key << next.plan.text << next.page;
         switch (next.kind) {
         case DueAnnouncement::Kind::OnTime:
+            emit announced(next.key, next.plan.text);
             m_links.message.Show();
             m_links.message.display(next.plan.confirm, next.plan.text);
             break;
@@ -911,6 +913,8 @@ void FrmMain::announceMissed(DueAnnouncement first)
     qsizetype count = 0;
     std::optional<DueAnnouncement> onTime;
     for (const DueAnnouncement &item : missed) {
+        if (item.kind != DueAnnouncement::Kind::Notice)
+            emit announced(item.key, item.plan.text);
         if (item.kind == DueAnnouncement::Kind::OnTime) {
             onTime = item;
             continue;
@@ -1005,6 +1009,20 @@ void FrmMain::reportOldMessages()
     if (answer == MsgAnswer::Yes)
         m_links.manager.showAtTab(1);
     m_reportingOld = false;
+}
+
+void FrmMain::appointmentsChanged()
+{
+    // Before the load the load's own marking comes; after the unload nothing shows.
+    if (!m_loaded || m_unloaded)
+        return;
+    // Marks are only ever set: a removed appointment's day is cleared here
+    // and the month marked afresh from the file.
+    for (int cell = 1; cell <= 42; ++cell)
+        maincalendar->setDayBold(maincalendar->VisibleDays(cell), false);
+    remarkOnly = true;
+    underline();
+    m_scheduler->check();
 }
 
 void FrmMain::remarkOnMonthChange()

@@ -69,6 +69,9 @@ public:
     void saydate();
     // Opens a fresh appointment manager (after a save or a delete).
     void reshowset();
+    // The data file was changed from outside (the session bus): the month
+    // is marked again and the scheduler looks at once.
+    void appointmentsChanged();
     bool isUnloaded() const { return m_unloaded; }
     // One colour of the window, shown at once (the load, the colour panel).
     void setColour(ColourRole role, quint32 colour) override;
@@ -157,6 +160,8 @@ signals:
     void endedWithoutUnload();
     // A right click asks for the main menu at this point of the screen.
     void mainMenuRequested(const QPoint &globalPos);
+    // An appointment was announced (on time or missed): its key and text.
+    void announced(const QString &key, const QString &text);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -207,6 +212,7 @@ private:
     bool m_writeProblemTold = false; // once per run
     bool m_tellingWriteProblem = false;
     bool m_unloaded = false;
+    bool m_loaded = false;
     bool m_quietRestart = false;
     bool m_showDuringLoad = true;
     QPointer<FrmAbout> m_about;

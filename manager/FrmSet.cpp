@@ -54,14 +54,6 @@ QString readError()
         + QStringLiteral(" with this problem");
 }
 
-// Why a write of the data file failed, for the user.
-QString writeFailure(const QString &reason)
-{
-    return QStringLiteral("Sorry, the appointment file could not be written (%1). Nothing was "
-                          "changed; please check the disk and try again.")
-        .arg(reason.isEmpty() ? QStringLiteral("unknown reason") : reason);
-}
-
 void name(QWidget *widget, const char *objectName, const QString &accessibleName,
     const QString &toolTip = {})
 {
@@ -829,8 +821,8 @@ void FrmSet::save()
     if (!INIFuncs::INIWrite(
             dataFile(), QLatin1String(kAlarmsSection), plan.key, plan.value, &error)) {
         // The fields keep the appointment so that nothing typed is lost.
-        m_services.dialogs.messageBox(
-            writeFailure(error), MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        m_services.dialogs.messageBox(manager::writeFailureText(error), MsgButtons::Ok,
+            MsgIcon::Critical, QStringLiteral("Error!"));
         return;
     }
     qCInfo(lcManager) << "saved" << plan.key;
@@ -895,8 +887,8 @@ void FrmSet::com_del_Click()
     QString error;
     if (!INIFuncs::INIWrite(
             dataFile(), QLatin1String(kAlarmsSection), *key, QLatin1String(kNothing), &error)) {
-        m_services.dialogs.messageBox(
-            writeFailure(error), MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        m_services.dialogs.messageBox(manager::writeFailureText(error), MsgButtons::Ok,
+            MsgIcon::Critical, QStringLiteral("Error!"));
         return;
     }
     qCInfo(lcManager) << "deleted" << *key;

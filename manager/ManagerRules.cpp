@@ -332,6 +332,13 @@ std::optional<QString> deletableKey(const QString &comboText)
     return key;
 }
 
+QString writeFailureText(const QString &reason)
+{
+    return QStringLiteral("Sorry, the appointment file could not be written (%1). Nothing was "
+                          "changed; please check the disk and try again.")
+        .arg(reason.isEmpty() ? QStringLiteral("unknown reason") : reason);
+}
+
 QString passedTodayQuestion()
 {
     return QStringLiteral("This time has already passed today. Save it anyway?");

@@ -105,6 +105,8 @@ struct SavePlan
 SavePlan planSave(const SaveFields &fields, const QDateTime &now);
 // The refusal's message box text.
 QString refusalText(SaveRefusal refusal);
+// Why a write of the data file failed, for the user.
+QString writeFailureText(const QString &reason);
 // Asked before a save of a time already gone today.
 QString passedTodayQuestion();
 

@@ -187,6 +187,28 @@ TEST_F(DayMarkingTest, PagingMarksTheNewMonthAfterTheImmediateTick)
     EXPECT_EQ(frm->maincalendar->Value(), QDate(2027, 1, 28));
 }
 
+TEST_F(DayMarkingTest, AChangeFromOutsideMarksTheMonthAfresh)
+{
+    home.writeData("[alarms]\r\n09/00/10/02/2027=NStays\r\n09/00/12/02/2027=NGoes\r\n");
+    frm.reset();
+    // Before the load nothing is marked: the load marks.
+    auto early = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+        FrmMain::Links { announcer, manager, versionCheck, marker }, agentControl, false);
+    early->appointmentsChanged();
+    EXPECT_EQ(beeps, 0);
+    early.reset();
+
+    load(QDateTime(QDate(2027, 2, 1), QTime(8, 0, 5)));
+    ASSERT_TRUE(bold(2027, 2, 12));
+    INIFuncs::INIWrite(home.dataFile(), "alarms", "09/00/12/02/2027", "nothing");
+    INIFuncs::INIWrite(home.dataFile(), "alarms", "09/00/04/02/2027", "TSoon}");
+    frm->appointmentsChanged();
+    EXPECT_TRUE(bold(2027, 2, 10));
+    EXPECT_FALSE(bold(2027, 2, 12));
+    EXPECT_TRUE(bold(2027, 2, 4));
+    EXPECT_FALSE(marker.early()); // marking only: warnings come with the start
+}
+
 TEST_F(DayMarkingTest, AnUnreadableDataFileIsReportedAndMarksNothing)
 {
     QDir().mkpath(home.dataFile()); // a folder where the file should be
