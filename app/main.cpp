@@ -18,6 +18,7 @@
 #include "manager/AppointmentManager.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
+#include "platform/linux/DBusNotifier.h"
 #include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/LogindSleepWatch.h"
@@ -118,6 +119,8 @@ int main(int argc, char **argv)
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
             [&] { return frmMain->restart({}); }, [&] { return frmMain->isUnloaded(); } });
     DayMarker dayMarking(services, modClock, paths, manager, [] { QApplication::beep(); });
+    // Before the message window, which posts through it to its end.
+    DBusNotifier notifier;
     FrmMessage message(settings, modClock, agentEngine,
         FrmMessage::Host { [&](const QString &text) { frmMain->say(text); },
             [&] {
@@ -126,6 +129,7 @@ int main(int argc, char **argv)
             },
             [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile(),
             [&] { return clock.now(); } });
+    message.setNotifier(&notifier);
     FrmMain main(services, settings, modClock, paths,
         FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
         agentEngine, quietRestart);
