@@ -65,6 +65,8 @@ FrmMessage::FrmMessage(SettingsStore &settings, ModClock &modClock, agent::Contr
     com_snoozefor->setObjectName(QStringLiteral("com_snoozefor"));
     com_snoozefor->setArrowType(Qt::DownArrow);
     com_snoozefor->setPopupMode(QToolButton::InstantPopup);
+    // The arrow says it all; the style's own menu mark would draw a second one.
+    com_snoozefor->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
     com_snoozefor->setFocusPolicy(Qt::StrongFocus);
     com_snoozefor->setToolTip(QStringLiteral("Choose how long to snooze the appointment"));
     com_snoozefor->setAccessibleName(QStringLiteral("Snooze for"));

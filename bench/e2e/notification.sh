@@ -44,7 +44,13 @@ dbus-run-session -- bash -c '
   W=$(xdotool search --name "You have a new message waiting" | head -1)
   xdotool windowactivate --sync "$W" 2>/dev/null
   eval $(xdotool getwindowgeometry --shell "$W")
-  xdotool mousemove $((X + WIDTH - 150)) $((Y + HEIGHT - 20)) click 1
+  # The snooze lengths, beside "Snooze !".
+  xdotool mousemove $((X + WIDTH - 109)) $((Y + HEIGHT - 23)) click 1
+  sleep 1
+  import -window root "$OUT/lengths.png"
+  xdotool key Escape
+  sleep 1
+  xdotool mousemove $((X + WIDTH - 150)) $((Y + HEIGHT - 23)) click 1
   sleep 2
   import -window root "$OUT/snoozed.png"
   cat $H/pending.txt > "$OUT/pending.txt" 2>&1

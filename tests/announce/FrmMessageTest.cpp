@@ -454,7 +454,9 @@ TEST_F(NoticeTest, DoNotDisturbHoldsTheSoundUntilTheUserIsBack)
 
 TEST_F(NoticeTest, TheSnoozeChoiceSetsThisSnoozesLengthAndOutlivesARestart)
 {
+    // Reached with Tab right after "Snooze !".
     EXPECT_EQ(window->com_snoozefor->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(window->com_snooze->nextInFocusChain(), window->com_snoozefor);
     EXPECT_EQ(window->com_snoozefor->accessibleName(), "Snooze for");
     QStringList captions;
     for (const QAction *a : window->com_snoozefor->menu()->actions())
@@ -493,8 +495,8 @@ TEST_F(NoticeTest, TheSnoozeChoiceSetsThisSnoozesLengthAndOutlivesARestart)
         announce::readPendingFile(home.paths().pendingFile()).snoozedUntil, nine.addSecs(5 * 60));
 
     // An end no snooze could have (a file gone wrong) hides nothing.
-    TestHome::writeFile(home.paths().pendingFile(),
-        "quillory pending 1\nZ\t2999-01-01T09:00:00\n-R\tTea\n");
+    TestHome::writeFile(
+        home.paths().pendingFile(), "quillory pending 1\nZ\t2999-01-01T09:00:00\n-R\tTea\n");
     reopen();
     window->restorePending();
     EXPECT_TRUE(window->isVisible());
