@@ -1,7 +1,9 @@
 #pragma once
 
+#include "announce/NoticeRules.h"
 #include "announce/PendingRules.h"
 #include "engine/Firing.h"
+#include "platform/Notifier.h"
 
 #include <QWidget>
 
@@ -11,6 +13,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+class QToolButton;
 class ModClock;
 class SettingsStore;
 namespace agent {
@@ -22,6 +25,8 @@ class Control;
 // placeholder waits for "Ok". "Snooze !" brings it back in five minutes.
 // Announcements not yet acknowledged queue in the one window, newest first
 // on show, and are kept in a file so a restart or a crash loses none.
+// Each is also posted as a desktop notification whose actions answer its
+// page as the window's buttons would.
 class FrmMessage : public QWidget, public Announcer
 {
     Q_OBJECT
@@ -57,6 +62,10 @@ public:
     void com_next_Click();
     // Brings back, at start, what a previous run left unacknowledged.
     void restorePending();
+    // Posts announcements as desktop notifications from now on; none: not posted.
+    void setNotifier(Notifier *notifier);
+    // Hides the window for a snooze of this length.
+    void snoozeFor(announce::SnoozeLength length);
 
     const QList<announce::Announcement> &pending() const { return m_queue; }
     qsizetype currentPage() const { return m_current; }
@@ -65,6 +74,7 @@ public:
     QPlainTextEdit *txt_message = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *com_snooze = nullptr;
+    QToolButton *com_snoozefor = nullptr; // the snooze's length, beside "Snooze !"
     QPushButton *com_previous = nullptr;
     QPushButton *com_next = nullptr;
     QLabel *lab_page = nullptr;
@@ -73,8 +83,22 @@ public:
     QString pendingText;
     int snoozeCount = 0;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void alert();
+    // The alert and what is said with it, held while the desktop asks not
+    // to be disturbed until the user is back; empty `spoken`: nothing said.
+    void alertAndSay(const QString &spoken, bool withAlert = true);
+    void releaseHeld();
+    void startSnoozeTimer(qint64 ms);
+    void postNotice(qsizetype index);
+    void postMissingNotices();
+    void withdrawNotice(qsizetype index);
+    void withdrawNotices();
+    void noticeAnswered(Notifier::Handle handle, const QString &key);
+    void noticeClosed(Notifier::Handle handle);
     void waitFirstDelay();
     void setMessageText(const QString &text, Qt::Alignment alignment);
     void showPage(qsizetype index);
@@ -89,4 +113,9 @@ private:
     QList<announce::Announcement> m_queue;
     QDateTime m_snoozedUntil; // kept with the queue: a restart keeps the snooze
     qsizetype m_current = -1;
+    int m_snoozeMinutes = 5; // minutes the snooze timer counts
+    Notifier *m_notifier = nullptr;
+    QList<Notifier::Handle> m_notices; // beside m_queue: each page's notification, 0 for none
+    bool m_alertHeld = false;
+    QStringList m_heldSpeech;
 };

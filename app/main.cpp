@@ -20,6 +20,7 @@
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/linux/DBusCalendar.h"
+#include "platform/linux/DBusNotifier.h"
 #include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/LogindSleepWatch.h"
@@ -143,6 +144,8 @@ int main(int argc, char **argv)
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
             [&] { return frmMain->restart({}); }, [&] { return frmMain->isUnloaded(); } });
     DayMarker dayMarking(services, modClock, paths, manager, [] { QApplication::beep(); });
+    // Before the message window, which posts through it to its end.
+    DBusNotifier notifier;
     FrmMessage message(settings, modClock, agentEngine,
         FrmMessage::Host { [&](const QString &text) { frmMain->say(text); },
             [&] {
@@ -151,6 +154,7 @@ int main(int argc, char **argv)
             },
             [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile(),
             [&] { return clock.now(); } });
+    message.setNotifier(&notifier);
     FrmMain main(services, settings, modClock, paths,
         FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
         agentEngine, quietRestart);

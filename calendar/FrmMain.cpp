@@ -377,6 +377,7 @@ void FrmMain::createMainMenu()
     on(m.mnu_spkdate, &FrmMain::saydate);
     on(m.mnu_hidecal, &FrmMain::mnu_hidecal_Click);
     on(m.mnu_delay, &FrmMain::mnu_delay_Click);
+    on(m.mnu_notify, &FrmMain::mnu_notify_Click);
     on(m.mnu_load, &FrmMain::mnu_load_Click);
     on(m.mnu_largefont, &FrmMain::mnu_largefont_Click);
     on(m.mnu_moveme, &FrmMain::mnu_moveme_Click);
@@ -399,6 +400,7 @@ void FrmMain::setOptionChecks()
     m_menu->mnu_fx->setChecked(fx);
     m_menu->mnu_fx->setText(menu::soundEffectsCaption(fx));
     m_menu->mnu_hide->setChecked(m_settings.flag(setting::Hide) == Flag::True);
+    m_menu->mnu_notify->setChecked(m_settings.flag(setting::Notify) != Flag::False);
     m_menu->mnu_load->setChecked(startAtLogin);
     m_menu->mnu_largefont->setChecked(m_settings.read(setting::FontSize) == QLatin1String("large"));
 }
@@ -476,6 +478,16 @@ void FrmMain::mnu_hide_Click()
     const menu::ToggleStep step = menu::toggle(menu::Toggle::Hide, on);
     item->setChecked(step.checked);
     m_settings.write(setting::Hide, step.settingText);
+    say(step.sentence);
+}
+
+void FrmMain::mnu_notify_Click()
+{
+    // Only "False" turns them off, so an odd text keeps the default.
+    const menu::ToggleStep step
+        = menu::toggle(menu::Toggle::Notify, m_settings.flag(setting::Notify) != Flag::False);
+    m_settings.write(setting::Notify, step.settingText);
+    m_menu->mnu_notify->setChecked(step.checked);
     say(step.sentence);
 }
 

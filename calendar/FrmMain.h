@@ -124,6 +124,7 @@ public:
     void mnu_setalarm_Click();
     void mnu_hidecal_Click();
     void mnu_delay_Click();
+    void mnu_notify_Click();
     void mnu_load_Click();
     void mnu_largefont_Click();
     void mnu_moveme_Click();

@@ -48,6 +48,7 @@ MainMenu::MainMenu(QWidget *parent)
     mnu_delay = item(mnu_calopts, "mnu_delay", QStringLiteral("Delay"), true);
     // Present for its setting, never offered.
     mnu_delay->setVisible(false);
+    mnu_notify = item(mnu_calopts, "mnu_notify", QStringLiteral("Desktop notifications"), true);
     mnu_colour
         = item(mnu_calopts, "mnu_colour", QStringLiteral("Change the colours of the calendar"));
     mnu_load = item(mnu_calopts, "mnu_load", QStringLiteral("Start when I log in"), true);

@@ -25,6 +25,7 @@ public:
     QMenu *mnu_calopts = nullptr;
     QAction *mnu_hidecal = nullptr;
     QAction *mnu_delay = nullptr;
+    QAction *mnu_notify = nullptr;
     QAction *mnu_colour = nullptr;
     QAction *mnu_load = nullptr;
     QAction *mnu_largefont = nullptr;

@@ -25,6 +25,12 @@ ToggleStep toggle(Toggle which, bool on)
         step.sentence = on ? QStringLiteral("I will no longer hide after speaking!")
                            : QStringLiteral("I will hide 5 seconds after speaking!");
         break;
+    case Toggle::Notify:
+        step.settingText = on ? QStringLiteral("False") : QStringLiteral("True");
+        step.sentence = on
+            ? QStringLiteral("Appointments are no longer shown as desktop notifications!")
+            : QStringLiteral("Appointments are shown as desktop notifications too!");
+        break;
     }
     return step;
 }

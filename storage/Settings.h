@@ -34,6 +34,8 @@ inline constexpr SettingKey Hide { "data", "hide", "False" };
 // The menu toggle reads "delay" as "True" when missing, the message window as "False".
 inline constexpr SettingKey Delay { "data", "delay", "False" };
 inline constexpr const char *kDelayMenuDefault = "True";
+// Announcements are also posted as desktop notifications.
+inline constexpr SettingKey Notify { "data", "notify", "True" };
 inline constexpr SettingKey SpkHelp { "data", "spkhelp", "on" };
 inline constexpr SettingKey NeedsReboot { "data", "needsreboot", "False" };
 inline constexpr SettingKey AutoBackup { "data", "autobackup", "False" };

@@ -2,14 +2,20 @@
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeAgent.h"
+#include "tests/support/FakeNotifier.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -313,6 +319,187 @@ TEST(PendingFile, WritesAtomicallyRemovesWhenEmptyAndReportsFailure)
     EXPECT_FALSE(announce::writePendingFile(
         home.paths().dataFolder + "/missing/pending.txt", { { "Tea", false, true } }, {}, &error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+// The message window with a notification server and a clock of its own.
+class NoticeTest : public MessageTest
+{
+protected:
+    NoticeTest() { reopen(); }
+    void reopen()
+    {
+        window = std::make_unique<FrmMessage>(settings, modClock, agentControl,
+            FrmMessage::Host { [this](const QString &t) { said << t; }, [this] { ++restarts; },
+                [] { return 15.0; }, home.paths().pendingFile(),
+                [this] { return fakes.clock.now(); } });
+        window->setNotifier(&notifier);
+    }
+    bool alerted() const { return character->calls.contains("Play:alert"); }
+
+    FakeNotifier notifier;
+};
+
+TEST_F(NoticeTest, EachAnnouncementIsPostedAndAnsweringTheWindowWithdrawsIt)
+{
+    window->Show();
+    window->display(false, "Tea}");
+    window->display(true, "Dentist");
+    ASSERT_EQ(notifier.posted.size(), 2);
+    EXPECT_EQ(notifier.posted[0].summary, "Quillory");
+    EXPECT_TRUE(notifier.posted[0].body.endsWith("\nTea"));
+    EXPECT_FALSE(notifier.posted[1].body.contains("Dentist")); // asks to be confirmed first
+    EXPECT_EQ(notifier.shown.size(), 2);
+
+    window->Command1_Click(); // reveals "Dentist" at the window
+    EXPECT_EQ(notifier.shown.size(), 1);
+    window->Command1_Click();
+    window->Command1_Click(); // "Tea"
+    EXPECT_TRUE(notifier.shown.isEmpty());
+    EXPECT_EQ(notifier.withdrawn.size(), 2); // each withdrawn once
+    EXPECT_EQ(restarts, 1);
+}
+
+TEST_F(NoticeTest, AnActionAnswersItsOwnPageAsTheButtonsWould)
+{
+    window->Show();
+    window->display(false, "Tea");
+    window->display(false, "Lunch");
+    notifier.answer(notifier.handleOf("Tea"), "ok");
+    ASSERT_EQ(window->pending().size(), 1);
+    EXPECT_EQ(window->pending()[0].text, "Lunch");
+    EXPECT_EQ(restarts, 0);
+
+    said.clear();
+    notifier.answer(notifier.handleOf("Lunch"), "snooze-15");
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(said, QStringList { "The appointment will show again in fifteen minutes" });
+    EXPECT_EQ(announce::readPendingFile(home.paths().pendingFile()).snoozedUntil,
+        fakes.clock.now().addSecs(15 * 60));
+    for (int minute = 1; minute < 15; ++minute)
+        window->snooze_Timer();
+    EXPECT_FALSE(window->isVisible());
+    const qsizetype posted = notifier.posted.size();
+    window->snooze_Timer();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(notifier.posted.size(), posted + 1); // back with the window
+    EXPECT_TRUE(notifier.posted.last().body.endsWith("\nLunch"));
+
+    // A confirmed appointment's "Ok" from the notification reveals it.
+    window->display(true, "Dentist");
+    said.clear();
+    notifier.answer(notifier.handleOf(QString::fromUtf8("press Ok to read")), "ok");
+    EXPECT_EQ(shown(), "Dentist");
+    EXPECT_EQ(said, QStringList { "Dentist" });
+    notifier.answer(12345, "ok"); // nothing of ours
+    EXPECT_EQ(window->pending().size(), 2);
+}
+
+TEST_F(NoticeTest, ANotificationClosedByTheUserLeavesTheWindowAsItIs)
+{
+    window->Show();
+    window->display(false, "Tea");
+    notifier.dismiss(notifier.handleOf("Tea"));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(shown(), "Tea");
+    ASSERT_EQ(window->pending().size(), 1);
+    window->Command1_Click();
+    EXPECT_TRUE(notifier.withdrawn.isEmpty()); // gone already: nothing to withdraw
+    EXPECT_EQ(restarts, 1);
+}
+
+TEST_F(NoticeTest, TurnedOffOrWithoutAServerNothingElseChanges)
+{
+    for (const bool off : { true, false }) {
+        settings.write(setting::Notify, off ? "False" : "True");
+        notifier.server = off; // off with a server, on without one
+        said.clear();
+        character->calls.clear();
+        reopen();
+        window->Show();
+        window->display(false, "Tea");
+        EXPECT_TRUE(notifier.posted.isEmpty());
+        EXPECT_EQ(said, QStringList { "Tea" });
+        EXPECT_TRUE(alerted());
+        window->Command1_Click();
+    }
+}
+
+TEST_F(NoticeTest, DoNotDisturbHoldsTheSoundUntilTheUserIsBack)
+{
+    notifier.setInhibited(true);
+    window->Show();
+    window->display(false, "Tea");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(shown(), "Tea");
+    EXPECT_EQ(notifier.posted.size(), 1);
+    EXPECT_TRUE(said.isEmpty());
+    EXPECT_FALSE(alerted());
+
+    // The first key pressed anywhere in the program.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &press);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(said, QStringList { "Tea" });
+    EXPECT_TRUE(alerted());
+
+    // Or the end of the do-not-disturb.
+    said.clear();
+    character->calls.clear();
+    window->display(false, "Lunch");
+    EXPECT_TRUE(said.isEmpty());
+    notifier.setInhibited(false);
+    EXPECT_EQ(said, QStringList { "Lunch" });
+    EXPECT_TRUE(alerted());
+}
+
+TEST_F(NoticeTest, TheSnoozeChoiceSetsThisSnoozesLengthAndOutlivesARestart)
+{
+    // Reached with Tab right after "Snooze !".
+    EXPECT_EQ(window->com_snoozefor->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(window->com_snooze->nextInFocusChain(), window->com_snoozefor);
+    EXPECT_EQ(window->com_snoozefor->accessibleName(), "Snooze for");
+    QStringList captions;
+    for (const QAction *a : window->com_snoozefor->menu()->actions())
+        captions << a->text();
+    EXPECT_EQ(captions,
+        QStringList({ "5 minutes", "10 minutes", "15 minutes", "30 minutes", "1 hour",
+            "until tomorrow 9:00" }));
+
+    window->Show();
+    window->display(false, "Tea");
+    window->com_snoozefor->menu()->actions().last()->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(said.last(), "The appointment will show again tomorrow at nine");
+    const QDateTime nine(fakes.clock.now().date().addDays(1), QTime(9, 0));
+    EXPECT_EQ(announce::readPendingFile(home.paths().pendingFile()).snoozedUntil, nine);
+    EXPECT_TRUE(notifier.shown.isEmpty()); // the notification waits with the window
+
+    // Restarted in the evening: still snoozed; back at nine by the wall clock.
+    fakes.clock.set(fakes.clock.now().addSecs(8 * 3600));
+    said.clear();
+    reopen();
+    window->restorePending();
+    EXPECT_FALSE(window->isVisible());
+    ASSERT_TRUE(window->snooze->isActive());
+    window->snooze_Timer();
+    EXPECT_FALSE(window->isVisible());
+    fakes.clock.set(nine); // the computer slept through the night's minutes
+    window->snooze_Timer();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(said, QStringList { "Please respond to this appointment" });
+    EXPECT_EQ(notifier.shown.size(), 1);
+
+    // A click on "Snooze !" itself keeps its five minutes.
+    window->com_snooze_Click();
+    EXPECT_EQ(
+        announce::readPendingFile(home.paths().pendingFile()).snoozedUntil, nine.addSecs(5 * 60));
+
+    // An end no snooze could have (a file gone wrong) hides nothing.
+    TestHome::writeFile(
+        home.paths().pendingFile(), "quillory pending 1\nZ\t2999-01-01T09:00:00\n-R\tTea\n");
+    reopen();
+    window->restorePending();
+    EXPECT_TRUE(window->isVisible());
 }
 
 } // namespace

@@ -90,8 +90,9 @@ TEST_F(MenuTest, MainMenuHoldsEveryItemInOrderWithNamesAndLoadTimeMarks)
             "&Calendar Options", "-", "Character options", "-", "Backup / Restore", "-",
             "Instructions and Help", "-", "&About Quillory", "-", "E&XIT" }));
     EXPECT_EQ(captions(menu().mnu_calopts),
-        QStringList({ "&Hide the calendar", "Delay", "Change the colours of the calendar",
-            "Start when I log in", "Enable large font mode" }));
+        QStringList({ "&Hide the calendar", "Delay", "Desktop notifications",
+            "Change the colours of the calendar", "Start when I log in",
+            "Enable large font mode" }));
     EXPECT_EQ(captions(menu().mnu_charopt),
         QStringList({ "Move the character home", "Load a new character",
             "Character sound effects are off", "Hide the Character after speaking" }));
@@ -148,6 +149,22 @@ TEST_F(MenuTest, SettingTogglesWriteSpeakAndMarkButAreSilentWhileLoading)
     EXPECT_EQ(settings.read(setting::SoundFx), "True");
     EXPECT_EQ(settings.read(setting::Hide), "False");
     EXPECT_EQ(spoken().size(), 6);
+}
+
+TEST_F(MenuTest, DesktopNotificationsAreOnUntilTurnedOff)
+{
+    settings.write(setting::Notify, "yes"); // an odd text keeps the default
+    load();
+    EXPECT_TRUE(menu().mnu_notify->isChecked());
+    menu().mnu_notify->trigger();
+    EXPECT_EQ(settings.read(setting::Notify), "False");
+    EXPECT_FALSE(menu().mnu_notify->isChecked());
+    menu().mnu_notify->trigger();
+    EXPECT_EQ(settings.read(setting::Notify), "True");
+    EXPECT_TRUE(menu().mnu_notify->isChecked());
+    EXPECT_EQ(spoken(),
+        QStringList({ "Appointments are no longer shown as desktop notifications!",
+            "Appointments are shown as desktop notifications too!" }));
 }
 
 TEST_F(MenuTest, StartAtLoginOnThenOffLeavesEmptyValuesAndNoGreetingNextTime)
