@@ -25,6 +25,11 @@ ToggleStep toggle(Toggle which, bool on)
         step.sentence = on ? QStringLiteral("I will no longer hide after speaking!")
                            : QStringLiteral("I will hide 5 seconds after speaking!");
         break;
+    case Toggle::Briefing:
+        step.settingText = on ? QStringLiteral("False") : QStringLiteral("True");
+        step.sentence = on ? QStringLiteral("I will no longer read your day in the morning.")
+                           : QStringLiteral("Each morning I will tell you what is on that day.");
+        break;
     }
     return step;
 }

@@ -11,8 +11,8 @@
 
 namespace menu {
 
-// The three options whose state lives in a setting.
-enum class Toggle { Delay, SoundFx, Hide };
+// The options whose state lives in a setting.
+enum class Toggle { Delay, SoundFx, Hide, Briefing };
 
 // What one toggle does: the new check mark, the caption (empty: unchanged),
 // the setting's new text and the sentence the character says.
