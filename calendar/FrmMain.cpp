@@ -914,10 +914,11 @@ void FrmMain::blink_Timer()
     lab_time->setText(tick::timeBandText(now.time())); // 5
     reportOldMessages(); // 6
     remarkOnMonthChange(); // 7
-    if (m_briefingLookAgain)
-        briefIfDue(now);
 
     if (!m_scheduler->isNewMinute(now)) { // 8
+        // A new minute's announcements come first; the briefing follows them.
+        if (m_briefingLookAgain)
+            briefIfDue(now);
         if (!updateStarted)
             versionGate(); // 11
         return;
