@@ -130,6 +130,7 @@ TEST_F(AskTest, TheFirstStartOfTheDayBriefsOnceNotAgainAfterOurOwnRestart)
     ASSERT_EQ(briefings(), 1);
     EXPECT_TRUE(spoken().last().startsWith(
         "Good morning! You have three appointments today. At nine o'clock in the morning"));
+    EXPECT_TRUE(fakes.dialogs.boxes.isEmpty()); // all three were read out
     tickAt(QTime(6, 11, 0));
     tickAt(QTime(7, 0, 0));
     EXPECT_EQ(briefings(), 1);
@@ -164,4 +165,16 @@ TEST_F(AskTest, RunningThroughTheNightBriefsAtSevenAfterTheSpeechInProgress)
     EXPECT_EQ(briefings(), 1);
     tickAt(QTime(7, 1, 0));
     EXPECT_EQ(briefings(), 1);
+}
+
+TEST_F(AskTest, ABriefingWithMoreThanFiveLeavesTheRestToTheBox)
+{
+    settings.write(setting::Briefing, "True");
+    home.writeData("[alarms]\r\n17/00/08/12/2026=HStretch\r\n"); // 17:00 to 23:00
+    loadAt(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
+    tickAt(QTime(9, 0, 2));
+    ASSERT_EQ(briefings(), 1);
+    EXPECT_TRUE(spoken().last().endsWith("And two more, shown in the window."));
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].text.count('\n'), 6);
 }
