@@ -59,6 +59,13 @@ bool CharacterControl::loadCharacterFrom(const QString &file, const QString &mov
         QStringLiteral("What is the [date]?"), true, true);
     commands.Add(QStringLiteral("exit"), QStringLiteral("Exit Quillory"),
         QStringLiteral("[Exit] Quillory"), true, true);
+    // "What is on?" alone means today, as people ask it.
+    commands.Add(QLatin1String(kAskToday), QStringLiteral("What is on today?"),
+        QStringLiteral("What is on [today]?"), true, true);
+    commands.Add(QLatin1String(kAskTomorrow), QStringLiteral("What is on tomorrow?"),
+        QStringLiteral("What is on tomorrow?"), true, true);
+    commands.Add(QLatin1String(kAskNext), QStringLiteral("What is next?"),
+        QStringLiteral("What is next?"), true, true);
     commands.setVisible(true);
     qCInfo(lcAnnounce) << "character" << charname << "loaded";
     return true;
@@ -157,6 +164,10 @@ void CharacterControl::Agent1_Command(const agent::UserInput &userInput)
         if (agentchar)
             agentchar->Stop();
         m_host.unload();
+    } else if (name == QLatin1String(kAskToday) || name == QLatin1String(kAskTomorrow)
+        || name == QLatin1String(kAskNext)) {
+        if (m_host.ask)
+            m_host.ask(name);
     } else if (name == QLatin1String("moveme")) {
         if (m_host.calendarVisible()) {
             moveme();

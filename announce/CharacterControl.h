@@ -16,7 +16,7 @@ class SettingsStore;
 
 // The calendar's side of its character: loading and changing it, speaking
 // with a gesture in turn, walking home beside the calendar, hiding after
-// speaking, and the character's five commands.
+// speaking, and the character's commands.
 class CharacterControl : public QObject
 {
     Q_OBJECT
@@ -30,15 +30,21 @@ public:
         std::function<announce::HomeInput()> homeInput;
         std::function<void()> saydate;
         std::function<void()> unload;
+        // "What is on today?" and its kin, by the command's name.
+        std::function<void(const QString &command)> ask;
     };
 
     static constexpr const char *kMoveVoiceAtLoad = "[Move Me]Home ";
     static constexpr const char *kMoveVoiceAfterChange = "[MoveMe]Home ";
+    // The names of the commands that ask what is on.
+    static constexpr const char *kAskToday = "ontoday";
+    static constexpr const char *kAskTomorrow = "ontomorrow";
+    static constexpr const char *kAskNext = "next";
 
     CharacterControl(agent::Control &agent, SettingsStore &settings, ModClock &modClock,
         Dialogs &dialogs, Clock &clock, Host host, QObject *parent = nullptr);
 
-    // Loads "charname".acs under charname and adds the five commands; false
+    // Loads "charname".acs under charname and adds the commands; false
     // (with a log line) when it cannot be loaded.
     bool loadCharacter(const QString &moveVoice);
     void unloadCharacter();

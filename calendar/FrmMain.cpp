@@ -141,7 +141,15 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
                 in.twipsPerPixelX = in.twipsPerPixelY = tpp;
                 return in;
             },
-            [this] { saydate(); }, [this] { Form_Unload(); } },
+            [this] { saydate(); }, [this] { Form_Unload(); },
+            [this](const QString &command) {
+                if (command == QLatin1String(CharacterControl::kAskToday))
+                    ask(agendaquery::Ask::Today);
+                else if (command == QLatin1String(CharacterControl::kAskTomorrow))
+                    ask(agendaquery::Ask::Tomorrow);
+                else
+                    ask(agendaquery::Ask::Next);
+            } },
         this);
     qApp->installEventFilter(new CharacterBeside(*character, this));
 
@@ -375,6 +383,11 @@ void FrmMain::createMainMenu()
     };
     on(m.mnu_setalarm, &FrmMain::mnu_setalarm_Click);
     on(m.mnu_spkdate, &FrmMain::saydate);
+    connect(m.mnu_ontoday, &QAction::triggered, this, [this] { ask(agendaquery::Ask::Today); });
+    connect(
+        m.mnu_ontomorrow, &QAction::triggered, this, [this] { ask(agendaquery::Ask::Tomorrow); });
+    connect(m.mnu_next, &QAction::triggered, this, [this] { ask(agendaquery::Ask::Next); });
+    on(m.mnu_briefing, &FrmMain::mnu_briefing_Click);
     on(m.mnu_hidecal, &FrmMain::mnu_hidecal_Click);
     on(m.mnu_delay, &FrmMain::mnu_delay_Click);
     on(m.mnu_notify, &FrmMain::mnu_notify_Click);
@@ -401,6 +414,7 @@ void FrmMain::setOptionChecks()
     m_menu->mnu_fx->setText(menu::soundEffectsCaption(fx));
     m_menu->mnu_hide->setChecked(m_settings.flag(setting::Hide) == Flag::True);
     m_menu->mnu_notify->setChecked(m_settings.flag(setting::Notify) != Flag::False);
+    m_menu->mnu_briefing->setChecked(m_settings.flag(setting::Briefing) == Flag::True);
     m_menu->mnu_load->setChecked(startAtLogin);
     m_menu->mnu_largefont->setChecked(m_settings.read(setting::FontSize) == QLatin1String("large"));
 }
@@ -489,6 +503,61 @@ void FrmMain::mnu_notify_Click()
     m_settings.write(setting::Notify, step.settingText);
     m_menu->mnu_notify->setChecked(step.checked);
     say(step.sentence);
+}
+
+void FrmMain::mnu_briefing_Click()
+{
+    QAction *item = m_menu->mnu_briefing;
+    if (character->loading) {
+        item->setChecked(!item->isChecked());
+        return;
+    }
+    const bool on = m_settings.flag(setting::Briefing) == Flag::True;
+    const menu::ToggleStep step = menu::toggle(menu::Toggle::Briefing, on);
+    item->setChecked(step.checked);
+    m_settings.write(setting::Briefing, step.settingText);
+    say(step.sentence);
+}
+
+agendaquery::Context FrmMain::agendaContext()
+{
+    return { m_services.dialogs, m_services.clock, m_paths.dataFile(),
+        [this](const QString &text) { say(text); }, readDataFile };
+}
+
+void FrmMain::ask(agendaquery::Ask which)
+{
+    agendaquery::tell(agendaContext(), which);
+}
+
+void FrmMain::briefIfDue(const QDateTime &now)
+{
+    if (!m_shown || m_shown->contains(ShownToday::briefing())) {
+        m_briefingLookAgain = false;
+        return;
+    }
+    if (m_settings.flag(setting::Briefing) != Flag::True) {
+        m_briefingLookAgain = false;
+        m_briefingMoment = briefing::Moment::Running;
+        return;
+    }
+    // A restart of our own is no start of the day.
+    const briefing::Moment moment = m_restartedByUs ? briefing::Moment::Running : m_briefingMoment;
+    if (!briefing::due(moment, now.time(), false)) {
+        m_briefingLookAgain = false;
+        m_briefingMoment = briefing::Moment::Running;
+        return;
+    }
+    // Never over an announcement or other speech: the next tick looks again.
+    if (m_announcing || character->lastrequest) {
+        m_briefingLookAgain = true;
+        return;
+    }
+    m_briefingLookAgain = false;
+    m_briefingMoment = briefing::Moment::Running;
+    // Kept first: the briefing's box lets ticks run inside it.
+    m_shown->add(ShownToday::briefing());
+    agendaquery::brief(agendaContext());
 }
 
 void FrmMain::mnu_load_Click()
@@ -862,6 +931,9 @@ void FrmMain::blink_Timer()
     remarkOnMonthChange(); // 7
 
     if (!m_scheduler->isNewMinute(now)) { // 8
+        // A new minute's announcements come first; the briefing follows them.
+        if (m_briefingLookAgain)
+            briefIfDue(now);
         if (!updateStarted)
             versionGate(); // 11
         return;
@@ -869,6 +941,7 @@ void FrmMain::blink_Timer()
     lastMinute = tick::minuteOf(now.time()); // 9
     // 10: every minute since the last one handled, written before it is told
     m_scheduler->check();
+    briefIfDue(now);
 }
 
 void FrmMain::announceDue()

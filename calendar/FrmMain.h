@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calendar/AgendaQuery.h"
 #include "calendar/CalendarMod.h"
 #include "calendar/ShownToday.h"
 #include "calendar/WindowLinks.h"
@@ -131,6 +132,9 @@ public:
     void mnu_newchar_Click();
     void mnu_fx_Click();
     void mnu_hide_Click();
+    void mnu_briefing_Click();
+    // What is on today, tomorrow, next: said, and listed in a box.
+    void ask(agendaquery::Ask which);
     void mnu_colour_Click();
     void mnu_backup_Click();
     void mnu_help_Click();
@@ -195,6 +199,10 @@ private:
     void showHelp();
     void storePosition();
     void endForQuietRestart();
+    agendaquery::Context agendaContext();
+    // The morning briefing, once a day when the option is on and the
+    // character has finished what it was saying.
+    void briefIfDue(const QDateTime &now);
 
     Services &m_services;
     SettingsStore &m_settings;
@@ -210,6 +218,10 @@ private:
     // What was shown today, and whether this start is a restart of our own.
     std::optional<ShownToday> m_shown;
     bool m_restartedByUs = false;
+    // Until the first look at the briefing, this run counts as a start of
+    // the day; a look that finds the character speaking looks again.
+    briefing::Moment m_briefingMoment = briefing::Moment::UserStart;
+    bool m_briefingLookAgain = true;
     bool m_writeProblemTold = false; // once per run
     bool m_tellingWriteProblem = false;
     bool m_unloaded = false;

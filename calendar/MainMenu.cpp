@@ -41,6 +41,9 @@ MainMenu::MainMenu(QWidget *parent)
     mnu_setalarm = item(mnu_settings, "mnu_setalarm", QStringLiteral(" -= Appointment Manager =-"));
     mnu_settings->addSeparator();
     mnu_spkdate = item(mnu_settings, "mnu_spkdate", QStringLiteral("Speak the current date"));
+    mnu_ontoday = item(mnu_settings, "mnu_ontoday", QStringLiteral("What is on today?"));
+    mnu_ontomorrow = item(mnu_settings, "mnu_ontomorrow", QStringLiteral("What is on tomorrow?"));
+    mnu_next = item(mnu_settings, "mnu_next", QStringLiteral("What is next?"));
     mnu_settings->addSeparator();
 
     mnu_calopts = submenu(mnu_settings, "mnu_calopts", QStringLiteral("&Calendar Options"));
@@ -62,6 +65,8 @@ MainMenu::MainMenu(QWidget *parent)
     mnu_fx = item(mnu_charopt, "mnu_fx", QStringLiteral("Character sound effects"), true);
     mnu_hide
         = item(mnu_charopt, "mnu_hide", QStringLiteral("Hide the Character after speaking"), true);
+    mnu_briefing = item(mnu_charopt, "mnu_briefing",
+        QStringLiteral("Read today's appointments each morning"), true);
     mnu_settings->addSeparator();
 
     mnu_backup = item(mnu_settings, "mnu_backup", QStringLiteral("Backup / Restore"));

@@ -22,6 +22,9 @@ public:
     QMenu *mnu_settings = nullptr;
     QAction *mnu_setalarm = nullptr;
     QAction *mnu_spkdate = nullptr;
+    QAction *mnu_ontoday = nullptr;
+    QAction *mnu_ontomorrow = nullptr;
+    QAction *mnu_next = nullptr;
     QMenu *mnu_calopts = nullptr;
     QAction *mnu_hidecal = nullptr;
     QAction *mnu_delay = nullptr;
@@ -34,6 +37,7 @@ public:
     QAction *mnu_newchar = nullptr;
     QAction *mnu_fx = nullptr;
     QAction *mnu_hide = nullptr;
+    QAction *mnu_briefing = nullptr;
     QAction *mnu_backup = nullptr;
     QAction *mnu_help = nullptr;
     QAction *mnu_About = nullptr;

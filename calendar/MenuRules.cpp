@@ -31,6 +31,11 @@ ToggleStep toggle(Toggle which, bool on)
             ? QStringLiteral("Appointments are no longer shown as desktop notifications!")
             : QStringLiteral("Appointments are shown as desktop notifications too!");
         break;
+    case Toggle::Briefing:
+        step.settingText = on ? QStringLiteral("False") : QStringLiteral("True");
+        step.sentence = on ? QStringLiteral("I will no longer read your day in the morning.")
+                           : QStringLiteral("Each morning I will tell you what is on that day.");
+        break;
     }
     return step;
 }

@@ -12,7 +12,7 @@
 namespace menu {
 
 // The options whose state lives in a setting.
-enum class Toggle { Delay, SoundFx, Hide, Notify };
+enum class Toggle { Delay, SoundFx, Hide, Notify, Briefing };
 
 // What one toggle does: the new check mark, the caption (empty: unchanged),
 // the setting's new text and the sentence the character says.

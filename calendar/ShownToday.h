@@ -5,7 +5,7 @@
 #include <QString>
 
 // What the calendar has shown today (early warnings by appointment, the
-// greeting), kept in a small file, so a restart the program makes itself
+// greeting, the morning briefing), kept in a small file, so a restart the program makes itself
 // (after "Ok", a save, a restore, at midnight) does not show it again.
 class ShownToday
 {
@@ -18,6 +18,7 @@ public:
 
     static QString warning(const QString &key, bool week);
     static QString greeting() { return QStringLiteral("greeting"); }
+    static QString briefing() { return QStringLiteral("briefing"); }
 
 private:
     QString m_path;

@@ -45,6 +45,8 @@ inline constexpr SettingKey BackDrive { "data", "backdrive", "c:" };
 inline constexpr SettingKey LastReboot { "data", "lastreboot", nullptr };
 inline constexpr SettingKey TwoRun { "data", "2run", "True" };
 inline constexpr SettingKey OneRun { "data", "1run", "True" };
+// The character reads the day's appointments in the morning.
+inline constexpr SettingKey Briefing { "data", "briefing", "False" };
 
 // "Restore to default" of the colour panel writes this palette, which is not
 // the one missing keys give.

@@ -28,7 +28,7 @@ void BM_ManagerListOf100kLines(benchmark::State &state)
     agentControl.completeAtOnce = true;
     CharacterControl character(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
         CharacterControl::Host {
-            [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {} });
+            [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {}, {} });
     character.charname = "Tockel";
     character.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
     AppointmentManager manager(fakes.services, settings, modClock, home.paths(),

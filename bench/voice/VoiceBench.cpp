@@ -65,6 +65,12 @@ QList<CommandEntry> programCommands(const QString &moveVoice)
             QStringLiteral("What is the [date]?"), true, true },
         { QStringLiteral("exit"), QStringLiteral("Exit Quillory"),
             QStringLiteral("[Exit] Quillory"), true, true },
+        { QStringLiteral("ontoday"), QStringLiteral("What is on today?"),
+            QStringLiteral("What is on [today]?"), true, true },
+        { QStringLiteral("ontomorrow"), QStringLiteral("What is on tomorrow?"),
+            QStringLiteral("What is on tomorrow?"), true, true },
+        { QStringLiteral("next"), QStringLiteral("What is next?"), QStringLiteral("What is next?"),
+            true, true },
     };
 }
 
@@ -326,6 +332,9 @@ int main(int argc, char **argv)
         { QStringLiteral("Move me home"), QStringLiteral("moveme") },
         { QStringLiteral("What is the date"), QStringLiteral("Date") },
         { QStringLiteral("Exit Quillory"), QStringLiteral("exit") },
+        { QStringLiteral("What is on today"), QStringLiteral("ontoday") },
+        { QStringLiteral("What is on tomorrow"), QStringLiteral("ontomorrow") },
+        { QStringLiteral("What is next"), QStringLiteral("next") },
     };
     std::vector<Utterance> utterances;
     for (const Voice &v : kVoices) {
@@ -413,7 +422,7 @@ int main(int argc, char **argv)
             right, total);
     }
 
-    // Every voice the characters may speak with: the five commands and all
+    // Every voice the characters may speak with: the commands and all
     // the unrelated sentences (those above and tests/data/speech/unrelated.txt)
     // in each, with the final method.
     {

@@ -23,7 +23,8 @@ protected:
     CharacterTest()
         : control(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
             CharacterControl::Host { [this] { return calendarVisible; },
-                [this] { return geometry; }, [this] { ++dates; }, [this] { ++unloads; } })
+                [this] { return geometry; }, [this] { ++dates; }, [this] { ++unloads; },
+                [this](const QString &command) { asked << command; } })
     {
         geometry.left = 9000;
         geometry.top = 3000;
@@ -48,10 +49,11 @@ protected:
     bool calendarVisible = true;
     int dates = 0;
     int unloads = 0;
+    QStringList asked;
     CharacterControl control;
 };
 
-TEST_F(CharacterTest, LoadingAddsTheFiveCommandsInOrder)
+TEST_F(CharacterTest, LoadingAddsTheCommandsInOrder)
 {
     FakeCharacter &c = load();
     EXPECT_EQ(agentControl.loads, QStringList { "Tockel|Tockel.acs" });
@@ -61,9 +63,13 @@ TEST_F(CharacterTest, LoadingAddsTheFiveCommandsInOrder)
         voices << e.voice;
         EXPECT_TRUE(e.enabled && e.visible);
     }
-    EXPECT_EQ(names, (QStringList { "repeat", "Properties", "moveme", "Date", "exit" }));
+    EXPECT_EQ(names,
+        (QStringList {
+            "repeat", "Properties", "moveme", "Date", "exit", "ontoday", "ontomorrow", "next" }));
     EXPECT_EQ(voices[2], "[Move Me]Home ");
     EXPECT_EQ(voices[3], "What is the [date]?");
+    EXPECT_EQ(voices.mid(5),
+        (QStringList { "What is on [today]?", "What is on tomorrow?", "What is next?" }));
     EXPECT_TRUE(c.commands().Visible());
 }
 
@@ -169,6 +175,11 @@ TEST_F(CharacterTest, CommandsActByExactName)
     EXPECT_EQ(fakes.dialogs.boxes[0].text,
         "You will have to show the calendar before you can move the character");
     EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Information);
+
+    agentControl.raiseCommand("ontomorrow");
+    agentControl.raiseCommand("Next");
+    agentControl.raiseCommand("next");
+    EXPECT_EQ(asked, (QStringList { "ontomorrow", "next" }));
 
     agentControl.raiseCommand("exit");
     EXPECT_EQ(unloads, 1);

@@ -86,16 +86,18 @@ TEST_F(MenuTest, MainMenuHoldsEveryItemInOrderWithNamesAndLoadTimeMarks)
     settings.write(setting::FontSize, "large");
     load();
     EXPECT_EQ(captions(menu().mnu_settings),
-        QStringList({ " -= Appointment Manager =-", "-", "Speak the current date", "-",
-            "&Calendar Options", "-", "Character options", "-", "Backup / Restore", "-",
-            "Instructions and Help", "-", "&About Quillory", "-", "E&XIT" }));
+        QStringList({ " -= Appointment Manager =-", "-", "Speak the current date",
+            "What is on today?", "What is on tomorrow?", "What is next?", "-", "&Calendar Options",
+            "-", "Character options", "-", "Backup / Restore", "-", "Instructions and Help", "-",
+            "&About Quillory", "-", "E&XIT" }));
     EXPECT_EQ(captions(menu().mnu_calopts),
         QStringList({ "&Hide the calendar", "Delay", "Desktop notifications",
             "Change the colours of the calendar", "Start when I log in",
             "Enable large font mode" }));
     EXPECT_EQ(captions(menu().mnu_charopt),
-        QStringList({ "Move the character home", "Load a new character",
-            "Character sound effects are off", "Hide the Character after speaking" }));
+        QStringList(
+            { "Move the character home", "Load a new character", "Character sound effects are off",
+                "Hide the Character after speaking", "Read today's appointments each morning" }));
     EXPECT_FALSE(menu().mnu_delay->isVisible());
     EXPECT_FALSE(menu().mnu_fx->isChecked());
     EXPECT_TRUE(menu().mnu_hide->isChecked());

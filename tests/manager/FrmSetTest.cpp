@@ -42,7 +42,7 @@ protected:
     ManagerTest()
         : character(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
             CharacterControl::Host {
-                [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {} })
+                [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {}, {} })
     {
         fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(14, 7, 30)));
         agentControl.completeAtOnce = true;
