@@ -2,10 +2,11 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build run test test-asan bench fuzz format clean
+.PHONY: all deps build run test test-asan bench fuzz format clean package package-check
 
 all: build
 
@@ -33,6 +34,19 @@ test-asan: deps
 
 bench: build
 	@bash scripts/run-bench $(BUILD)
+
+# A Debian package, quillory_<version>_amd64.deb, of a release build for /usr.
+package: deps
+	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(PACKAGE_BUILD)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	cp $(PACKAGE_BUILD)/quillory_*_*.deb .
+
+# The package as Debian's own checks see it (lintian is not in install-deps).
+package-check: package
+	lintian --fail-on error quillory_*_*.deb
+	appstreamcli validate --no-net $(PACKAGE_BUILD)/generated/org.quillory.Quillory.metainfo.xml
 
 # libFuzzer harnesses of fuzz/, each run FUZZ_SECONDS; see docs/RELIABILITY.md.
 fuzz: deps

@@ -17,6 +17,7 @@
 #include "cli/CommandLine.h"
 #include "colour/ColourWindow.h"
 #include "manager/AppointmentManager.h"
+#include "platform/Logging.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/linux/DBusCalendar.h"
@@ -76,7 +77,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "quillory: %s\n", qPrintable(missing));
         return 1;
     }
+    const bool onXWayland = preferXWayland(argc, argv);
+    if (onXWayland)
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
+    if (onXWayland)
+        qCInfo(lcPlatform) << "Wayland session: running on XWayland (xcb), where the calendar can "
+                              "place its windows and listen for its key";
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));

@@ -48,7 +48,7 @@ FrmWait::FrmWait(SettingsStore &settings, ModClock &modClock, Launcher &launcher
     , m_settings(settings)
     , m_modClock(modClock)
     , m_launcher(launcher)
-    , m_programFolder(paths.programFolder)
+    , m_paths(paths)
     , m_flow(std::move(flow))
 {
     setObjectName(QStringLiteral("frm_wait"));
@@ -96,12 +96,12 @@ void FrmWait::Timer1_Timer()
     lab_secs->setText(QString::number(21 - n));
     // The installers are optional here: the engines are part of Quillory.
     if (n == 2)
-        m_launcher.start(m_programFolder + QStringLiteral("/agent-setup"),
-            { QStringLiteral("/Q:A") }, WindowStyle::NormalFocus);
+        m_launcher.start(m_paths.program(QStringLiteral("agent-setup")), { QStringLiteral("/Q:A") },
+            WindowStyle::NormalFocus);
     if (n == 7)
         QDir().mkpath(userCharacterFolder(m_modClock.WindowsFolder()));
     if (n == 13)
-        m_launcher.start(m_programFolder + QStringLiteral("/speech-setup"),
+        m_launcher.start(m_paths.program(QStringLiteral("speech-setup")),
             { QStringLiteral("/Q:A") }, WindowStyle::NormalFocus);
     if (n == 20) {
         Timer1->stop();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/AppPaths.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -12,7 +14,6 @@ class ModClock;
 class SettingsStore;
 class Launcher;
 class Files;
-struct AppPaths;
 
 // What the start-up windows hand over to each other. Showing the calendar
 // window loads it first.
@@ -46,7 +47,7 @@ private:
     SettingsStore &m_settings;
     ModClock &m_modClock;
     Launcher &m_launcher;
-    QString m_programFolder;
+    AppPaths m_paths;
     StartFlow m_flow;
 };
 

@@ -1,6 +1,7 @@
 #include "storage/AppPaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 AppPaths AppPaths::fromEnvironment(const QString &programFolder)
@@ -24,6 +25,18 @@ AppPaths AppPaths::fromEnvironment(const QString &programFolder)
             + QStringLiteral("/Quillory");
     }
     return paths;
+}
+
+QString AppPaths::program(const QString &name) const
+{
+    const QString beside = programFolder + QLatin1Char('/') + name;
+    for (const QString &folder :
+        { programFolder, QStringLiteral(QUILLORY_LIBEXEC_DIR), QStringLiteral(QUILLORY_BIN_DIR) }) {
+        const QString path = folder + QLatin1Char('/') + name;
+        if (QFileInfo(path).isExecutable())
+            return path;
+    }
+    return beside;
 }
 
 QString AppPaths::configHome()

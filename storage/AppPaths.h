@@ -25,7 +25,10 @@ struct AppPaths
     QString windowsFolder() const { return dataFolder; }
     // Downloaded updates, in a folder of their own only this user can enter.
     QString updateFolder() const { return cacheFolder + QStringLiteral("/updates"); }
-    QString program(const QString &name) const { return programFolder + QLatin1Char('/') + name; }
+    // A program of ours: beside the running one (a build, an unpacked
+    // folder), else where the package puts its helpers (libexec), else its
+    // commands (bin); the first place when it is nowhere.
+    QString program(const QString &name) const;
 
     // $QUILLORY_HOME holds data, settings and the cache when set (an isolated home for
     // trying the program and for tests); otherwise the per-user folders.
