@@ -44,6 +44,7 @@ SideStore SideStore::load(const QString &path)
     const std::optional<QByteArray> bytes = readWholeFile(path);
     if (!bytes || bytes->isEmpty())
         return store;
+    store.loaded = *bytes;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &error);
     if (!doc.isObject()) {
@@ -94,6 +95,8 @@ bool SideStore::save(const QString &path, QString *error) const
         QJsonObject { { QStringLiteral("folder"), folder },
             { QStringLiteral("items"),
                 list } }).toJson(QJsonDocument::Indented);
+    if (bytes == loaded)
+        return true;
     return writeFileAtomically(path, bytes, error);
 }
 

@@ -36,6 +36,8 @@ struct SideStore
     QList<StoredItem> items;
     // The vdir folder the files were written to (ical/VdirSync.cpp).
     QString folder;
+    // The file as read: a save that would write the same bytes writes nothing.
+    QByteArray loaded;
 
     static SideStore load(const QString &path);
     bool save(const QString &path, QString *error = nullptr) const;
