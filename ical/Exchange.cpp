@@ -387,6 +387,7 @@ int advanceRules(const QString &dataFile, const QDateTime &now, QTime allDayAt)
         held.insert(e.key, e.value);
     const QDateTime nowWall = schedule::wallMinute(now);
     QList<QPair<QString, QString>> writes;
+    bool ended = false;
     for (StoredItem &item : store.items) {
         if (item.rule.isEmpty() || held.value(item.key) == item.value)
             continue;
@@ -395,8 +396,13 @@ int advanceRules(const QString &dataFile, const QDateTime &now, QTime allDayAt)
         if (!was.isValid() || was > nowWall)
             continue;
         const std::optional<QDateTime> next = nextOccurrence(item.original, nowWall, allDayAt);
-        if (!next)
+        if (!next) {
+            // The rule has run out: the item goes with the next matching.
+            item.rule.clear();
+            item.original.clear();
+            ended = true;
             continue;
+        }
         const QString key = schedule::keyOf(*next);
         if (held.contains(key)) {
             qCInfo(lcIcal) << "next occurrence of" << item.uid << "at" << key << "is taken";
@@ -406,9 +412,12 @@ int advanceRules(const QString &dataFile, const QDateTime &now, QTime allDayAt)
         writes.append({ key, item.value });
         item.key = key;
     }
-    if (writes.isEmpty())
-        return 0;
     QString error;
+    if (writes.isEmpty()) {
+        if (ended)
+            store.save(storeFile, &error);
+        return 0;
+    }
     if (!INIFuncs::INIWriteMany(dataFile, QLatin1String(kAlarmsSection), writes, &error)) {
         qCWarning(lcIcal) << "next occurrences not written:" << error;
         return 0;

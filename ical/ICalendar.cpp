@@ -582,6 +582,32 @@ ParsedCalendar parseCalendar(const QByteArray &bytes, const ImportOptions &optio
     return out;
 }
 
+namespace {
+
+void collectErrors(icalcomponent *component, QStringList &out)
+{
+    for (icalproperty *p = icalcomponent_get_first_property(component, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(component, ICAL_XLICERROR_PROPERTY))
+        out.append(text(icalproperty_get_xlicerror(p)));
+    for (icalcomponent *c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
+        collectErrors(c, out);
+}
+
+} // namespace
+
+QStringList problemsOf(const QByteArray &bytes)
+{
+    quietLibical();
+    Component root(icalparser_parse_string(bytes.constData()));
+    if (!root)
+        return { QStringLiteral("no iCalendar data") };
+    icalrestriction_check(root.get());
+    QStringList out;
+    collectErrors(root.get(), out);
+    return out;
+}
+
 std::optional<QDateTime> nextOccurrence(
     const QByteArray &original, const QDateTime &after, QTime allDayAt)
 {

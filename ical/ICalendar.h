@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 #include <optional>
@@ -71,6 +72,11 @@ struct ParsedCalendar
 inline constexpr qint64 kMaxFileBytes = 32 * 1024 * 1024;
 
 ParsedCalendar parseCalendar(const QByteArray &bytes, const ImportOptions &options);
+
+// What libical's checks of RFC 5545's restrictions find wrong in a file
+// (properties missing or repeated, values that do not parse); empty when
+// nothing.
+QStringList problemsOf(const QByteArray &bytes);
 
 // The first alarm minute of a VEVENT kept as `original` after `after`,
 // by its own rule; nothing when the rule has ended.

@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace ical {
 
 namespace {
@@ -347,9 +349,14 @@ SyncOutcome Look::run()
         const std::optional<ParsedCalendar> parsed = readFile(it.key());
         if (!parsed)
             continue;
-        if (parsed->events.isEmpty()) {
+        // A second file of an appointment the calendar has (a folder filled
+        // again from the server) is known, not taken twice.
+        const bool known = !parsed->events.isEmpty()
+            && std::any_of(kept.cbegin(), kept.cend(),
+                [&](const StoredItem &item) { return item.uid == parsed->events.first().uid; });
+        if (parsed->events.isEmpty() || known) {
             StoredItem item;
-            item.uid = QFileInfo(it.key()).completeBaseName();
+            item.uid = QFileInfo(it.key()).completeBaseName() + QStringLiteral("#") + it.key();
             item.file = it.key();
             item.fileTime = it->time;
             item.fileSize = it->size;

@@ -143,6 +143,11 @@ TEST_F(ICalendarTest, BadEventsAreSkippedWithTheirReason)
         EXPECT_TRUE(bad.events.isEmpty());
     }
     EXPECT_FALSE(parseCalendar(icalData(QStringLiteral("malformed.ics")), {}).error.isEmpty());
+    // A value that is no date is what libical's checks find wrong.
+    EXPECT_FALSE(problemsOf("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//t//EN\r\n"
+                            "BEGIN:VEVENT\r\nUID:a\r\nDTSTAMP:20270101T000000Z\r\n"
+                            "DTSTART:tomorrow\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+                     .isEmpty());
 }
 
 // Every repeat code goes out as its rule and comes back as itself.
@@ -164,6 +169,7 @@ TEST_F(ICalendarTest, EveryRepeatCodeRoundTrips)
     EXPECT_TRUE(ics.contains("RRULE:FREQ=MONTHLY;INTERVAL=3"));
     EXPECT_TRUE(ics.contains("TRIGGER:-P7D"));
     EXPECT_EQ(ics.count("BEGIN:VEVENT"), 14);
+    EXPECT_EQ(problemsOf(ics), QStringList());
     const auto back = byUid(parseCalendar(ics, { localNow(2027, 1, 1, 8, 0), {} }));
     ASSERT_EQ(back.size(), 14);
     for (const OutgoingEvent &e : out) {

@@ -100,6 +100,7 @@ grep -q "RRULE:FREQ=WEEKLY" "$work/server.ics" || fail "the weekly repeat did no
 
 # An export other programs read: one VEVENT per appointment.
 "$tool" export "$work/home/data.ini" "$work/export.ics" >/dev/null
+"$tool" check - "$work/export.ics" || fail "libical's checks find the export wrong"
 if python3 -c 'import icalendar' 2>/dev/null; then
   python3 - "$work/export.ics" <<'PY' || fail "python3-icalendar does not read the export"
 import sys, icalendar

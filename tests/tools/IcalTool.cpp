@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 
 #include <cstdio>
 
@@ -12,6 +13,7 @@
 //   quillory_ical_tool look DATAFILE FOLDER    one look at a sync folder
 //   quillory_ical_tool export DATAFILE FILE    every appointment to FILE
 //   quillory_ical_tool import DATAFILE FILE    FILE's events into DATAFILE
+//   quillory_ical_tool check - FILE            libical's restriction checks on FILE
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -42,6 +44,17 @@ int main(int argc, char **argv)
         }
         std::printf("%d events\n", result.events);
         return 0;
+    }
+    if (mode == QLatin1String("check")) {
+        QFile file(args[3]);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(args[3]));
+            return 1;
+        }
+        const QStringList problems = ical::problemsOf(file.readAll());
+        for (const QString &problem : problems)
+            std::printf("%s\n", qPrintable(problem));
+        return problems.isEmpty() ? 0 : 1;
     }
     if (mode == QLatin1String("import")) {
         const ical::ImportReport report = ical::importFile(args[3], args[2], options);
