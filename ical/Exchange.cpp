@@ -392,9 +392,13 @@ int advanceRules(const QString &dataFile, const QDateTime &now, QTime allDayAt)
         if (item.rule.isEmpty() || held.value(item.key) == item.value)
             continue;
         const QDateTime was = schedule::wallOfKey(item.key);
-        // Gone before its minute: the user deleted it.
-        if (!was.isValid() || was > nowWall)
+        // Gone before its minute: the user deleted it, and its rule goes too.
+        if (!was.isValid() || was > nowWall) {
+            item.rule.clear();
+            item.original.clear();
+            ended = true;
             continue;
+        }
         const std::optional<QDateTime> next = nextOccurrence(item.original, nowWall, allDayAt);
         if (!next) {
             // The rule has run out: the item goes with the next matching.

@@ -1,5 +1,6 @@
 #include "ical/Exchange.h"
 #include "engine/Firing.h"
+#include "storage/IniFuncs.h"
 #include "tests/ical/IcalTestSupport.h"
 #include "tests/support/TestHome.h"
 
@@ -82,6 +83,23 @@ TEST_F(ExchangeTest, UidsStayWhenARepeatMovesOnAndTheRicherRuleComesBack)
     EXPECT_EQ(advanceRules(home.dataFile(), localNow(2027, 1, 5, 9, 1), QTime(9, 0)), 0);
     EXPECT_TRUE(QString::fromUtf8(exportDataFile(home.dataFile()).ics)
                     .contains(QLatin1String("UID:weekly-byday@example.com")));
+
+    // Ten days and no more: after the last one nothing comes back. Thursday's
+    // appointment above is deleted first; it held the same minute on the 7th.
+    INIFuncs::INIWrite(home.dataFile(), QStringLiteral("alarms"),
+        QStringLiteral("09/00/07/01/2027"), QStringLiteral("nothing"));
+    writeFiring(home.dataFile(), QStringLiteral("NTen days"),
+        *KeyParts::parse(QStringLiteral("09/00/01/01/2027")));
+    for (int day = 2; day <= 8; ++day) {
+        advanceRules(home.dataFile(), localNow(2027, 1, day - 1, 9, 0), QTime(9, 0));
+        const QString key = QStringLiteral("09/00/%1/01/2027").arg(day, 2, 10, QLatin1Char('0'));
+        ASSERT_TRUE(data().contains(key + QStringLiteral("=NTen days"))) << key.toStdString();
+        writeFiring(home.dataFile(), QStringLiteral("NTen days"), *KeyParts::parse(key));
+    }
+    EXPECT_EQ(advanceRules(home.dataFile(), localNow(2027, 1, 8, 9, 0), QTime(9, 0)), 0);
+    EXPECT_FALSE(data().contains(QLatin1String("=NTen days")));
+    EXPECT_FALSE(data().contains(QLatin1String("=NTuesdays and Thursdays")));
+    EXPECT_FALSE(exportDataFile(home.dataFile()).ics.contains("UID:daily-count@example.com"));
 }
 
 TEST_F(ExchangeTest, ExportWritesEveryAppointmentOnce)
