@@ -16,6 +16,8 @@
 #include "calendar/WindowLinks.h"
 #include "cli/CommandLine.h"
 #include "colour/ColourWindow.h"
+#include "ical/Exchange.h"
+#include "ical/VdirSync.h"
 #include "manager/AppointmentManager.h"
 #include "platform/Logging.h"
 #include "platform/Services.h"
@@ -171,6 +173,22 @@ int main(int argc, char **argv)
     main.scheduler().setSleepSignals(sleepWatch.available());
     sleepWatch.setOnResume([&] { main.scheduler().resumed(); });
     manager.setCharacter(main.character);
+    // The sync folder and the repeats of richer rules: looked at each minute
+    // and whenever either side changes. What it takes into the data file is
+    // read by the scheduler at its next minute and marked at once.
+    ical::VdirWatcher vdir({ paths.dataFile(), [&] { return settings.read(setting::SyncFolder); },
+        [&] { return clock.now(); },
+        [&] { return ical::allDayTime(settings.read(setting::AllDayTime)); } });
+    QObject::connect(
+        &main.scheduler(), &MinuteScheduler::minuteBegan, &vdir, &ical::VdirWatcher::look);
+    QObject::connect(&vdir, &ical::VdirWatcher::dataChanged, &main, [&] {
+        if (!main.isUnloaded())
+            main.remark();
+    });
+    QObject::connect(&vdir, &ical::VdirWatcher::tell, &main, [&](const QString &text) {
+        if (!main.isUnloaded())
+            main.say(text);
+    });
     QObject::connect(&main, &FrmMain::unloaded, &app, [&] {
         instance.release();
         QApplication::quit();

@@ -100,6 +100,10 @@ public:
     {
         return {};
     }
+    QString chooseSaveFile(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
 };
 
 } // namespace

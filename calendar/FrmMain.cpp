@@ -1136,6 +1136,12 @@ void FrmMain::underline()
         [this] { Form_Unload(); }, m_shown ? &*m_shown : nullptr, m_restartedByUs });
 }
 
+void FrmMain::remark()
+{
+    remarkOnly = true;
+    underline();
+}
+
 void FrmMain::com_left_Click()
 {
     remarkOnly = true;

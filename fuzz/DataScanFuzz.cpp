@@ -38,6 +38,10 @@ public:
     {
         return {};
     }
+    QString chooseSaveFile(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
 };
 
 void check(bool ok, const char *what, const QString &line = {})

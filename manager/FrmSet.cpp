@@ -7,6 +7,7 @@
 #include "announce/CharacterControl.h"
 #include "calendar/MonthView.h"
 #include "engine/TickRules.h"
+#include "ical/Exchange.h"
 #include "manager/Logging.h"
 #include "manager/ManagerRules.h"
 #include "platform/Clock.h"
@@ -22,6 +23,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGroupBox>
@@ -461,6 +463,16 @@ void FrmSet::buildTab1(QWidget *page)
     name(Command2, "Command2", QStringLiteral("Exit"),
         QStringLiteral("Click here to close this window"));
     place(Command2, 8000, 2880, 1500, 330);
+    cmdImport = new QPushButton(QStringLiteral("&Import…"), page);
+    name(cmdImport, "cmdImport", QStringLiteral("Import"),
+        QStringLiteral("Click here to add the appointments of an iCalendar (.ics) file"));
+    place(cmdImport, 3240, 2880, 1500, 330);
+    cmdExport = new QPushButton(QStringLiteral("E&xport…"), page);
+    name(cmdExport, "cmdExport", QStringLiteral("Export"),
+        QStringLiteral("Click here to save all your appointments as an iCalendar (.ics) file"));
+    place(cmdExport, 4800, 2880, 1500, 330);
+    connect(cmdImport, &QPushButton::clicked, this, &FrmSet::cmdImport_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &FrmSet::cmdExport_Click);
     connect(com_del, &QPushButton::clicked, this, &FrmSet::com_del_Click);
     connect(Command1, &QPushButton::clicked, this, &FrmSet::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FrmSet::exitManager);
@@ -895,6 +907,43 @@ void FrmSet::com_del_Click()
     m_settings.setFlag(setting::NeedsReboot, true);
     Form_Unload();
     m_host.reshowset();
+}
+
+void FrmSet::cmdImport_Click()
+{
+    const QString file = m_services.dialogs.chooseOpenFile(QStringLiteral("Import appointments"),
+        QDir::homePath(), QStringLiteral("iCalendar files (*.ics);;All files (*)"));
+    if (file.isEmpty())
+        return;
+    const ical::ImportReport report = ical::importFile(file, dataFile(),
+        { m_services.clock.now(), ical::allDayTime(m_settings.read(setting::AllDayTime)) });
+    m_services.dialogs.messageBox(ical::reportText(report), MsgButtons::Ok,
+        report.error.isEmpty() ? MsgIcon::Information : MsgIcon::Exclamation,
+        QStringLiteral("Import"));
+    if (report.added == 0)
+        return;
+    // The calendar takes the new appointments in at its restart, as after a save.
+    m_settings.setFlag(setting::NeedsReboot, true);
+    buildList(true);
+}
+
+void FrmSet::cmdExport_Click()
+{
+    const QString file = m_services.dialogs.chooseSaveFile(QStringLiteral("Export appointments"),
+        QDir::homePath() + QStringLiteral("/appointments.ics"),
+        QStringLiteral("iCalendar files (*.ics)"));
+    if (file.isEmpty())
+        return;
+    const ical::ExportResult result = ical::exportToFile(dataFile(), file);
+    if (!result.error.isEmpty()) {
+        m_services.dialogs.messageBox(
+            QStringLiteral("Your appointments were not exported: %1.").arg(result.error),
+            MsgButtons::Ok, MsgIcon::Exclamation, QStringLiteral("Export"));
+        return;
+    }
+    m_services.dialogs.messageBox(
+        QStringLiteral("%1 appointments exported to %2.").arg(result.events).arg(file),
+        MsgButtons::Ok, MsgIcon::Information, QStringLiteral("Export"));
 }
 
 void FrmSet::Command1_Click()

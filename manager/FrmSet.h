@@ -115,6 +115,9 @@ public:
     void Combo1_Click();
     void com_del_Click();
     void Command1_Click();
+    // Appointments in from an iCalendar file, and all of them out to one.
+    void cmdImport_Click();
+    void cmdExport_Click();
     // Exit by any of its three controls.
     void exitManager();
 
@@ -163,6 +166,8 @@ public:
     QPushButton *com_del = nullptr;
     QPushButton *Command1 = nullptr;
     QPushButton *Command2 = nullptr;
+    QPushButton *cmdImport = nullptr;
+    QPushButton *cmdExport = nullptr;
 
 signals:
     // After the closing sequence; the owner lets go of the window.

@@ -26,6 +26,11 @@ public:
     virtual QString chooseOpenFile(
         const QString &title, const QString &folder, const QString &filter)
         = 0;
+    // A path to write to, or empty text when the user cancels; `suggested`
+    // names the folder and file offered first.
+    virtual QString chooseSaveFile(
+        const QString &title, const QString &suggested, const QString &filter)
+        = 0;
 };
 
 inline const char *const kDefaultMessageTitle = "Quillory";

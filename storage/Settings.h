@@ -72,6 +72,12 @@ inline constexpr const char *kVersionSection = "version";
 inline constexpr const char *kOfferedValue = "1";
 inline constexpr const char *kNotOfferedValue = "0";
 
+// Section "ical": the time of day an all-day event is announced at
+// (hh:mm), and the vdir folder the appointments are kept in step with
+// (none: no sync).
+inline constexpr SettingKey AllDayTime { "ical", "alldaytime", "09:00" };
+inline constexpr SettingKey SyncFolder { "ical", "syncfolder", nullptr };
+
 // The two literals flags are stored as, compared case-sensitively.
 inline constexpr const char *kTrueText = "True";
 inline constexpr const char *kFalseText = "False";

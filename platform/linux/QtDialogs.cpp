@@ -78,3 +78,9 @@ QString QtDialogs::chooseOpenFile(
 {
     return QFileDialog::getOpenFileName(nullptr, title, folder, filter);
 }
+
+QString QtDialogs::chooseSaveFile(
+    const QString &title, const QString &suggested, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(nullptr, title, suggested, filter);
+}

@@ -11,4 +11,6 @@ public:
     void beep() override;
     QString chooseOpenFile(
         const QString &title, const QString &folder, const QString &filter) override;
+    QString chooseSaveFile(
+        const QString &title, const QString &suggested, const QString &filter) override;
 };

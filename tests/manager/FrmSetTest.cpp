@@ -770,3 +770,40 @@ TEST_F(ManagerTest, TheLinkOpensOneManagerAtATabOrDate)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ManagerTest, ImportAndExportGoThroughTheFileDialogsAndSayWhatTheyDid)
+{
+    home.writeData(kTwo);
+    const QString folder = QFileInfo(home.dataFile()).absolutePath();
+    const QString in = folder + "/in.ics";
+    TestHome::writeFile(in,
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//t//EN\r\nBEGIN:VEVENT\r\nUID:x@t\r\n"
+        "DTSTART:20261230T100000\r\nSUMMARY:Dentist\r\nEND:VEVENT\r\nBEGIN:VEVENT\r\nUID:y@t\r\n"
+        "DTSTART:20261224T090500\r\nSUMMARY:Clash\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    open();
+    frm->SSTab1_Click(1);
+    fakes.dialogs.files = { in, folder + "/out.ics" };
+    frm->cmdImport->click();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 1);
+    EXPECT_EQ(fakes.dialogs.boxes[0].text,
+        "1 added, 1 skipped:\nClash: 2026-12-24 09:05 is taken by \"Buy bread\"");
+    EXPECT_TRUE(home.readData().contains("10/00/30/12/2026=NDentist"));
+    EXPECT_EQ(frm->Combo1->count(), 3);
+    EXPECT_EQ(settings.flag(setting::NeedsReboot), Flag::True);
+
+    frm->cmdExport->click();
+    EXPECT_EQ(
+        fakes.dialogs.boxes.last().text, "3 appointments exported to " + folder + "/out.ics.");
+    EXPECT_EQ(TestHome::readFile(folder + "/out.ics").count("BEGIN:VEVENT"), 3);
+
+    // Cancel in either dialog does nothing.
+    frm->cmdImport->click();
+    frm->cmdExport->click();
+    EXPECT_EQ(fakes.dialogs.boxes.size(), 2);
+    EXPECT_EQ(frm->cmdImport->accessibleName(), "Import");
+    EXPECT_EQ(frm->cmdExport->accessibleName(), "Export");
+}
+
+} // namespace

@@ -120,6 +120,11 @@ std::optional<quint32> FakeDialogs::chooseColour(quint32 initial)
     return c;
 }
 
+QString FakeDialogs::chooseSaveFile(const QString &, const QString &, const QString &)
+{
+    return chooseOpenFile({}, {}, {});
+}
+
 QString FakeDialogs::chooseOpenFile(const QString &, const QString &, const QString &)
 {
     if (files.empty())

@@ -69,6 +69,8 @@ public:
     void beep() override { ++beeps; }
     QString chooseOpenFile(
         const QString &title, const QString &folder, const QString &filter) override;
+    QString chooseSaveFile(
+        const QString &title, const QString &suggested, const QString &filter) override;
 
     // Answers given in order; when none is queued, Ok (or No for Yes/No).
     std::deque<MsgAnswer> answers;
@@ -76,7 +78,7 @@ public:
     std::deque<std::optional<quint32>> colours;
     QList<quint32> colourInitials; // the initial colour of each colour dialog
     int beeps = 0;
-    std::deque<QString> files;
+    std::deque<QString> files; // chosen files to open, then to save, in order
     QList<RecordedBox> boxes;
     // Runs while a box stands, as events do under a modal box.
     std::function<void(const RecordedBox &box)> whileShown;

@@ -1,0 +1,3 @@
+#include "ical/Logging.h"
+
+Q_LOGGING_CATEGORY(lcIcal, "quillory.ical", QtInfoMsg)
