@@ -63,8 +63,10 @@ int runCommandLine(int argc, char **argv)
     DBusCalendarLink calendar(QDBusConnection::sessionBus());
     QTextStream out(stdout);
     QTextStream err(stderr);
+    const SettingsStore settings { paths.settingsFile };
     cli::Context context { paths.dataFolder, paths.dataFile(),
-        [] { return QDateTime::currentDateTime(); }, calendar, out, err };
+        [] { return QDateTime::currentDateTime(); }, calendar, out, err,
+        settings.read(setting::AllDayTime) };
     return cli::run(QCoreApplication::arguments(), context);
 }
 

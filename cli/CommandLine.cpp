@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "ical/Exchange.h"
+
 #include "Version.h"
 #include "platform/SingleInstance.h"
 #include "remote/WhenRules.h"
@@ -43,7 +45,8 @@ Result badUsage(const QString &text)
 const QStringList &commands()
 {
     static const QStringList names { QStringLiteral("add"), QStringLiteral("list"),
-        QStringLiteral("next"), QStringLiteral("remove") };
+        QStringLiteral("next"), QStringLiteral("remove"), QStringLiteral("import"),
+        QStringLiteral("export") };
     return names;
 }
 
@@ -62,7 +65,11 @@ QString overview()
         "  next [--json]\n"
         "      The next appointment; exit status 1 when there is none.\n"
         "  remove \"YYYY-MM-DD HH:MM\"\n"
-        "      Removes the appointment at that minute and says what it was.\n\n"
+        "      Removes the appointment at that minute and says what it was.\n"
+        "  import FILE\n"
+        "      Adds the events of an iCalendar file; a minute already taken is skipped.\n"
+        "  export [FILE]\n"
+        "      Writes every appointment as iCalendar to FILE, or to the standard output.\n\n"
         "Options:\n"
         "  -h, --help     Shows this help (\"quillory COMMAND --help\" for a command's).\n"
         "  -v, --version  Shows the version.\n\n"
@@ -328,6 +335,59 @@ Result runRemove(const QStringList &arguments, Context &context)
             } });
 }
 
+// Into the data file while no calendar runs: the running one imports from
+// its manager, where its own minute looks cannot cross the change.
+Result runImport(const QStringList &arguments, Context &context)
+{
+    QCommandLineParser parser;
+    parserFor(parser, QStringLiteral("import"));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("An iCalendar file."));
+    if (!parser.parse(arguments))
+        return badUsage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        return helpOf(parser, QStringLiteral("import"));
+    if (parser.positionalArguments().size() != 1)
+        return badUsage(QStringLiteral("import takes one iCalendar file"));
+    const QString file = parser.positionalArguments().first();
+    QDir().mkpath(context.dataFolder);
+    QLockFile lock(SingleInstance::lockPath(context.dataFolder));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0))
+        return refused(QStringLiteral("quillory: Quillory is running; import the file from its "
+                                      "Appointment Manager (Import...) or quit it first."));
+    const ical::ImportReport report = ical::importFile(
+        file, context.dataFile, { context.now(), ical::allDayTime(context.allDayTime) });
+    const QString text = ical::reportText(report);
+    if (!report.error.isEmpty())
+        return refused(text);
+    return done(text.trimmed());
+}
+
+Result runExport(const QStringList &arguments, Context &context)
+{
+    QCommandLineParser parser;
+    parserFor(parser, QStringLiteral("export"));
+    parser.addPositionalArgument(
+        QStringLiteral("file"), QStringLiteral("Where to write; the standard output without it."));
+    if (!parser.parse(arguments))
+        return badUsage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        return helpOf(parser, QStringLiteral("export"));
+    if (parser.positionalArguments().size() > 1)
+        return badUsage(QStringLiteral("export takes one file at most"));
+    if (parser.positionalArguments().isEmpty()) {
+        const ical::ExportResult result = ical::exportDataFile(context.dataFile);
+        if (!result.error.isEmpty())
+            return refused(QStringLiteral("quillory: nothing exported: ") + result.error);
+        return { kDone, QString::fromUtf8(result.ics), {} };
+    }
+    const QString file = parser.positionalArguments().first();
+    const ical::ExportResult result = ical::exportToFile(context.dataFile, file);
+    if (!result.error.isEmpty())
+        return refused(QStringLiteral("quillory: nothing exported: ") + result.error);
+    return done(QStringLiteral("%1 appointments exported to %2").arg(result.events).arg(file));
+}
+
 } // namespace
 
 bool isCommand(const QStringList &arguments)
@@ -358,6 +418,10 @@ int run(const QStringList &arguments, Context &context)
         result = runList(rest, context, true);
     else if (command == QLatin1String("remove"))
         result = runRemove(rest, context);
+    else if (command == QLatin1String("import"))
+        result = runImport(rest, context);
+    else if (command == QLatin1String("export"))
+        result = runExport(rest, context);
     else
         result = badUsage(QStringLiteral("unknown command \"%1\"").arg(command));
     context.out << result.out;

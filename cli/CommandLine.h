@@ -22,6 +22,7 @@ struct Context
     CalendarLink &calendar;
     QTextStream &out;
     QTextStream &err;
+    QString allDayTime = {}; // the setting: the minute of imported all-day events
 };
 
 // Exit statuses.

@@ -106,6 +106,37 @@ TEST_F(CommandLine, WithoutACalendarTheFileIsChangedAndListed)
     EXPECT_TRUE(none.err.isEmpty());
 }
 
+TEST_F(CommandLine, ExportAndImportGoThroughICalendar)
+{
+    ASSERT_EQ(run({ "add", "--at", "2026-12-10 09:00", "--repeat", "weekly", "Choir" }).status,
+        cli::kDone);
+    const Outcome shown = run({ "export" });
+    EXPECT_EQ(shown.status, cli::kDone);
+    EXPECT_TRUE(shown.out.startsWith("BEGIN:VCALENDAR"));
+    EXPECT_TRUE(shown.out.contains("SUMMARY:Choir"));
+    EXPECT_TRUE(shown.out.contains("RRULE:FREQ=WEEKLY"));
+    const QString file = home.paths().dataFolder + "/out.ics";
+    const Outcome written = run({ "export", file });
+    EXPECT_EQ(written.out, QString("1 appointments exported to %1\n").arg(file));
+
+    // Into an empty calendar, then again: the taken minute is skipped, never overwritten.
+    run({ "remove", "2026-12-10 09:00" });
+    const Outcome imported = run({ "import", file });
+    EXPECT_EQ(imported.status, cli::kDone) << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.startsWith("1 added")) << imported.out.toStdString();
+    EXPECT_TRUE(home.readData().contains("09/00/10/12/2026=WChoir"));
+    EXPECT_TRUE(run({ "import", file }).out.startsWith("0 added, 1 skipped"));
+
+    EXPECT_EQ(run({ "import", home.paths().dataFolder + "/missing.ics" }).status, cli::kRefused);
+    EXPECT_EQ(run({ "import" }).status, cli::kBadUsage);
+    // A running calendar imports from its manager, never beside it.
+    QLockFile held(SingleInstance::lockPath(home.paths().dataFolder));
+    ASSERT_TRUE(held.tryLock(0));
+    const Outcome refused = run({ "import", file });
+    EXPECT_EQ(refused.status, cli::kRefused);
+    EXPECT_TRUE(refused.err.contains("Import..."));
+}
+
 TEST_F(CommandLine, RefusalsExitOneAndBadUsageTwo)
 {
     ASSERT_EQ(run({ "add", "--at", "2026-12-10 09:00", "Pick up the parcel" }).status, cli::kDone);

@@ -35,7 +35,7 @@ int main(int argc, char **argv)
     agentControl.completeAtOnce = true;
     CharacterControl character(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
         CharacterControl::Host {
-            [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {} });
+            [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {}, {} });
     character.charname = "Tockel";
     character.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
     FrmSet manager(fakes.services, settings, modClock, home.paths(), character,
