@@ -72,6 +72,7 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     , m_settings(settings)
     , m_modClock(modClock)
     , m_paths(std::move(paths))
+    , m_startAtLogin(modClock, m_paths.program(QStringLiteral("quillory")))
     , m_links(links)
     , m_quietRestart(quietRestart)
 {
@@ -243,11 +244,7 @@ void FrmMain::Form_Load()
 
     // 11. greeting, only while the start-at-login value has never been
     // written, and once a day across the program's own restarts
-    if (!m_quietRestart
-        && m_modClock.RegReadString(ModClock::RegRoot::LocalMachine,
-               QLatin1String(ModClock::kRunKey), QLatin1String(ModClock::kRunValueName),
-               QStringLiteral("notset"))
-            == QLatin1String("notset")
+    if (!m_quietRestart && m_startAtLogin.neverSet()
         && !(m_restartedByUs && m_shown->contains(ShownToday::greeting()))) {
         say(QStringLiteral("\\emp\\Welcome to Quillory !"));
         m_shown->add(ShownToday::greeting());
@@ -306,11 +303,7 @@ void FrmMain::loadCharacterAndAppear()
     oldCount = 0;
     c.loading = false;
 
-    startAtLogin = m_modClock
-                       .RegReadString(ModClock::RegRoot::LocalMachine,
-                           QLatin1String(ModClock::kRunKey), QLatin1String(ModClock::kRunValueName))
-                       .size()
-        >= 2;
+    startAtLogin = m_startAtLogin.isOn();
 }
 
 void FrmMain::createTray()
@@ -565,26 +558,16 @@ void FrmMain::mnu_load_Click()
     QAction *item = m_menu->mnu_load;
     // The click has flipped the mark already: the state before it decides.
     const bool wasOn = !item->isChecked();
-    const QString run = QLatin1String(ModClock::kRunKey);
-    const QString name = QLatin1String(ModClock::kRunValueName);
-    bool written = false;
-    if (wasOn) {
-        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine, run, name, {});
-        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine,
-                      QLatin1String(ModClock::kRunServicesKey), name, {})
-            && written;
-    } else {
-        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine, run, name,
-            m_paths.program(QStringLiteral("quillory")));
-    }
+    const bool written = m_startAtLogin.set(!wasOn);
     // The mark shows what the run list really holds, whether or not the
     // write went through.
-    startAtLogin = m_modClock.RegReadString(ModClock::RegRoot::LocalMachine, run, name).size() >= 2;
+    startAtLogin = m_startAtLogin.isOn();
     item->setChecked(startAtLogin);
     if (!written) {
-        qCWarning(lcCalendar) << "start-at-login value not changed:" << m_modClock.lastError();
-        m_services.dialogs.messageBox(menu::startAtLoginFailedText(!wasOn, m_modClock.lastError()),
-            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        qCWarning(lcCalendar) << "start-at-login value not changed:" << m_startAtLogin.lastError();
+        m_services.dialogs.messageBox(
+            menu::startAtLoginFailedText(!wasOn, m_startAtLogin.lastError()), MsgButtons::Ok,
+            MsgIcon::Critical, QStringLiteral("Error!"));
         return;
     }
     say(menu::startAtLoginSentence(!wasOn));

@@ -7,6 +7,7 @@
 #include "engine/Firing.h"
 #include "engine/MinuteScheduler.h"
 #include "storage/AppPaths.h"
+#include "storage/StartAtLogin.h"
 
 #include <QPointer>
 #include <QVariant>
@@ -208,6 +209,7 @@ private:
     SettingsStore &m_settings;
     ModClock &m_modClock;
     AppPaths m_paths;
+    StartAtLogin m_startAtLogin;
     Links m_links;
     bool m_reportingOld = false;
     MinuteScheduler *m_scheduler = nullptr;
