@@ -220,7 +220,7 @@ void FrmMain::Form_Load()
     loadCharacterAndAppear();
     setOptionChecks();
     // 8.
-    character->animcount = 0;
+    character->restartGestures();
     m_dragStart = positionTwips();
 
     // What passed while the calendar was not running: repeats move on past
@@ -278,30 +278,8 @@ void FrmMain::applyLookBeforeShow(const QDateTime &now)
 
 void FrmMain::loadCharacterAndAppear()
 {
-    CharacterControl &c = *character;
-    c.charname = m_settings.read(setting::Char);
-    c.loadCharacter(QString::fromLatin1(CharacterControl::kMoveVoiceAtLoad));
-    c.loading = true;
-
-    c.setSoundEffects(m_settings.flag(setting::SoundFx) == Flag::True);
-
-    if (!m_quietRestart) {
-        if (c.agentchar) {
-            c.agentchar->Show();
-            c.moveHome(announce::kStartGap, announce::kStartRise);
-            c.lastrequest = c.agentchar->Play(QStringLiteral("Pleased"));
-        }
-        c.waitForLastRequest();
-    } else {
-        c.moveHome(announce::kStandardGap, announce::kStandardRise);
-        if (c.agentchar && m_settings.flag(setting::Hide) == Flag::False)
-            c.agentchar->Show();
-    }
-
-    if (c.agentchar && m_settings.flag(setting::Hide) == Flag::True)
-        c.agentchar->Hide();
+    character->appearAtLoad(m_quietRestart);
     oldCount = 0;
-    c.loading = false;
 
     startAtLogin = m_startAtLogin.isOn();
 }
@@ -445,7 +423,7 @@ void FrmMain::showCalendar()
 void FrmMain::mnu_delay_Click()
 {
     QAction *item = m_menu->mnu_delay;
-    if (character->loading) {
+    if (character->isLoading()) {
         item->setChecked(!item->isChecked()); // undo the click's own flip
         return;
     }
@@ -461,7 +439,7 @@ void FrmMain::mnu_delay_Click()
 void FrmMain::mnu_fx_Click()
 {
     QAction *item = m_menu->mnu_fx;
-    if (character->loading) {
+    if (character->isLoading()) {
         item->setChecked(!item->isChecked());
         return;
     }
@@ -477,7 +455,7 @@ void FrmMain::mnu_fx_Click()
 void FrmMain::mnu_hide_Click()
 {
     QAction *item = m_menu->mnu_hide;
-    if (character->loading) {
+    if (character->isLoading()) {
         item->setChecked(!item->isChecked());
         return;
     }
@@ -501,7 +479,7 @@ void FrmMain::mnu_notify_Click()
 void FrmMain::mnu_briefing_Click()
 {
     QAction *item = m_menu->mnu_briefing;
-    if (character->loading) {
+    if (character->isLoading()) {
         item->setChecked(!item->isChecked());
         return;
     }
@@ -542,7 +520,7 @@ void FrmMain::briefIfDue(const QDateTime &now)
         return;
     }
     // Never over an announcement or other speech: the next tick looks again.
-    if (m_announcing || character->lastrequest) {
+    if (m_announcing || character->isBusy()) {
         m_briefingLookAgain = true;
         return;
     }

@@ -495,7 +495,7 @@ void FrmSet::Form_Load()
     pages->setCurrentIndex(0);
     setFormSize(kTab0Width, kTab0Height, kTab0TabWidth, kTab0TabHeight);
     // 3. the character beside the manager
-    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char)))
+    if (agent::Character *c = m_character.current())
         c->Show();
     placeCharacter();
     // 4.
@@ -618,7 +618,7 @@ void FrmSet::placeCharacter()
 {
     // Beside the window as it stands, frame included, never over its
     // controls; he follows it when it moves (CharacterBeside).
-    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char)))
+    if (agent::Character *c = m_character.current())
         c->MoveBeside(frameGeometry());
 }
 
@@ -634,7 +634,7 @@ void FrmSet::SSTab1_Click(int tab)
         setFormSize(kTab1Width, kTab1Height, kTab1TabWidth, kTab1TabHeight);
     else
         setFormSize(kTab0Width, kTab0Height, kTab0TabWidth, kTab0TabHeight);
-    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char))) {
+    if (agent::Character *c = m_character.current()) {
         c->Show();
         c->Stop();
     }
