@@ -91,11 +91,6 @@ AgentEngine::~AgentEngine()
     m_optionsWindow.reset();
 }
 
-QString AgentEngine::findCharacter(const QString &file) const
-{
-    return characterFiles(file, true).value(0);
-}
-
 QStringList AgentEngine::characterFiles(const QString &file, bool firstOnly) const
 {
     if (file.trimmed().isEmpty())

@@ -53,9 +53,6 @@ public:
     void setPropertySheetVisible(bool visible) override;
 
     AgentCharacter *character(const QString &id) const { return m_characters.value(id); }
-    // The file Load would read for `file`, or empty. A bare name is looked
-    // up in the folders in order, with or without ".acs", ignoring case.
-    QString findCharacter(const QString &file) const;
     const QStringList &characterFolders() const { return m_folders; }
 
     // Animation, walking and balloon times are multiplied by `scale`.

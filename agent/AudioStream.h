@@ -50,7 +50,6 @@ public:
     qint64 queued() const { return m_queued; }
     qint64 position(); // samples heard since the stream started
     bool isPlaying() const { return m_playing; }
-    bool isSilent() const { return m_silent; }
 
 private:
     bool openDevice();

@@ -59,7 +59,6 @@ public:
 
     // The small label by the balloon ("Listening…"); empty text hides it.
     void setTip(const QString &text, bool microphone);
-    void clearTip() { setTip(QString(), false); }
     bool tipShown() const { return !m_tip.text().isEmpty(); }
     const Tip &tip() const { return m_tip; }
     // Where the tip is in the window; empty when not shown.

@@ -35,8 +35,9 @@ CharacterControl::CharacterControl(agent::Control &agent, SettingsStore &setting
     connect(&Agent1, &agent::Control::Command, this, &CharacterControl::Agent1_Command);
 }
 
-bool CharacterControl::loadCharacter(const QString &moveVoice)
+bool CharacterControl::loadCharacter(const QString &name, const QString &moveVoice)
 {
+    charname = name;
     return loadCharacterFrom(charname + QStringLiteral(".acs"), moveVoice);
 }
 
@@ -69,6 +70,35 @@ bool CharacterControl::loadCharacterFrom(const QString &file, const QString &mov
     commands.setVisible(true);
     qCInfo(lcAnnounce) << "character" << charname << "loaded";
     return true;
+}
+
+void CharacterControl::appearAtLoad(bool quiet)
+{
+    loadCharacter(m_settings.read(setting::Char), QString::fromLatin1(kMoveVoiceAtLoad));
+    loading = true;
+    setSoundEffects(m_settings.flag(setting::SoundFx) == Flag::True);
+
+    if (!quiet) {
+        if (agentchar) {
+            agentchar->Show();
+            moveHome(announce::kStartGap, announce::kStartRise);
+            lastrequest = agentchar->Play(QStringLiteral("Pleased"));
+        }
+        waitForLastRequest();
+    } else {
+        moveHome(announce::kStandardGap, announce::kStandardRise);
+        if (agentchar && m_settings.flag(setting::Hide) == Flag::False)
+            agentchar->Show();
+    }
+
+    if (agentchar && m_settings.flag(setting::Hide) == Flag::True)
+        agentchar->Hide();
+    loading = false;
+}
+
+agent::Character *CharacterControl::current() const
+{
+    return Agent1.Characters(charname);
 }
 
 void CharacterControl::unloadCharacter()
@@ -328,8 +358,7 @@ void CharacterControl::newCharacter()
     // A cancelled dialog, or a character that does not load, keeps the
     // character there was.
     if (chosen.isEmpty() || !changeTo(chosen)) {
-        charname = m_settings.read(setting::Char);
-        loadCharacter(QString::fromLatin1(kMoveVoiceAfterChange));
+        loadCharacter(m_settings.read(setting::Char), QString::fromLatin1(kMoveVoiceAfterChange));
     }
 
     moveHome(announce::kStandardGap, announce::kStandardRise);

@@ -44,34 +44,44 @@ public:
     CharacterControl(agent::Control &agent, SettingsStore &settings, ModClock &modClock,
         Dialogs &dialogs, Clock &clock, Host host, QObject *parent = nullptr);
 
-    // Loads "charname".acs under charname and adds the commands; false
+    // Loads "name".acs under that name and adds the commands; false
     // (with a log line) when it cannot be loaded.
-    bool loadCharacter(const QString &moveVoice);
+    bool loadCharacter(const QString &name, const QString &moveVoice);
+    // The calendar's start: loads the chosen character and, unless the
+    // program restarted itself quietly, lets it enter with a gesture.
+    void appearAtLoad(bool quiet);
     void unloadCharacter();
     void say(const QString &text);
     void sayagain(const QVariant &text);
     void moveme();
     // Walks to the home position with the given offsets (twips); the move
-    // becomes lastrequest.
+    // becomes the request waited for.
     void moveHome(float gap, float rise);
     // The menu's "Load a new character". The choice is stored only once the
     // character has loaded; otherwise the user is told why and keeps the
     // character there was.
     void newCharacter();
     void setSoundEffects(bool on);
-    // Processes window events until the request in lastrequest has ended
+    // Processes window events until the last request has ended
     // (done, failed or interrupted; at once when there is none); never
     // longer than a minute.
     void waitForLastRequest();
 
-    agent::Control &Agent1;
-    QString charname;
+    // The loaded character, looked up by its name; null when none loaded.
+    agent::Character *current() const;
+    QString name() const { return charname; }
+    // True while options are being applied at a load, when the menu's
+    // toggles must not act.
+    bool isLoading() const { return loading; }
+    // A move, gesture or sentence has not ended yet.
+    bool isBusy() const { return bool(lastrequest); }
+    // The gesture that goes with the next sentence; starts again at 0.
+    int nextGesture() const { return animcount; }
+    void restartGestures() { animcount = 0; }
+
     agent::Character *agentchar = nullptr;
     QString lastsaid;
-    agent::RequestPtr lastrequest; // null stands for 0
-    int animcount = 0;
     QTimer *timersaid = nullptr;
-    bool loading = false;
 
     void Agent1_RequestComplete(const agent::RequestPtr &request);
     void Agent1_Command(const agent::UserInput &userInput);
@@ -86,6 +96,11 @@ private:
     bool copyIntoCharacterFolder(const QString &chosen, QString *error);
     QString userFolder() const;
 
+    agent::Control &Agent1;
+    QString charname;
+    agent::RequestPtr lastrequest; // null stands for 0
+    int animcount = 0;
+    bool loading = false;
     SettingsStore &m_settings;
     ModClock &m_modClock;
     Dialogs &m_dialogs;

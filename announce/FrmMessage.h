@@ -68,7 +68,6 @@ public:
     void snoozeFor(announce::SnoozeLength length);
 
     const QList<announce::Announcement> &pending() const { return m_queue; }
-    qsizetype currentPage() const { return m_current; }
 
     QLabel *Label1 = nullptr;
     QPlainTextEdit *txt_message = nullptr;

@@ -1,5 +1,7 @@
 #include "backup/BackupWizard.h"
 
+#include "calendar/OpenOrRaise.h"
+
 BackupWizard::BackupWizard(
     Services &services, SettingsStore &settings, AppPaths paths, FrmBackup::Host host)
     : m_services(services)
@@ -15,17 +17,7 @@ BackupWizard::~BackupWizard()
 
 void BackupWizard::show()
 {
-    if (m_window && m_window->isVisible()) {
-        m_window->raise();
-        m_window->activateWindow();
-        return;
-    }
-    if (m_window)
-        m_window->deleteLater();
-    m_window = new FrmBackup(m_services, m_settings, m_paths, m_host);
-    // Closed, it goes once its handler has returned.
-    QObject::connect(m_window, &FrmBackup::closed, m_window, &QObject::deleteLater);
-    m_window->Form_Load();
-    m_window->raise();
-    m_window->activateWindow();
+    openOrRaise(
+        m_window, [](const FrmBackup &w) { return w.isVisible(); },
+        [this] { return new FrmBackup(m_services, m_settings, m_paths, m_host); });
 }

@@ -6,7 +6,6 @@
 #include "storage/Backup.h"
 #include "storage/Settings.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -273,7 +272,7 @@ void FrmBackup::restoreError(const QString &why)
 
 void FrmBackup::beep()
 {
-    QApplication::beep();
+    m_services.dialogs.beep();
 }
 
 void FrmBackup::closeEvent(QCloseEvent *event)

@@ -72,6 +72,7 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
     , m_settings(settings)
     , m_modClock(modClock)
     , m_paths(std::move(paths))
+    , m_startAtLogin(modClock, m_paths.program(QStringLiteral("quillory")))
     , m_links(links)
     , m_quietRestart(quietRestart)
 {
@@ -166,7 +167,7 @@ FrmMain::FrmMain(Services &services, SettingsStore &settings, ModClock &modClock
 
     // The designed look, kept wherever a stored colour cannot be read.
     lab_time->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; }")
-                                .arg(cssColour(8388672), cssColour(16777215)));
+                                .arg(cssColour(m_bandBack), cssColour(m_bandText)));
     // The window around the month view shows the month's background.
     setColour(ColourRole::MonthBack, colour(ColourRole::MonthBack));
     applyLayout(false);
@@ -193,14 +194,14 @@ void FrmMain::Form_Load()
     // A restart of the program's own shows nothing the user saw today.
     m_restartedByUs = restartmark::take(m_paths.restartMarkFile(), m_services.clock.now());
     m_shown.emplace(m_paths.shownFile(), today);
-    // 1. the date of this start, for the daily restart; settings that cannot
+    // The date of this start, for the daily restart; settings that cannot
     // be written are told once a run (the scheduler keeps the date itself)
     QString settingsError;
     if (!m_settings.write(setting::LastReboot, tick::dayText(today), &settingsError))
         m_services.dialogs.messageBox(tick::settingsProblemText(m_settings.path(), settingsError),
             MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Settings not saved"));
 
-    // 2. position, in twips; unreadable text keeps the designed place
+    // The stored position, in twips; unreadable text keeps the designed place
     const auto left = m_settings.position(setting::FormX);
     const auto top = m_settings.position(setting::FormY);
     if (left && top)
@@ -215,11 +216,11 @@ void FrmMain::Form_Load()
     if (m_showDuringLoad)
         show();
 
-    // 3 to 7: the character, its sounds, its entrance, the start-at-login value
+    // The character, its sounds, its entrance, the start-at-login value
     loadCharacterAndAppear();
     setOptionChecks();
-    // 8.
-    character->animcount = 0;
+    // The first sentence goes with the first gesture.
+    character->restartGestures();
     m_dragStart = positionTwips();
 
     // What passed while the calendar was not running: repeats move on past
@@ -233,36 +234,32 @@ void FrmMain::Form_Load()
     if (!m_scheduler->isNewMinute(m_services.clock.now()))
         lastMinute = tick::minuteOf(m_services.clock.now().time());
 
-    // 9. the tray icon and its menu
+    // The tray icon and its menu
     createTray();
 
-    // 10. the heartbeat
+    // The heartbeat
     blink->setInterval(2000);
     blink->start();
     m_scheduler->start();
 
-    // 11. greeting, only while the start-at-login value has never been
+    // The greeting, only while the start-at-login value has never been
     // written, and once a day across the program's own restarts
-    if (!m_quietRestart
-        && m_modClock.RegReadString(ModClock::RegRoot::LocalMachine,
-               QLatin1String(ModClock::kRunKey), QLatin1String(ModClock::kRunValueName),
-               QStringLiteral("notset"))
-            == QLatin1String("notset")
+    if (!m_quietRestart && m_startAtLogin.neverSet()
         && !(m_restartedByUs && m_shown->contains(ShownToday::greeting()))) {
         say(QStringLiteral("\\emp\\Welcome to Quillory !"));
         m_shown->add(ShownToday::greeting());
     }
 
-    // 12. today's month
+    // Today's month
     maincalendar->setToday(today);
     maincalendar->setValue(today);
     remarkOnly = false;
 
-    // 13, 14. colours and layout
+    // Colours and layout
     applyColours();
     applyLayout(m_settings.read(setting::FontSize) == QLatin1String("large"));
 
-    // 15. marks, old messages, early warnings
+    // Marks, old messages, early warnings
     underline();
     m_loaded = true;
     qCInfo(lcCalendar) << "calendar window loaded at" << pos() << "data file" << m_paths.dataFile();
@@ -281,36 +278,10 @@ void FrmMain::applyLookBeforeShow(const QDateTime &now)
 
 void FrmMain::loadCharacterAndAppear()
 {
-    CharacterControl &c = *character;
-    c.charname = m_settings.read(setting::Char);
-    c.loadCharacter(QString::fromLatin1(CharacterControl::kMoveVoiceAtLoad));
-    c.loading = true;
-
-    c.setSoundEffects(m_settings.flag(setting::SoundFx) == Flag::True);
-
-    if (!m_quietRestart) {
-        if (c.agentchar) {
-            c.agentchar->Show();
-            c.moveHome(announce::kStartGap, announce::kStartRise);
-            c.lastrequest = c.agentchar->Play(QStringLiteral("Pleased"));
-        }
-        c.waitForLastRequest();
-    } else {
-        c.moveHome(announce::kStandardGap, announce::kStandardRise);
-        if (c.agentchar && m_settings.flag(setting::Hide) == Flag::False)
-            c.agentchar->Show();
-    }
-
-    if (c.agentchar && m_settings.flag(setting::Hide) == Flag::True)
-        c.agentchar->Hide();
+    character->appearAtLoad(m_quietRestart);
     oldCount = 0;
-    c.loading = false;
 
-    startAtLogin = m_modClock
-                       .RegReadString(ModClock::RegRoot::LocalMachine,
-                           QLatin1String(ModClock::kRunKey), QLatin1String(ModClock::kRunValueName))
-                       .size()
-        >= 2;
+    startAtLogin = m_startAtLogin.isOn();
 }
 
 void FrmMain::createTray()
@@ -449,74 +420,57 @@ void FrmMain::showCalendar()
     say(menu::shownSentence());
 }
 
-void FrmMain::mnu_delay_Click()
+void FrmMain::toggleOption(QAction *item, menu::Toggle which, const SettingKey &key, bool on,
+    const std::function<void(bool)> &apply)
 {
-    QAction *item = m_menu->mnu_delay;
-    if (character->loading) {
+    if (character->isLoading()) {
         item->setChecked(!item->isChecked()); // undo the click's own flip
         return;
     }
-    const bool on = m_settings.read(setting::Delay, QLatin1String(setting::kDelayMenuDefault))
-        == QLatin1String("True");
-    const menu::ToggleStep step = menu::toggle(menu::Toggle::Delay, on);
+    const menu::ToggleStep step = menu::toggle(which, on);
+    if (step.writeFirst)
+        m_settings.write(key, step.settingText);
     item->setChecked(step.checked);
-    item->setText(step.caption);
-    m_settings.write(setting::Delay, step.settingText);
+    if (!step.caption.isEmpty())
+        item->setText(step.caption);
+    if (!step.writeFirst)
+        m_settings.write(key, step.settingText);
+    if (apply)
+        apply(step.checked);
     say(step.sentence);
+}
+
+void FrmMain::mnu_delay_Click()
+{
+    toggleOption(m_menu->mnu_delay, menu::Toggle::Delay, setting::Delay,
+        m_settings.read(setting::Delay, QLatin1String(setting::kDelayMenuDefault))
+            == QLatin1String("True"));
 }
 
 void FrmMain::mnu_fx_Click()
 {
-    QAction *item = m_menu->mnu_fx;
-    if (character->loading) {
-        item->setChecked(!item->isChecked());
-        return;
-    }
-    const bool on = m_settings.flag(setting::SoundFx) == Flag::True;
-    const menu::ToggleStep step = menu::toggle(menu::Toggle::SoundFx, on);
-    m_settings.write(setting::SoundFx, step.settingText);
-    item->setChecked(step.checked);
-    item->setText(step.caption);
-    character->setSoundEffects(step.checked);
-    say(step.sentence);
+    toggleOption(m_menu->mnu_fx, menu::Toggle::SoundFx, setting::SoundFx,
+        m_settings.flag(setting::SoundFx) == Flag::True,
+        [this](bool on) { character->setSoundEffects(on); });
 }
 
 void FrmMain::mnu_hide_Click()
 {
-    QAction *item = m_menu->mnu_hide;
-    if (character->loading) {
-        item->setChecked(!item->isChecked());
-        return;
-    }
-    const bool on = m_settings.flag(setting::Hide) == Flag::True;
-    const menu::ToggleStep step = menu::toggle(menu::Toggle::Hide, on);
-    item->setChecked(step.checked);
-    m_settings.write(setting::Hide, step.settingText);
-    say(step.sentence);
+    toggleOption(m_menu->mnu_hide, menu::Toggle::Hide, setting::Hide,
+        m_settings.flag(setting::Hide) == Flag::True);
 }
 
 void FrmMain::mnu_notify_Click()
 {
     // Only "False" turns them off, so an odd text keeps the default.
-    const menu::ToggleStep step
-        = menu::toggle(menu::Toggle::Notify, m_settings.flag(setting::Notify) != Flag::False);
-    m_settings.write(setting::Notify, step.settingText);
-    m_menu->mnu_notify->setChecked(step.checked);
-    say(step.sentence);
+    toggleOption(m_menu->mnu_notify, menu::Toggle::Notify, setting::Notify,
+        m_settings.flag(setting::Notify) != Flag::False);
 }
 
 void FrmMain::mnu_briefing_Click()
 {
-    QAction *item = m_menu->mnu_briefing;
-    if (character->loading) {
-        item->setChecked(!item->isChecked());
-        return;
-    }
-    const bool on = m_settings.flag(setting::Briefing) == Flag::True;
-    const menu::ToggleStep step = menu::toggle(menu::Toggle::Briefing, on);
-    item->setChecked(step.checked);
-    m_settings.write(setting::Briefing, step.settingText);
-    say(step.sentence);
+    toggleOption(m_menu->mnu_briefing, menu::Toggle::Briefing, setting::Briefing,
+        m_settings.flag(setting::Briefing) == Flag::True);
 }
 
 agendaquery::Context FrmMain::agendaContext()
@@ -549,7 +503,7 @@ void FrmMain::briefIfDue(const QDateTime &now)
         return;
     }
     // Never over an announcement or other speech: the next tick looks again.
-    if (m_announcing || character->lastrequest) {
+    if (m_announcing || character->isBusy()) {
         m_briefingLookAgain = true;
         return;
     }
@@ -565,26 +519,16 @@ void FrmMain::mnu_load_Click()
     QAction *item = m_menu->mnu_load;
     // The click has flipped the mark already: the state before it decides.
     const bool wasOn = !item->isChecked();
-    const QString run = QLatin1String(ModClock::kRunKey);
-    const QString name = QLatin1String(ModClock::kRunValueName);
-    bool written = false;
-    if (wasOn) {
-        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine, run, name, {});
-        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine,
-                      QLatin1String(ModClock::kRunServicesKey), name, {})
-            && written;
-    } else {
-        written = m_modClock.RegWriteString(ModClock::RegRoot::LocalMachine, run, name,
-            m_paths.program(QStringLiteral("quillory")));
-    }
+    const bool written = m_startAtLogin.set(!wasOn);
     // The mark shows what the run list really holds, whether or not the
     // write went through.
-    startAtLogin = m_modClock.RegReadString(ModClock::RegRoot::LocalMachine, run, name).size() >= 2;
+    startAtLogin = m_startAtLogin.isOn();
     item->setChecked(startAtLogin);
     if (!written) {
-        qCWarning(lcCalendar) << "start-at-login value not changed:" << m_modClock.lastError();
-        m_services.dialogs.messageBox(menu::startAtLoginFailedText(!wasOn, m_modClock.lastError()),
-            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Error!"));
+        qCWarning(lcCalendar) << "start-at-login value not changed:" << m_startAtLogin.lastError();
+        m_services.dialogs.messageBox(
+            menu::startAtLoginFailedText(!wasOn, m_startAtLogin.lastError()), MsgButtons::Ok,
+            MsgIcon::Critical, QStringLiteral("Error!"));
         return;
     }
     say(menu::startAtLoginSentence(!wasOn));
@@ -596,10 +540,8 @@ void FrmMain::mnu_largefont_Click()
     const bool wasOn = !item->isChecked();
     item->setChecked(!wasOn);
     m_settings.write(setting::FontSize, wasOn ? QStringLiteral("small") : QStringLiteral("large"));
-    const QString program = m_paths.program(QStringLiteral("quillory-restart"));
     restartmark::leave(m_paths.restartMarkFile(), m_services.clock.now());
-    if (!m_services.launcher.start(program, { QStringLiteral("/n") }, WindowStyle::NormalNoFocus))
-        qCWarning(lcCalendar) << "restart program" << program << "not started";
+    startRestartProgram({ QStringLiteral("/n") }, WindowStyle::NormalNoFocus);
     endForQuietRestart();
 }
 
@@ -678,9 +620,7 @@ void FrmMain::rescueUnseenWindow()
     m_settings.setPosition(setting::FormX, menu::kRescueTwips);
     m_settings.setPosition(setting::FormY, menu::kRescueTwips);
     m_services.dialogs.messageBox(menu::rescueRestartText(), MsgButtons::Ok, MsgIcon::Exclamation);
-    const QString program = m_paths.program(QStringLiteral("quillory-restart"));
-    if (!m_services.launcher.start(program, {}, WindowStyle::MinimizedNoFocus))
-        qCWarning(lcCalendar) << "restart program" << program << "not started";
+    startRestartProgram({}, WindowStyle::MinimizedNoFocus);
     Form_Unload();
 }
 
@@ -916,30 +856,32 @@ void FrmMain::applyLayout(bool large)
 
 void FrmMain::blink_Timer()
 {
-    blink->setInterval(2000); // 1
-    showIntroductionOnce(); // 2
-    if (restartOnNewDay()) // 3
+    blink->setInterval(2000);
+    showIntroductionOnce();
+    if (restartOnNewDay())
         return;
-    if (m_settings.flag(setting::Visible) == Flag::False) // 4
+    // A manager that hid the calendar and ended keeps it hidden.
+    if (m_settings.flag(setting::Visible) == Flag::False)
         setVisible(false);
 
     // One reading of the clock for the whole tick, so the minute that is
     // remembered is the minute that is looked up.
     const QDateTime now = m_services.clock.now();
-    lab_time->setText(tick::timeBandText(now.time())); // 5
-    reportOldMessages(); // 6
-    remarkOnMonthChange(); // 7
+    lab_time->setText(tick::timeBandText(now.time()));
+    reportOldMessages();
+    remarkOnMonthChange();
 
-    if (!m_scheduler->isNewMinute(now)) { // 8
+    // Within a minute already handled only the waiting work is looked at.
+    if (!m_scheduler->isNewMinute(now)) {
         // A new minute's announcements come first; the briefing follows them.
         if (m_briefingLookAgain)
             briefIfDue(now);
         if (!updateStarted)
-            versionGate(); // 11
+            versionGate();
         return;
     }
-    lastMinute = tick::minuteOf(now.time()); // 9
-    // 10: every minute since the last one handled, written before it is told
+    lastMinute = tick::minuteOf(now.time());
+    // Every minute since the last one handled, written before it is told
     m_scheduler->check();
     briefIfDue(now);
 }
@@ -1057,15 +999,22 @@ bool FrmMain::restartOnNewDay()
     return true;
 }
 
-bool FrmMain::restart(const QStringList &arguments)
+bool FrmMain::startRestartProgram(const QStringList &arguments, WindowStyle style)
 {
     const QString program = m_paths.program(QStringLiteral("quillory-restart"));
+    if (m_services.launcher.start(program, arguments, style))
+        return true;
+    qCWarning(lcCalendar) << "restart program" << program << "not started";
+    return false;
+}
+
+bool FrmMain::restart(const QStringList &arguments)
+{
     restartmark::leave(m_paths.restartMarkFile(), m_services.clock.now());
-    if (!m_services.launcher.start(program, arguments, WindowStyle::MinimizedNoFocus)) {
+    if (!startRestartProgram(arguments, WindowStyle::MinimizedNoFocus)) {
         // Ending without a restart would leave nobody to announce the
         // appointments still to come.
-        qCWarning(lcCalendar) << "restart program" << program
-                              << "not started; the calendar carries on";
+        qCInfo(lcCalendar) << "the calendar carries on without a restart";
         return false;
     }
     Form_Unload();
@@ -1159,7 +1108,7 @@ void FrmMain::com_right_Click()
 
 void FrmMain::maincalendar_DblClick()
 {
-    // 1, 2. the cell of the shown month's first day
+    // The cell of the shown month's first day
     const int d = maincalendar->Day();
     const QDate first = maincalendar->Value().addDays(-(d - 1));
     const std::optional<int> offset = marking::gridOffset(
@@ -1170,7 +1119,7 @@ void FrmMain::maincalendar_DblClick()
         Form_Unload();
         return;
     }
-    // 3, 4. the clicked day's mark, then the query
+    // The clicked day's mark, then the query
     const bool marked = maincalendar->DayBold(maincalendar->VisibleDays(*offset + d));
     calendarmod::dayquery(
         dayQueryContext(), static_cast<qint16>(maincalendar->Day()), marked ? 1 : 0);
@@ -1199,14 +1148,14 @@ void FrmMain::Form_Unload()
     // does not announce it again.
     m_scheduler->stop();
     qCInfo(lcCalendar) << "calendar window unloads";
-    // 1. automatic backup
+    // The automatic backup
     if (m_settings.flag(setting::AutoBackup) == Flag::True)
         backup::automaticBackup(m_paths.dataFile(), m_settings.read(setting::BackDir));
-    // 2. a transfer still running
+    // A version check or download still running
     m_links.versionCheck.cancel();
-    // 3. the character
+    // The character
     character->unloadCharacter();
-    // 4. the tray icon
+    // The tray icon
     if (m_frmSysTray) {
         m_frmSysTray->unload();
         delete m_frmSysTray;
@@ -1214,7 +1163,7 @@ void FrmMain::Form_Unload()
     }
     emit unloadTray();
     hide();
-    // 5. the end
+    // Tell the owner, which ends the program
     emit unloaded();
 }
 

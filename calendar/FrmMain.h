@@ -2,17 +2,21 @@
 
 #include "calendar/AgendaQuery.h"
 #include "calendar/CalendarMod.h"
+#include "calendar/MenuRules.h"
 #include "calendar/ShownToday.h"
 #include "calendar/WindowLinks.h"
 #include "engine/Firing.h"
 #include "engine/MinuteScheduler.h"
 #include "storage/AppPaths.h"
+#include "storage/Settings.h"
+#include "storage/StartAtLogin.h"
 
 #include <QPointer>
 #include <QVariant>
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace agent {
@@ -23,12 +27,14 @@ class FrmSysTray;
 class FrmAbout;
 class HelpPages;
 class MainMenu;
+class QAction;
 class QLabel;
 class QTimer;
 class QToolButton;
 class MonthView;
 class ModClock;
 class SettingsStore;
+enum class WindowStyle;
 class ManagerWindow;
 class VersionCheck;
 class DayMarking;
@@ -93,7 +99,8 @@ public:
     // own timer runs the tick just after each minute boundary.
     MinuteScheduler &scheduler() { return *m_scheduler; }
 
-    // State shared with the day marking and the version check.
+    // The tick's state: the minute handled, the month shown, whether the
+    // version check has begun, and what the day marking is handed.
     QString lastMinute;
     std::optional<int> shownMonth;
     std::optional<int> shownYear;
@@ -176,6 +183,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // A menu option kept in a setting: while the character loads the click
+    // changes nothing (its own flip of the mark is undone); otherwise the
+    // setting turns over, the item shows it, `apply` acts on the new state
+    // and the character says so.
+    void toggleOption(QAction *item, menu::Toggle which, const SettingKey &key, bool on,
+        const std::function<void(bool)> &apply = {});
+    // Starts the restart program; false (logged) when it did not start.
+    bool startRestartProgram(const QStringList &arguments, WindowStyle style);
     void showIntroductionOnce();
     void announceDue();
     void announceMissed(DueAnnouncement first);
@@ -211,6 +226,7 @@ private:
     SettingsStore &m_settings;
     ModClock &m_modClock;
     AppPaths m_paths;
+    StartAtLogin m_startAtLogin;
     Links m_links;
     bool m_reportingOld = false;
     MinuteScheduler *m_scheduler = nullptr;
@@ -241,6 +257,6 @@ private:
     QPointF m_base;
     QPointF m_dragStart;
     // The time band's colours, kept together because one style sheet holds both.
-    quint32 m_bandBack = 8388672;
-    quint32 m_bandText = 16777215;
+    quint32 m_bandBack = setting::defaultColour(setting::TitleBackColor);
+    quint32 m_bandText = setting::defaultColour(setting::TitleForeColor);
 };

@@ -553,16 +553,6 @@ void MonthView::setFooterHeight(int pixels)
     update();
 }
 
-int MonthView::titleHeight() const
-{
-    return layout().titleHeight;
-}
-
-int MonthView::weekdayRowHeight() const
-{
-    return layout().weekdayHeight;
-}
-
 QRect MonthView::cellRect(const QRect &grid, int index)
 {
     const int col = (index - 1) % kColumns;

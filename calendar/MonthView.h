@@ -98,8 +98,6 @@ private:
     QRect cellRect(int index) const;
     static QRect cellRect(const QRect &grid, int index);
     int cellIndexAt(const QPoint &pos) const;
-    int titleHeight() const;
-    int weekdayRowHeight() const;
     void paintCell(QPainter &painter, const Layout &lay, int index) const;
 
     int m_footerHeight = 0;

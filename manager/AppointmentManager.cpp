@@ -1,6 +1,7 @@
 #include "manager/AppointmentManager.h"
 
 #include "calendar/MonthView.h"
+#include "calendar/OpenOrRaise.h"
 #include "manager/Logging.h"
 
 AppointmentManager::AppointmentManager(Services &services, SettingsStore &settings,
@@ -19,26 +20,15 @@ AppointmentManager::~AppointmentManager()
 
 FrmSet *AppointmentManager::open()
 {
-    if (m_window && !m_window->unloaded()) {
-        m_window->show();
-        m_window->raise();
-        m_window->activateWindow();
-        return m_window;
-    }
-    if (!m_character) {
+    const auto isOpen = [](const FrmSet &w) { return !w.unloaded(); };
+    if (!m_character && !(m_window && isOpen(*m_window))) {
         qCWarning(lcManager) << "the manager was asked for before the calendar window existed";
         return nullptr;
     }
-    // An unloaded window goes once its handler has returned; the new one is fresh.
-    if (m_window)
-        m_window->deleteLater();
-    m_window = new FrmSet(m_services, m_settings, m_modClock, m_paths, *m_character, m_host);
-    QObject::connect(m_window, &FrmSet::closed, m_window, &QObject::deleteLater);
-    qCInfo(lcManager) << "appointment manager opens";
-    m_window->Form_Load();
-    m_window->raise();
-    m_window->activateWindow();
-    return m_window;
+    return openOrRaise(m_window, isOpen, [this] {
+        qCInfo(lcManager) << "appointment manager opens";
+        return new FrmSet(m_services, m_settings, m_modClock, m_paths, *m_character, m_host);
+    });
 }
 
 void AppointmentManager::showAtTab(int tab)

@@ -5,6 +5,7 @@
 
 #include "announce/AnnounceRules.h"
 #include "announce/CharacterControl.h"
+#include "calendar/MenuRules.h"
 #include "calendar/MonthView.h"
 #include "engine/TickRules.h"
 #include "ical/Exchange.h"
@@ -19,7 +20,6 @@
 #include "storage/Settings.h"
 
 #include <QAccessible>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -495,33 +495,33 @@ void FrmSet::setFormSize(int width, int height, int tabWidth, int tabHeight)
 
 void FrmSet::Form_Load()
 {
-    // 1. position
+    // The stored position
     const double tpp = m_host.twipsPerPixel();
     const float left = m_settings.position(setting::SetX).value_or(200);
     const float top = m_settings.position(setting::SetY).value_or(200);
     move(qRound(left / tpp), qRound(top / tpp));
-    // 2. size for tab 0
+    // The first tab and its size
     tabs->blockSignals(true);
     tabs->setCurrentIndex(0);
     tabs->blockSignals(false);
     pages->setCurrentIndex(0);
     setFormSize(kTab0Width, kTab0Height, kTab0TabWidth, kTab0TabHeight);
-    // 3. the character beside the manager
-    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char)))
+    // The character beside the manager
+    if (agent::Character *c = m_character.current())
         c->Show();
     placeCharacter();
-    // 4.
+    // The manager stands in for the calendar while it is open
     m_host.hideCalendar();
-    // 5, 6.
+    // Spoken help as stored; the date hint is given once a load
     helpOn = m_settings.read(setting::SpkHelp) == QLatin1String("on");
     chk_help->setChecked(!helpOn);
     dateHintGiven = false;
-    // 7, 8.
+    // The choices, the next full time, and the window itself
     fillChoices();
     setDefaultTime();
     show();
     cal->setFocus();
-    // 9 to 11.
+    // The appointment list, once there is a data file
     watchDataFile();
     if (!QFileInfo(dataFile()).isFile()) {
         qCInfo(lcManager) << "no data file: the list is empty";
@@ -630,7 +630,7 @@ void FrmSet::placeCharacter()
 {
     // Beside the window as it stands, frame included, never over its
     // controls; he follows it when it moves (CharacterBeside).
-    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char)))
+    if (agent::Character *c = m_character.current())
         c->MoveBeside(frameGeometry());
 }
 
@@ -646,7 +646,7 @@ void FrmSet::SSTab1_Click(int tab)
         setFormSize(kTab1Width, kTab1Height, kTab1TabWidth, kTab1TabHeight);
     else
         setFormSize(kTab0Width, kTab0Height, kTab0TabWidth, kTab0TabHeight);
-    if (agent::Character *c = m_character.Agent1.Characters(m_settings.read(setting::Char))) {
+    if (agent::Character *c = m_character.current()) {
         c->Show();
         c->Stop();
     }
@@ -751,9 +751,9 @@ bool FrmSet::eventFilter(QObject *watched, QEvent *event)
             const double tpp = m_host.twipsPerPixel();
             const QPoint at
                 = static_cast<QWidget *>(watched)->mapTo(this, mouse->position().toPoint());
-            const double newLeft = dragLeft + (at.x() * tpp - grabX);
-            const double newTop = dragTop + (at.y() * tpp - grabY);
-            move(qRound(newLeft / tpp), qRound(newTop / tpp));
+            const QPointF target = band::dragTarget(QPointF(dragLeft, dragTop),
+                QPoint(grabX, grabY), QPointF(at.x() * tpp, at.y() * tpp));
+            move(qRound(target.x() / tpp), qRound(target.y() / tpp));
             dragLeft = float(x() * tpp);
             dragTop = float(y() * tpp);
             storePosition();
@@ -778,12 +778,12 @@ void FrmSet::storePosition()
 
 void FrmSet::beep()
 {
-    QApplication::beep();
+    m_services.dialogs.beep();
 }
 
 void FrmSet::save()
 {
-    m_character.sayagain(QStringLiteral("Please wait")); // 1
+    m_character.sayagain(QStringLiteral("Please wait"));
     manager::SaveFields fields;
     fields.hour = com_hr->currentText();
     fields.minute = com_min->currentText();
@@ -793,7 +793,7 @@ void FrmSet::save()
     fields.repeat = com_repeat->currentText();
     fields.confirm = chk_confirm->isChecked();
     fields.warn = chk_warn->isChecked();
-    const manager::SavePlan plan = manager::planSave(fields, m_services.clock.now()); // 2 to 7
+    const manager::SavePlan plan = manager::planSave(fields, m_services.clock.now());
     switch (plan.refusal) {
     case manager::SaveRefusal::None:
         break;
@@ -823,12 +823,13 @@ void FrmSet::save()
             != MsgAnswer::Yes)
             return;
     }
-    m_settings.setFlag(setting::NeedsReboot, true); // 8
-    // 9: the message on one line, as it is stored
+    // The calendar restarts to take up the new appointment.
+    m_settings.setFlag(setting::NeedsReboot, true);
+    // The message on one line, as it is stored
     const QString oneLine = textcodec::oneLine(txt_message->toPlainText());
     if (oneLine != txt_message->toPlainText())
         txt_message->setPlainText(oneLine);
-    // 10 to 13
+    // Written into the data file
     QString error;
     if (!INIFuncs::INIWrite(
             dataFile(), QLatin1String(kAlarmsSection), plan.key, plan.value, &error)) {
@@ -838,7 +839,7 @@ void FrmSet::save()
         return;
     }
     qCInfo(lcManager) << "saved" << plan.key;
-    // 14.
+    // Closed, and opened fresh for the next appointment
     Form_Unload();
     m_host.reshowset();
 }
@@ -996,11 +997,13 @@ void FrmSet::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_character.say(QStringLiteral(" ")); // 1
-    if (m_settings.flag(setting::Visible) == Flag::True) // 2
+    // A blank sentence cuts short whatever the character was saying.
+    m_character.say(QStringLiteral(" "));
+    if (m_settings.flag(setting::Visible) == Flag::True)
         m_host.showCalendar();
-    storePosition(); // 3
-    if (m_settings.flag(setting::NeedsReboot) != Flag::True) // 4
+    storePosition();
+    // A restart to come brings the character home anyway.
+    if (m_settings.flag(setting::NeedsReboot) != Flag::True)
         m_character.moveme();
     hide();
     emit closed();

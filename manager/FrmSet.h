@@ -106,7 +106,7 @@ public:
         CharacterControl &character, Host host, QWidget *parent = nullptr);
     ~FrmSet() override;
 
-    // The opening sequence; false when it could not read the data file.
+    // The opening sequence; an unreadable data file leaves the list empty.
     void Form_Load();
     // The closing sequence; the window is deleted afterwards.
     void Form_Unload();

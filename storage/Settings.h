@@ -16,6 +16,15 @@ struct SettingKey
 };
 
 namespace setting {
+// A colour key's default as a number; 0 for a key without one.
+constexpr quint32 defaultColour(const SettingKey &key)
+{
+    quint32 value = 0;
+    for (const char *c = key.defaultValue; c && *c >= '0' && *c <= '9'; ++c)
+        value = value * 10 + quint32(*c - '0');
+    return value;
+}
+
 // section "data" (also spelled "Data": names match without regard to case)
 inline constexpr SettingKey FormX { "Data", "FormX", "300" };
 inline constexpr SettingKey FormY { "Data", "FormY", "300" };

@@ -59,7 +59,7 @@ void UpdateCheck::run()
     Network::FetchOptions options;
     options.timeoutMs = limits.listTimeoutMs;
     options.maxBytes = limits.listMaxBytes;
-    // 4. The answer comes later; the tick and everything else go on meanwhile.
+    // The answer comes later; the tick and everything else go on meanwhile.
     m_transfer = m_services.network.fetchAsync(
         url, options, [this](const Network::FetchResult &result) { listArrived(result); });
 }
@@ -67,7 +67,7 @@ void UpdateCheck::run()
 void UpdateCheck::listArrived(const Network::FetchResult &result)
 {
     m_transfer.reset();
-    if (!result.ok()) { // 5
+    if (!result.ok()) {
         stop(Stop::ListFailed, result.error);
         return;
     }
@@ -79,19 +79,20 @@ void UpdateCheck::listArrived(const Network::FetchResult &result)
         refuse(trustedKey.problem.isEmpty() ? verified.problem : trustedKey.problem);
         return;
     }
-    const ListReading reading = readVersionList(*verified.text); // 6, 7, 8
+    const ListReading reading = readVersionList(*verified.text);
     if (!reading.entry) {
         stop(Stop::NoEntry, reading.problem);
         return;
     }
     const ListEntry entry = *reading.entry;
-    if (!isOffered(entry.version, own)) { // 9, 10
+    if (!isOffered(entry.version, own)) {
         stop(Stop::NotNewer, QStringLiteral("the list offers %1").arg(entry.version));
         return;
     }
+    // Each version is offered once.
     if (m_settings.ReadSetting(QLatin1String(setting::kVersionSection), entry.version,
             QLatin1String(setting::kNotOfferedValue))
-        == QLatin1String(setting::kOfferedValue)) { // 11
+        == QLatin1String(setting::kOfferedValue)) {
         stop(Stop::AlreadyOffered, entry.version);
         return;
     }
@@ -106,20 +107,21 @@ void UpdateCheck::listArrived(const Network::FetchResult &result)
 void UpdateCheck::offer(const ListEntry &entry)
 {
     qCInfo(lcUpdate) << "offering version" << entry.version;
-    m_host.say(QLatin1String(kOfferSentence)); // 12
+    m_host.say(QLatin1String(kOfferSentence));
     const MsgAnswer answer = m_services.dialogs.messageBox(questionText(own, entry.version),
-        MsgButtons::YesNo, MsgIcon::None, QLatin1String(kQuestionTitle)); // 13
+        MsgButtons::YesNo, MsgIcon::None, QLatin1String(kQuestionTitle));
+    // Offered, whatever the answer.
     m_settings.WriteSetting(QLatin1String(setting::kVersionSection), entry.version,
-        QLatin1String(setting::kOfferedValue)); // 14
+        QLatin1String(setting::kOfferedValue));
     if (m_cancelled) {
         stop(Stop::Cancelled, QStringLiteral("the calendar ended while asking"));
         return;
     }
-    if (answer != MsgAnswer::Yes) { // 15
+    if (answer != MsgAnswer::Yes) {
         stop(Stop::Declined, entry.version);
         return;
     }
-    m_host.say(QLatin1String(kFetchingSentence)); // 16
+    m_host.say(QLatin1String(kFetchingSentence));
     download(entry);
 }
 
@@ -132,7 +134,7 @@ void UpdateCheck::download(const ListEntry &entry)
         downloadFailed(QStringLiteral("the update's address is not http or https"));
         return;
     }
-    // 17. Each download goes to a fresh private file; earlier ones go.
+    // Each download goes to a fresh private file; earlier ones go.
     const QString folder = m_paths.updateFolder();
     if (const int removed = removeOldDownloads(folder); removed > 0)
         qCDebug(lcUpdate) << "removed" << removed << "earlier downloads from" << folder;
@@ -155,7 +157,7 @@ void UpdateCheck::download(const ListEntry &entry)
         if (m_progress)
             m_progress->setProgress(received, total);
     };
-    // 18
+    // Written to the file as it arrives; checked once it is all there.
     m_transfer = m_services.network.fetchAsync(url, options,
         [this, entry](const Network::FetchResult &result) { updateArrived(result, entry); });
 }
@@ -170,7 +172,7 @@ void UpdateCheck::updateArrived(const Network::FetchResult &result, const ListEn
         downloadFailed(result.error);
         return;
     }
-    const Verdict verdict = m_file->finish(entry.sha256); // 19
+    const Verdict verdict = m_file->finish(entry.sha256);
     const QString path = m_file->path();
     m_file.reset(); // a good file stays; any other is gone
     if (verdict == Verdict::WrongDigest || verdict == Verdict::NoDigest) {
@@ -192,7 +194,6 @@ void UpdateCheck::updateArrived(const Network::FetchResult &result, const ListEn
 
 void UpdateCheck::startUpdate(const QString &path)
 {
-    // 20
     m_host.say(QLatin1String(kDownloadedSentence));
     m_services.dialogs.messageBox(
         QLatin1String(kDownloadedMessage), MsgButtons::Ok, MsgIcon::Information);

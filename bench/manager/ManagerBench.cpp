@@ -29,8 +29,7 @@ void BM_ManagerListOf100kLines(benchmark::State &state)
     CharacterControl character(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
         CharacterControl::Host {
             [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {}, {} });
-    character.charname = "Tockel";
-    character.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
+    character.loadCharacter("Tockel", CharacterControl::kMoveVoiceAtLoad);
     AppointmentManager manager(fakes.services, settings, modClock, home.paths(),
         FrmSet::Host {
             [] {}, [] {}, [] { return 15.0; }, [] {}, [] { return false; }, [] { return false; } });

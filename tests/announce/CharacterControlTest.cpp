@@ -35,8 +35,7 @@ protected:
 
     FakeCharacter &load(const QString &name = "Tockel")
     {
-        control.charname = name;
-        control.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
+        control.loadCharacter(name, CharacterControl::kMoveVoiceAtLoad);
         return *agentControl.characters.at(name);
     }
 
@@ -90,21 +89,20 @@ TEST_F(CharacterTest, SayStopsShowsSpeaksAndPlaysTheGesturesInTurn)
     EXPECT_EQ(gestures,
         (QStringList { "Play:Search", "Play:Explain", "Play:Read", "Play:Decline", "Play:Greet",
             "Play:Confused", "Play:Suggest", "Play:Pleased" }));
-    EXPECT_EQ(control.animcount, 1);
+    EXPECT_EQ(control.nextGesture(), 1);
     EXPECT_EQ(control.lastsaid, "text");
 }
 
 TEST_F(CharacterTest, WithoutACharacterSayStillRecordsAndCounts)
 {
     agentControl.loadable = { "Other" };
-    control.charname = "Tockel";
-    control.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
+    control.loadCharacter("Tockel", CharacterControl::kMoveVoiceAtLoad);
     EXPECT_EQ(control.agentchar, nullptr);
     control.say("hello");
     control.moveme();
     control.Agent1_Command({ "exit" });
     EXPECT_EQ(control.lastsaid, "hello");
-    EXPECT_EQ(control.animcount, 1);
+    EXPECT_EQ(control.nextGesture(), 1);
     EXPECT_EQ(unloads, 1);
     control.waitForLastRequest(); // returns at once
 }
@@ -190,9 +188,9 @@ TEST_F(CharacterTest, RequestCompleteClearsLastRequestWhicheverEnds)
 {
     FakeCharacter &c = load();
     control.say("hello");
-    ASSERT_TRUE(control.lastrequest);
+    ASSERT_TRUE(control.isBusy());
     c.completeNext(agent::Failed);
-    EXPECT_FALSE(control.lastrequest);
+    EXPECT_FALSE(control.isBusy());
 }
 
 TEST_F(CharacterTest, ACancelledCharacterChangeLoadsThePreviousOneAgain)
@@ -219,7 +217,7 @@ TEST_F(CharacterTest, AChosenCharacterIsStoredCopiedAndLoaded)
     settings.write(setting::SoundFx, "False");
     control.newCharacter();
     EXPECT_EQ(settings.read(setting::Char), "Bramble");
-    EXPECT_EQ(control.charname, "Bramble");
+    EXPECT_EQ(control.name(), "Bramble");
     EXPECT_TRUE(QFile::exists(userCharacterFolder(home.paths().windowsFolder()) + "/Bramble.acs"));
     FakeCharacter &b = *agentControl.characters.at("Bramble");
     EXPECT_FALSE(b.soundEffects);
@@ -237,7 +235,7 @@ TEST_F(CharacterTest, ACharacterThatDoesNotLoadIsNotStoredAndTheOldOneStays)
     fakes.dialogs.files = { file };
     control.newCharacter();
     EXPECT_EQ(settings.read(setting::Char), "Tockel");
-    EXPECT_EQ(control.charname, "Tockel");
+    EXPECT_EQ(control.name(), "Tockel");
     ASSERT_TRUE(agentControl.characters.count("Tockel"));
     EXPECT_TRUE(
         agentControl.characters.at("Tockel")->calls.contains("Speak:Hello, nice to see you!"));

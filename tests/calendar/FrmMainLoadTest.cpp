@@ -55,7 +55,7 @@ TEST_F(LoadTest, TheLoadStepsComeInOrder)
         EXPECT_TRUE(frm->m_frmSysTray);
         EXPECT_TRUE(frm->blink->isActive());
         EXPECT_EQ(frm->maincalendar->Value(), QDate(2026, 12, 8));
-        EXPECT_EQ(frm->character->animcount, quiet ? 0 : 1);
+        EXPECT_EQ(frm->character->nextGesture(), quiet ? 0 : 1);
         EXPECT_FALSE(frm->remarkOnly);
         agentControl.journal = nullptr;
         fakes.autostart.journal = nullptr;
@@ -71,7 +71,7 @@ TEST_F(LoadTest, NormalStartWalksOutPlaysPleasedAndGreets)
     EXPECT_EQ(calls.mid(0, 3), (QStringList { "SoundEffectsOn:true", "Show", "Play:Pleased" }));
     EXPECT_TRUE(c.calls.contains("Speak:\\emp\\Welcome to Quillory !"));
     EXPECT_EQ(c.calls.count("Hide"), 0);
-    EXPECT_EQ(frm->character->animcount, 1); // the greeting played gesture 0
+    EXPECT_EQ(frm->character->nextGesture(), 1); // the greeting played gesture 0
 }
 
 TEST_F(LoadTest, QuietRestartNeitherGreetsNorPlaysAndShowsOnlyWhenNotHidden)

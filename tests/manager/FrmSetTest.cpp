@@ -46,8 +46,7 @@ protected:
     {
         fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(14, 7, 30)));
         agentControl.completeAtOnce = true;
-        character.charname = "Tockel";
-        character.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
+        character.loadCharacter("Tockel", CharacterControl::kMoveVoiceAtLoad);
         tockel().journal = &journal;
     }
 

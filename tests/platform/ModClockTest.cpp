@@ -1,5 +1,6 @@
 #include "storage/ModClock.h"
 #include "platform/linux/XdgAutostart.h"
+#include "storage/StartAtLogin.h"
 #include "tests/support/Fakes.h"
 
 #include <QFile>
@@ -15,7 +16,7 @@ const QString kRunServices = QString::fromLatin1(ModClock::kRunServicesKey);
 const QString kName = QString::fromLatin1(ModClock::kRunValueName);
 constexpr auto HKLM = ModClock::RegRoot::LocalMachine;
 
-class StartAtLogin : public ::testing::Test
+class RunLists : public ::testing::Test
 {
 protected:
     // A new ModClock over a new XdgAutostart on the same folder stands for a
@@ -31,7 +32,7 @@ protected:
     std::unique_ptr<XdgAutostart> autostart;
 };
 
-TEST_F(StartAtLogin, AbsentEmptyAndSetSurviveARestart)
+TEST_F(RunLists, AbsentEmptyAndSetSurviveARestart)
 {
     EXPECT_EQ(fresh().RegReadString(HKLM, kRun, kName, "notset"), "notset");
     EXPECT_EQ(fresh().RegReadString(HKLM, kRun, kName), "");
@@ -55,7 +56,7 @@ TEST_F(StartAtLogin, AbsentEmptyAndSetSurviveARestart)
     EXPECT_EQ(fresh().RegReadString(HKLM, kRunServices, kName, "notset"), "");
 }
 
-TEST_F(StartAtLogin, OtherKeysRootsAndNamesReadAsAbsent)
+TEST_F(RunLists, OtherKeysRootsAndNamesReadAsAbsent)
 {
     ModClock mc = fresh();
     mc.RegWriteString(HKLM, kRun, kName, "/usr/bin/quillory");
@@ -65,6 +66,37 @@ TEST_F(StartAtLogin, OtherKeysRootsAndNamesReadAsAbsent)
     mc.RegWriteString(HKLM, "Software\\Other", kName, "x"); // no effect, no failure
     EXPECT_EQ(mc.RegReadString(HKLM, "Software\\Other", kName, "d"), "d");
     EXPECT_EQ(mc.RegReadString(HKLM, kRun, kName, "d"), "/usr/bin/quillory");
+}
+
+TEST_F(RunLists, StartAtLoginTellsNeverSetOnAndOff)
+{
+    ModClock mc = fresh();
+    StartAtLogin login(mc, "/usr/bin/quillory");
+    EXPECT_TRUE(login.neverSet());
+    EXPECT_FALSE(login.isOn());
+
+    EXPECT_TRUE(login.set(true));
+    EXPECT_FALSE(login.neverSet());
+    EXPECT_TRUE(login.isOn());
+
+    // Off empties both lists, and is still a choice made.
+    EXPECT_TRUE(login.set(false));
+    EXPECT_FALSE(login.isOn());
+    EXPECT_FALSE(login.neverSet());
+    EXPECT_EQ(fresh().RegReadString(HKLM, kRunServices, kName, "notset"), "");
+}
+
+TEST_F(RunLists, StartAtLoginReportsAFailedWrite)
+{
+    FakeClock clock;
+    FakeNetwork network;
+    FakeAutostart refusing;
+    refusing.writable = false;
+    ModClock mc(clock, refusing, network, dir.path());
+    StartAtLogin login(mc, "/usr/bin/quillory");
+    EXPECT_FALSE(login.set(true));
+    EXPECT_FALSE(login.lastError().isEmpty());
+    EXPECT_TRUE(login.neverSet());
 }
 
 TEST(ExecQuoting, RoundTripsAwkwardPaths)

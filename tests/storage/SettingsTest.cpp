@@ -95,6 +95,13 @@ INSTANTIATE_TEST_SUITE_P(Settings, ColourConversion,
         ColourCase { "99999999999999999999", std::nullopt },
         ColourCase { "&H1FFFFFFFF", std::nullopt }, ColourCase { "1e400", std::nullopt }));
 
+TEST(ColourConversion, TableDefaultsReadAsTheStoreReadsThem)
+{
+    for (const SettingKey &key : { setting::TitleBackColor, setting::TitleForeColor,
+             setting::MonthBackColor, setting::ForeColor, setting::TrailingForeColor })
+        EXPECT_EQ(setting::defaultColour(key), parseColour(key.defaultValue)) << key.key;
+}
+
 TEST(PositionConversion, ReadsNumbersAndRefusesTheRest)
 {
     EXPECT_EQ(parsePosition("300"), 300.0f);
