@@ -57,7 +57,7 @@ bool CharacterBeside::eventFilter(QObject *watched, QEvent *event)
 
 void CharacterBeside::settle()
 {
-    agent::Character *character = m_control.agentchar;
+    agent::Character *character = m_control.current();
     if (!character)
         return;
     QWidget *window = m_latest && m_latest->isVisible() ? m_latest.data() : nullptr;

@@ -154,7 +154,7 @@ int main(int argc, char **argv)
         FrmSet::Host { [&] { frmMain->hide(); }, [&] { frmMain->setVisible(true); },
             [&] { return frmMain->twipsPerPixel(); }, [&] { frmMain->reshowset(); },
             [&] { return frmMain->restart({}); }, [&] { return frmMain->isUnloaded(); } });
-    DayMarker dayMarking(services, modClock, paths, manager, [] { QApplication::beep(); });
+    DayMarker dayMarking(services, modClock, paths, manager, [&] { services.dialogs.beep(); });
     // Before the message window, which posts through it to its end.
     DBusNotifier notifier;
     FrmMessage message(settings, modClock, agentEngine,

@@ -124,7 +124,8 @@ TEST_F(CommandLine, ExportAndImportGoThroughICalendar)
     const Outcome imported = run({ "import", file });
     EXPECT_EQ(imported.status, cli::kDone) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.startsWith("1 added")) << imported.out.toStdString();
-    EXPECT_TRUE(home.readData().contains("09/00/10/12/2026=WChoir"));
+    EXPECT_TRUE(home.readData().contains("09/00/10/12/2026=ZChoir"))
+        << home.readData().toStdString();
     EXPECT_TRUE(run({ "import", file }).out.startsWith("0 added, 1 skipped"));
 
     EXPECT_EQ(run({ "import", home.paths().dataFolder + "/missing.ics" }).status, cli::kRefused);

@@ -36,8 +36,7 @@ int main(int argc, char **argv)
     CharacterControl character(agentControl, settings, modClock, fakes.dialogs, fakes.clock,
         CharacterControl::Host {
             [] { return true; }, [] { return announce::HomeInput {}; }, [] {}, [] {}, {} });
-    character.charname = "Tockel";
-    character.loadCharacter(CharacterControl::kMoveVoiceAtLoad);
+    character.loadCharacter("Tockel", CharacterControl::kMoveVoiceAtLoad);
     FrmSet manager(fakes.services, settings, modClock, home.paths(), character,
         FrmSet::Host {
             [] {}, [] {}, [] { return 15.0; }, [] {}, [] { return true; }, [] { return false; } });
