@@ -20,8 +20,8 @@ QDateTime snoozeEnd(const QDateTime &now, SnoozeLength length)
     case SnoozeLength::TomorrowAt9:
         break;
     }
-    // Kept in now's own time spec, so a zone's clock change moves the
-    // instant, never the 9:00 the user reads.
+    // Kept in now's own kind of time (local or a zone), so a clock change
+    // moves the instant, never the 9:00 the user reads.
     QDateTime end = now;
     end.setTime(QTime(0, 0)); // setting the date alone could land in a gap
     end.setDate(now.date().addDays(1));

@@ -1,4 +1,5 @@
 #include "platform/linux/DBusNotifier.h"
+#include "tests/support/PrivateBus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -6,8 +7,6 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -17,52 +16,7 @@ namespace {
 constexpr char kService[] = "org.freedesktop.Notifications";
 constexpr char kPath[] = "/org/freedesktop/Notifications";
 
-// A session bus of the test's own that starts no service on demand, so an
-// installed notification server never answers in place of the fake.
-class PrivateBus
-{
-public:
-    PrivateBus()
-    {
-        const QString config = m_dir.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly))
-            return;
-        file.write(
-            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\""
-            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
-            "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-            "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
-        file.close();
-        m_daemon.start(QStringLiteral("dbus-daemon"),
-            { QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                QStringLiteral("--print-address=1") });
-        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
-            return;
-        address = QString::fromLatin1(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        for (const QString &name : m_names)
-            QDBusConnection::disconnectFromBus(name);
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-    QDBusConnection connect(const QString &name)
-    {
-        m_names.append(name);
-        return QDBusConnection::connectToBus(address, name);
-    }
-    QString address;
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_daemon;
-    QStringList m_names;
-};
-
-// The notification server as the desktop specification describes it,
+// A notification server as desktops run them (org.freedesktop.Notifications),
 // answering every call on its path by hand and recording it.
 class FakeServer final : public QDBusVirtualObject
 {
@@ -150,7 +104,7 @@ protected:
         if (bus.address.isEmpty())
             GTEST_SKIP() << "dbus-daemon could not be started";
     }
-    PrivateBus bus;
+    PrivateBus bus { PrivateBus::Services::None };
 };
 
 Notifier::Notice tea()
