@@ -229,6 +229,10 @@ void AgentCharacter::Stop()
     qCDebug(lcAgent).noquote() << m_id << "stop";
     m_engine.releaseSpeech(this);
     m_speaking = false;
+    // A walk to a window's side is cut short at its end, not halfway: the
+    // character must not be left standing over the window he went to help.
+    if (m_walk.active && !m_window->keepClear().isNull())
+        m_window->setFramePos(m_walk.to);
     interruptAll();
     stopMotion();
     m_balloonTimer->stop();

@@ -578,6 +578,16 @@ TEST_F(AgentEngineTest, BesideAWindowNeitherHeNorHisBalloonCoversIt)
     EXPECT_FALSE(w->geometry().intersects(manager));
     EXPECT_TRUE(w->balloon().text().startsWith("This appointment is set for 1:05 p.m. on the"));
     c->Stop();
+    // Speech that cuts a walk beside a window short leaves him at its end.
+    const QRect panel(area.left() + 40, area.top() + 300, 300, 200);
+    engine->setTimeScale(1.0); // a walk of its real length, to be cut short
+    const QPoint from = w->framePos();
+    c->MoveBeside(panel);
+    ASSERT_TRUE(fakes.clock.runUntil([&] { return w->framePos() != from; }, 3000));
+    ASSERT_NE(w->frameRect().bottom(), panel.bottom()); // on the way
+    c->Stop();
+    EXPECT_FALSE(w->frameRect().intersects(panel));
+    EXPECT_EQ(w->frameRect().bottom(), panel.bottom());
     // Walking home forgets the window.
     ASSERT_TRUE(waitFor(c->MoveTo(qint16(area.left() + 10), qint16(area.top() + 300))));
     EXPECT_TRUE(w->keepClear().isNull());
