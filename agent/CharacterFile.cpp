@@ -271,8 +271,10 @@ std::shared_ptr<const CharacterFile> CharacterFile::load(const QString &path, QS
         *error = file.errorString();
         return nullptr;
     }
-    // Read at most one byte past the limit: the file may grow after the check.
-    return parse(file.read(kMaxBytes + 1), info.completeBaseName(), error);
+    // One byte past the size found, so a file that grew after the check is
+    // seen; no more, since a buffer of the limit's size would stay in the
+    // heap as a hole long after the load.
+    return parse(file.read(info.size() + 1), info.completeBaseName(), error);
 }
 
 std::shared_ptr<const CharacterFile> CharacterFile::parse(

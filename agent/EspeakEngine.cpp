@@ -8,7 +8,9 @@ namespace agent {
 
 bool EspeakEngine::isAvailable() const
 {
-    return m_synth && m_synth->isAvailable();
+    // Not started to find out: espeak-ng starts when it first speaks, and
+    // if it cannot, that speech is silent and logged.
+    return m_synth != nullptr;
 }
 
 QStringList EspeakEngine::voices() const

@@ -5,37 +5,26 @@
 
 #include <flite/flite.h>
 
+#include <QLibrary>
+
 #include <algorithm>
 #include <cmath>
-
-extern "C" {
-cst_voice *register_cmu_us_slt(const char *voxdir);
-cst_voice *register_cmu_us_rms(const char *voxdir);
-cst_voice *register_cmu_us_awb(const char *voxdir);
-cst_voice *register_cmu_us_kal16(const char *voxdir);
-void unregister_cmu_us_slt(cst_voice *v);
-void unregister_cmu_us_rms(cst_voice *v);
-void unregister_cmu_us_awb(cst_voice *v);
-void unregister_cmu_us_kal16(cst_voice *v);
-}
 
 namespace agent {
 
 namespace {
 
-struct VoiceEntry
-{
-    const char *name;
-    cst_voice *(*registerVoice)(const char *);
-    void (*unregisterVoice)(cst_voice *);
-};
+// Each voice is a library of a few megabytes, loaded when the voice first
+// speaks: a character uses one of them.
+const char *const kVoices[] = { "rms", "slt", "awb", "kal16" };
 
-const VoiceEntry kVoices[] = {
-    { "rms", register_cmu_us_rms, unregister_cmu_us_rms },
-    { "slt", register_cmu_us_slt, unregister_cmu_us_slt },
-    { "awb", register_cmu_us_awb, unregister_cmu_us_awb },
-    { "kal16", register_cmu_us_kal16, unregister_cmu_us_kal16 },
-};
+using RegisterVoice = cst_voice *(*)(const char *voxdir);
+
+QString voiceLibrary(const QString &voice)
+{
+    return QLatin1String("flite_cmu_us_") + voice;
+}
+using UnregisterVoice = void (*)(cst_voice *);
 
 // The rate Flite's voices speak at by themselves, in words per minute.
 constexpr double kNaturalWpm = 165;
@@ -206,9 +195,12 @@ FliteEngine::FliteEngine()
 
 FliteEngine::~FliteEngine()
 {
-    for (const VoiceEntry &entry : kVoices) {
-        if (cst_voice *v = m_voices.value(QLatin1String(entry.name)))
-            entry.unregisterVoice(v);
+    for (auto it = m_voices.cbegin(); it != m_voices.cend(); ++it) {
+        const QByteArray symbol = "unregister_cmu_us_" + it.key().toLatin1();
+        const auto unregisterVoice = reinterpret_cast<UnregisterVoice>(
+            QLibrary::resolve(voiceLibrary(it.key()), 1, symbol.constData()));
+        if (unregisterVoice)
+            unregisterVoice(it.value());
     }
 }
 
@@ -216,8 +208,8 @@ const QStringList &FliteEngine::shippedVoices()
 {
     static const QStringList names = [] {
         QStringList out;
-        for (const VoiceEntry &entry : kVoices)
-            out << QLatin1String(entry.name);
+        for (const char *name : kVoices)
+            out << QLatin1String(name);
         return out;
     }();
     return names;
@@ -225,7 +217,18 @@ const QStringList &FliteEngine::shippedVoices()
 
 bool FliteEngine::isAvailable() const
 {
-    return const_cast<FliteEngine *>(this)->voice(defaultVoice()) != nullptr;
+    if (!m_voices.isEmpty())
+        return true;
+    // Loaded to see that it loads, then let go: a voice takes its memory
+    // when it first speaks, not at start.
+    QLibrary library(voiceLibrary(defaultVoice()), 1);
+    if (!library.load()) {
+        qCWarning(lcSpeech).noquote()
+            << "The Flite voice" << defaultVoice() << "does not load:" << library.errorString();
+        return false;
+    }
+    library.unload();
+    return true;
 }
 
 bool FliteEngine::canSpeak(const QString &display) const
@@ -237,23 +240,25 @@ cst_voice *FliteEngine::voice(const QString &name)
 {
     if (cst_voice *v = m_voices.value(name))
         return v;
-    for (const VoiceEntry &entry : kVoices) {
-        if (name != QLatin1String(entry.name))
-            continue;
-        cst_voice *v = entry.registerVoice(nullptr);
-        if (!v) {
-            qCWarning(lcSpeech) << "The Flite voice" << name << "did not load";
-            return nullptr;
-        }
-        // Streaming hands audio over while the rest is still being made;
-        // the callback's data is set for each utterance.
-        cst_audio_streaming_info *asi = new_audio_streaming_info();
-        asi->asc = streamChunk;
-        feat_set(v->features, "streaming_info", audio_streaming_info_val(asi));
-        m_voices.insert(name, v);
-        return v;
+    if (!shippedVoices().contains(name))
+        return nullptr;
+    // Never unloaded: the voice's tables live in its library.
+    QLibrary library(voiceLibrary(name), 1);
+    const QByteArray symbol = "register_cmu_us_" + name.toLatin1();
+    const auto registerVoice = reinterpret_cast<RegisterVoice>(library.resolve(symbol.constData()));
+    cst_voice *v = registerVoice ? registerVoice(nullptr) : nullptr;
+    if (!v) {
+        qCWarning(lcSpeech).noquote()
+            << "The Flite voice" << name << "did not load:" << library.errorString();
+        return nullptr;
     }
-    return nullptr;
+    // Streaming hands audio over while the rest is still being made;
+    // the callback's data is set for each utterance.
+    cst_audio_streaming_info *asi = new_audio_streaming_info();
+    asi->asc = streamChunk;
+    feat_set(v->features, "streaming_info", audio_streaming_info_val(asi));
+    m_voices.insert(name, v);
+    return v;
 }
 
 Synthesis FliteEngine::synthesise(const QString &tagged, const EngineVoice &request,

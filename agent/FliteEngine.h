@@ -7,7 +7,7 @@
 struct cst_voice_struct;
 
 // Flite: the default voices, far easier to understand than formant speech.
-// Its voices are compiled into their own libraries and registered when first
+// Its voices are compiled into their own libraries, loaded and registered when first
 // used. Flite reports the timing of every phone; the words are the tokens
 // handed to it, each marked with where it stands in the display text, so a
 // number read as several words still shows once.

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 
 namespace agent {
 
@@ -21,6 +23,92 @@ namespace agent {
 // The decoders
 
 namespace {
+
+// pocketsphinx's calls. Its libraries (with the linear algebra they bring)
+// are loaded when a recogniser is first made, that is when there is a
+// microphone to listen to, not at start.
+struct Sphinx
+{
+    decltype(&::ckd_free) ckd_free = nullptr;
+    decltype(&::cmd_ln_free_r) cmd_ln_free_r = nullptr;
+    decltype(&::cmd_ln_init) cmd_ln_init = nullptr;
+    decltype(&::ps_add_word) ps_add_word = nullptr;
+    decltype(&::ps_args) ps_args = nullptr;
+    decltype(&::ps_end_utt) ps_end_utt = nullptr;
+    decltype(&::ps_free) ps_free = nullptr;
+    decltype(&::ps_get_hyp) ps_get_hyp = nullptr;
+    decltype(&::ps_get_n_frames) ps_get_n_frames = nullptr;
+    decltype(&::ps_init) ps_init = nullptr;
+    decltype(&::ps_lookup_word) ps_lookup_word = nullptr;
+    decltype(&::ps_process_raw) ps_process_raw = nullptr;
+    decltype(&::ps_seg_frames) ps_seg_frames = nullptr;
+    decltype(&::ps_seg_iter) ps_seg_iter = nullptr;
+    decltype(&::ps_seg_next) ps_seg_next = nullptr;
+    decltype(&::ps_seg_prob) ps_seg_prob = nullptr;
+    decltype(&::ps_seg_word) ps_seg_word = nullptr;
+    decltype(&::ps_set_jsgf_string) ps_set_jsgf_string = nullptr;
+    decltype(&::ps_set_search) ps_set_search = nullptr;
+    decltype(&::ps_start_utt) ps_start_utt = nullptr;
+    decltype(&::ps_unset_search) ps_unset_search = nullptr;
+};
+
+template<typename Function> bool resolve(QLibrary &library, const char *name, Function &function)
+{
+    function = reinterpret_cast<Function>(library.resolve(name));
+    return function != nullptr;
+}
+
+// Null, with `error` set, when the libraries cannot be loaded.
+const Sphinx *loadSphinx(QString *error)
+{
+    static QString problem;
+    static const std::optional<Sphinx> loaded = []() -> std::optional<Sphinx> {
+        // Never unloaded: decoders live as long as the program.
+        QLibrary sphinxbase(QStringLiteral("sphinxbase"), 3);
+        QLibrary pocketsphinx(QStringLiteral("pocketsphinx"), 3);
+        if (!sphinxbase.load() || !pocketsphinx.load()) {
+            problem = QStringLiteral("pocketsphinx did not load: ")
+                + (sphinxbase.isLoaded() ? pocketsphinx.errorString() : sphinxbase.errorString());
+            return std::nullopt;
+        }
+        Sphinx s;
+        const bool all = true && resolve(sphinxbase, "ckd_free", s.ckd_free)
+            && resolve(sphinxbase, "cmd_ln_free_r", s.cmd_ln_free_r)
+            && resolve(sphinxbase, "cmd_ln_init", s.cmd_ln_init)
+            && resolve(pocketsphinx, "ps_add_word", s.ps_add_word)
+            && resolve(pocketsphinx, "ps_args", s.ps_args)
+            && resolve(pocketsphinx, "ps_end_utt", s.ps_end_utt)
+            && resolve(pocketsphinx, "ps_free", s.ps_free)
+            && resolve(pocketsphinx, "ps_get_hyp", s.ps_get_hyp)
+            && resolve(pocketsphinx, "ps_get_n_frames", s.ps_get_n_frames)
+            && resolve(pocketsphinx, "ps_init", s.ps_init)
+            && resolve(pocketsphinx, "ps_lookup_word", s.ps_lookup_word)
+            && resolve(pocketsphinx, "ps_process_raw", s.ps_process_raw)
+            && resolve(pocketsphinx, "ps_seg_frames", s.ps_seg_frames)
+            && resolve(pocketsphinx, "ps_seg_iter", s.ps_seg_iter)
+            && resolve(pocketsphinx, "ps_seg_next", s.ps_seg_next)
+            && resolve(pocketsphinx, "ps_seg_prob", s.ps_seg_prob)
+            && resolve(pocketsphinx, "ps_seg_word", s.ps_seg_word)
+            && resolve(pocketsphinx, "ps_set_jsgf_string", s.ps_set_jsgf_string)
+            && resolve(pocketsphinx, "ps_set_search", s.ps_set_search)
+            && resolve(pocketsphinx, "ps_start_utt", s.ps_start_utt)
+            && resolve(pocketsphinx, "ps_unset_search", s.ps_unset_search);
+        if (!all) {
+            problem = QStringLiteral("pocketsphinx lacks a function this program calls");
+            return std::nullopt;
+        }
+        return s;
+    }();
+    if (!loaded && error)
+        *error = problem;
+    return loaded ? &*loaded : nullptr;
+}
+
+// Only called once a recogniser has loaded the libraries.
+const Sphinx &lib()
+{
+    return *loadSphinx(nullptr);
+}
 
 // Words of this program that the dictionary lacks.
 struct ExtraWord
@@ -102,16 +190,16 @@ double worstWordScore(const SegmentScore &heard, const SegmentScore &free)
 SegmentScore scoreSegments(ps_decoder_t *ps)
 {
     SegmentScore s;
-    for (ps_seg_t *seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+    for (ps_seg_t *seg = lib().ps_seg_iter(ps); seg; seg = lib().ps_seg_next(seg)) {
         int sf = 0;
         int ef = 0;
-        ps_seg_frames(seg, &sf, &ef);
+        lib().ps_seg_frames(seg, &sf, &ef);
         int32 ascr = 0;
         int32 lscr = 0;
         int32 lback = 0;
-        ps_seg_prob(seg, &ascr, &lscr, &lback);
+        lib().ps_seg_prob(seg, &ascr, &lscr, &lback);
         s.acoustic += ascr;
-        const char *word = ps_seg_word(seg);
+        const char *word = lib().ps_seg_word(seg);
         s.segments.push_back({ sf, ef, ascr, !isFiller(word) });
         if (!isFiller(word)) {
             s.wordFrames += ef - sf + 1;
@@ -135,15 +223,15 @@ ps_decoder_t *makeDecoder(const QString &model, const QString &dictionary, QStri
     const QByteArray dict = QFile::encodeName(dictionary);
     // Every senone is scored so that the two decoders' acoustic scores,
     // normalised frame by frame, can be compared.
-    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-dict",
-        dict.constData(), "-logfn", "/dev/null", "-remove_silence", "yes", "-compallsen", "yes",
-        "-bestpath", "no", nullptr);
+    cmd_ln_t *config = lib().cmd_ln_init(nullptr, lib().ps_args(), TRUE, "-hmm", hmm.constData(),
+        "-dict", dict.constData(), "-logfn", "/dev/null", "-remove_silence", "yes", "-compallsen",
+        "yes", "-bestpath", "no", nullptr);
     if (!config) {
         *error = QStringLiteral("the decoder rejected its configuration");
         return nullptr;
     }
-    ps_decoder_t *ps = ps_init(config);
-    cmd_ln_free_r(config);
+    ps_decoder_t *ps = lib().ps_init(config);
+    lib().cmd_ln_free_r(config);
     if (!ps)
         *error = QStringLiteral("the decoder did not start with ") + model;
     return ps;
@@ -180,9 +268,9 @@ struct RecognizerCore::Decoders
     ~Decoders()
     {
         if (commands)
-            ps_free(commands);
+            lib().ps_free(commands);
         if (phones)
-            ps_free(phones);
+            lib().ps_free(phones);
     }
 };
 
@@ -191,6 +279,10 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
     , m_d(std::make_unique<Decoders>())
 {
     m_error = m_options.model.missing();
+    if (m_error.isEmpty() && !loadSphinx(&m_error)) {
+        qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
+        return;
+    }
     if (!m_error.isEmpty()) {
         qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
         return;
@@ -201,9 +293,10 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
         return;
     }
     for (const ExtraWord &w : kExtraWords)
-        ps_add_word(m_d->commands, w.word, w.phones, FALSE);
+        lib().ps_add_word(m_d->commands, w.word, w.phones, FALSE);
     for (const auto &[word, phones] : m_options.extraWords)
-        ps_add_word(m_d->commands, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE);
+        lib().ps_add_word(
+            m_d->commands, word.toUtf8().constData(), phones.toLatin1().constData(), FALSE);
 
     if (m_options.phoneLoop) {
         // The phone loop needs no words but its phones: a small dictionary
@@ -224,12 +317,12 @@ RecognizerCore::RecognizerCore(RecognizerOptions options)
             = "#JSGF V1.0;\ngrammar phones;\npublic <phones> = <phone> <phone>*;\n"
               "<phone> = "
             + alternatives.join(QStringLiteral(" | ")).toLatin1() + ";\n";
-        if (!m_d->phones || ps_set_jsgf_string(m_d->phones, "phones", loop.constData()) < 0
-            || ps_set_search(m_d->phones, "phones") < 0) {
+        if (!m_d->phones || lib().ps_set_jsgf_string(m_d->phones, "phones", loop.constData()) < 0
+            || lib().ps_set_search(m_d->phones, "phones") < 0) {
             if (m_error.isEmpty())
                 m_error = QStringLiteral("the phone loop did not load");
             qCWarning(lcVoice).noquote() << "speech recognition is off:" << m_error;
-            ps_free(m_d->commands);
+            lib().ps_free(m_d->commands);
             m_d->commands = nullptr;
             return;
         }
@@ -249,10 +342,10 @@ bool RecognizerCore::hasPronunciation(const QString &word) const
     if (!isReady() || word.isEmpty())
         return false;
     const QByteArray utf8 = word.toUtf8();
-    char *phones = ps_lookup_word(m_d->commands, utf8.constData());
+    char *phones = lib().ps_lookup_word(m_d->commands, utf8.constData());
     if (!phones)
         return false;
-    ckd_free(phones);
+    lib().ckd_free(phones);
     return true;
 }
 
@@ -278,12 +371,12 @@ bool RecognizerCore::loadGrammar()
     const QByteArray jsgf = m_grammar.jsgf(garbage).toUtf8();
     const QByteArray name = m_d->slot % 2 ? "commands1" : "commands0";
     const QByteArray old = m_d->slot % 2 ? "commands0" : "commands1";
-    if (ps_set_jsgf_string(m_d->commands, name.constData(), jsgf.constData()) < 0
-        || ps_set_search(m_d->commands, name.constData()) < 0) {
+    if (lib().ps_set_jsgf_string(m_d->commands, name.constData(), jsgf.constData()) < 0
+        || lib().ps_set_search(m_d->commands, name.constData()) < 0) {
         qCWarning(lcVoice).noquote() << "the decoder rejected the grammar:\n" << jsgf;
         return false;
     }
-    ps_unset_search(m_d->commands, old.constData());
+    lib().ps_unset_search(m_d->commands, old.constData());
     ++m_d->slot;
     m_grammarLoaded = true;
     qCDebug(lcVoice).noquote() << "grammar of" << m_grammar.phrases().size() << "phrases:\n"
@@ -300,9 +393,9 @@ void RecognizerCore::begin(quint64 utterance)
     m_noiseSeed = 1; // the same audio always decodes the same way
     if (!m_grammarLoaded)
         return;
-    ps_start_utt(m_d->commands);
+    lib().ps_start_utt(m_d->commands);
     if (m_d->phones)
-        ps_start_utt(m_d->phones);
+        lib().ps_start_utt(m_d->phones);
 }
 
 void RecognizerCore::addNoiseFloor(const qint16 *in, qsizetype count)
@@ -320,9 +413,9 @@ void RecognizerCore::feed(const qint16 *samples, qsizetype count)
     if (!m_inUtterance || !m_grammarLoaded || !samples || count <= 0)
         return;
     addNoiseFloor(samples, count);
-    ps_process_raw(m_d->commands, m_buffer.constData(), size_t(count), FALSE, FALSE);
+    lib().ps_process_raw(m_d->commands, m_buffer.constData(), size_t(count), FALSE, FALSE);
     if (m_d->phones)
-        ps_process_raw(m_d->phones, m_buffer.constData(), size_t(count), FALSE, FALSE);
+        lib().ps_process_raw(m_d->phones, m_buffer.constData(), size_t(count), FALSE, FALSE);
 }
 
 RecognitionResult RecognizerCore::end()
@@ -333,10 +426,10 @@ RecognitionResult RecognizerCore::end()
         return result;
     m_inUtterance = false;
     if (m_grammarLoaded) {
-        ps_end_utt(m_d->commands);
-        result.frames = ps_get_n_frames(m_d->commands);
+        lib().ps_end_utt(m_d->commands);
+        result.frames = lib().ps_get_n_frames(m_d->commands);
         int32 pathScore = 0;
-        const char *hyp = ps_get_hyp(m_d->commands, &pathScore);
+        const char *hyp = lib().ps_get_hyp(m_d->commands, &pathScore);
         const SegmentScore heard = scoreSegments(m_d->commands);
         result.speech = !heard.words.isEmpty();
         // Words of a competitor are never part of a phrase: a hypothesis
@@ -354,7 +447,7 @@ RecognitionResult RecognizerCore::end()
         result.phrase = words.join(QLatin1Char(' '));
         const VoicePhrase *phrase = garbage ? nullptr : m_grammar.phraseFor(result.phrase);
         if (m_d->phones) {
-            ps_end_utt(m_d->phones);
+            lib().ps_end_utt(m_d->phones);
             const SegmentScore free = scoreSegments(m_d->phones);
             result.speech = result.speech || !free.words.isEmpty();
             if (heard.wordFrames > 0) {

@@ -93,6 +93,25 @@ SpeechSynthesizer::SpeechSynthesizer()
     m_worker = new SpeechWorker;
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+}
+
+SpeechSynthesizer::~SpeechSynthesizer()
+{
+    if (!m_started) {
+        delete m_worker; // its thread never ran
+        return;
+    }
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker] { w->terminate(); }, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void SpeechSynthesizer::ensureStarted()
+{
+    if (m_started)
+        return;
+    m_started = true;
     m_thread.start();
     int rate = 0;
     QMetaObject::invokeMethod(
@@ -102,17 +121,22 @@ SpeechSynthesizer::SpeechSynthesizer()
         m_sampleRate = rate;
 }
 
-SpeechSynthesizer::~SpeechSynthesizer()
+int SpeechSynthesizer::sampleRate()
 {
-    QMetaObject::invokeMethod(
-        m_worker, [w = m_worker] { w->terminate(); }, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    ensureStarted();
+    return m_sampleRate;
+}
+
+bool SpeechSynthesizer::isAvailable()
+{
+    ensureStarted();
+    return m_available;
 }
 
 quint64 SpeechSynthesizer::start(
     const QString &tagged, const VoiceSpec &voice, const LiveTicket &live)
 {
+    ensureStarted();
     SpeechWorker::Request request;
     request.ticket = ++lastTicket;
     request.tagged = tagged;
@@ -127,6 +151,7 @@ quint64 SpeechSynthesizer::start(
 
 SpeechClip SpeechSynthesizer::synthesizeToMemory(const QString &tagged, const VoiceSpec &voice)
 {
+    ensureStarted();
     SpeechSynthesizer *s = this;
     SpeechClip clip;
     clip.sampleRate = s->m_sampleRate;

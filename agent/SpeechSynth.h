@@ -51,8 +51,9 @@ public:
     SpeechSynthesizer();
     ~SpeechSynthesizer() override;
 
-    int sampleRate() const { return m_sampleRate; }
-    bool isAvailable() const { return m_available; }
+    // Both start the synthesiser if it has not run yet.
+    int sampleRate();
+    bool isAvailable();
     // The object that emits chunkReady() and done(), on the worker thread.
     SpeechWorker *worker() const { return m_worker; }
 
@@ -64,10 +65,15 @@ public:
     SpeechClip synthesizeToMemory(const QString &tagged, const VoiceSpec &voice);
 
 private:
+    // espeak-ng and its thread start at the first use, not at start: most
+    // speech is Flite's, and espeak-ng holds its phoneme data in memory.
+    void ensureStarted();
+
     QThread m_thread;
     SpeechWorker *m_worker = nullptr;
     int m_sampleRate = 22050;
     bool m_available = false;
+    bool m_started = false;
 };
 
 class SpeechWorker : public QObject

@@ -20,6 +20,7 @@
 #include "ical/VdirSync.h"
 #include "manager/AppointmentManager.h"
 #include "platform/Logging.h"
+#include "platform/Memory.h"
 #include "platform/Services.h"
 #include "platform/SingleInstance.h"
 #include "platform/linux/DBusCalendar.h"
@@ -47,11 +48,15 @@
 #include <QDir>
 #include <QIcon>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
 
 namespace {
+
+// How long after the calendar shows its start-up work is done.
+constexpr int kStartSettledMs = 3000;
 
 // `quillory add|list|next|remove|--help|--version`: no display, no window.
 int runCommandLine(int argc, char **argv)
@@ -231,6 +236,8 @@ int main(int argc, char **argv)
         main.show();
         if (!main.isUnloaded())
             message.restorePending();
+        // By then the character has loaded and the data file been read.
+        QTimer::singleShot(kStartSettledMs, &main, [] { releaseFreedMemory(); });
     };
     flow.showSplash = [&] {
         splash = std::make_unique<FrmSplash>(paths, files, quietRestart, flow);

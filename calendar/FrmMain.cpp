@@ -1073,7 +1073,11 @@ void FrmMain::remarkOnMonthChange()
 
 void FrmMain::versionGate()
 {
-    if (updateStarted || !m_modClock.IsOnline())
+    if (updateStarted)
+        return;
+    // Asking whether the machine is online loads the network libraries, so
+    // only a check still to be made today asks.
+    if (m_links.versionCheck.isDue(m_services.clock.now().date()) && !m_modClock.IsOnline())
         return;
     updateStarted = true;
     m_links.versionCheck.run();

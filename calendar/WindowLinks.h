@@ -29,6 +29,8 @@ class VersionCheck
 public:
     virtual ~VersionCheck() = default;
     virtual void run() = 0;
+    // Whether a check is still to be made on `today` (one a day).
+    virtual bool isDue(const QDate &today) const = 0;
     // Cancels a transfer still running (at unload).
     virtual void cancel() { }
 };

@@ -1,12 +1,17 @@
 #include "update/SignedList.h"
 
 #include <QFile>
+#include <QLibrary>
+#include <QLoggingCategory>
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
 #include <memory>
+#include <optional>
+
+Q_LOGGING_CATEGORY(lcSignedList, "quillory.update.signature")
 
 namespace update {
 
@@ -16,23 +21,76 @@ constexpr qsizetype kSignatureBytes = 64;
 // A key file is a few hundred bytes; anything far larger is not one.
 constexpr qint64 kMaxKeyFileBytes = 64 * 1024;
 
+// libcrypto's calls the check makes. The library is loaded at the first
+// check, not at start: its few megabytes are needed once a day at most.
+struct Crypto
+{
+    decltype(&::BIO_new_mem_buf) newMemBuf = nullptr;
+    decltype(&::BIO_free) bioFree = nullptr;
+    decltype(&::PEM_read_bio_PUBKEY) readPublicKey = nullptr;
+    decltype(&::EVP_PKEY_get_id) keyType = nullptr;
+    decltype(&::EVP_PKEY_free) keyFree = nullptr;
+    decltype(&::EVP_MD_CTX_new) contextNew = nullptr;
+    decltype(&::EVP_MD_CTX_free) contextFree = nullptr;
+    decltype(&::EVP_DigestVerifyInit) verifyInit = nullptr;
+    decltype(&::EVP_DigestVerify) verify = nullptr;
+    decltype(&::ERR_clear_error) clearError = nullptr;
+};
+
+template<typename Function> bool resolve(QLibrary &library, const char *name, Function &function)
+{
+    function = reinterpret_cast<Function>(library.resolve(name));
+    if (!function)
+        qCWarning(lcSignedList) << "libcrypto lacks" << name;
+    return function != nullptr;
+}
+
+// Null when libcrypto 3 cannot be loaded; then no list is accepted.
+const Crypto *crypto()
+{
+    static const std::optional<Crypto> loaded = []() -> std::optional<Crypto> {
+        // Never unloaded: keys and contexts may outlive any one check.
+        QLibrary library(QStringLiteral("crypto"), 3);
+        if (!library.load()) {
+            qCWarning(lcSignedList).noquote() << "libcrypto did not load:" << library.errorString();
+            return std::nullopt;
+        }
+        Crypto c;
+        const bool all = resolve(library, "BIO_new_mem_buf", c.newMemBuf)
+            && resolve(library, "BIO_free", c.bioFree)
+            && resolve(library, "PEM_read_bio_PUBKEY", c.readPublicKey)
+            && resolve(library, "EVP_PKEY_get_id", c.keyType)
+            && resolve(library, "EVP_PKEY_free", c.keyFree)
+            && resolve(library, "EVP_MD_CTX_new", c.contextNew)
+            && resolve(library, "EVP_MD_CTX_free", c.contextFree)
+            && resolve(library, "EVP_DigestVerifyInit", c.verifyInit)
+            && resolve(library, "EVP_DigestVerify", c.verify)
+            && resolve(library, "ERR_clear_error", c.clearError);
+        if (!all)
+            return std::nullopt;
+        return c;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
 struct BioFree
 {
-    void operator()(BIO *bio) const { BIO_free(bio); }
+    void operator()(BIO *bio) const { crypto()->bioFree(bio); }
 };
 struct KeyFree
 {
-    void operator()(EVP_PKEY *key) const { EVP_PKEY_free(key); }
+    void operator()(EVP_PKEY *key) const { crypto()->keyFree(key); }
 };
 struct ContextFree
 {
-    void operator()(EVP_MD_CTX *context) const { EVP_MD_CTX_free(context); }
+    void operator()(EVP_MD_CTX *context) const { crypto()->contextFree(context); }
 };
 
 VerifiedList refused(const QString &why)
 {
     // Leave nothing on this thread's error queue for the TLS code to find.
-    ERR_clear_error();
+    if (const Crypto *c = crypto())
+        c->clearError();
     return { std::nullopt, why };
 }
 
@@ -81,26 +139,29 @@ VerifiedList verifySignedList(const QByteArray &served, const QByteArray &public
 
     if (publicKeyPem.isEmpty())
         return refused(QStringLiteral("there is no key to check the version list with"));
+    const Crypto *c = crypto();
+    if (!c)
+        return refused(QStringLiteral("the signature cannot be checked: libcrypto 3 is missing"));
     std::unique_ptr<BIO, BioFree> bio(
-        BIO_new_mem_buf(publicKeyPem.constData(), int(publicKeyPem.size())));
+        c->newMemBuf(publicKeyPem.constData(), int(publicKeyPem.size())));
     std::unique_ptr<EVP_PKEY, KeyFree> key(
-        bio ? PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr) : nullptr);
-    if (!key || EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519)
+        bio ? c->readPublicKey(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+    if (!key || c->keyType(key.get()) != EVP_PKEY_ED25519)
         return refused(QStringLiteral("the key to check the version list with is not an "
                                       "Ed25519 public key"));
-    std::unique_ptr<EVP_MD_CTX, ContextFree> context(EVP_MD_CTX_new());
+    std::unique_ptr<EVP_MD_CTX, ContextFree> context(c->contextNew());
     // Ed25519 hashes the message itself: no digest is named, and the whole
     // text goes in one call.
     const bool good = context
-        && EVP_DigestVerifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) == 1
-        && EVP_DigestVerify(context.get(),
+        && c->verifyInit(context.get(), nullptr, nullptr, nullptr, key.get()) == 1
+        && c->verify(context.get(),
                reinterpret_cast<const unsigned char *>(decoded.decoded.constData()),
                size_t(decoded.decoded.size()),
                reinterpret_cast<const unsigned char *>(text.constData()), size_t(text.size()))
             == 1;
     if (!good)
         return refused(QStringLiteral("the version list's signature is not the maker's"));
-    ERR_clear_error();
+    c->clearError();
     return { text, {} };
 }
 

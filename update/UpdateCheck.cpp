@@ -35,6 +35,11 @@ FrmDownload *UpdateCheck::progressWindow() const
     return m_progress;
 }
 
+bool UpdateCheck::isDue(const QDate &today) const
+{
+    return isCheckDue(m_settings.read(setting::LastVersionCheck), today);
+}
+
 void UpdateCheck::run()
 {
     if (m_running)

@@ -65,6 +65,7 @@ public:
     // Fetches the list unless it was fetched today already; returns at
     // once, the fetch runs on.
     void run() override;
+    bool isDue(const QDate &today) const override;
     // The calendar ends, or the user stops the download: nothing is started
     // after this.
     void cancel() override;

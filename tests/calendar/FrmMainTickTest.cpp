@@ -415,6 +415,16 @@ TEST_F(TickTest, VersionCheckStartsOnceOnASecondTickWithAConnection)
     EXPECT_EQ(versionCheck.runs, 1);
 }
 
+TEST_F(TickTest, ACheckMadeTodayDoesNotAskForTheNetwork)
+{
+    load();
+    versionCheck.due = false;
+    tickAt(QTime(10, 15, 32));
+    tickAt(QTime(10, 15, 34));
+    EXPECT_EQ(fakes.network.onlineQueries, 0);
+    EXPECT_EQ(versionCheck.runs, 1); // it says so in its log and ends
+}
+
 TEST_F(TickTest, PositionAndLayoutInTwips)
 {
     settings.write(setting::FormX, "1500");
