@@ -1,11 +1,11 @@
 // quillory: the calendar. Wires the real services and hands over to the
 // start-up windows.
 #include "Version.h"
-#include "agent/AgentEngine.h"
-#include "agent/AudioDevices.h"
 #include "agent/CharacterFolders.h"
-#include "agent/SpeechSynth.h"
-#include "agent/WavCapture.h"
+#include "agent/character/AgentEngine.h"
+#include "agent/speech/AudioDevices.h"
+#include "agent/speech/SpeechSynth.h"
+#include "agent/speech/WavCapture.h"
 #include "announce/FrmMessage.h"
 #include "backup/BackupWizard.h"
 #include "calendar/DayMarker.h"

@@ -1,7 +1,7 @@
 // libFuzzer harness for the character-file reader: every input is read as
 // a .acs file; one that loads is drawn at rest and in the last pose of each
 // animation, at two sizes, so the art's layers and caches are exercised too.
-#include "agent/CharacterFile.h"
+#include "agent/character/CharacterFile.h"
 
 #include <QGuiApplication>
 #include <QImage>

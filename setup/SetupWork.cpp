@@ -1,8 +1,8 @@
 #include "setup/SetupWork.h"
 
-#include "agent/SpeechEngine.h"
-#include "agent/SpeechRunner.h"
-#include "agent/SpeechSynth.h"
+#include "agent/speech/SpeechEngine.h"
+#include "agent/speech/SpeechRunner.h"
+#include "agent/speech/SpeechSynth.h"
 #include "storage/AtomicFile.h"
 
 #include <QDateTime>

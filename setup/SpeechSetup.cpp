@@ -2,7 +2,7 @@
 // engine and voice, speaks a test phrase to speech-test.wav in the cache
 // folder, checks it is not silent and logs what it found in setup.log in the
 // data folder. Options such as "/Q:A" (quiet) are accepted and change nothing.
-#include "agent/SpeechSynth.h"
+#include "agent/speech/SpeechSynth.h"
 #include "setup/SetupWork.h"
 #include "storage/AppPaths.h"
 

@@ -6,12 +6,12 @@
 // "quillory-agent-bench load FILE..." measures loading instead: the time
 // to read, check and draw each file, and the process's peak memory; "load
 // --worst" loads a file made at every bound of docs/CHARACTERS.md.
-#include "agent/AgentEngine.h"
-#include "agent/AudioDevices.h"
-#include "agent/CharacterFile.h"
 #include "agent/CharacterFolders.h"
-#include "agent/SpeechPlayer.h"
-#include "agent/SpeechSynth.h"
+#include "agent/character/AgentEngine.h"
+#include "agent/character/CharacterFile.h"
+#include "agent/speech/AudioDevices.h"
+#include "agent/speech/SpeechPlayer.h"
+#include "agent/speech/SpeechSynth.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/X11WindowShape.h"
 

@@ -1,10 +1,10 @@
 // Figures of the speaking voice as a listener meets them: how long after
 // speak() the first audio reaches the player, and how closely playback
 // keeps to the clip's own length (1.0 = paced by what is heard).
-#include "agent/AudioStream.h"
-#include "agent/SpeechPlayer.h"
-#include "agent/SpeechRunner.h"
-#include "agent/SpeechSynth.h"
+#include "agent/speech/AudioStream.h"
+#include "agent/speech/SpeechPlayer.h"
+#include "agent/speech/SpeechRunner.h"
+#include "agent/speech/SpeechSynth.h"
 #include "platform/linux/SystemClock.h"
 
 #include <QCoreApplication>

@@ -3,10 +3,10 @@
 // generic English model (no grammar) and compared word by word.
 //
 // quillory-wer-bench [--wav DIR] [--verbose] [SENTENCES-FILE]
-#include "agent/CharacterFile.h"
-#include "agent/SpeechRunner.h"
-#include "agent/SpeechSynth.h"
-#include "agent/WavWriter.h"
+#include "agent/character/CharacterFile.h"
+#include "agent/speech/SpeechRunner.h"
+#include "agent/speech/SpeechSynth.h"
+#include "agent/speech/WavWriter.h"
 #include "tests/support/Transcriber.h"
 
 #include <QCoreApplication>

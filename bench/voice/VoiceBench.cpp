@@ -5,11 +5,11 @@
 //
 // quillory-voice-bench [--verbose] [--no-latency] [--threshold X] [--strict X]
 //                      [--partial X] [--final-only] [--scores]
-#include "agent/CharacterFile.h"
-#include "agent/Listener.h"
-#include "agent/Recognizer.h"
-#include "agent/SpeechRunner.h"
-#include "agent/SpeechSynth.h"
+#include "agent/character/CharacterFile.h"
+#include "agent/listen/Listener.h"
+#include "agent/listen/Recognizer.h"
+#include "agent/speech/SpeechRunner.h"
+#include "agent/speech/SpeechSynth.h"
 #include "platform/linux/RecognizerModelFiles.h"
 
 #include <QCoreApplication>

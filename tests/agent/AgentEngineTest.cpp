@@ -1,6 +1,6 @@
-#include "agent/AgentEngine.h"
-#include "agent/CharacterWindow.h"
+#include "agent/character/AgentEngine.h"
 #include "agent/Placement.h"
+#include "agent/character/CharacterWindow.h"
 #include "storage/Settings.h"
 #include "tests/support/FakeEngineServices.h"
 #include "tests/support/TestHome.h"

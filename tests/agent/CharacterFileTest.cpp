@@ -1,5 +1,5 @@
-#include "agent/CharacterFile.h"
-#include "agent/CharacterWindow.h"
+#include "agent/character/CharacterFile.h"
+#include "agent/character/CharacterWindow.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "agent/CharacterFile.h"
+#include "agent/character/CharacterFile.h"
 
 #include <QFile>
 #include <QJsonDocument>

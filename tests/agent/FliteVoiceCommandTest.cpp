@@ -1,9 +1,9 @@
 // Voice commands spoken in Flite's voices, the ones the shipped characters
 // speak with: every command understood, ordinary talk not taken for one.
-#include "agent/Listener.h"
-#include "agent/Recognizer.h"
-#include "agent/SpeechRunner.h"
-#include "agent/SpeechSynth.h"
+#include "agent/listen/Listener.h"
+#include "agent/listen/Recognizer.h"
+#include "agent/speech/SpeechRunner.h"
+#include "agent/speech/SpeechSynth.h"
 #include "platform/linux/RecognizerModelFiles.h"
 #include "tests/agent/SharedSynthesizer.h"
 

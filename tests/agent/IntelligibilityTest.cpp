@@ -2,10 +2,10 @@
 // their voices, transcribed by pocketsphinx's generic English model (no
 // grammar), word by word against the text. A rough measure, but one that
 // told formant speech (86 % of words wrong) from Flite (11 to 18 %).
-#include "agent/CharacterFile.h"
-#include "agent/SpeechPlayer.h"
-#include "agent/SpeechSynth.h"
-#include "agent/WavCapture.h"
+#include "agent/character/CharacterFile.h"
+#include "agent/speech/SpeechPlayer.h"
+#include "agent/speech/SpeechSynth.h"
+#include "agent/speech/WavCapture.h"
 #include "tests/agent/SharedSynthesizer.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/Transcriber.h"

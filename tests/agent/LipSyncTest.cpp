@@ -1,10 +1,10 @@
 // The mouth follows the sounds, the balloon the words: through the engine
 // with a scripted speech output, and through the real player and Flite.
-#include "agent/AgentEngine.h"
-#include "agent/CharacterWindow.h"
-#include "agent/SpeechOutput.h"
-#include "agent/SpeechPlayer.h"
 #include "agent/SpeechText.h"
+#include "agent/character/AgentEngine.h"
+#include "agent/character/CharacterWindow.h"
+#include "agent/speech/SpeechOutput.h"
+#include "agent/speech/SpeechPlayer.h"
 #include "tests/agent/SharedSynthesizer.h"
 #include "tests/support/FakeEngineServices.h"
 

@@ -1,4 +1,4 @@
-#include "agent/OptionsWindow.h"
+#include "agent/character/OptionsWindow.h"
 #include "storage/Settings.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/TestHome.h"

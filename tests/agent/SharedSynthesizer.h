@@ -1,6 +1,6 @@
 #pragma once
 
-#include "agent/SpeechSynth.h"
+#include "agent/speech/SpeechSynth.h"
 
 #include <QCoreApplication>
 

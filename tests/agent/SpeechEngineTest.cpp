@@ -1,12 +1,12 @@
-#include "agent/SpeechEngine.h"
-#include "agent/EspeakEngine.h"
-#include "agent/SpeechPieces.h"
-#include "agent/SpeechRunner.h"
-#include "agent/SpeechSynth.h"
+#include "agent/speech/SpeechEngine.h"
 #include "agent/SpeechText.h"
-#include "agent/Visemes.h"
+#include "agent/speech/EspeakEngine.h"
+#include "agent/speech/SpeechPieces.h"
+#include "agent/speech/SpeechRunner.h"
+#include "agent/speech/SpeechSynth.h"
+#include "agent/speech/Visemes.h"
 #ifdef QUILLORY_HAVE_FLITE
-#include "agent/FliteEngine.h"
+#include "agent/speech/FliteEngine.h"
 #include "tests/agent/SharedSynthesizer.h"
 #endif
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "agent/AudioDevices.h"
-#include "agent/EngineServices.h"
+#include "agent/character/EngineServices.h"
+#include "agent/speech/AudioDevices.h"
 #include "platform/WindowShape.h"
 #include "tests/support/Fakes.h"
 

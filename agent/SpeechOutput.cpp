@@ -1,3 +1,0 @@
-#include "agent/SpeechOutput.h"
-
-// The interface's signals are generated for this file.
