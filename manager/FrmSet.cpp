@@ -5,7 +5,7 @@
 
 #include "announce/AnnounceRules.h"
 #include "announce/CharacterControl.h"
-#include "calendar/MenuRules.h"
+#include "calendar/BandRules.h"
 #include "calendar/MonthView.h"
 #include "engine/TickRules.h"
 #include "ical/Exchange.h"

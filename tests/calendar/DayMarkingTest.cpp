@@ -1,4 +1,4 @@
-#include "calendar/CalendarRules.h"
+#include "calendar/MarkingRules.h"
 #include "calendar/DayMarker.h"
 #include "calendar/FrmMain.h"
 #include "calendar/MonthView.h"
