@@ -49,15 +49,7 @@ protected:
         character().calls.clear();
         fakes.dialogs.boxes.clear();
     }
-    QStringList spoken()
-    {
-        QStringList texts;
-        for (const QString &call : character().calls) {
-            if (call.startsWith(QLatin1String("Speak:")))
-                texts << call.mid(6);
-        }
-        return texts;
-    }
+    QStringList spoken() { return ::spoken(character().calls); }
     int moves()
     {
         return int(std::count_if(character().calls.begin(), character().calls.end(),

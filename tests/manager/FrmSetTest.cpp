@@ -80,15 +80,7 @@ protected:
         return *frm;
     }
 
-    QStringList spoken() const
-    {
-        QStringList out;
-        for (const QString &c : journal) {
-            if (c.startsWith("Speak:"))
-                out << c.mid(6);
-        }
-        return out;
-    }
+    QStringList spoken() const { return ::spoken(journal); }
 
     void fill(const QString &hour, const QString &minute, const QString &ampm, const QDate &date,
         const QString &message)
