@@ -403,7 +403,7 @@ QString deleteQuestion(const QString &key, const QString &value, const QLocale &
     QString message = value.mid(1);
     if (message.endsWith(QLatin1Char('}')))
         message.chop(1);
-    const QString question = QStringLiteral("Are you sure you want to delete this alarm");
+    QString question = QStringLiteral("Are you sure you want to delete this alarm");
     if (!parts)
         return question;
     return question + QStringLiteral("\n\n") + locale.toString(parts->date(), QLocale::LongFormat)
