@@ -1,7 +1,6 @@
 #pragma once
 
-#include "announce/NoticeRules.h"
-#include "announce/PendingRules.h"
+#include "announce/AnnounceRules.h"
 #include "engine/Firing.h"
 #include "platform/Notifier.h"
 

@@ -1,5 +1,6 @@
 #include "calendar/AgendaQuery.h"
 
+#include "calendar/BriefingRules.h"
 #include "calendar/Logging.h"
 #include "engine/Schedule.h"
 #include "platform/Clock.h"

@@ -11,9 +11,9 @@
 
 #include <optional>
 
-// What the character answers when asked what is on, and the morning
-// briefing: which appointments fall on a day or come next, and the plain
-// sentences that tell them. Times are wall-clock readings, as the data file
+// What the character answers when asked what is on, and what the morning
+// briefing reads out: which appointments fall on a day or come next, and the
+// plain sentences that tell them. Times are wall-clock readings, as the data file
 // keeps them (schedule::wallMinute), so a day is its date whatever its length.
 namespace agenda {
 
@@ -81,19 +81,3 @@ inline bool moreThanSpoken(const QList<Entry> &entries, Day day, const QDateTime
 }
 
 } // namespace agenda
-
-namespace briefing {
-
-// The first start of a day from 05:00 on, or, for a calendar already
-// running (through the night, or restarted by itself), the first minute
-// from 07:00 on; once a day.
-inline constexpr int kFirstStartHour = 5;
-inline constexpr int kRunningFromHour = 7;
-
-enum class Moment { UserStart, Running };
-
-bool due(Moment moment, const QTime &now, bool givenToday);
-// "Good morning!" before noon, "Good afternoon!" until six, "Good evening!".
-QString greeting(const QTime &now);
-
-} // namespace briefing

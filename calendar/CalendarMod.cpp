@@ -1,7 +1,8 @@
 #include "calendar/CalendarMod.h"
 
-#include "calendar/CalendarRules.h"
+#include "calendar/DayQueryRules.h"
 #include "calendar/Logging.h"
+#include "calendar/MarkingRules.h"
 #include "calendar/MonthView.h"
 #include "calendar/WindowLinks.h"
 #include "platform/Clock.h"

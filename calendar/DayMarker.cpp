@@ -2,7 +2,7 @@
 
 #include "calendar/ShownToday.h"
 
-#include "calendar/CalendarRules.h"
+#include "calendar/MarkingRules.h"
 #include "calendar/Logging.h"
 #include "calendar/MonthView.h"
 #include "early/FrmEarly.h"

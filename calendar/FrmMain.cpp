@@ -2,14 +2,16 @@
 
 #include "announce/CharacterBeside.h"
 #include "announce/CharacterControl.h"
+#include "calendar/BandRules.h"
 #include "calendar/CalendarMod.h"
-#include "calendar/CalendarRules.h"
 #include "calendar/FrmAbout.h"
 #include "calendar/HelpPages.h"
 #include "calendar/Logging.h"
 #include "calendar/MainMenu.h"
+#include "calendar/MarkingRules.h"
 #include "calendar/MenuRules.h"
 #include "calendar/MonthView.h"
+#include "calendar/PlacementRules.h"
 #include "calendar/WindowLinks.h"
 #include "colour/ColourRules.h"
 #include "engine/TickRules.h"
@@ -1029,17 +1031,13 @@ void FrmMain::reportOldMessages()
         return;
     m_reportingOld = true;
     Dialogs &dialogs = m_services.dialogs;
-    dialogs.messageBox(QStringLiteral("You have old messages that have not yet been announced. "
-                                      "Click on OK to see them all now!"),
-        MsgButtons::Ok, MsgIcon::Information, QStringLiteral("Old messages!"));
+    dialogs.messageBox(tick::oldMessagesNotice(), MsgButtons::Ok, MsgIcon::Information,
+        QLatin1String(tick::kOldMessagesTitle));
     dialogs.messageBox(oldMessages, MsgButtons::Ok, MsgIcon::Information);
     oldCount = 0;
     oldMessages.clear();
     const MsgAnswer answer = dialogs.messageBox(
-        QStringLiteral(
-            "You should delete them now using the Appointment Manager. Would you like to "
-            "do this now?"),
-        MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Attention!"));
+        tick::deleteOldQuestion(), MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Attention!"));
     if (answer == MsgAnswer::Yes)
         m_links.manager.showAtTab(1);
     m_reportingOld = false;

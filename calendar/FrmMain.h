@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calendar/AgendaQuery.h"
+#include "calendar/BriefingRules.h"
 #include "calendar/CalendarMod.h"
 #include "calendar/MenuRules.h"
 #include "calendar/ShownToday.h"

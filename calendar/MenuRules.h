@@ -1,13 +1,9 @@
 #pragma once
 
-#include <QList>
-#include <QPoint>
-#include <QPointF>
-#include <QRect>
 #include <QString>
 
-// The rules of the main menu, the tray menu and the time band, apart from
-// the windows, so that tests call them directly.
+// The rules of the main menu and the tray menu, apart from the windows, so
+// that tests call them directly.
 
 namespace menu {
 
@@ -50,27 +46,3 @@ QString helpMissingText(const QString &page);
 QString helpNotOpenedText(const QString &page);
 
 } // namespace menu
-
-namespace band {
-
-QString dragText();
-
-// The character follows the window when it moved far enough from where the
-// drag began: more than 300 twips right or down, more than 50 left or up.
-bool characterFollows(const QPointF &start, const QPointF &now);
-
-// Where a dragged window goes: the base position plus the pointer's move
-// from the grab point (all in twips).
-QPointF dragTarget(const QPointF &base, const QPoint &grab, const QPointF &pointer);
-
-} // namespace band
-
-namespace placement {
-
-// The window's top-left, in pixels, kept when any part of `window` lies on
-// one of the screens; otherwise the window is put back at the designed
-// offset from the primary screen's top-left.
-QPoint visibleTopLeft(const QRect &window, const QList<QRect> &screens, const QRect &primary,
-    const QPoint &designedOffset);
-
-} // namespace placement

@@ -139,7 +139,7 @@ Result route(Context &context, const Work &work)
                                           "the session bus; please try again from the desktop's "
                                           "session."));
         }
-        const Result result = work.viaCalendar(context.calendar);
+        Result result = work.viaCalendar(context.calendar);
         if (result.status == kRefused && !context.calendar.present(0)) {
             // Ended mid-call: once it let go of the lock, the file is ours.
             if (attempt == 0 && waitForFreeLock(context.dataFolder, kStartWaitMs))

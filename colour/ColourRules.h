@@ -58,7 +58,7 @@ struct PaletteEntry
 };
 const QList<PaletteEntry> &restorePalette();
 // The palette's text of a colour setting; empty for any other key.
-QString restoreText(const SettingKey &setting);
+QString restoreText(const SettingKey &key);
 
 // The panel's own texts.
 inline constexpr const char *kCaption = "Colour control panel";

@@ -62,7 +62,7 @@ protected:
 private:
     QPushButton *makeButton(const char *objectName, const char *caption, const char *tip);
     void readPreview();
-    void changeColour(const QString &button);
+    void changeColour(const QString &name);
     CalendarColours *calendar() const;
 
     Services &m_services;

@@ -59,4 +59,16 @@ QString settingsProblemText(const QString &settingsFile, const QString &reason)
         .arg(settingsFile, reason);
 }
 
+QString oldMessagesNotice()
+{
+    return QStringLiteral("You have old messages that have not yet been announced. Click on OK to "
+                          "see them all now!");
+}
+
+QString deleteOldQuestion()
+{
+    return QStringLiteral("You should delete them now using the Appointment Manager. Would you "
+                          "like to do this now?");
+}
+
 } // namespace tick

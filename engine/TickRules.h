@@ -27,6 +27,12 @@ QString writeProblemText(const QString &dataFile, const QString &reason);
 // What the user is told when the settings file cannot be written.
 QString settingsProblemText(const QString &settingsFile, const QString &reason);
 
+// The old-messages report: a notice, the messages themselves, then the
+// offer to delete them in the manager.
+inline constexpr const char *kOldMessagesTitle = "Old messages!";
+QString oldMessagesNotice();
+QString deleteOldQuestion();
+
 inline constexpr const char *kProblemAddress = "help@quillory.example";
 
 } // namespace tick

@@ -52,7 +52,8 @@ SideStore SideStore::load(const QString &path)
         return store;
     }
     store.folder = doc.object().value(QLatin1String("folder")).toString();
-    for (const QJsonValue &v : doc.object().value(QLatin1String("items")).toArray()) {
+    const QJsonArray items = doc.object().value(QLatin1String("items")).toArray();
+    for (const auto &v : items) {
         const QJsonObject o = v.toObject();
         StoredItem item;
         item.uid = o.value(QLatin1String("uid")).toString();

@@ -42,7 +42,7 @@ QString folderIdentity(const QString &folder)
     const std::optional<QByteArray> held = readWholeFile(mark);
     if (held && !held->trimmed().isEmpty())
         return QString::fromLatin1(held->trimmed());
-    const QString made = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QString made = QUuid::createUuid().toString(QUuid::WithoutBraces);
     writeFileAtomically(mark, made.toLatin1() + '\n');
     return made;
 }

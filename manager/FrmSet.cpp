@@ -5,7 +5,7 @@
 
 #include "announce/AnnounceRules.h"
 #include "announce/CharacterControl.h"
-#include "calendar/MenuRules.h"
+#include "calendar/BandRules.h"
 #include "calendar/MonthView.h"
 #include "engine/TickRules.h"
 #include "ical/Exchange.h"
@@ -248,7 +248,7 @@ void FrmSet::buildTab0(QWidget *page)
             return;
         dateHintGiven = true;
         if (helpOn)
-            m_character.sayagain(QStringLiteral("\\emp\\Please choose the appointment date"));
+            m_character.sayagain(manager::dateHint());
     });
 
     Frame2 = new QGroupBox(QStringLiteral("Announcement Time"), page);
@@ -476,6 +476,13 @@ void FrmSet::buildTab1(QWidget *page)
     connect(com_del, &QPushButton::clicked, this, &FrmSet::com_del_Click);
     connect(Command1, &QPushButton::clicked, this, &FrmSet::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &FrmSet::exitManager);
+
+    using manager::HelpTopic;
+    m_helpTopics = { { chk_confirm, HelpTopic::Confirm }, { chk_help, HelpTopic::HelpSwitch },
+        { chk_warn, HelpTopic::Warn }, { com_am, HelpTopic::AmPm }, { com_hr, HelpTopic::Hour },
+        { com_min, HelpTopic::Minute }, { com_repeat, HelpTopic::Repeat },
+        { Combo1->edit, HelpTopic::List }, { Combo1->list, HelpTopic::List },
+        { Picture2, HelpTopic::Exit }, { Picture3, HelpTopic::Save } };
 }
 
 void FrmSet::setFormSize(int width, int height, int tabWidth, int tabHeight)
@@ -655,69 +662,34 @@ void FrmSet::SSTab1_Click(int tab)
 
 void FrmSet::helpChange(bool helpOff)
 {
-    if (helpOff) {
-        m_settings.write(setting::SpkHelp, QStringLiteral("off"));
-        beep();
-        helpOn = false;
-        m_character.sayagain(QStringLiteral("\\emp\\Okay, I will no longer help you!"));
-    } else {
-        m_settings.write(setting::SpkHelp, QStringLiteral("on"));
-        helpOn = true;
-        beep();
-        m_character.sayagain(QStringLiteral("\\emp\\Hey, I would love to help you out again!"));
-    }
+    m_settings.write(setting::SpkHelp, helpOff ? QStringLiteral("off") : QStringLiteral("on"));
+    helpOn = !helpOff;
+    beep();
+    m_character.sayagain(manager::helpSwitchSentence(helpOff));
 }
 
 void FrmSet::speakHelp(QObject *control)
 {
     if (!helpOn)
         return;
-    QString text;
-    if (control == chk_confirm)
-        text = QStringLiteral("\\emp\\Do you want user confirmation?");
-    else if (control == chk_help)
-        text = QStringLiteral("\\emp\\Click here to turn on or off, the speaking help");
-    else if (control == chk_warn)
-        text = QStringLiteral("\\emp\\Do you want an \\emp\\early warning of this alarm?, If you "
-                              "turn it on, you will be notified 1 week in advance and then 3 days "
-                              "in advance!");
-    else if (control == com_am)
-        text = QStringLiteral("\\emp\\Please choose between A,M and P,M in this box");
-    else if (control == com_hr)
-        text = QStringLiteral("\\emp\\Enter the hour in here!");
-    else if (control == com_min)
-        text = QStringLiteral("\\emp\\Please select the minute!");
-    else if (control == com_repeat)
-        text = QStringLiteral("\\emp\\Do you want the alarm to re schedule?");
-    else if (control == Combo1->edit || control == Combo1->list)
-        text = QStringLiteral(
-            "\\emp\\To preview an appointment, just click once on the line you wish to look at. "
-            "\\emp\\To delete an appointment, do the same, and then click on the Delete button at "
-            "the bottom.");
-    else if (control == Picture2)
-        text = QStringLiteral("Click here to exit this window!");
-    else if (control == Picture3)
-        text = QStringLiteral("Click on Save, to save the message");
-    if (!text.isEmpty())
-        m_character.sayagain(text);
+    if (const auto topic = m_helpTopics.constFind(control); topic != m_helpTopics.cend())
+        m_character.sayagain(manager::spokenHelp(*topic));
 }
 
 void FrmSet::limitMessage()
 {
     if (m_trimming)
         return;
-    const QString typed = txt_message->toPlainText();
-    const QString text = manager::fitMessage(typed);
-    const bool cut = text != typed;
-    if (cut) {
+    const manager::MessageFit fit = manager::fitTyped(txt_message->toPlainText());
+    if (fit.cut) {
         // Pasted or typed past what a key read returns: keep what fits, and say so.
         m_trimming = true;
-        txt_message->setPlainText(text);
+        txt_message->setPlainText(fit.text);
         txt_message->moveCursor(QTextCursor::End);
         m_trimming = false;
     }
-    lab_room->setText(manager::roomText(manager::messageRoom(text), cut));
-    lab_room->setAccessibleDescription(lab_room->text());
+    lab_room->setText(fit.room);
+    lab_room->setAccessibleDescription(fit.room);
 }
 
 bool FrmSet::eventFilter(QObject *watched, QEvent *event)

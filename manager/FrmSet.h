@@ -4,6 +4,7 @@
 #include "storage/AppPaths.h"
 
 #include <QDate>
+#include <QHash>
 #include <QLabel>
 #include <QWidget>
 
@@ -208,6 +209,8 @@ private:
     int m_formHeight = 0;
     bool m_unloaded = false;
     bool m_trimming = false;
+    // The controls that speak their help as they take the focus.
+    QHash<QObject *, manager::HelpTopic> m_helpTopics;
     QFileSystemWatcher *m_watcher = nullptr;
     // Several changes of the file in a row make one rebuild.
     QTimer *m_relist = nullptr;

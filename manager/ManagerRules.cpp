@@ -146,6 +146,59 @@ QString roomText(int room, bool cut)
     return cut ? count + QStringLiteral(" (the pasted text was cut)") : count;
 }
 
+MessageFit fitTyped(const QString &typed)
+{
+    MessageFit fit;
+    fit.text = fitMessage(typed);
+    fit.cut = fit.text != typed;
+    fit.room = roomText(messageRoom(fit.text), fit.cut);
+    return fit;
+}
+
+QString spokenHelp(HelpTopic topic)
+{
+    switch (topic) {
+    case HelpTopic::Confirm:
+        return QStringLiteral("\\emp\\Do you want user confirmation?");
+    case HelpTopic::HelpSwitch:
+        return QStringLiteral("\\emp\\Click here to turn on or off, the speaking help");
+    case HelpTopic::Warn:
+        return QStringLiteral("\\emp\\Do you want an \\emp\\early warning of this alarm?, If you "
+                              "turn it on, you will be notified 1 week in advance and then 3 days "
+                              "in advance!");
+    case HelpTopic::AmPm:
+        return QStringLiteral("\\emp\\Please choose between A,M and P,M in this box");
+    case HelpTopic::Hour:
+        return QStringLiteral("\\emp\\Enter the hour in here!");
+    case HelpTopic::Minute:
+        return QStringLiteral("\\emp\\Please select the minute!");
+    case HelpTopic::Repeat:
+        return QStringLiteral("\\emp\\Do you want the alarm to re schedule?");
+    case HelpTopic::List:
+        // The button is named by its caption: this desktop does not colour it.
+        return QStringLiteral(
+            "\\emp\\To preview an appointment, just click once on the line you wish to look at. "
+            "\\emp\\To delete an appointment, do the same, and then click on the Delete button at "
+            "the bottom.");
+    case HelpTopic::Exit:
+        return QStringLiteral("Click here to exit this window!");
+    case HelpTopic::Save:
+        return QStringLiteral("Click on Save, to save the message");
+    }
+    return {};
+}
+
+QString dateHint()
+{
+    return QStringLiteral("\\emp\\Please choose the appointment date");
+}
+
+QString helpSwitchSentence(bool helpOff)
+{
+    return helpOff ? QStringLiteral("\\emp\\Okay, I will no longer help you!")
+                   : QStringLiteral("\\emp\\Hey, I would love to help you out again!");
+}
+
 std::optional<qint64> wholeNumber(const QString &text)
 {
     const QString t = text.trimmed();
@@ -350,7 +403,7 @@ QString deleteQuestion(const QString &key, const QString &value, const QLocale &
     QString message = value.mid(1);
     if (message.endsWith(QLatin1Char('}')))
         message.chop(1);
-    const QString question = QStringLiteral("Are you sure you want to delete this alarm");
+    QString question = QStringLiteral("Are you sure you want to delete this alarm");
     if (!parts)
         return question;
     return question + QStringLiteral("\n\n") + locale.toString(parts->date(), QLocale::LongFormat)

@@ -65,6 +65,25 @@ QString fitMessage(const QString &message);
 // The count under the message; `cut` says the last change did not fit whole.
 QString roomText(int room, bool cut);
 
+// The message box after a change: what it keeps, whether the change was cut
+// to fit, and the count shown under it.
+struct MessageFit
+{
+    QString text;
+    bool cut = false;
+    QString room;
+};
+MessageFit fitTyped(const QString &typed);
+
+// The controls that say what they are for as they take the focus.
+enum class HelpTopic { Confirm, HelpSwitch, Warn, AmPm, Hour, Minute, Repeat, List, Exit, Save };
+// What the character says for a control, while the speaking help is on.
+QString spokenHelp(HelpTopic topic);
+// Said at the first click on the month view of an opening.
+QString dateHint();
+// Said when the speaking help is switched, whether it was on or not.
+QString helpSwitchSentence(bool helpOff);
+
 struct SaveFields
 {
     QString hour; // as typed or chosen, 12-hour clock

@@ -29,10 +29,10 @@ AppPaths AppPaths::fromEnvironment(const QString &programFolder)
 
 QString AppPaths::program(const QString &name) const
 {
-    const QString beside = programFolder + QLatin1Char('/') + name;
+    QString beside = programFolder + QLatin1Char('/') + name;
     for (const QString &folder :
         { programFolder, QStringLiteral(QUILLORY_LIBEXEC_DIR), QStringLiteral(QUILLORY_BIN_DIR) }) {
-        const QString path = folder + QLatin1Char('/') + name;
+        QString path = folder + QLatin1Char('/') + name;
         if (QFileInfo(path).isExecutable())
             return path;
     }

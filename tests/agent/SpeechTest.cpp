@@ -519,7 +519,16 @@ TEST_F(SpeechPlayback, PlayerDestroyedMidSpeechLeavesNothingRunning)
     pass(60);
     player.reset();
     pass(60); // late chunks for the dead player must go nowhere
-    SUCCEED();
+
+    // The shared synthesiser is free again, and nothing of the old sentence
+    // reaches the next player.
+    const QString next = QStringLiteral("Done.");
+    SpeechPlayer fresh(clock, &sharedSynthesizer(), nullptr);
+    Recorder rec(fresh, next);
+    fresh.speak(next, VoiceSpec {});
+    ASSERT_TRUE(playUntil([&] { return !rec.finishes.isEmpty(); }));
+    EXPECT_EQ(rec.finishes, QVector<bool>({ true }));
+    EXPECT_EQ(rec.words, QStringList({ "Done" }));
 }
 
 // --- Capture to a WAV file ---------------------------------------------------

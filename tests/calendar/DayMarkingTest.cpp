@@ -1,15 +1,12 @@
-#include "calendar/CalendarRules.h"
 #include "calendar/DayMarker.h"
 #include "calendar/FrmMain.h"
+#include "calendar/MarkingRules.h"
 #include "calendar/MonthView.h"
 #include "early/FrmEarly.h"
 #include "storage/IniFuncs.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
-#include "tests/support/FakeAgent.h"
-#include "tests/support/Fakes.h"
-#include "tests/support/RecordingLinks.h"
-#include "tests/support/TestHome.h"
+#include "tests/support/CalendarFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,21 +20,23 @@
 namespace {
 
 // The calendar window with the real day marking, on the fake clock.
-class DayMarkingTest : public ::testing::Test
+class DayMarkingTest : public CalendarFixture
 {
 protected:
     DayMarkingTest()
     {
-        settings.write(setting::TwoRun, "False");
-        agentControl.completeAtOnce = true;
+        markingLink = &marker;
+        showDuringLoad = false;
     }
+    // The window goes before the marking it is linked to.
+    ~DayMarkingTest() override { frm.reset(); }
 
     FrmMain &load(const QDateTime &start, bool quiet = false)
     {
         fakes.clock.set(start);
-        frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, versionCheck, marker }, agentControl, quiet);
-        frm->setShowDuringLoad(false);
+        // Unlike loadCalendar, the characters of earlier windows stay.
+        frm = makeCalendar(quiet);
+        frm->setShowDuringLoad(showDuringLoad);
         frm->Form_Load();
         return *frm;
     }
@@ -48,12 +47,8 @@ protected:
     QStringList spoken() const
     {
         QStringList out;
-        for (const auto &[name, character] : agentControl.characters) {
-            for (const QString &call : character->calls) {
-                if (call.startsWith("Speak:"))
-                    out << call.mid(6);
-            }
-        }
+        for (const auto &[name, character] : agentControl.characters)
+            out << ::spoken(character->calls);
         return out;
     }
     // Double-clicks `date` on the calendar's month view.
@@ -63,17 +58,8 @@ protected:
         frm->maincalendar_DblClick();
     }
 
-    FakeServices fakes;
-    TestHome home;
-    SettingsStore settings { home.paths().settingsFile };
-    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
-    RecordingAnnouncer announcer;
-    RecordingManager manager;
-    RecordingVersionCheck versionCheck;
     int beeps = 0;
     DayMarker marker { fakes.services, modClock, home.paths(), manager, [this] { ++beeps; } };
-    FakeAgentControl agentControl;
-    std::unique_ptr<FrmMain> frm;
 };
 
 TEST_F(DayMarkingTest, StartUpMarksTheMonthReportsOldMessagesAndWarnsAhead)
@@ -85,12 +71,6 @@ TEST_F(DayMarkingTest, StartUpMarksTheMonthReportsOldMessagesAndWarnsAhead)
                    "12/00/02/04/2027=NEaster}\r\n");
     load(QDateTime(QDate(2027, 3, 15), QTime(10, 0, 5)));
 
-    // Old messages come from the scheduler (any month, with their date and
-    // time); the current minute is the first tick's to announce, not old.
-    EXPECT_EQ(frm->oldCount, 2);
-    EXPECT_EQ(frm->oldMessages,
-        "This is old message #1, Wednesday 3 March 2027, 9:00: Dentist\r\n"
-        "This is old message #2, Monday 15 March 2027, 9:30: Bus\r\n");
     for (int day : { 3, 15, 18, 19, 22 })
         EXPECT_TRUE(bold(2027, 3, day)) << day;
     EXPECT_FALSE(bold(2027, 3, 24));
@@ -110,14 +90,20 @@ TEST_F(DayMarkingTest, StartUpMarksTheMonthReportsOldMessagesAndWarnsAhead)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(marker.early());
 
-    // The first tick reports them: the three boxes, then the manager's second tab.
+    // The first tick reports the old messages: the three boxes, then the
+    // manager's second tab. They come from the scheduler (any month, with
+    // their date and time); the current minute is the tick's to announce, not old.
     fakes.dialogs.answers = { MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Yes };
     frm->blink_Timer();
-    ASSERT_GE(fakes.dialogs.boxes.size(), 3);
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 3);
     EXPECT_EQ(fakes.dialogs.boxes[0].title, "Old messages!");
-    EXPECT_TRUE(fakes.dialogs.boxes[1].text.startsWith("This is old message #1, Wednesday"));
+    EXPECT_EQ(fakes.dialogs.boxes[1].text,
+        "This is old message #1, Wednesday 3 March 2027, 9:00: Dentist\r\n"
+        "This is old message #2, Monday 15 March 2027, 9:30: Bus\r\n");
     EXPECT_EQ(manager.tabs, QList<int>({ 0, 1 }));
-    EXPECT_EQ(frm->oldCount, 0);
+    // Once reported, they are not reported again.
+    frm->blink_Timer();
+    EXPECT_EQ(fakes.dialogs.boxes.size(), 3);
 }
 
 TEST_F(DayMarkingTest, ARestartOfTheProgramsOwnShowsNoWarningOrGreetingSeenToday)
@@ -168,7 +154,7 @@ TEST_F(DayMarkingTest, PagingMarksTheNewMonthAfterTheImmediateTick)
     load(QDateTime(QDate(2027, 1, 31), QTime(9, 30, 5)));
     frm->blink_Timer();
     const int beepsBefore = beeps;
-    const qint16 oldBefore = frm->oldCount;
+    const qsizetype boxesBefore = fakes.dialogs.boxes.size();
 
     frm->com_right_Click();
     EXPECT_EQ(frm->maincalendar->Value(), QDate(2027, 2, 28));
@@ -179,7 +165,7 @@ TEST_F(DayMarkingTest, PagingMarksTheNewMonthAfterTheImmediateTick)
     EXPECT_TRUE(bold(2027, 2, 10));
     EXPECT_TRUE(bold(2027, 2, 28));
     EXPECT_EQ(beeps, beepsBefore + 2);
-    EXPECT_EQ(frm->oldCount, oldBefore);
+    EXPECT_EQ(fakes.dialogs.boxes.size(), boxesBefore); // no old messages either
     EXPECT_FALSE(marker.early()); // paging never warns
     EXPECT_FALSE(frm->remarkOnly);
 
@@ -192,8 +178,7 @@ TEST_F(DayMarkingTest, AChangeFromOutsideMarksTheMonthAfresh)
     home.writeData("[alarms]\r\n09/00/10/02/2027=NStays\r\n09/00/12/02/2027=NGoes\r\n");
     frm.reset();
     // Before the load nothing is marked: the load marks.
-    auto early = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-        FrmMain::Links { announcer, manager, versionCheck, marker }, agentControl, false);
+    auto early = makeCalendar(false);
     early->appointmentsChanged();
     EXPECT_EQ(beeps, 0);
     early.reset();

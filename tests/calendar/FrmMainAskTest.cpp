@@ -31,15 +31,7 @@ protected:
         fakes.clock.set(QDateTime(fakes.clock.now().date(), time));
         frm->blink_Timer();
     }
-    QStringList spoken()
-    {
-        QStringList texts;
-        for (const QString &call : character().calls) {
-            if (call.startsWith(QLatin1String("Speak:")))
-                texts << call.mid(6);
-        }
-        return texts;
-    }
+    QStringList spoken() { return ::spoken(character().calls); }
     int briefings() { return int(spoken().filter(QStringLiteral("Good morning!")).size()); }
     MainMenu &menu() { return *frm->menu(); }
 

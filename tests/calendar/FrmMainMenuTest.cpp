@@ -1,9 +1,11 @@
 #include "announce/CharacterControl.h"
+#include "calendar/BandRules.h"
 #include "calendar/FrmMain.h"
 #include "calendar/HelpPages.h"
 #include "calendar/MainMenu.h"
 #include "calendar/MenuRules.h"
 #include "calendar/MonthView.h"
+#include "calendar/PlacementRules.h"
 #include "calendar/WindowLinks.h"
 #include "platform/Autostart.h"
 #include "storage/ModClock.h"
@@ -47,15 +49,7 @@ protected:
         character().calls.clear();
         fakes.dialogs.boxes.clear();
     }
-    QStringList spoken()
-    {
-        QStringList texts;
-        for (const QString &call : character().calls) {
-            if (call.startsWith(QLatin1String("Speak:")))
-                texts << call.mid(6);
-        }
-        return texts;
-    }
+    QStringList spoken() { return ::spoken(character().calls); }
     int moves()
     {
         return int(std::count_if(character().calls.begin(), character().calls.end(),

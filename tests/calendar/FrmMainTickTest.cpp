@@ -4,10 +4,7 @@
 #include "engine/TickRules.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
-#include "tests/support/FakeAgent.h"
-#include "tests/support/Fakes.h"
-#include "tests/support/RecordingLinks.h"
-#include "tests/support/TestHome.h"
+#include "tests/support/CalendarFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,20 +20,13 @@
 
 namespace {
 
-class TickTest : public ::testing::Test
+class TickTest : public CalendarFixture
 {
 protected:
-    TickTest()
-    {
-        settings.write(setting::TwoRun, "False");
-        agentControl.completeAtOnce = true;
-    }
-
     FrmMain &load(const QDateTime &start = QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)))
     {
         fakes.clock.set(start);
-        frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, quiet);
+        frm = makeCalendar(quiet);
         frm->Form_Load();
         return *frm;
     }
@@ -46,17 +36,7 @@ protected:
         frm->blink_Timer();
     }
 
-    FakeServices fakes;
-    TestHome home;
-    SettingsStore settings { home.paths().settingsFile };
-    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
-    RecordingAnnouncer announcer;
-    RecordingManager manager;
-    RecordingVersionCheck versionCheck;
-    RecordingDayMarking marking;
-    FakeAgentControl agentControl;
     bool quiet = false;
-    std::unique_ptr<FrmMain> frm;
 };
 
 TEST_F(TickTest, FirstTickFiresTheCurrentMinuteOnceAndShowsTheTime)
@@ -107,8 +87,8 @@ protected:
     void loadNesting()
     {
         fakes.clock.set(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
-        window = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { nesting, manager, versionCheck, marking }, agentControl, true);
+        messageLink = &nesting;
+        window = makeCalendar(true);
         window->Form_Load();
     }
     void tickInsideAt(const QTime &time)
@@ -360,24 +340,29 @@ TEST_F(TickTest, IntroductionOnceUntilTheSettingIsSetBack)
 
 TEST_F(TickTest, OldMessagesAreReportedInThreeBoxesOnce)
 {
+    // Three appointments passed while the calendar was not running.
+    home.writeData("[alarms]\r\n09/00/07/12/2026=NOne\r\n08/00/08/12/2026=NTwo\r\n"
+                   "10/00/08/12/2026=NThree\r\n");
     load();
-    frm->oldCount = 3;
-    frm->oldMessages = "one\ntwo\nthree";
     frm->blink_Timer();
     ASSERT_EQ(fakes.dialogs.boxes.size(), 3);
     EXPECT_EQ(fakes.dialogs.boxes[0].title, "Old messages!");
     EXPECT_EQ(fakes.dialogs.boxes[0].icon, MsgIcon::Information);
-    EXPECT_EQ(fakes.dialogs.boxes[1].text, "one\ntwo\nthree");
+    EXPECT_EQ(fakes.dialogs.boxes[1].text.count("This is old message #"), 3);
     EXPECT_EQ(fakes.dialogs.boxes[2].title, "Attention!");
     EXPECT_EQ(fakes.dialogs.boxes[2].buttons, MsgButtons::YesNo);
     EXPECT_TRUE(manager.tabs.isEmpty());
     frm->blink_Timer();
     EXPECT_EQ(fakes.dialogs.boxes.size(), 3);
 
-    frm->oldCount = 1;
-    frm->oldMessages = "again";
+    // One more passes before the next start; "Yes" opens the manager's list.
+    home.writeData("[alarms]\r\n11/00/08/12/2026=NAgain\r\n");
     fakes.dialogs.answers = { MsgAnswer::Ok, MsgAnswer::Ok, MsgAnswer::Yes };
+    load(QDateTime(QDate(2026, 12, 8), QTime(11, 20, 30)));
     frm->blink_Timer();
+    ASSERT_EQ(fakes.dialogs.boxes.size(), 6);
+    EXPECT_TRUE(fakes.dialogs.boxes[4].text.startsWith("This is old message #1, "));
+    EXPECT_TRUE(fakes.dialogs.boxes[4].text.contains("Again"));
     EXPECT_EQ(manager.tabs, QList<int> { 1 });
 }
 
@@ -410,9 +395,11 @@ TEST_F(TickTest, VersionCheckStartsOnceOnASecondTickWithAConnection)
     fakes.network.online = true;
     tickAt(QTime(10, 15, 36));
     EXPECT_EQ(versionCheck.runs, 1);
-    EXPECT_TRUE(frm->updateStarted);
+    // Once started, the gate no longer asks for a connection.
+    const int queries = fakes.network.onlineQueries;
     tickAt(QTime(10, 15, 38));
     EXPECT_EQ(versionCheck.runs, 1);
+    EXPECT_EQ(fakes.network.onlineQueries, queries);
 }
 
 TEST_F(TickTest, ACheckMadeTodayDoesNotAskForTheNetwork)
@@ -438,8 +425,7 @@ TEST_F(TickTest, PositionAndLayoutInTwips)
     settings.write(setting::FormX, "left");
     settings.write(setting::FontSize, "large");
     const QPoint before(7, 9);
-    frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-        FrmMain::Links { announcer, manager, versionCheck, marking }, agentControl, quiet);
+    frm = makeCalendar(quiet);
     frm->move(before);
     frm->Form_Load();
     EXPECT_EQ(frm->pos(), before);

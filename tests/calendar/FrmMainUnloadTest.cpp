@@ -3,10 +3,7 @@
 #include "storage/Backup.h"
 #include "storage/ModClock.h"
 #include "storage/Settings.h"
-#include "tests/support/FakeAgent.h"
-#include "tests/support/Fakes.h"
-#include "tests/support/RecordingLinks.h"
-#include "tests/support/TestHome.h"
+#include "tests/support/CalendarFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,32 +15,17 @@
 
 namespace {
 
-class UnloadTest : public ::testing::Test
+class UnloadTest : public CalendarFixture
 {
 protected:
-    UnloadTest()
-    {
-        settings.write(setting::TwoRun, "False");
-        agentControl.completeAtOnce = true;
-    }
+    // A window of its own: a test may hold the old one beside a fresh one.
     std::unique_ptr<FrmMain> load(const QDateTime &now)
     {
         fakes.clock.set(now);
-        auto frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, check, marking }, agentControl, true);
-        frm->Form_Load();
-        return frm;
+        auto window = makeCalendar(true);
+        window->Form_Load();
+        return window;
     }
-
-    FakeServices fakes;
-    TestHome home;
-    SettingsStore settings { home.paths().settingsFile };
-    ModClock modClock { fakes.clock, fakes.autostart, fakes.network, home.paths().windowsFolder() };
-    RecordingAnnouncer announcer;
-    RecordingManager manager;
-    RecordingVersionCheck check;
-    RecordingDayMarking marking;
-    FakeAgentControl agentControl;
 };
 
 TEST_F(UnloadTest, BackupTransferCharacterTrayThenTheEnd)
@@ -52,20 +34,20 @@ TEST_F(UnloadTest, BackupTransferCharacterTrayThenTheEnd)
     home.writeData("[alarms]\r\n10/15/09/12/2026=NCall home\r\n");
     settings.write(setting::AutoBackup, "True");
     settings.write(setting::BackDir, backupFolder.path());
-    auto frm = load(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
+    auto window = load(QDateTime(QDate(2026, 12, 8), QTime(10, 15, 30)));
     QStringList journal;
-    check.journal = &journal;
-    QObject::connect(frm.get(), &FrmMain::unloadTray, [&] { journal << "tray"; });
-    QObject::connect(frm.get(), &FrmMain::unloaded, [&] { journal << "end"; });
+    versionCheck.journal = &journal;
+    QObject::connect(window.get(), &FrmMain::unloadTray, [&] { journal << "tray"; });
+    QObject::connect(window.get(), &FrmMain::unloaded, [&] { journal << "end"; });
     QObject::connect(&agentControl, &agent::Control::RequestComplete, [&] {
         if (!journal.contains("character"))
             journal << "character";
     });
-    frm->Form_Unload();
+    window->Form_Unload();
     EXPECT_EQ(journal, (QStringList { "cancel transfer", "character", "tray", "end" }));
     EXPECT_EQ(TestHome::readFile(backupFolder.path() + "/calendar.cal"), home.readData());
     EXPECT_EQ(agentControl.unloads, QStringList { "Tockel" });
-    EXPECT_EQ(frm->m_frmSysTray, nullptr);
+    EXPECT_EQ(window->m_frmSysTray, nullptr);
 }
 
 TEST_F(UnloadTest, NoBackupUnlessAskedAndNoneToNowhere)
@@ -86,9 +68,9 @@ TEST_F(UnloadTest, NoBackupUnlessAskedAndNoneToNowhere)
     const auto back = qScopeGuard([&] { QDir::setCurrent(previous); });
     const QString atRoot = QDir::rootPath() + "calendar.cal";
     const bool rootHadOne = QFile::exists(atRoot);
-    auto frm = load(QDateTime(QDate(2026, 12, 8), QTime(10, 16)));
-    QSignalSpy ended(frm.get(), &FrmMain::unloaded);
-    frm->Form_Unload();
+    auto window = load(QDateTime(QDate(2026, 12, 8), QTime(10, 16)));
+    QSignalSpy ended(window.get(), &FrmMain::unloaded);
+    window->Form_Unload();
     EXPECT_EQ(ended.count(), 1);
     EXPECT_TRUE(QDir(runFolder.path()).isEmpty());
     EXPECT_EQ(QFile::exists(atRoot), rootHadOne);

@@ -133,4 +133,13 @@ TEST(TickRules, TimeBandAndMinute)
     EXPECT_TRUE(tick::introductionText("purple").endsWith("please click on OK to continue."));
 }
 
+TEST(TickRules, OldMessagesReport)
+{
+    EXPECT_STREQ(tick::kOldMessagesTitle, "Old messages!");
+    EXPECT_EQ(tick::oldMessagesNotice(),
+        "You have old messages that have not yet been announced. Click on OK to see them all now!");
+    EXPECT_EQ(tick::deleteOldQuestion(),
+        "You should delete them now using the Appointment Manager. Would you like to do this now?");
+}
+
 } // namespace

@@ -23,9 +23,11 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -80,15 +82,7 @@ protected:
         return *frm;
     }
 
-    QStringList spoken() const
-    {
-        QStringList out;
-        for (const QString &c : journal) {
-            if (c.startsWith("Speak:"))
-                out << c.mid(6);
-        }
-        return out;
-    }
+    QStringList spoken() const { return ::spoken(journal); }
 
     void fill(const QString &hour, const QString &minute, const QString &ampm, const QDate &date,
         const QString &message)
@@ -233,6 +227,17 @@ TEST_F(ManagerTest, SpokenHelpOnlyWhileHelpIsOn)
     journal.clear();
     QApplication::sendEvent(w.com_hr, &focus);
     EXPECT_EQ(spoken(), QStringList { "\\emp\\Enter the hour in here!" });
+    // Every control of the table speaks; the list's line and its drop-down say the same.
+    journal.clear();
+    const QList<QWidget *> helped = { w.chk_confirm, w.chk_help, w.chk_warn, w.com_am, w.com_min,
+        w.com_repeat, w.Combo1->edit, w.Combo1->list, w.Picture2, w.Picture3 };
+    for (QWidget *control : helped)
+        QApplication::sendEvent(control, &focus);
+    const QStringList said = spoken();
+    ASSERT_EQ(said.size(), helped.size());
+    EXPECT_EQ(said[6], said[7]);
+    EXPECT_EQ(QSet<QString>(said.begin(), said.end()).size(), helped.size() - 1);
+    EXPECT_EQ(said.last(), "Click on Save, to save the message");
 
     // The date hint comes once per opening.
     journal.clear();

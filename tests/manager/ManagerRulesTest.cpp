@@ -270,6 +270,39 @@ TEST(ManagerSave, MessagesThatWouldNotSurviveAKeyRead)
     EXPECT_EQ(planSave(f, kNow).value, "Za=b [alarms] \tc}");
 }
 
+TEST(ManagerSave, TypedMessageKeepsWhatFitsAndSaysSo)
+{
+    const MessageFit pasted = fitTyped(QString(300, 'a'));
+    EXPECT_EQ(pasted.text, QString(252, 'a'));
+    EXPECT_TRUE(pasted.cut);
+    EXPECT_EQ(pasted.room, "0 characters left (the pasted text was cut)");
+    const MessageFit typed = fitTyped("Dinner");
+    EXPECT_EQ(typed.text, "Dinner");
+    EXPECT_FALSE(typed.cut);
+    EXPECT_EQ(typed.room, "246 characters left");
+    // A message exactly at the limit is kept whole, not reported as cut.
+    EXPECT_FALSE(fitTyped(QString(252, 'a')).cut);
+}
+
+TEST(ManagerHelp, EveryControlSaysItsOwnSentence)
+{
+    const QList<HelpTopic> topics = { HelpTopic::Confirm, HelpTopic::HelpSwitch, HelpTopic::Warn,
+        HelpTopic::AmPm, HelpTopic::Hour, HelpTopic::Minute, HelpTopic::Repeat, HelpTopic::List,
+        HelpTopic::Exit, HelpTopic::Save };
+    QStringList said;
+    for (HelpTopic topic : topics)
+        said << spokenHelp(topic);
+    EXPECT_EQ(said.removeDuplicates(), 0);
+    EXPECT_FALSE(said.contains(QString()));
+    // The character's emphasis tags are part of the sentence; the two
+    // pictures speak without one.
+    EXPECT_EQ(spokenHelp(HelpTopic::Repeat), "\\emp\\Do you want the alarm to re schedule?");
+    EXPECT_EQ(spokenHelp(HelpTopic::Warn).count("\\emp\\"), 2);
+    EXPECT_EQ(spokenHelp(HelpTopic::Save), "Click on Save, to save the message");
+    EXPECT_EQ(helpSwitchSentence(true), "\\emp\\Okay, I will no longer help you!");
+    EXPECT_EQ(helpSwitchSentence(false), "\\emp\\Hey, I would love to help you out again!");
+}
+
 // Every reader takes a final "}" for the early-warning marker: a message
 // ending in one is refused, and whatever is saved reads back as typed.
 TEST(ManagerSave, AMessageReadsBackAsTypedOrIsRefused)

@@ -30,11 +30,20 @@ protected:
     {
         frm.reset();
         agentControl.characters.clear();
-        frm = std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
-            FrmMain::Links { announcer, manager, versionCheck, marking, backup, colourPanel },
-            agentControl, quiet);
+        frm = makeCalendar(quiet, backup, colourPanel);
+        frm->setShowDuringLoad(showDuringLoad);
         frm->Form_Load();
         return *frm;
+    }
+    // A calendar window on the fixture's fakes and links, not yet loaded:
+    // for a look before its load, or beside the fixture's own.
+    std::unique_ptr<FrmMain> makeCalendar(
+        bool quiet, BackupWindow *backup = nullptr, ColourPanel *colourPanel = nullptr)
+    {
+        return std::make_unique<FrmMain>(fakes.services, settings, modClock, home.paths(),
+            FrmMain::Links {
+                *messageLink, manager, versionCheck, *markingLink, backup, colourPanel },
+            agentControl, quiet);
     }
     FakeCharacter &character() { return *agentControl.characters.at(settings.read(setting::Char)); }
 
@@ -47,5 +56,10 @@ protected:
     RecordingVersionCheck versionCheck;
     RecordingDayMarking marking;
     FakeAgentControl agentControl;
+    // What the windows are linked to: a test may point these at its own
+    // before it makes a window (and resets `frm` before they go).
+    Announcer *messageLink = &announcer;
+    DayMarking *markingLink = &marking;
+    bool showDuringLoad = true;
     std::unique_ptr<FrmMain> frm;
 };

@@ -75,3 +75,13 @@ void FakeAgentControl::Unload(const QString &id)
     unloads << id;
     characters.erase(id);
 }
+
+QStringList spoken(const QStringList &calls)
+{
+    QStringList texts;
+    for (const QString &call : calls) {
+        if (call.startsWith(QLatin1String("Speak:")))
+            texts << call.mid(6);
+    }
+    return texts;
+}

@@ -7,6 +7,9 @@
 
 #include <memory>
 
+// The sentences among recorded calls ("Speak:text"), in their order.
+QStringList spoken(const QStringList &calls);
+
 // A character that records every call ("Show", "Speak:text", "Play:Greet",
 // "MoveTo:461,300", "Stop", ...) and completes requests when the test says.
 class FakeCharacter final : public agent::Character

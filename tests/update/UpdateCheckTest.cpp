@@ -606,15 +606,7 @@ protected:
         clock.set(QDateTime(clock.now().date(), time));
         frm->blink_Timer();
     }
-    QStringList said() const
-    {
-        QStringList out;
-        for (const QString &call : journal) {
-            if (call.startsWith("Speak:"))
-                out << call.mid(6);
-        }
-        return out;
-    }
+    QStringList said() const { return ::spoken(journal); }
 
     ModClock modClock { clock, autostart, network, home.paths().windowsFolder() };
     RecordingAnnouncer announcer;

@@ -1,4 +1,4 @@
-#include "announce/NoticeRules.h"
+#include "announce/AnnounceRules.h"
 
 #include <QTimeZone>
 
