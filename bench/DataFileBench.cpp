@@ -1,4 +1,4 @@
-#include "calendar/CalendarRules.h"
+#include "calendar/MarkingRules.h"
 #include "engine/MinuteScheduler.h"
 #include "platform/Clock.h"
 #include "storage/IniEngine.h"
