@@ -39,7 +39,7 @@ bench: build
 # A Debian package, quillory_<version>_amd64.deb, of a release build for /usr.
 package: deps
 	cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-		-DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF $(CMAKE_FLAGS)
+		-DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF -DQUILLORY_SOURCE_FALLBACKS=OFF $(CMAKE_FLAGS)
 	cmake --build $(PACKAGE_BUILD)
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 	cp $(PACKAGE_BUILD)/quillory_*_*.deb .

@@ -14,8 +14,12 @@ QStringList characterFolders(const QString &userFolder)
     const QString beside = QDir(
         QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillory/characters"))
                                .absolutePath();
-    for (const QString &candidate : { beside, QStringLiteral(QUILLORY_CHARACTERS_INSTALL_DIR),
-             QStringLiteral(QUILLORY_CHARACTERS_SOURCE_DIR) }) {
+    QStringList candidates { beside, QStringLiteral(QUILLORY_CHARACTERS_INSTALL_DIR) };
+#ifdef QUILLORY_CHARACTERS_SOURCE_DIR
+    // A build run from its own folder, never installed.
+    candidates << QStringLiteral(QUILLORY_CHARACTERS_SOURCE_DIR);
+#endif
+    for (const QString &candidate : std::as_const(candidates)) {
         if (!folders.contains(candidate) && QDir(candidate).exists())
             folders << candidate;
     }

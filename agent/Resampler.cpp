@@ -90,9 +90,9 @@ void Resampler::push(const float *in, qsizetype count, QVector<qint16> &out)
             break;
         const float *row = nullptr;
         if (!m_kernel.empty()) {
-            row = m_kernel.data() + size_t(phase) * size_t(2 * m_half);
+            row = m_kernel.data() + size_t(phase) * size_t(m_half) * 2;
         } else {
-            taps.resize(size_t(2 * m_half));
+            taps.resize(size_t(m_half) * 2);
             const double frac = double(phase) / m_phases;
             for (int j = 0; j < 2 * m_half; ++j)
                 taps[size_t(j)]

@@ -13,16 +13,26 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace {
+
+// Installed beside the program, else in the install's share folder, else
+// (a build never installed) in the source tree.
+QStringList helpFolders(const QString &programFolder)
+{
+    QStringList folders {
+        QDir(programFolder + QStringLiteral("/../share/quillory/help")).absolutePath(),
+        QStringLiteral(QUILLORY_HELP_INSTALL_DIR),
+    };
+#ifdef QUILLORY_HELP_SOURCE_DIR
+    folders << QStringLiteral(QUILLORY_HELP_SOURCE_DIR);
+#endif
+    return folders;
+}
+
+} // namespace
+
 HelpPages::HelpPages(Services &services, const QString &programFolder, QObject *parent)
-    // Installed beside the program, else in the install's share folder, else
-    // (a build never installed) in the source tree.
-    : HelpPages(services,
-        QStringList {
-            QDir(programFolder + QStringLiteral("/../share/quillory/help")).absolutePath(),
-            QStringLiteral(QUILLORY_HELP_INSTALL_DIR),
-            QStringLiteral(QUILLORY_HELP_SOURCE_DIR),
-        },
-        parent)
+    : HelpPages(services, helpFolders(programFolder), parent)
 { }
 
 HelpPages::HelpPages(Services &services, const QStringList &folders, QObject *parent)

@@ -35,7 +35,7 @@ AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
     std::unique_ptr<SpeechOutput> speech, SettingsStore *settings, QObject *parent)
     : Control(parent)
     , m_folders(std::move(characterFolders))
-    , m_services(services)
+    , m_services(std::move(services))
     , m_speech(std::move(speech))
     , m_settings(settings)
 {
@@ -91,7 +91,7 @@ AgentEngine::~AgentEngine()
     m_optionsWindow.reset();
 }
 
-QStringList AgentEngine::characterFiles(const QString &file, bool firstOnly) const
+QStringList AgentEngine::characterFiles(const QString &file) const
 {
     if (file.trimmed().isEmpty())
         return {};
@@ -124,8 +124,6 @@ QStringList AgentEngine::characterFiles(const QString &file, bool firstOnly) con
         if (path.isEmpty())
             continue;
         found << path;
-        if (firstOnly)
-            break;
     }
     return found;
 }
@@ -134,13 +132,13 @@ bool AgentEngine::Load(const QString &id, const QString &file)
 {
     Unload(id);
     m_loadError.clear();
-    const QStringList candidates = characterFiles(file, false);
+    const QStringList candidates = characterFiles(file);
     if (candidates.isEmpty()) {
         m_loadError = QStringLiteral("not found in %1").arg(m_folders.join(QStringLiteral(", ")));
         qCWarning(lcAgent).noquote() << "cannot load character" << file << ":" << m_loadError;
         return false;
     }
-    const QString path = candidates.first();
+    const QString &path = candidates.first();
     // The user's own file goes before a shipped one of the same name; the
     // log says so, as the character seen is then not the shipped one.
     for (qsizetype i = 1; i < candidates.size(); ++i)

@@ -95,7 +95,7 @@ private:
     void showTip(const QString &text, bool microphone);
 
     // Every file `file` names in the folders, in the order they are looked up.
-    QStringList characterFiles(const QString &file, bool firstOnly) const;
+    QStringList characterFiles(const QString &file) const;
 
     QStringList m_folders;
     EngineServices m_services;

@@ -70,7 +70,7 @@ struct CharacterFile
     // `pose` with its mouth shape shown and the other mouths hidden.
     Pose withMouth(const Pose &pose, std::optional<MouthShape> shape) const;
     // `pose` with the mouth part `id` shown and every other mouth hidden.
-    Pose withMouthPart(const Pose &pose, const QString &id) const;
+    Pose withMouthPart(const Pose &pose, const QString &shown) const;
     // The sound's notes; empty when the file has no such sound.
     ToneSequence sound(const QString &name) const { return sounds.value(name); }
 

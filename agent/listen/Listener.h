@@ -142,7 +142,7 @@ public:
 
     // The 16 kHz audio of the session, as it would go to the recogniser;
     // public for tests.
-    void takeAudio(const QVector<qint16> &pcm16k);
+    void takeAudio(const QVector<qint16> &input);
 
 protected:
     // The system's microphone; a test puts its own audio in place of it.

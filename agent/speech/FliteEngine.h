@@ -28,7 +28,7 @@ public:
     QStringList voices() const override { return shippedVoices(); }
     QString defaultVoice() const override { return QStringLiteral("rms"); }
     bool canSpeak(const QString &display) const override;
-    Synthesis synthesise(const QString &tagged, const EngineVoice &voice,
+    Synthesis synthesise(const QString &tagged, const EngineVoice &request,
         const CancelCheck &cancelled, const SynthesisProgress &progress = {}) override;
 
     // How much longer and louder a stressed word is.

@@ -5,7 +5,8 @@
 #include <QByteArray>
 #include <QtEndian>
 
-#include <cstring>
+#include <algorithm>
+
 #include <limits>
 
 namespace agent {
@@ -81,10 +82,12 @@ bool WavWriter::writeHeader()
 {
     const quint32 dataBytes = quint32(m_samples * 2);
     char h[HeaderSize];
-    memcpy(h, "RIFF", 4);
+    // The chunk tags are four bytes each, without a terminating zero.
+    const auto tag = [](char *at, const char(&name)[5]) { std::copy_n(name, 4, at); };
+    tag(h, "RIFF");
     put32(h + 4, 36 + dataBytes);
-    memcpy(h + 8, "WAVE", 4);
-    memcpy(h + 12, "fmt ", 4);
+    tag(h + 8, "WAVE");
+    tag(h + 12, "fmt ");
     put32(h + 16, 16); // size of the format chunk
     put16(h + 20, 1); // PCM
     put16(h + 22, 1); // mono
@@ -92,7 +95,7 @@ bool WavWriter::writeHeader()
     put32(h + 28, quint32(m_sampleRate * 2)); // bytes per second
     put16(h + 32, 2); // bytes per frame
     put16(h + 34, 16); // bits per sample
-    memcpy(h + 36, "data", 4);
+    tag(h + 36, "data");
     put32(h + 40, dataBytes);
     if (!m_file.seek(0) || m_file.write(h, HeaderSize) != HeaderSize || !m_file.flush()) {
         qCWarning(lcSpeech) << "Writing the audio file header failed:" << m_file.errorString();
