@@ -102,17 +102,17 @@ public:
 
 } // namespace
 
-SpeechText SpeechText::parse(const QString &s)
+SpeechText SpeechText::parse(const QString &tagged)
 {
     Builder b;
-    b.t.display.reserve(s.size());
+    b.t.display.reserve(tagged.size());
     b.markup(u"<speak>");
     bool emphasise = false;
-    const int n = int(s.size());
+    const int n = int(tagged.size());
     int i = 0;
     while (i < n) {
-        if (s[i] == u'\\') {
-            if (const auto tag = tagAt(s, i)) {
+        if (tagged[i] == u'\\') {
+            if (const auto tag = tagAt(tagged, i)) {
                 if (tag->name == u"emp") {
                     emphasise = true;
                 } else if (tag->name == u"pau") {
@@ -129,34 +129,35 @@ SpeechText SpeechText::parse(const QString &s)
                 continue;
             }
         }
-        if (emphasise && !s[i].isSpace()) {
+        if (emphasise && !tagged[i].isSpace()) {
             // The word runs to the next space or tag; punctuation around it
             // stays outside so that "\emp\Hello," stresses only "Hello".
             int end = i;
-            while (end < n && !s[end].isSpace() && !(s[end] == u'\\' && tagAt(s, end)))
+            while (
+                end < n && !tagged[end].isSpace() && !(tagged[end] == u'\\' && tagAt(tagged, end)))
                 ++end;
             int wordStart = i;
             int wordEnd = end;
-            while (wordStart < wordEnd && isWordEdgePunct(s[wordStart]))
+            while (wordStart < wordEnd && isWordEdgePunct(tagged[wordStart]))
                 ++wordStart;
-            while (wordEnd > wordStart && isWordEdgePunct(s[wordEnd - 1]))
+            while (wordEnd > wordStart && isWordEdgePunct(tagged[wordEnd - 1]))
                 --wordEnd;
             if (wordStart < wordEnd) {
-                b.text(s, i, wordStart);
+                b.text(tagged, i, wordStart);
                 b.markup(u"<emphasis>");
                 const int shownAt = int(b.t.display.size());
-                b.text(s, wordStart, wordEnd);
+                b.text(tagged, wordStart, wordEnd);
                 b.t.emphasised.push_back({ shownAt, int(b.t.display.size()) - shownAt });
                 b.markup(u"</emphasis>");
-                b.text(s, wordEnd, end);
+                b.text(tagged, wordEnd, end);
                 emphasise = false;
             } else {
-                b.text(s, i, end); // punctuation alone: stress the word after it
+                b.text(tagged, i, end); // punctuation alone: stress the word after it
             }
             i = end;
             continue;
         }
-        b.text(s[i]);
+        b.text(tagged[i]);
         ++i;
     }
     b.markup(u"</speak>");

@@ -96,7 +96,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
-    app.setQuitOnLastWindowClosed(false);
+    QApplication::setQuitOnLastWindowClosed(false);
 
     const AppPaths paths = AppPaths::fromEnvironment(QApplication::applicationDirPath());
     QDir().mkpath(paths.dataFolder);
@@ -251,5 +251,5 @@ int main(int argc, char **argv)
 
     FrmWait wait(settings, modClock, launcher, paths, flow);
     QMetaObject::invokeMethod(&wait, &FrmWait::Form_Load, Qt::QueuedConnection);
-    return app.exec();
+    return QApplication::exec();
 }

@@ -539,8 +539,10 @@ public:
     }
 
 signals:
-    void ready(bool ok);
-    void recognized(const agent::RecognitionResult &result);
+    // moc writes these signals' bodies, with parameter names of its own.
+    void ready(bool ok); // NOLINT(readability-inconsistent-declaration-parameter-name)
+    void recognized( // NOLINT(readability-inconsistent-declaration-parameter-name)
+        const agent::RecognitionResult &result);
 
 private:
     RecognizerOptions m_options;
