@@ -14,9 +14,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.quillory.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The X11 platform plugin, the voices' data, the Flite voices, libcrypto and
+# The X11 platform plugin, espeak-ng, the Flite voices, libcrypto and
 # the recogniser's model are loaded when first needed, not linked.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, espeak-ng-data, libflite1, libssl3")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libespeak-ng1, libflite1, libssl3")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pocketsphinx-en-us, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "dunst | notification-daemon")
 

@@ -1,7 +1,8 @@
 #include "update/SignedList.h"
 
+#include "platform/LoadedLibrary.h"
+
 #include <QFile>
-#include <QLibrary>
 #include <QLoggingCategory>
 
 #include <openssl/err.h>
@@ -37,37 +38,26 @@ struct Crypto
     decltype(&::ERR_clear_error) clearError = nullptr;
 };
 
-template<typename Function> bool resolve(QLibrary &library, const char *name, Function &function)
-{
-    function = reinterpret_cast<Function>(library.resolve(name));
-    if (!function)
-        qCWarning(lcSignedList) << "libcrypto lacks" << name;
-    return function != nullptr;
-}
-
 // Null when libcrypto 3 cannot be loaded; then no list is accepted.
 const Crypto *crypto()
 {
     static const std::optional<Crypto> loaded = []() -> std::optional<Crypto> {
-        // Never unloaded: keys and contexts may outlive any one check.
-        QLibrary library(QStringLiteral("crypto"), 3);
-        if (!library.load()) {
-            qCWarning(lcSignedList).noquote() << "libcrypto did not load:" << library.errorString();
+        LoadedLibrary library(QStringLiteral("crypto"), 3);
+        Crypto c;
+        const bool all = library.load() && library.resolve("BIO_new_mem_buf", c.newMemBuf)
+            && library.resolve("BIO_free", c.bioFree)
+            && library.resolve("PEM_read_bio_PUBKEY", c.readPublicKey)
+            && library.resolve("EVP_PKEY_get_id", c.keyType)
+            && library.resolve("EVP_PKEY_free", c.keyFree)
+            && library.resolve("EVP_MD_CTX_new", c.contextNew)
+            && library.resolve("EVP_MD_CTX_free", c.contextFree)
+            && library.resolve("EVP_DigestVerifyInit", c.verifyInit)
+            && library.resolve("EVP_DigestVerify", c.verify)
+            && library.resolve("ERR_clear_error", c.clearError);
+        if (!all) {
+            qCWarning(lcSignedList).noquote() << library.why();
             return std::nullopt;
         }
-        Crypto c;
-        const bool all = resolve(library, "BIO_new_mem_buf", c.newMemBuf)
-            && resolve(library, "BIO_free", c.bioFree)
-            && resolve(library, "PEM_read_bio_PUBKEY", c.readPublicKey)
-            && resolve(library, "EVP_PKEY_get_id", c.keyType)
-            && resolve(library, "EVP_PKEY_free", c.keyFree)
-            && resolve(library, "EVP_MD_CTX_new", c.contextNew)
-            && resolve(library, "EVP_MD_CTX_free", c.contextFree)
-            && resolve(library, "EVP_DigestVerifyInit", c.verifyInit)
-            && resolve(library, "EVP_DigestVerify", c.verify)
-            && resolve(library, "ERR_clear_error", c.clearError);
-        if (!all)
-            return std::nullopt;
         return c;
     }();
     return loaded ? &*loaded : nullptr;

@@ -1,11 +1,11 @@
 #include "agent/listen/Recognizer.h"
 
 #include "agent/Logging.h"
+#include "platform/LoadedLibrary.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibrary>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -52,49 +52,41 @@ struct Sphinx
     decltype(&::ps_unset_search) ps_unset_search = nullptr;
 };
 
-template<typename Function> bool resolve(QLibrary &library, const char *name, Function &function)
-{
-    function = reinterpret_cast<Function>(library.resolve(name));
-    return function != nullptr;
-}
-
 // Null, with `error` set, when the libraries cannot be loaded.
 const Sphinx *loadSphinx(QString *error)
 {
     static QString problem;
     static const std::optional<Sphinx> loaded = []() -> std::optional<Sphinx> {
-        // Never unloaded: decoders live as long as the program.
-        QLibrary sphinxbase(QStringLiteral("sphinxbase"), 3);
-        QLibrary pocketsphinx(QStringLiteral("pocketsphinx"), 3);
+        LoadedLibrary sphinxbase(QStringLiteral("sphinxbase"), 3);
+        LoadedLibrary pocketsphinx(QStringLiteral("pocketsphinx"), 3);
         if (!sphinxbase.load() || !pocketsphinx.load()) {
-            problem = QStringLiteral("pocketsphinx did not load: ")
-                + (sphinxbase.isLoaded() ? pocketsphinx.errorString() : sphinxbase.errorString());
+            problem = sphinxbase.why() + pocketsphinx.why();
             return std::nullopt;
         }
         Sphinx s;
-        const bool all = true && resolve(sphinxbase, "ckd_free", s.ckd_free)
-            && resolve(sphinxbase, "cmd_ln_free_r", s.cmd_ln_free_r)
-            && resolve(sphinxbase, "cmd_ln_init", s.cmd_ln_init)
-            && resolve(pocketsphinx, "ps_add_word", s.ps_add_word)
-            && resolve(pocketsphinx, "ps_args", s.ps_args)
-            && resolve(pocketsphinx, "ps_end_utt", s.ps_end_utt)
-            && resolve(pocketsphinx, "ps_free", s.ps_free)
-            && resolve(pocketsphinx, "ps_get_hyp", s.ps_get_hyp)
-            && resolve(pocketsphinx, "ps_get_n_frames", s.ps_get_n_frames)
-            && resolve(pocketsphinx, "ps_init", s.ps_init)
-            && resolve(pocketsphinx, "ps_lookup_word", s.ps_lookup_word)
-            && resolve(pocketsphinx, "ps_process_raw", s.ps_process_raw)
-            && resolve(pocketsphinx, "ps_seg_frames", s.ps_seg_frames)
-            && resolve(pocketsphinx, "ps_seg_iter", s.ps_seg_iter)
-            && resolve(pocketsphinx, "ps_seg_next", s.ps_seg_next)
-            && resolve(pocketsphinx, "ps_seg_prob", s.ps_seg_prob)
-            && resolve(pocketsphinx, "ps_seg_word", s.ps_seg_word)
-            && resolve(pocketsphinx, "ps_set_jsgf_string", s.ps_set_jsgf_string)
-            && resolve(pocketsphinx, "ps_set_search", s.ps_set_search)
-            && resolve(pocketsphinx, "ps_start_utt", s.ps_start_utt)
-            && resolve(pocketsphinx, "ps_unset_search", s.ps_unset_search);
+        const bool all = sphinxbase.resolve("ckd_free", s.ckd_free)
+            && sphinxbase.resolve("cmd_ln_free_r", s.cmd_ln_free_r)
+            && sphinxbase.resolve("cmd_ln_init", s.cmd_ln_init)
+            && pocketsphinx.resolve("ps_add_word", s.ps_add_word)
+            && pocketsphinx.resolve("ps_args", s.ps_args)
+            && pocketsphinx.resolve("ps_end_utt", s.ps_end_utt)
+            && pocketsphinx.resolve("ps_free", s.ps_free)
+            && pocketsphinx.resolve("ps_get_hyp", s.ps_get_hyp)
+            && pocketsphinx.resolve("ps_get_n_frames", s.ps_get_n_frames)
+            && pocketsphinx.resolve("ps_init", s.ps_init)
+            && pocketsphinx.resolve("ps_lookup_word", s.ps_lookup_word)
+            && pocketsphinx.resolve("ps_process_raw", s.ps_process_raw)
+            && pocketsphinx.resolve("ps_seg_frames", s.ps_seg_frames)
+            && pocketsphinx.resolve("ps_seg_iter", s.ps_seg_iter)
+            && pocketsphinx.resolve("ps_seg_next", s.ps_seg_next)
+            && pocketsphinx.resolve("ps_seg_prob", s.ps_seg_prob)
+            && pocketsphinx.resolve("ps_seg_word", s.ps_seg_word)
+            && pocketsphinx.resolve("ps_set_jsgf_string", s.ps_set_jsgf_string)
+            && pocketsphinx.resolve("ps_set_search", s.ps_set_search)
+            && pocketsphinx.resolve("ps_start_utt", s.ps_start_utt)
+            && pocketsphinx.resolve("ps_unset_search", s.ps_unset_search);
         if (!all) {
-            problem = QStringLiteral("pocketsphinx lacks a function this program calls");
+            problem = sphinxbase.why() + pocketsphinx.why();
             return std::nullopt;
         }
         return s;

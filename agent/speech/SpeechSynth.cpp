@@ -2,6 +2,7 @@
 
 #include "agent/Logging.h"
 #include "agent/SpeechText.h"
+#include "platform/LoadedLibrary.h"
 
 #include <QCoreApplication>
 
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace agent {
 
@@ -21,6 +23,37 @@ constexpr int ChunkSamples = 2048;
 constexpr int MaxVoiceNameLength = 40;
 
 std::atomic<quint64> lastTicket { 0 };
+
+// espeak-ng is opened at its first use: most speech is Flite's, and the
+// library brings its own sound stack with it.
+struct Espeak
+{
+    decltype(&::espeak_Initialize) initialize = nullptr;
+    decltype(&::espeak_SetSynthCallback) setSynthCallback = nullptr;
+    decltype(&::espeak_Terminate) terminate = nullptr;
+    decltype(&::espeak_SetVoiceByName) setVoiceByName = nullptr;
+    decltype(&::espeak_SetParameter) setParameter = nullptr;
+    decltype(&::espeak_Synth) synth = nullptr;
+};
+
+// Null, with the reason logged once, when espeak-ng cannot be opened.
+const Espeak *espeak()
+{
+    static const std::optional<Espeak> loaded = []() -> std::optional<Espeak> {
+        LoadedLibrary library(QStringLiteral("espeak-ng"), 1);
+        Espeak e;
+        if (library.load() && library.resolve("espeak_Initialize", e.initialize)
+            && library.resolve("espeak_SetSynthCallback", e.setSynthCallback)
+            && library.resolve("espeak_Terminate", e.terminate)
+            && library.resolve("espeak_SetVoiceByName", e.setVoiceByName)
+            && library.resolve("espeak_SetParameter", e.setParameter)
+            && library.resolve("espeak_Synth", e.synth))
+            return e;
+        qCWarning(lcSpeech).noquote() << library.why();
+        return std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
 
 struct SynthContext
 {
@@ -173,12 +206,13 @@ SpeechClip SpeechSynthesizer::synthesizeToMemory(const QString &tagged, const Vo
 
 int SpeechWorker::initialise()
 {
-    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
+    const Espeak *api = espeak();
+    const int rate = api ? api->initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0) : 0;
     if (rate <= 0) {
         qCWarning(lcSpeech) << "The speech synthesiser did not start; speech stays silent";
         return 0;
     }
-    espeak_SetSynthCallback(synthCallback);
+    api->setSynthCallback(synthCallback);
     m_initialised = true;
     m_sampleRate = rate;
     return rate;
@@ -187,7 +221,7 @@ int SpeechWorker::initialise()
 void SpeechWorker::terminate()
 {
     if (m_initialised)
-        espeak_Terminate();
+        espeak()->terminate();
     m_initialised = false;
 }
 
@@ -199,10 +233,10 @@ void SpeechWorker::selectVoice(const VoiceSpec &voice)
     if (name == m_voiceName)
         return;
     m_voiceName = name;
-    if (espeak_SetVoiceByName(name.toUtf8().constData()) == EE_OK)
+    if (espeak()->setVoiceByName(name.toUtf8().constData()) == EE_OK)
         return;
     qCWarning(lcSpeech) << "No voice" << name << "- speaking with the default English voice";
-    if (espeak_SetVoiceByName("en") != EE_OK)
+    if (espeak()->setVoiceByName("en") != EE_OK)
         qCWarning(lcSpeech) << "The default English voice is missing too";
 }
 
@@ -215,9 +249,9 @@ bool SpeechWorker::synthesize(const Request &request, const Sink &sink)
 
     const SpeechText text = SpeechText::parse(request.tagged);
     selectVoice(request.voice);
-    espeak_SetParameter(espeakRATE, std::clamp(request.voice.rate, 80, 450), 0);
-    espeak_SetParameter(espeakPITCH, std::clamp(request.voice.pitch, 0, 99), 0);
-    espeak_SetParameter(espeakVOLUME, std::clamp(request.voice.volume, 0, 200), 0);
+    espeak()->setParameter(espeakRATE, std::clamp(request.voice.rate, 80, 450), 0);
+    espeak()->setParameter(espeakPITCH, std::clamp(request.voice.pitch, 0, 99), 0);
+    espeak()->setParameter(espeakVOLUME, std::clamp(request.voice.volume, 0, 200), 0);
 
     SynthContext context;
     context.request = &request;
@@ -227,7 +261,7 @@ bool SpeechWorker::synthesize(const Request &request, const Sink &sink)
     const QByteArray utf8 = text.ssml.toUtf8();
     currentContext = &context;
     unsigned int id = 0;
-    const espeak_ERROR result = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0,
+    const espeak_ERROR result = espeak()->synth(utf8.constData(), size_t(utf8.size()) + 1, 0,
         POS_CHARACTER, 0, espeakSSML | espeakCHARS_UTF8, &id, nullptr);
     currentContext = nullptr;
     if (context.aborted)

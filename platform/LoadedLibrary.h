@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLibrary>
+#include <QString>
+
+// A system library opened when it is first needed rather than linked: a
+// linked library is mapped and relocated at every start, even in a run that
+// never calls it. Its calls are then taken one by one by name.
+class LoadedLibrary
+{
+public:
+    LoadedLibrary(const QString &name, int version)
+        : m_library(name, version)
+    {
+    }
+
+    // False, with why(), when the library is missing or will not load.
+    bool load()
+    {
+        if (m_library.load())
+            return true;
+        m_why = m_library.fileName() + QStringLiteral(" did not load: ") + m_library.errorString();
+        return false;
+    }
+
+    // Sets `function` to the library's call `symbol`; false, with why()
+    // naming the call, when the library lacks it (another version).
+    template<typename Function> bool resolve(const char *symbol, Function &function)
+    {
+        function = reinterpret_cast<Function>(m_library.resolve(symbol));
+        if (!function && m_why.isEmpty())
+            m_why = m_library.fileName() + QStringLiteral(" lacks ") + QLatin1String(symbol);
+        return function != nullptr;
+    }
+
+    QString why() const { return m_why; }
+
+private:
+    // Never unloaded when it goes out of scope: what it made (keys, voices,
+    // decoders) may outlive any one caller.
+    QLibrary m_library;
+    QString m_why;
+};
