@@ -6,7 +6,7 @@
 #include "agent/speech/AudioDevices.h"
 #include "agent/speech/SpeechSynth.h"
 #include "agent/speech/WavCapture.h"
-#include "announce/FrmMessage.h"
+#include "announce/MessageWindowOnDemand.h"
 #include "backup/BackupWizard.h"
 #include "calendar/DayMarker.h"
 #include "calendar/FrmMain.h"
@@ -162,15 +162,18 @@ int main(int argc, char **argv)
     DayMarker dayMarking(services, modClock, paths, manager, [&] { services.dialogs.beep(); });
     // Before the message window, which posts through it to its end.
     DBusNotifier notifier;
-    FrmMessage message(settings, modClock, agentEngine,
-        FrmMessage::Host { [&](const QString &text) { frmMain->say(text); },
-            [&] {
-                if (!frmMain->restart({}))
-                    message.hide();
-            },
-            [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile(),
-            [&] { return clock.now(); } });
-    message.setNotifier(&notifier);
+    MessageWindowOnDemand message([&] {
+        auto window = std::make_unique<FrmMessage>(settings, modClock, agentEngine,
+            FrmMessage::Host { [&](const QString &text) { frmMain->say(text); },
+                [&] {
+                    if (!frmMain->restart({}))
+                        message.built()->hide();
+                },
+                [&] { return frmMain->twipsPerPixel(); }, paths.pendingFile(),
+                [&] { return clock.now(); } });
+        window->setNotifier(&notifier);
+        return window;
+    });
     FrmMain main(services, settings, modClock, paths,
         FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
         agentEngine, quietRestart);
@@ -235,7 +238,7 @@ int main(int argc, char **argv)
         main.Form_Load();
         main.show();
         if (!main.isUnloaded())
-            message.restorePending();
+            message.restorePending(paths.pendingFile());
         // By then the character has loaded and the data file been read.
         QTimer::singleShot(kStartSettledMs, &main, [] { releaseFreedMemory(); });
     };

@@ -438,7 +438,8 @@ std::unique_ptr<CharacterArt> CharacterArt::build(const QString &svg, QSize fram
         }
     }
 
-    art->m_renderer = std::make_unique<QSvgRenderer>(applyEdits(svg, edits).toUtf8());
+    art->m_svg = applyEdits(svg, edits).toUtf8();
+    art->m_renderer = std::make_unique<QSvgRenderer>(art->m_svg);
     QSvgRenderer &renderer = *art->m_renderer;
     if (!renderer.isValid()) {
         *error = QStringLiteral("the art does not render as SVG");
@@ -627,11 +628,14 @@ void CharacterArt::ensureCaches(double scale) const
         drawn = m_scaleLimit;
     }
     m_drawnScale = drawn;
+    m_renderer.reset();
 }
 
 void CharacterArt::drawLayer(const Layer &layer, double scale) const
 {
     const QSize size = (QSizeF(m_frame) * scale).toSize().expandedTo(QSize(1, 1));
+    if (!m_renderer)
+        m_renderer = std::make_unique<QSvgRenderer>(m_svg);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {

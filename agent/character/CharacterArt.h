@@ -86,7 +86,10 @@ private:
 
     QSize m_frame;
     QTransform m_toFrame; // viewBox to frame
-    std::unique_ptr<QSvgRenderer> m_renderer;
+    QByteArray m_svg; // the art as drawn, with the ids it was given
+    // Made when pictures are drawn and let go after: its parsed document and
+    // the outlines it drew are a few hundred kB held for nothing between.
+    mutable std::unique_ptr<QSvgRenderer> m_renderer;
     QVector<Part> m_parts;
     QHash<QString, int> m_partIndex;
     QVector<Piece> m_pieces;
