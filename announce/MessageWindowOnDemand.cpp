@@ -4,8 +4,7 @@
 
 MessageWindowOnDemand::MessageWindowOnDemand(Make make)
     : m_make(std::move(make))
-{
-}
+{ }
 
 MessageWindowOnDemand::~MessageWindowOnDemand() = default;
 

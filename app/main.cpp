@@ -28,10 +28,10 @@
 #include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/LogindSleepWatch.h"
+#include "platform/linux/OnDemandPrinter.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
 #include "platform/linux/QtNetworkService.h"
-#include "platform/linux/QtPrinter.h"
 #include "platform/linux/RecognizerModelFiles.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
@@ -125,7 +125,7 @@ int main(int argc, char **argv)
     LocalFiles files;
     QtNetworkService network;
     XdgAutostart autostart(XdgAutostart::defaultFolder());
-    QtPrinter printer(QtPrinter::defaultDocumentsFolder());
+    OnDemandPrinter printer(OnDemandPrinter::defaultDocumentsFolder());
     Services services { clock, dialogs, launcher, network, autostart, printer };
 
     // Before the engine, which lets go of the listening key as it ends.

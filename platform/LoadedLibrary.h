@@ -11,8 +11,7 @@ class LoadedLibrary
 public:
     LoadedLibrary(const QString &name, int version)
         : m_library(name, version)
-    {
-    }
+    { }
 
     // False, with why(), when the library is missing or will not load.
     bool load()

@@ -1,16 +1,18 @@
 #include "platform/linux/QtPrinter.h"
 
-#include "platform/Logging.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStandardPaths>
 
 namespace {
+
+// Its own category: this file is also built into the printing module.
+Q_LOGGING_CATEGORY(lcPrinting, "quillory.platform.printing", QtInfoMsg)
 
 constexpr qreal kMarginMm = 20;
 constexpr qreal kFontPoints = 10;
@@ -85,12 +87,6 @@ QtPrinter::QtPrinter(QString documentsFolder, bool usePrinters)
     , m_usePrinters(usePrinters)
 { }
 
-QString QtPrinter::defaultDocumentsFolder()
-{
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    return folder.isEmpty() ? QDir::homePath() : folder;
-}
-
 Printer::Result QtPrinter::printLines(const QString &title, const QStringList &lines)
 {
     QPrinter printer(QPrinter::HighResolution);
@@ -105,7 +101,7 @@ Printer::Result QtPrinter::printLines(const QString &title, const QStringList &l
         result = { Outcome::Printed, info.printerName(), {} };
     } else {
         if (!QDir().mkpath(m_documentsFolder)) {
-            qCWarning(lcPlatform) << "documents folder" << m_documentsFolder << "cannot be made";
+            qCWarning(lcPrinting) << "documents folder" << m_documentsFolder << "cannot be made";
             return { Outcome::Failed, {},
                 QStringLiteral("the folder %1 cannot be made").arg(m_documentsFolder) };
         }
@@ -115,15 +111,15 @@ Printer::Result QtPrinter::printLines(const QString &title, const QStringList &l
         result = { Outcome::SavedAsPdf, path, {} };
     }
     if (!paint(printer, lines)) {
-        qCWarning(lcPlatform) << "printing to" << result.where << "failed";
+        qCWarning(lcPrinting) << "printing to" << result.where << "failed";
         return { Outcome::Failed, result.where,
             QStringLiteral("the printer could not be started") };
     }
     // A PDF that did not appear was not written, whatever the painter said.
     if (result.outcome == Outcome::SavedAsPdf && !QFileInfo(result.where).size()) {
-        qCWarning(lcPlatform) << "PDF" << result.where << "was not written";
+        qCWarning(lcPrinting) << "PDF" << result.where << "was not written";
         return { Outcome::Failed, result.where, QStringLiteral("the file could not be written") };
     }
-    qCInfo(lcPlatform) << "printed" << lines.size() << "lines to" << result.where;
+    qCInfo(lcPrinting) << "printed" << lines.size() << "lines to" << result.where;
     return result;
 }

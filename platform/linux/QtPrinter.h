@@ -11,8 +11,6 @@ public:
     explicit QtPrinter(QString documentsFolder, bool usePrinters = true);
     Result printLines(const QString &title, const QStringList &lines) override;
 
-    static QString defaultDocumentsFolder();
-
 private:
     QString m_documentsFolder;
     bool m_usePrinters;

@@ -1,3 +1,4 @@
+#include "platform/linux/OnDemandPrinter.h"
 #include "platform/linux/QtPrinter.h"
 #include "tests/support/QtPrinters.h"
 
@@ -70,6 +71,23 @@ TEST_F(PdfPrinterTest, LongListsBreakIntoNumberedPagesAndLongLinesWrap)
     EXPECT_TRUE(text.contains("Line 300"));
     // Nothing lost at the right margin: every "w" is somewhere on the page.
     EXPECT_EQ(text.join("").count('w'), 400);
+}
+
+TEST_F(PdfPrinterTest, PrintingIsLoadedAtTheFirstPrintAndItsAbsenceFailsOnlyThatPrint)
+{
+    const QString documents = dir.path() + QStringLiteral("/Documents");
+    OnDemandPrinter missing(documents, { dir.path() + QStringLiteral("/no-modules") }, false);
+    const Printer::Result none = missing.printLines("Quillory appointments", { "Buy bread" });
+    EXPECT_EQ(none.outcome, Printer::Outcome::Failed);
+    EXPECT_TRUE(none.error.startsWith("printing is not installed")) << none.error.toStdString();
+    // Asked again, it says the same without looking again.
+    EXPECT_EQ(missing.printLines("Quillory appointments", { "Buy bread" }).error, none.error);
+
+    // The module built beside this program, as an installed one is found.
+    OnDemandPrinter printer(documents, OnDemandPrinter::installedModuleFolders(), false);
+    const Printer::Result r = printer.printLines("Quillory appointments", { "Buy bread" });
+    ASSERT_EQ(r.outcome, Printer::Outcome::SavedAsPdf) << r.error.toStdString();
+    EXPECT_EQ(pdfText(r.where), QStringList({ "Buy bread", "Page 1 of 1" }));
 }
 
 TEST_F(PdfPrinterTest, AFolderThatCannotBeMadeFails)

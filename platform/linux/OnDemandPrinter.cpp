@@ -1,0 +1,61 @@
+#include "platform/linux/OnDemandPrinter.h"
+
+#include "platform/Logging.h"
+#include "platform/linux/PrinterModule.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibrary>
+#include <QStandardPaths>
+
+#ifndef QUILLORY_MODULE_DIR
+#define QUILLORY_MODULE_DIR ""
+#endif
+
+OnDemandPrinter::OnDemandPrinter(
+    QString documentsFolder, QStringList moduleFolders, bool usePrinters)
+    : m_documentsFolder(std::move(documentsFolder))
+    , m_moduleFolders(std::move(moduleFolders))
+    , m_usePrinters(usePrinters)
+{ }
+
+OnDemandPrinter::~OnDemandPrinter() = default;
+
+QString OnDemandPrinter::defaultDocumentsFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return folder.isEmpty() ? QDir::homePath() : folder;
+}
+
+QStringList OnDemandPrinter::installedModuleFolders()
+{
+    QStringList folders { QCoreApplication::applicationDirPath()
+        + QStringLiteral("/../lib/quillory") };
+    if (const QString installed = QStringLiteral(QUILLORY_MODULE_DIR); !installed.isEmpty())
+        folders.prepend(installed);
+    return folders;
+}
+
+Printer::Result OnDemandPrinter::printLines(const QString &title, const QStringList &lines)
+{
+    if (!m_printer && m_why.isEmpty()) {
+        for (const QString &folder : std::as_const(m_moduleFolders)) {
+            QLibrary module(folder + QLatin1Char('/') + QLatin1String(kPrinterModuleName));
+            const auto make = reinterpret_cast<MakePrinter>(module.resolve(kMakePrinterSymbol));
+            if (make) {
+                m_printer.reset(make(m_documentsFolder, m_usePrinters));
+                m_why.clear();
+                break;
+            }
+            m_why = module.errorString();
+        }
+        if (!m_printer) {
+            if (m_why.isEmpty())
+                m_why = QStringLiteral("no printing module found");
+            qCWarning(lcPlatform).noquote() << "printing is not available:" << m_why;
+        }
+    }
+    if (!m_printer)
+        return { Outcome::Failed, {}, QStringLiteral("printing is not installed (%1)").arg(m_why) };
+    return m_printer->printLines(title, lines);
+}
