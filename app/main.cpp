@@ -239,8 +239,13 @@ int main(int argc, char **argv)
         main.show();
         if (!main.isUnloaded())
             message.restorePending(paths.pendingFile());
-        // By then the character has loaded and the data file been read.
-        QTimer::singleShot(kStartSettledMs, &main, [] { releaseFreedMemory(); });
+        // By then the character has loaded and the data file been read;
+        // the start-up windows are done with.
+        QTimer::singleShot(kStartSettledMs, &main, [&] {
+            splash.reset();
+            newUser.reset();
+            releaseFreedMemory();
+        });
     };
     flow.showSplash = [&] {
         splash = std::make_unique<FrmSplash>(paths, files, quietRestart, flow);
