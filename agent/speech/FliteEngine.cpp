@@ -2,6 +2,7 @@
 
 #include "agent/Logging.h"
 #include "agent/SpeechText.h"
+#include "platform/LoadedLibrary.h"
 
 #include <flite/flite.h>
 
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace agent {
 
@@ -25,6 +27,83 @@ QString voiceLibrary(const QString &voice)
     return QLatin1String("flite_cmu_us_") + voice;
 }
 using UnregisterVoice = void (*)(cst_voice *);
+
+// Flite itself is opened with the first voice: a run that does not speak
+// with it, or not yet, does not carry it (nor the sound library it links).
+struct Flite
+{
+    decltype(&::flite_init) flite_init = nullptr;
+    decltype(&::relation_head) relation_head = nullptr;
+    decltype(&::utt_relation) utt_relation = nullptr;
+    decltype(&::item_feat_string) item_feat_string = nullptr;
+    decltype(&::item_feat_float) item_feat_float = nullptr;
+    decltype(&::item_next) item_next = nullptr;
+    decltype(&::path_to_item) path_to_item = nullptr;
+    decltype(&::item_feat_present) item_feat_present = nullptr;
+    decltype(&::item_feat_int) item_feat_int = nullptr;
+    decltype(&::new_audio_streaming_info) new_audio_streaming_info = nullptr;
+    decltype(&::feat_set) feat_set = nullptr;
+    decltype(&::audio_streaming_info_val) audio_streaming_info_val = nullptr;
+    decltype(&::feat_set_float) feat_set_float = nullptr;
+    decltype(&::new_utterance) new_utterance = nullptr;
+    decltype(&::utt_relation_create) utt_relation_create = nullptr;
+    decltype(&::relation_append) relation_append = nullptr;
+    decltype(&::item_set_string) item_set_string = nullptr;
+    decltype(&::item_set_int) item_set_int = nullptr;
+    decltype(&::item_set_float) item_set_float = nullptr;
+    decltype(&::feat_val) feat_val = nullptr;
+    decltype(&::val_audio_streaming_info) val_audio_streaming_info = nullptr;
+    decltype(&::flite_do_synth) flite_do_synth = nullptr;
+    decltype(&::utt_synth_tokens) utt_synth_tokens = nullptr;
+    decltype(&::delete_utterance) delete_utterance = nullptr;
+    decltype(&::utt_wave) utt_wave = nullptr;
+};
+
+// Null, with the reason logged once, when Flite cannot be opened.
+const Flite *flite()
+{
+    static const std::optional<Flite> loaded = []() -> std::optional<Flite> {
+        LoadedLibrary library(QStringLiteral("flite"), 1);
+        Flite f;
+        if (library.load() && library.resolve("flite_init", f.flite_init)
+            && library.resolve("relation_head", f.relation_head)
+            && library.resolve("utt_relation", f.utt_relation)
+            && library.resolve("item_feat_string", f.item_feat_string)
+            && library.resolve("item_feat_float", f.item_feat_float)
+            && library.resolve("item_next", f.item_next)
+            && library.resolve("path_to_item", f.path_to_item)
+            && library.resolve("item_feat_present", f.item_feat_present)
+            && library.resolve("item_feat_int", f.item_feat_int)
+            && library.resolve("new_audio_streaming_info", f.new_audio_streaming_info)
+            && library.resolve("feat_set", f.feat_set)
+            && library.resolve("audio_streaming_info_val", f.audio_streaming_info_val)
+            && library.resolve("feat_set_float", f.feat_set_float)
+            && library.resolve("new_utterance", f.new_utterance)
+            && library.resolve("utt_relation_create", f.utt_relation_create)
+            && library.resolve("relation_append", f.relation_append)
+            && library.resolve("item_set_string", f.item_set_string)
+            && library.resolve("item_set_int", f.item_set_int)
+            && library.resolve("item_set_float", f.item_set_float)
+            && library.resolve("feat_val", f.feat_val)
+            && library.resolve("val_audio_streaming_info", f.val_audio_streaming_info)
+            && library.resolve("flite_do_synth", f.flite_do_synth)
+            && library.resolve("utt_synth_tokens", f.utt_synth_tokens)
+            && library.resolve("delete_utterance", f.delete_utterance)
+            && library.resolve("utt_wave", f.utt_wave)) {
+            f.flite_init();
+            return f;
+        }
+        qCWarning(lcSpeech).noquote() << library.why();
+        return std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
+// Only called once a voice has opened Flite.
+const Flite &fl()
+{
+    return *flite();
+}
 
 // The rate Flite's voices speak at by themselves, in words per minute.
 constexpr double kNaturalWpm = 165;
@@ -141,9 +220,9 @@ void readTimings(Run &run, const cst_utterance *utt, int sampleRate)
     const cst_item *lastToken = nullptr;
     // Flite starts each utterance with about 0.17 s of silence; most of it
     // is left out, so that the first sound comes soon after it is asked for.
-    const cst_item *head = relation_head(utt_relation(utt, "Segment"));
-    if (head && QLatin1String(item_name(head)) == QLatin1String("pau")) {
-        const qint64 lead = qint64(std::llround(item_feat_float(head, "end") * sampleRate));
+    const cst_item *head = fl().relation_head(fl().utt_relation(utt, "Segment"));
+    if (head && QLatin1String(fl().item_feat_string(head, "name")) == QLatin1String("pau")) {
+        const qint64 lead = qint64(std::llround(fl().item_feat_float(head, "end") * sampleRate));
         run.cut = std::max<qint64>(0, lead - qint64(kKeptLeadMs) * sampleRate / 1000);
     }
     auto at = [&](double seconds) {
@@ -151,14 +230,16 @@ void readTimings(Run &run, const cst_utterance *utt, int sampleRate)
             + std::max<qint64>(0, qint64(std::llround(seconds * sampleRate)) - run.cut);
     };
     double start = 0;
-    for (cst_item *s = relation_head(utt_relation(utt, "Segment")); s; s = item_next(s)) {
-        const double end = item_feat_float(s, "end");
+    for (cst_item *s = fl().relation_head(fl().utt_relation(utt, "Segment")); s;
+         s = fl().item_next(s)) {
+        const double end = fl().item_feat_float(s, "end");
         const qint64 a = at(start);
         const qint64 b = at(std::max(end, start));
         start = std::max(end, start);
-        run.result->phones.push_back({ a, b, QString::fromLatin1(item_name(s)) });
-        const cst_item *token = path_to_item(s, "R:SylStructure.parent.parent.R:Token.parent");
-        if (!token || !item_feat_present(token, "qpos"))
+        run.result->phones.push_back(
+            { a, b, QString::fromLatin1(fl().item_feat_string(s, "name")) });
+        const cst_item *token = fl().path_to_item(s, "R:SylStructure.parent.parent.R:Token.parent");
+        if (!token || !fl().item_feat_present(token, "qpos"))
             continue;
         if (token == lastToken && !run.result->words.isEmpty()) {
             run.result->words.last().end = b;
@@ -166,7 +247,7 @@ void readTimings(Run &run, const cst_utterance *utt, int sampleRate)
         }
         lastToken = token;
         run.result->words.push_back(
-            { a, b, item_feat_int(token, "qpos"), item_feat_int(token, "qlen") });
+            { a, b, fl().item_feat_int(token, "qpos"), fl().item_feat_int(token, "qlen") });
     }
 }
 
@@ -188,10 +269,7 @@ int streamChunk(const cst_wave *w, int start, int size, int, cst_audio_streaming
 
 } // namespace
 
-FliteEngine::FliteEngine()
-{
-    flite_init();
-}
+FliteEngine::FliteEngine() = default;
 
 FliteEngine::~FliteEngine()
 {
@@ -240,7 +318,7 @@ cst_voice *FliteEngine::voice(const QString &name)
 {
     if (cst_voice *v = m_voices.value(name))
         return v;
-    if (!shippedVoices().contains(name))
+    if (!shippedVoices().contains(name) || !flite())
         return nullptr;
     // Never unloaded: the voice's tables live in its library.
     QLibrary library(voiceLibrary(name), 1);
@@ -254,9 +332,9 @@ cst_voice *FliteEngine::voice(const QString &name)
     }
     // Streaming hands audio over while the rest is still being made;
     // the callback's data is set for each utterance.
-    cst_audio_streaming_info *asi = new_audio_streaming_info();
+    cst_audio_streaming_info *asi = fl().new_audio_streaming_info();
     asi->asc = streamChunk;
-    feat_set(v->features, "streaming_info", audio_streaming_info_val(asi));
+    fl().feat_set(v->features, "streaming_info", fl().audio_streaming_info_val(asi));
     m_voices.insert(name, v);
     return v;
 }
@@ -280,9 +358,9 @@ Synthesis FliteEngine::synthesise(const QString &tagged, const EngineVoice &requ
         return result;
 
     const double stretch = std::clamp(kNaturalWpm / std::clamp(request.rate, 80, 450), 0.4, 2.0);
-    feat_set_float(v->features, "duration_stretch", float(stretch));
+    fl().feat_set_float(v->features, "duration_stretch", float(stretch));
     const double shift = std::pow(1.25, (std::clamp(request.pitch, 0, 99) - 50) / 50.0);
-    feat_set_float(v->features, "f0_shift", float(shift));
+    fl().feat_set_float(v->features, "f0_shift", float(shift));
 
     const SpeechText text = SpeechText::parse(tagged);
     Run run;
@@ -300,49 +378,49 @@ Synthesis FliteEngine::synthesise(const QString &tagged, const EngineVoice &requ
         const QVector<Token> tokens = tokensOf(text, from, at);
         from = at;
         if (!tokens.isEmpty()) {
-            cst_utterance *u = new_utterance();
-            cst_relation *rel = utt_relation_create(u, "Token");
+            cst_utterance *u = fl().new_utterance();
+            cst_relation *rel = fl().utt_relation_create(u, "Token");
             bool first = true;
             for (const Token &t : tokens) {
-                cst_item *item = relation_append(rel, nullptr);
-                item_set_string(item, "name", t.name.constData());
-                item_set_string(item, "whitespace", first ? "" : " ");
-                item_set_string(item, "prepunctuation", t.pre.constData());
-                item_set_string(item, "punc", t.post.constData());
-                item_set_int(item, "qpos", t.position);
-                item_set_int(item, "qlen", t.length);
+                cst_item *item = fl().relation_append(rel, nullptr);
+                fl().item_set_string(item, "name", t.name.constData());
+                fl().item_set_string(item, "whitespace", first ? "" : " ");
+                fl().item_set_string(item, "prepunctuation", t.pre.constData());
+                fl().item_set_string(item, "punc", t.post.constData());
+                fl().item_set_int(item, "qpos", t.position);
+                fl().item_set_int(item, "qlen", t.length);
                 if (t.stressed) {
-                    item_set_float(item, "local_duration_stretch", kEmphasisStretch);
-                    item_set_float(item, "local_gain", kEmphasisGain);
+                    fl().item_set_float(item, "local_duration_stretch", kEmphasisStretch);
+                    fl().item_set_float(item, "local_gain", kEmphasisGain);
                 }
                 first = false;
             }
-            const cst_val *info = feat_val(v->features, "streaming_info");
-            cst_audio_streaming_info *asi = info ? val_audio_streaming_info(info) : nullptr;
+            const cst_val *info = fl().feat_val(v->features, "streaming_info");
+            cst_audio_streaming_info *asi = info ? fl().val_audio_streaming_info(info) : nullptr;
             if (asi)
                 asi->userdata = &run;
             run.offset = result.pcm.size();
             run.streamed = 0;
             run.cut = 0;
             run.timed = false;
-            u = flite_do_synth(u, v, utt_synth_tokens);
+            u = fl().flite_do_synth(u, v, fl().utt_synth_tokens);
             if (asi)
                 asi->userdata = nullptr;
             if (run.cancelledNow || (cancelled && cancelled())) {
-                delete_utterance(u);
+                fl().delete_utterance(u);
                 return {};
             }
             if (!u) {
                 qCWarning(lcSpeech) << "Flite could not synthesise the text";
                 return {};
             }
-            const cst_wave *w = utt_wave(u);
+            const cst_wave *w = fl().utt_wave(u);
             if (w) {
                 result.sampleRate = w->sample_rate;
                 readTimings(run, u, w->sample_rate);
                 appendSamples(run, w->samples, run.streamed, w->num_samples);
             }
-            delete_utterance(u);
+            fl().delete_utterance(u);
         }
         if (ms > 0)
             result.pcm.resize(result.pcm.size() + qint64(ms) * result.sampleRate / 1000);
