@@ -894,6 +894,7 @@ void FrmMain::announceDue()
     if (m_announcing)
         return;
     m_announcing = true;
+    bool fired = false;
     while (!m_unloaded) {
         if (std::exchange(m_introductionDue, false)) {
             m_links.message.Show();
@@ -907,11 +908,13 @@ void FrmMain::announceDue()
         qCInfo(lcCalendar).noquote() << "announcing" << next.key << next.plan.text << next.page;
         switch (next.kind) {
         case DueAnnouncement::Kind::OnTime:
+            fired = true;
             emit announced(next.key, next.plan.text);
             m_links.message.Show();
             m_links.message.display(next.plan.confirm, next.plan.text);
             break;
         case DueAnnouncement::Kind::Missed:
+            fired = true;
             announceMissed(std::move(next));
             break;
         case DueAnnouncement::Kind::Notice:
@@ -921,6 +924,10 @@ void FrmMain::announceDue()
         }
     }
     m_announcing = false;
+    // What fired was moved on to its next day or cleared: the month shows
+    // that, not the marks of the start.
+    if (fired && !m_unloaded)
+        remark();
 }
 
 void FrmMain::announceMissed(DueAnnouncement first)

@@ -193,6 +193,21 @@ TEST_F(TickTest, TheFileIsMovedOnBeforeTheAnnouncementBegins)
         QByteArray("[alarms]\r\n10/15/08/12/2026=nothing\r\n10/15/15/12/2026=VWeekly\r\n"));
 }
 
+TEST_F(TickTest, AFiredAppointmentRemarksTheMonthOnceAfterItsAnnouncement)
+{
+    home.writeData("[alarms]\r\n10/15/08/12/2026=TDaily\r\n");
+    load(QDateTime(QDate(2026, 12, 8), QTime(10, 14, 30)));
+    tickAt(QTime(10, 14, 40));
+    const qsizetype before = marking.calls.size();
+    tickAt(QTime(10, 15, 2));
+    ASSERT_EQ(announcer.displays.size(), 1);
+    // The repeat now stands on the 9th, the 8th is cleared: marked anew.
+    ASSERT_EQ(marking.calls.size(), before + 1);
+    EXPECT_TRUE(marking.calls.last());
+    tickAt(QTime(10, 15, 20));
+    EXPECT_EQ(marking.calls.size(), before + 1);
+}
+
 TEST_F(TickTest, AnUnwritableDataFileIsToldOnceKeptWholeAndWrittenWhenItCanBe)
 {
     const QByteArray original = "[alarms]\r\n10/15/08/12/2026=TTea\r\n10/16/08/12/2026=TCake\r\n";
