@@ -154,6 +154,14 @@ measure() {
 
 measure bare-qt '^Bare Qt window$' "$bare"
 measure quillory '^Quillory$' "$quillory" /n
+# PSS divides each shared page among the processes that map it; alone under
+# Xvfb nothing shares Qt's libraries. Beside one other Qt 6 program, as on
+# a desktop that runs any, they are shared.
+setsid "$bare" >/dev/null 2>&1 &
+beside=$!
+sleep 1
+measure quillory-beside-a-qt-program '^Quillory$' "$quillory" /n
+end_session "$beside"
 # The peers start D-Bus sessions and helpers: their start time only.
 MEMORY=no measure orage 'Orage' orage
 MEMORY=no measure kalarm '^KAlarm$' dbus-run-session -- kalarm

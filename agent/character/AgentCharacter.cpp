@@ -231,8 +231,16 @@ void AgentCharacter::Stop()
     m_speaking = false;
     // A walk to a window's side is cut short at its end, not halfway: the
     // character must not be left standing over the window he went to help.
+    // One still waiting behind other requests is taken at once, for the
+    // same reason, unless a later move in the queue goes elsewhere.
     if (m_walk.active && !m_window->keepClear().isNull())
         m_window->setFramePos(m_walk.to);
+    const auto lastMove = std::find_if(
+        m_queue.crbegin(), m_queue.crend(), [](const Job &job) { return job.kind == Kind::Move; });
+    if (lastMove != m_queue.crend() && !lastMove->keepClear.isNull()) {
+        m_window->setKeepClear(lastMove->keepClear);
+        m_window->setFramePos(lastMove->target);
+    }
     interruptAll();
     stopMotion();
     m_balloonTimer->stop();

@@ -588,6 +588,13 @@ TEST_F(AgentEngineTest, BesideAWindowNeitherHeNorHisBalloonCoversIt)
     c->Stop();
     EXPECT_FALSE(w->frameRect().intersects(panel));
     EXPECT_EQ(w->frameRect().bottom(), panel.bottom());
+    // Still waiting behind speech when new speech stops him: there at once.
+    const QRect message(area.left() + 400, area.top() + 320, 300, 200);
+    c->Speak("Welcome to Quillory !");
+    c->MoveBeside(message);
+    c->Stop();
+    EXPECT_FALSE(w->frameRect().intersects(message));
+    EXPECT_EQ(w->frameRect().bottom(), message.bottom());
     // Walking home forgets the window.
     ASSERT_TRUE(waitFor(c->MoveTo(qint16(area.left() + 10), qint16(area.top() + 300))));
     EXPECT_TRUE(w->keepClear().isNull());
