@@ -12,6 +12,10 @@ public:
     LoadedLibrary(const QString &name, int version)
         : m_library(name, version)
     { }
+    // A library or module of the program's own, by its path.
+    explicit LoadedLibrary(const QString &fileName)
+        : m_library(fileName)
+    { }
 
     // False, with why(), when the library is missing or will not load.
     bool load()

@@ -1,11 +1,11 @@
 #include "platform/linux/OnDemandPrinter.h"
 
+#include "platform/LoadedLibrary.h"
 #include "platform/Logging.h"
 #include "platform/linux/PrinterModule.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QLibrary>
 #include <QStandardPaths>
 
 #ifndef QUILLORY_MODULE_DIR
@@ -40,14 +40,14 @@ Printer::Result OnDemandPrinter::printLines(const QString &title, const QStringL
 {
     if (!m_printer && m_why.isEmpty()) {
         for (const QString &folder : std::as_const(m_moduleFolders)) {
-            QLibrary module(folder + QLatin1Char('/') + QLatin1String(kPrinterModuleName));
-            const auto make = reinterpret_cast<MakePrinter>(module.resolve(kMakePrinterSymbol));
-            if (make) {
+            LoadedLibrary module(folder + QLatin1Char('/') + QLatin1String(kPrinterModuleName));
+            MakePrinter make = nullptr;
+            if (module.load() && module.resolve(kMakePrinterSymbol, make)) {
                 m_printer.reset(make(m_documentsFolder, m_usePrinters));
                 m_why.clear();
                 break;
             }
-            m_why = module.errorString();
+            m_why = module.why();
         }
         if (!m_printer) {
             if (m_why.isEmpty())
