@@ -1055,12 +1055,7 @@ void FrmMain::appointmentsChanged()
     // Before the load the load's own marking comes; after the unload nothing shows.
     if (!m_loaded || m_unloaded)
         return;
-    // Marks are only ever set: a removed appointment's day is cleared here
-    // and the month marked afresh from the file.
-    for (int cell = 1; cell <= 42; ++cell)
-        maincalendar->setDayBold(maincalendar->VisibleDays(cell), false);
-    remarkOnly = true;
-    underline();
+    remark();
     m_scheduler->check();
 }
 
@@ -1096,6 +1091,10 @@ void FrmMain::underline()
 
 void FrmMain::remark()
 {
+    // Marks are only ever set: the month is cleared and marked afresh from
+    // the file, so a day whose appointments went is no longer marked.
+    for (int cell = 1; cell <= 42; ++cell)
+        maincalendar->setDayBold(maincalendar->VisibleDays(cell), false);
     remarkOnly = true;
     underline();
 }

@@ -67,8 +67,8 @@ public:
     void Form_Unload();
     void blink_Timer();
     void underline();
-    // The data file changed from outside (the sync folder): the shown
-    // month is marked again, without the start-up's warnings.
+    // The data file changed (the sync folder, a fired appointment): the
+    // shown month is marked afresh, without the start-up's warnings.
     void remark();
     // Starts the restart program with `arguments` and unloads; false (and
     // the calendar carries on) when the restart program cannot be started.

@@ -199,9 +199,11 @@ TEST_F(TickTest, AFiredAppointmentRemarksTheMonthOnceAfterItsAnnouncement)
     load(QDateTime(QDate(2026, 12, 8), QTime(10, 14, 30)));
     tickAt(QTime(10, 14, 40));
     const qsizetype before = marking.calls.size();
+    frm->maincalendar->setDayBold(QDate(2026, 12, 8), true); // as the load marked it
     tickAt(QTime(10, 15, 2));
     ASSERT_EQ(announcer.displays.size(), 1);
     // The repeat now stands on the 9th, the 8th is cleared: marked anew.
+    EXPECT_FALSE(frm->maincalendar->DayBold(QDate(2026, 12, 8)));
     ASSERT_EQ(marking.calls.size(), before + 1);
     EXPECT_TRUE(marking.calls.last());
     tickAt(QTime(10, 15, 20));
