@@ -30,6 +30,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
@@ -39,10 +40,35 @@
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <limits>
 
 namespace {
+
+// How long the load waits for the calendar's first frame at most.
+constexpr int kLongestFirstDrawMs = 500;
+
+// Ends a wait once the window it watches is exposed; the quit is queued so
+// that the frame drawn for the exposure is on the screen first.
+class FirstPaint : public QObject
+{
+public:
+    explicit FirstPaint(QEventLoop &loop)
+        : m_loop(loop)
+    { }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Expose)
+            QMetaObject::invokeMethod(&m_loop, &QEventLoop::quit, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEventLoop &m_loop;
+};
 
 QString cssColour(quint32 bgr)
 {
@@ -216,10 +242,16 @@ void FrmMain::Form_Load()
     applyLookBeforeShow(m_services.clock.now());
     keepOnScreen();
     if (m_showDuringLoad)
-        show();
+        showDrawn();
+    // Asked to end while the window came up or the character walked out:
+    // nothing more starts.
+    if (m_unloaded)
+        return;
 
     // The character, its sounds, its entrance, the start-at-login value
     loadCharacterAndAppear();
+    if (m_unloaded)
+        return;
     setOptionChecks();
     // The first sentence goes with the first gesture.
     character->restartGestures();
@@ -265,6 +297,21 @@ void FrmMain::Form_Load()
     underline();
     m_loaded = true;
     qCInfo(lcCalendar) << "calendar window loaded at" << pos() << "data file" << m_paths.dataFile();
+}
+
+void FrmMain::showDrawn()
+{
+    // Reading the character and the data file takes longer than the window
+    // itself: the calendar is drawn first, so the desktop is not left empty
+    // meanwhile. The wait ends at the first paint, or at a bound for a
+    // display that never exposes the window.
+    QEventLoop drawn;
+    show();
+    FirstPaint paint(drawn);
+    windowHandle()->installEventFilter(&paint);
+    QTimer::singleShot(kLongestFirstDrawMs, &drawn, &QEventLoop::quit);
+    drawn.exec();
+    windowHandle()->removeEventFilter(&paint);
 }
 
 void FrmMain::applyLookBeforeShow(const QDateTime &now)

@@ -211,6 +211,7 @@ private:
     void createTray();
     void createMainMenu();
     void applyLookBeforeShow(const QDateTime &now);
+    void showDrawn();
     void keepOnScreen();
     void hideCalendar();
     void rescueUnseenWindow();

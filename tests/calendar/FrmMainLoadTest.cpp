@@ -13,6 +13,7 @@
 #include "tray/FrmSysTray.h"
 
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,48 @@ TEST_F(LoadTest, TheLoadStepsComeInOrder)
         fakes.autostart.journal = nullptr;
         marking.journal = nullptr;
     }
+}
+
+TEST_F(LoadTest, TheCalendarIsDrawnBeforeTheCharacterLoadsAndAnEndAskedMeanwhileStopsTheLoad)
+{
+    // A paint of the calendar is journalled when it happens: before "Load".
+    QStringList journal;
+    agentControl.journal = &journal;
+    frm = makeCalendar(true);
+    struct PaintSpy : QObject
+    {
+        QStringList &journal;
+        explicit PaintSpy(QStringList &j)
+            : journal(j)
+        { }
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::Expose && !journal.contains("drawn"))
+                journal << "drawn";
+            return false;
+        }
+    } spy(journal);
+    frm->winId();
+    frm->windowHandle()->installEventFilter(&spy);
+    frm->Form_Load();
+    ASSERT_GE(journal.size(), 2);
+    EXPECT_EQ(journal.mid(0, 2), (QStringList { "drawn", "Load:Tockel" }));
+    EXPECT_TRUE(frm->isVisible());
+    frm->windowHandle()->removeEventFilter(&spy);
+    agentControl.journal = nullptr;
+
+    // The system asks the calendar to end while its window comes up: the
+    // character is not loaded and neither the heartbeat nor the tray starts.
+    agentControl.characters.clear();
+    agentControl.loads.clear();
+    frm = makeCalendar(true);
+    QTimer::singleShot(0, frm.get(), [this] { frm->Form_Unload(); });
+    frm->Form_Load();
+    EXPECT_TRUE(frm->isUnloaded());
+    EXPECT_TRUE(agentControl.loads.isEmpty());
+    EXPECT_FALSE(frm->blink->isActive());
+    EXPECT_EQ(frm->m_frmSysTray, nullptr);
+    EXPECT_FALSE(frm->isVisible());
 }
 
 TEST_F(LoadTest, NormalStartWalksOutPlaysPleasedAndGreets)
