@@ -75,6 +75,16 @@ int runCommandLine(int argc, char **argv)
     return cli::run(QCoreApplication::arguments(), context);
 }
 
+// Drawn beforehand at the sizes window managers take: from the outline,
+// each would be drawn while the calendar's window first shows.
+QIcon windowIcon()
+{
+    QIcon icon;
+    for (const int size : { 16, 32, 48, 64, 128 })
+        icon.addFile(QStringLiteral(":/icons/%1/quillory.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -95,7 +105,6 @@ int main(int argc, char **argv)
                               "place its windows and listen for its key";
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const AppPaths paths = AppPaths::fromEnvironment(QApplication::applicationDirPath());
@@ -178,10 +187,6 @@ int main(int argc, char **argv)
         FrmMain::Links { message, manager, versionCheck, dayMarking, &backupWindow, &colourWindow },
         agentEngine, quietRestart);
     frmMain = &main;
-    // Woken from sleep: the minutes slept through are looked at at once.
-    LogindSleepWatch sleepWatch;
-    main.scheduler().setSleepSignals(sleepWatch.available());
-    sleepWatch.setOnResume([&] { main.scheduler().resumed(); });
     manager.setCharacter(main.character);
     // The sync folder and the repeats of richer rules: looked at each minute
     // and whenever either side changes. What it takes into the data file is
@@ -211,17 +216,6 @@ int main(int argc, char **argv)
     TerminationWatcher termination;
     QObject::connect(&termination, &TerminationWatcher::terminationRequested, &main,
         [&] { main.Form_Unload(); });
-    // Scripts and the command line reach the running calendar on the session bus.
-    CalendarBusService bus(CalendarBusService::Host { paths.dataFile(), [&] { return clock.now(); },
-        [&] { main.appointmentsChanged(); },
-        [&] {
-            if (!main.isVisible())
-                main.showCalendar();
-            main.raise();
-            main.activateWindow();
-        } });
-    bus.publish(QDBusConnection::sessionBus());
-    QObject::connect(&main, &FrmMain::announced, &bus, &CalendarBusService::Announced);
     // Starting the calendar again is a way back to a hidden one, with or
     // without a notification area.
     QObject::connect(&instance, &SingleInstance::raiseRequested, &main, [&] {
@@ -234,8 +228,35 @@ int main(int argc, char **argv)
     StartFlow flow;
     std::unique_ptr<FrmSplash> splash;
     std::unique_ptr<NewUser> newUser;
+    // The buses are joined once the calendar has loaded: its window does not
+    // wait for them, and nothing reaches a calendar that is still loading.
+    std::optional<LogindSleepWatch> sleepWatch;
+    std::optional<CalendarBusService> bus;
+    auto joinBuses = [&] {
+        // Woken from sleep: the minutes slept through are looked at at once.
+        sleepWatch.emplace();
+        main.scheduler().setSleepSignals(sleepWatch->available());
+        sleepWatch->setOnResume([&] { main.scheduler().resumed(); });
+        notifier.start();
+        // Scripts and the command line reach the running calendar on the
+        // session bus.
+        bus.emplace(CalendarBusService::Host { paths.dataFile(), [&] { return clock.now(); },
+            [&] { main.appointmentsChanged(); },
+            [&] {
+                if (!main.isVisible())
+                    main.showCalendar();
+                main.raise();
+                main.activateWindow();
+            } });
+        bus->publish(QDBusConnection::sessionBus());
+        QObject::connect(&main, &FrmMain::announced, &*bus, &CalendarBusService::Announced);
+    };
     flow.showMain = [&] {
         main.Form_Load();
+        if (main.isUnloaded())
+            return;
+        QApplication::setWindowIcon(windowIcon());
+        joinBuses();
         main.show();
         if (!main.isUnloaded())
             message.restorePending(paths.pendingFile());

@@ -63,8 +63,6 @@ AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
     // why it does less.
     if (const QString missing = m_services.recognizerModel.missing(); !missing.isEmpty())
         qCWarning(lcVoice).noquote() << "speech recognition is off:" << missing;
-    if (m_services.audio.inputs().isEmpty())
-        qCInfo(lcVoice) << "no microphone: Listen stays disabled until one is plugged in";
     if (!m_services.synthesizer)
         qCWarning(lcSpeech) << "no speech synthesiser: the balloon shows the words unspoken";
     // The character never hears itself.

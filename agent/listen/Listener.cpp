@@ -266,8 +266,6 @@ Listener::Listener(Clock &clock, QObject *parent)
             recognizer();
     });
     m_limit = clock.timer([this] { finishSession(true); });
-    auto *devices = new QMediaDevices(this);
-    connect(devices, &QMediaDevices::audioInputsChanged, this, &Listener::microphonesChanged);
 }
 
 Listener::~Listener()
@@ -315,7 +313,23 @@ void Listener::updateKeyWatch()
 {
     // The key is taken from other programs only while holding it can start
     // listening: commands to listen for, a key chosen and a microphone.
-    m_keyFilter->setActive(!m_entries.isEmpty() && m_key != ListenKey::None && canListen());
+    const bool wanted = !m_entries.isEmpty() && m_key != ListenKey::None;
+    if (wanted)
+        watchMicrophones();
+    m_keyFilter->setActive(wanted && canListen());
+}
+
+void Listener::watchMicrophones()
+{
+    // The system's sound service is first asked when listening could start,
+    // not while the program starts, which its connection would slow.
+    if (m_microphoneWatch)
+        return;
+    m_microphoneWatch = new QMediaDevices(this);
+    connect(
+        m_microphoneWatch, &QMediaDevices::audioInputsChanged, this, &Listener::microphonesChanged);
+    if (microphones().isEmpty())
+        qCInfo(lcVoice) << "no microphone: Listen stays disabled until one is plugged in";
 }
 
 void Listener::setSpeaking(Speaking speaking)

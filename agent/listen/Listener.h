@@ -19,6 +19,7 @@
 
 class Clock;
 class QAudioSource;
+class QMediaDevices;
 class QIODevice;
 
 namespace agent {
@@ -163,8 +164,10 @@ private:
     void readAudio();
     void finishSession(bool decode);
     void updateKeyWatch();
+    void watchMicrophones();
 
     DeviceList m_devices;
+    QMediaDevices *m_microphoneWatch = nullptr;
     RecognizerModel m_model;
     QList<VoiceGrammar::Entry> m_entries;
     ListenKey m_key = ListenKey::ScrollLock;

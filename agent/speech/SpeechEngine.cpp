@@ -11,21 +11,34 @@
 
 namespace agent {
 
-std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines(SpeechSynthesizer *espeak)
+std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEnginesUnchecked(SpeechSynthesizer *espeak)
 {
     std::vector<std::unique_ptr<SpeechEngine>> engines;
 #ifdef QUILLORY_HAVE_FLITE
-    if (qEnvironmentVariableIsEmpty("QUILLORY_NO_FLITE")) {
-        auto flite = std::make_unique<FliteEngine>();
-        if (flite->isAvailable())
-            engines.push_back(std::move(flite));
-        else
-            qCWarning(lcSpeech) << "Flite's voices did not load; speaking with espeak-ng";
-    }
+    if (qEnvironmentVariableIsEmpty("QUILLORY_NO_FLITE"))
+        engines.push_back(std::make_unique<FliteEngine>());
 #endif
-    auto formant = std::make_unique<EspeakEngine>(espeak);
-    if (formant->isAvailable())
-        engines.push_back(std::move(formant));
+    engines.push_back(std::make_unique<EspeakEngine>(espeak));
+    return engines;
+}
+
+void leaveOutUnavailable(std::vector<std::unique_ptr<SpeechEngine>> &engines)
+{
+    std::erase_if(engines, [](const std::unique_ptr<SpeechEngine> &engine) {
+        if (engine->isAvailable())
+            return false;
+        if (engine->id() == QLatin1String("flite"))
+            qCWarning(lcSpeech) << "Flite's voices did not load; speaking with espeak-ng";
+        else
+            qCInfo(lcSpeech) << "speech engine" << engine->id() << "is not available";
+        return true;
+    });
+}
+
+std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines(SpeechSynthesizer *espeak)
+{
+    auto engines = makeSpeechEnginesUnchecked(espeak);
+    leaveOutUnavailable(engines);
     return engines;
 }
 

@@ -88,6 +88,10 @@ class SpeechSynthesizer;
 // when there is no synthesiser at all. QUILLORY_NO_FLITE=1 leaves Flite out,
 // as on a system without it.
 std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEngines(SpeechSynthesizer *espeak);
+// The same, unchecked: the speech thread leaves out what cannot start
+// (`leaveOutUnavailable`) before its first speech.
+std::vector<std::unique_ptr<SpeechEngine>> makeSpeechEnginesUnchecked(SpeechSynthesizer *espeak);
+void leaveOutUnavailable(std::vector<std::unique_ptr<SpeechEngine>> &engines);
 
 // Whether `display` holds letters of a script other than Latin (Greek,
 // Cyrillic, Arabic, CJK, ...): an English voice cannot read those.

@@ -86,8 +86,8 @@ SpeechPlayerPrivate::SpeechPlayerPrivate(SpeechPlayer *q, Clock &clock, SpeechSy
     : q(q)
     , clock(clock)
     // Without a synthesiser nothing is heard: the words show silently.
-    , runner(std::make_unique<SpeechRunner>(
-          synth ? makeSpeechEngines(synth) : std::vector<std::unique_ptr<SpeechEngine>> {}))
+    , runner(std::make_unique<SpeechRunner>(synth ? makeSpeechEnginesUnchecked(synth)
+                                                  : std::vector<std::unique_ptr<SpeechEngine>> {}))
     , capture(capture)
     , speech(sampleRate, clock, audio)
     , effects(sampleRate, clock, audio)

@@ -54,6 +54,12 @@ public:
     // cancelled (`ticket` 0: never cancelled, never waits for the listener).
     bool run(quint64 ticket, const QString &tagged, const VoiceSpec &voice, const Sink &sink)
     {
+        // At the first speech, on this thread: an engine's check may load its
+        // libraries, which neither the program's start nor its window waits for.
+        if (!m_checked) {
+            m_checked = true;
+            leaveOutUnavailable(m_engines);
+        }
         auto cancelled
             = [this, ticket] { return ticket && m_shared->live.loadAcquire() != ticket; };
         SpeechPieces pieces(tagged);
@@ -148,6 +154,7 @@ public:
     }
 
     std::vector<std::unique_ptr<SpeechEngine>> m_engines;
+    bool m_checked = false;
     Shared *m_shared; // the runner's, which outlives the worker thread
 };
 

@@ -35,6 +35,14 @@ QString escapedMarkup(const QString &text)
 }
 } // namespace
 
+DBusNotifier::DBusNotifier(QObject *parent)
+    : QObject(parent)
+    , m_bus(QString())
+    , m_appIcon(QStringLiteral("quillory"))
+    , m_desktopEntry(QStringLiteral("quillory"))
+    , m_onSessionBus(true)
+{ }
+
 DBusNotifier::DBusNotifier(
     QDBusConnection bus, QString appIcon, QString desktopEntry, QObject *parent)
     : QObject(parent)
@@ -42,6 +50,16 @@ DBusNotifier::DBusNotifier(
     , m_appIcon(std::move(appIcon))
     , m_desktopEntry(std::move(desktopEntry))
 {
+    start();
+}
+
+void DBusNotifier::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    if (m_onSessionBus)
+        m_bus = QDBusConnection::sessionBus();
     if (!m_bus.isConnected()) {
         qCInfo(lcPlatform) << "no session bus; no desktop notifications";
         return;
@@ -127,16 +145,19 @@ void DBusNotifier::setInhibited(bool inhibited)
 
 bool DBusNotifier::available()
 {
+    start();
     return !capabilities().isEmpty();
 }
 
 QStringList DBusNotifier::capabilities()
 {
+    start();
     return m_capabilities.value_or(QStringList {});
 }
 
 Notifier::Handle DBusNotifier::notify(const Notice &notice)
 {
+    start();
     if (!m_bus.isConnected() || (m_capabilities && m_capabilities->isEmpty()))
         return 0;
     const Handle handle = ++m_lastHandle;
@@ -195,6 +216,7 @@ void DBusNotifier::posted(Handle handle, QDBusPendingCallWatcher *watcher)
 
 void DBusNotifier::close(Handle handle)
 {
+    start();
     if (handle == 0 || handle > m_lastHandle)
         return;
     const auto it = m_serverIds.constFind(handle);

@@ -13,7 +13,7 @@ class QDBusPendingCallWatcher;
 class QDBusVariant;
 
 // org.freedesktop.Notifications on the session bus. Nothing waits for the
-// server: its capabilities are asked at start and whenever another server
+// server: its capabilities are asked when it is joined and whenever another server
 // takes over, a notification posted before the answer waits for it, and a
 // handle is ours at once and learns the server's number from the reply.
 // Signals of other programs' notifications are not ours to act on.
@@ -21,11 +21,16 @@ class DBusNotifier final : public QObject, public Notifier
 {
     Q_OBJECT
 public:
-    explicit DBusNotifier(QDBusConnection bus = QDBusConnection::sessionBus(),
-        QString appIcon = QStringLiteral("quillory"),
+    // On the session bus, joined at start() or at the first use, whichever
+    // comes first: the program's start does not wait for the bus.
+    explicit DBusNotifier(QObject *parent = nullptr);
+    // On `bus`, at once.
+    explicit DBusNotifier(QDBusConnection bus, QString appIcon = QStringLiteral("quillory"),
         QString desktopEntry = QStringLiteral("quillory"), QObject *parent = nullptr);
     // Withdraws what is still shown: the next run posts what is still unanswered.
     ~DBusNotifier() override;
+
+    void start();
 
     bool available() override;
     QStringList capabilities() override;
@@ -64,6 +69,8 @@ private:
     QDBusConnection m_bus;
     QString m_appIcon;
     QString m_desktopEntry;
+    bool m_onSessionBus = false;
+    bool m_started = false;
     std::optional<QStringList> m_capabilities; // none: not answered yet
     QList<QPair<Handle, Notice>> m_waiting; // posted before the capabilities came
     bool m_inhibited = false;

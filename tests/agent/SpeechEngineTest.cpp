@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 
@@ -398,6 +399,52 @@ protected:
     static SpeechRunner *runner;
 };
 SpeechRunner *SpeechRunnerTest::runner = nullptr;
+
+// An engine whose libraries do not load: it must never be asked to speak.
+class BrokenEngine final : public SpeechEngine
+{
+public:
+    explicit BrokenEngine(std::atomic<int> &asked)
+        : m_asked(asked)
+    { }
+    QString id() const override { return QStringLiteral("flite"); }
+    bool isAvailable() const override { return false; }
+    QStringList voices() const override { return { QStringLiteral("kal") }; }
+    QString defaultVoice() const override { return QStringLiteral("kal"); }
+    bool canSpeak(const QString &) const override { return true; }
+    Synthesis synthesise(const QString &, const EngineVoice &, const CancelCheck &,
+        const SynthesisProgress &) override
+    {
+        ++m_asked;
+        return {};
+    }
+
+private:
+    std::atomic<int> &m_asked;
+};
+
+TEST_F(SpeechRunnerTest, AnEngineThatDoesNotLoadIsLeftOutBeforeTheFirstSpeech)
+{
+    // Not checked while the program starts: the speech thread checks first.
+    std::atomic<int> asked = 0;
+    std::vector<std::unique_ptr<SpeechEngine>> engines;
+    engines.push_back(std::make_unique<BrokenEngine>(asked));
+    engines.push_back(std::make_unique<EspeakEngine>(&sharedSynthesizer()));
+    SpeechRunner own(std::move(engines));
+    QObject here;
+    QList<bool> done;
+    qint64 made = 0;
+    QObject::connect(&own, &SpeechRunner::part, &here,
+        [&](quint64, const SpeechPart &p) { made += p.pcm.size(); });
+    QObject::connect(&own, &SpeechRunner::done, &here, [&](quint64, bool ok) { done << ok; });
+    VoiceSpec flite;
+    flite.engine = QStringLiteral("flite");
+    own.speak(QStringLiteral("Feed the cat"), flite);
+    ASSERT_TRUE(deliveredUntil([&] { return !done.isEmpty(); }));
+    EXPECT_EQ(done, QList<bool> { true });
+    EXPECT_GT(made, 0);
+    EXPECT_EQ(asked, 0);
+}
 
 TEST_F(SpeechRunnerTest, PiecesJoinIntoOneUtteranceAtOneRate)
 {

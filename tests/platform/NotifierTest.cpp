@@ -194,6 +194,27 @@ TEST_F(NotifierTest, WithoutAServerNothingIsPostedAndAWithdrawalIsHarmless)
     EXPECT_EQ(unconnected.notify(tea()), 0u);
 }
 
+TEST_F(NotifierTest, OnTheSessionBusItJoinsOnlyWhenStartedOrFirstUsed)
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address.toUtf8());
+    FakeServer server(bus.connect(QStringLiteral("server")));
+    ASSERT_TRUE(server.start());
+    // Qt's own name for its session bus connection.
+    const auto joined
+        = [] { return QDBusConnection(QStringLiteral("qt_default_session_bus")).isConnected(); };
+    ASSERT_FALSE(joined()) << "something joined the session bus before the test";
+    DBusNotifier notifier;
+    EXPECT_FALSE(joined());
+    EXPECT_FALSE(notifier.inhibited());
+    ASSERT_NE(notifier.notify(tea()), 0u);
+    EXPECT_TRUE(joined());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.posted.size() == 1; }, 5000));
+
+    DBusNotifier started;
+    started.start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return started.available(); }, 5000));
+}
+
 TEST_F(NotifierTest, DoNotDisturbIsReadAndFollowedWhereTheServerTellsIt)
 {
     FakeServer server(bus.connect(QStringLiteral("server")));
