@@ -75,16 +75,6 @@ int runCommandLine(int argc, char **argv)
     return cli::run(QCoreApplication::arguments(), context);
 }
 
-// Drawn beforehand at the sizes window managers take: from the outline,
-// each would be drawn while the calendar's window first shows.
-QIcon windowIcon()
-{
-    QIcon icon;
-    for (const int size : { 16, 32, 48, 64, 128 })
-        icon.addFile(QStringLiteral(":/icons/%1/quillory.png").arg(size), QSize(size, size));
-    return icon;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -255,7 +245,8 @@ int main(int argc, char **argv)
         main.Form_Load();
         if (main.isUnloaded())
             return;
-        QApplication::setWindowIcon(windowIcon());
+        // Set once the calendar shows: drawing it is not the window's to wait for.
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
         joinBuses();
         main.show();
         if (!main.isUnloaded())
