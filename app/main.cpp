@@ -218,11 +218,13 @@ int main(int argc, char **argv)
     StartFlow flow;
     std::unique_ptr<FrmSplash> splash;
     std::unique_ptr<NewUser> newUser;
-    // The buses are joined once the calendar has loaded: its window does not
-    // wait for them, and nothing reaches a calendar that is still loading.
+    // The buses are joined once the calendar's window is on screen, before
+    // the character walks out: the window does not wait for them.
     std::optional<LogindSleepWatch> sleepWatch;
     std::optional<CalendarBusService> bus;
     auto joinBuses = [&] {
+        // Drawing it is not the window's to wait for either.
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
         // Woken from sleep: the minutes slept through are looked at at once.
         sleepWatch.emplace();
         main.scheduler().setSleepSignals(sleepWatch->available());
@@ -241,13 +243,11 @@ int main(int argc, char **argv)
         bus->publish(QDBusConnection::sessionBus());
         QObject::connect(&main, &FrmMain::announced, &*bus, &CalendarBusService::Announced);
     };
+    QObject::connect(&main, &FrmMain::windowShown, &app, joinBuses, Qt::SingleShotConnection);
     flow.showMain = [&] {
         main.Form_Load();
         if (main.isUnloaded())
             return;
-        // Set once the calendar shows: drawing it is not the window's to wait for.
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quillory.svg")));
-        joinBuses();
         main.show();
         if (!main.isUnloaded())
             message.restorePending(paths.pendingFile());

@@ -247,6 +247,7 @@ void FrmMain::Form_Load()
     // nothing more starts.
     if (m_unloaded)
         return;
+    emit windowShown();
 
     // The character, its sounds, its entrance, the start-at-login value
     loadCharacterAndAppear();

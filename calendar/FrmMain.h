@@ -178,6 +178,9 @@ signals:
     void mainMenuRequested(const QPoint &globalPos);
     // An appointment was announced (on time or missed): its key and text.
     void announced(const QString &key, const QString &text);
+    // The load has put the window on screen; the character and the data
+    // file come next.
+    void windowShown();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
