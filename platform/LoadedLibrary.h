@@ -3,6 +3,8 @@
 #include <QLibrary>
 #include <QString>
 
+#include <optional>
+
 // A system library opened when it is first needed rather than linked: a
 // linked library is mapped and relocated at every start, even in a run that
 // never calls it. Its calls are then taken one by one by name.
@@ -44,3 +46,12 @@ private:
     QLibrary m_library;
     QString m_why;
 };
+
+// The calls `open` takes from a library, taken at their first need and kept
+// for the rest of the run (one set per `Calls` type); null when `open` found
+// the library or a call missing, which it reports itself.
+template<typename Calls, typename Open> const Calls *openOnce(Open open)
+{
+    static const std::optional<Calls> calls = open();
+    return calls ? &*calls : nullptr;
+}

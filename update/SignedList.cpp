@@ -41,7 +41,7 @@ struct Crypto
 // Null when libcrypto 3 cannot be loaded; then no list is accepted.
 const Crypto *crypto()
 {
-    static const std::optional<Crypto> loaded = []() -> std::optional<Crypto> {
+    return openOnce<Crypto>([]() -> std::optional<Crypto> {
         LoadedLibrary library(QStringLiteral("crypto"), 3);
         Crypto c;
         const bool all = library.load() && library.resolve("BIO_new_mem_buf", c.newMemBuf)
@@ -59,8 +59,7 @@ const Crypto *crypto()
             return std::nullopt;
         }
         return c;
-    }();
-    return loaded ? &*loaded : nullptr;
+    });
 }
 
 struct BioFree

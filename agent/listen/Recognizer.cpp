@@ -56,7 +56,7 @@ struct Sphinx
 const Sphinx *loadSphinx(QString *error)
 {
     static QString problem;
-    static const std::optional<Sphinx> loaded = []() -> std::optional<Sphinx> {
+    const Sphinx *loaded = openOnce<Sphinx>([]() -> std::optional<Sphinx> {
         LoadedLibrary sphinxbase(QStringLiteral("sphinxbase"), 3);
         LoadedLibrary pocketsphinx(QStringLiteral("pocketsphinx"), 3);
         if (!sphinxbase.load() || !pocketsphinx.load()) {
@@ -90,10 +90,10 @@ const Sphinx *loadSphinx(QString *error)
             return std::nullopt;
         }
         return s;
-    }();
+    });
     if (!loaded && error)
         *error = problem;
-    return loaded ? &*loaded : nullptr;
+    return loaded;
 }
 
 // Only called once a recogniser has loaded the libraries.

@@ -62,7 +62,7 @@ struct Flite
 // Null, with the reason logged once, when Flite cannot be opened.
 const Flite *flite()
 {
-    static const std::optional<Flite> loaded = []() -> std::optional<Flite> {
+    return openOnce<Flite>([]() -> std::optional<Flite> {
         LoadedLibrary library(QStringLiteral("flite"), 1);
         Flite f;
         if (library.load() && library.resolve("flite_init", f.flite_init)
@@ -95,8 +95,7 @@ const Flite *flite()
         }
         qCWarning(lcSpeech).noquote() << library.why();
         return std::nullopt;
-    }();
-    return loaded ? &*loaded : nullptr;
+    });
 }
 
 // Only called once a voice has opened Flite.

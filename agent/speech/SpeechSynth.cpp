@@ -39,7 +39,7 @@ struct Espeak
 // Null, with the reason logged once, when espeak-ng cannot be opened.
 const Espeak *espeak()
 {
-    static const std::optional<Espeak> loaded = []() -> std::optional<Espeak> {
+    return openOnce<Espeak>([]() -> std::optional<Espeak> {
         LoadedLibrary library(QStringLiteral("espeak-ng"), 1);
         Espeak e;
         if (library.load() && library.resolve("espeak_Initialize", e.initialize)
@@ -51,8 +51,7 @@ const Espeak *espeak()
             return e;
         qCWarning(lcSpeech).noquote() << library.why();
         return std::nullopt;
-    }();
-    return loaded ? &*loaded : nullptr;
+    });
 }
 
 struct SynthContext
