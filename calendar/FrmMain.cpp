@@ -51,10 +51,10 @@ constexpr int kLongestFirstDrawMs = 500;
 
 // Ends a wait once the window it watches is exposed; the quit is queued so
 // that the frame drawn for the exposure is on the screen first.
-class FirstPaint : public QObject
+class FirstExposure : public QObject
 {
 public:
-    explicit FirstPaint(QEventLoop &loop)
+    explicit FirstExposure(QEventLoop &loop)
         : m_loop(loop)
     { }
 
@@ -304,15 +304,15 @@ void FrmMain::showDrawn()
 {
     // Reading the character and the data file takes longer than the window
     // itself: the calendar is drawn first, so the desktop is not left empty
-    // meanwhile. The wait ends at the first paint, or at a bound for a
-    // display that never exposes the window.
+    // meanwhile. The wait ends once the window is exposed (its first frame
+    // is drawn then), or at a bound for a display that never exposes it.
     QEventLoop drawn;
     show();
-    FirstPaint paint(drawn);
-    windowHandle()->installEventFilter(&paint);
+    FirstExposure exposure(drawn);
+    windowHandle()->installEventFilter(&exposure);
     QTimer::singleShot(kLongestFirstDrawMs, &drawn, &QEventLoop::quit);
     drawn.exec();
-    windowHandle()->removeEventFilter(&paint);
+    windowHandle()->removeEventFilter(&exposure);
 }
 
 void FrmMain::applyLookBeforeShow(const QDateTime &now)
