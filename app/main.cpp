@@ -19,6 +19,7 @@
 #include "ical/Exchange.h"
 #include "ical/VdirSync.h"
 #include "manager/AppointmentManager.h"
+#include "platform/LoadedLibrary.h"
 #include "platform/Logging.h"
 #include "platform/Memory.h"
 #include "platform/Services.h"
@@ -130,7 +131,7 @@ int main(int argc, char **argv)
     // Before the engine, which lets go of the listening key as it ends.
     X11GlobalKey globalKey;
     X11WindowShape windowShape;
-    agent::SystemAudioDevices audioDevices;
+    agent::SystemAudioDevices audioDevices(installedModuleFolders());
     agent::SpeechSynthesizer synthesizer;
     // QUILLORY_AUDIO_FILE: every sound is copied to that WAV file as well.
     std::optional<agent::WavCapture> capture;

@@ -2,6 +2,7 @@
 
 #include <QLibrary>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -46,6 +47,10 @@ private:
     QLibrary m_library;
     QString m_why;
 };
+
+// Where the program's own modules are: where the package installs them,
+// then beside a program run from its build folder.
+QStringList installedModuleFolders();
 
 // The calls `open` takes from a library, taken at their first need and kept
 // for the rest of the run (one set per `Calls` type); null when `open` found

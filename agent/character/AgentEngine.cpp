@@ -58,7 +58,7 @@ AgentEngine::AgentEngine(QStringList characterFolders, EngineServices services,
     m_listener = new Listener(m_services.clock, this);
     m_listener->setGlobalKey(m_services.globalKey);
     m_listener->setModel(m_services.recognizerModel);
-    m_listener->setDeviceList([audio = &m_services.audio] { return audio->inputs(); });
+    m_listener->setAudio(&m_services.audio);
     // Each of these leaves the character showing and speaking; the log says
     // why it does less.
     if (const QString missing = m_services.recognizerModel.missing(); !missing.isEmpty())

@@ -204,15 +204,15 @@ void OptionsWindow::refreshMicrophones()
     const bool was = m_refreshing;
     m_refreshing = true;
     m_microphone->clear();
-    const QList<QAudioDevice> devices
-        = m_listener ? m_listener->microphones() : QList<QAudioDevice>();
+    const QList<SoundDevice> devices
+        = m_listener ? m_listener->microphones() : QList<SoundDevice>();
     const QString reason = m_listener ? m_listener->unavailableReason() : tr("No microphone found");
     if (devices.isEmpty()) {
         m_microphone->addItem(reason);
     } else {
         m_microphone->addItem(tr("Default microphone"), QString());
-        for (const QAudioDevice &d : devices)
-            m_microphone->addItem(d.description(), QString::fromUtf8(d.id()));
+        for (const SoundDevice &d : devices)
+            m_microphone->addItem(d.description, QString::fromUtf8(d.id));
     }
     // A stored microphone that is unplugged stays chosen for when it returns.
     int index = m_microphone->findData(m_options.microphone);

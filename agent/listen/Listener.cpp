@@ -2,11 +2,8 @@
 
 #include "agent/Logging.h"
 
-#include <QAudioFormat>
-#include <QAudioSource>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMediaDevices>
 
 #include <algorithm>
 #include <cmath>
@@ -255,7 +252,6 @@ private:
 
 Listener::Listener(Clock &clock, QObject *parent)
     : QObject(parent)
-    , m_devices([] { return QList<QAudioDevice>(); })
     , m_keyFilter(std::make_unique<ListenKeyFilter>(*this, clock))
 {
     qRegisterMetaType<agent::Listener::Mode>();
@@ -276,9 +272,10 @@ Listener::~Listener()
     m_keyFilter.reset();
 }
 
-void Listener::setDeviceList(DeviceList list)
+void Listener::setAudio(AudioDevices *audio)
 {
-    m_devices = list ? std::move(list) : DeviceList([] { return QList<QAudioDevice>(); });
+    m_audio = audio;
+    m_watchingMicrophones = false;
     microphonesChanged();
 }
 
@@ -323,11 +320,9 @@ void Listener::watchMicrophones()
 {
     // The system's sound service is first asked when listening could start,
     // not while the program starts, which its connection would slow.
-    if (m_microphoneWatch)
+    if (!m_audio || std::exchange(m_watchingMicrophones, true))
         return;
-    m_microphoneWatch = new QMediaDevices(this);
-    connect(
-        m_microphoneWatch, &QMediaDevices::audioInputsChanged, this, &Listener::microphonesChanged);
+    m_audio->watchInputs(this, [this] { microphonesChanged(); });
     if (microphones().isEmpty())
         qCInfo(lcVoice) << "no microphone: Listen stays disabled until one is plugged in";
 }
@@ -342,9 +337,9 @@ bool Listener::hearingPaused() const
     return (m_speaking && m_speaking()) || m_echoTail > 0;
 }
 
-QList<QAudioDevice> Listener::microphones() const
+QList<SoundDevice> Listener::microphones() const
 {
-    return m_devices();
+    return m_audio ? m_audio->inputs() : QList<SoundDevice> {};
 }
 
 QString Listener::unavailableReason() const
@@ -414,19 +409,19 @@ Recognizer *Listener::recognizer()
     return m_recognizer.get();
 }
 
-QAudioDevice Listener::chosenDevice() const
+SoundDevice Listener::chosenDevice() const
 {
-    const QList<QAudioDevice> devices = microphones();
+    const QList<SoundDevice> devices = microphones();
     if (devices.isEmpty())
         return {};
     if (!m_microphoneId.isEmpty()) {
-        for (const QAudioDevice &d : devices) {
-            if (d.id() == m_microphoneId)
+        for (const SoundDevice &d : devices) {
+            if (d.id == m_microphoneId)
                 return d;
         }
     }
-    for (const QAudioDevice &d : devices) {
-        if (d.isDefault())
+    for (const SoundDevice &d : devices) {
+        if (d.isDefault)
             return d;
     }
     return devices.first();
@@ -492,33 +487,21 @@ void Listener::stopListening()
 
 bool Listener::openMicrophone()
 {
-    const QAudioDevice device = chosenDevice();
-    if (device.isNull())
+    const SoundDevice device = chosenDevice();
+    if (device.isNull() || !m_audio)
         return false;
-    QAudioFormat wanted;
-    wanted.setSampleRate(kRate);
-    wanted.setChannelCount(1);
-    wanted.setSampleFormat(QAudioFormat::Int16);
-    // A device that cannot give 16 kHz mono gives its own format, which is
-    // mixed down and resampled here.
-    const QAudioFormat format
-        = device.isFormatSupported(wanted) ? wanted : device.preferredFormat();
-    if (!format.isValid() || format.channelCount() < 1 || format.bytesPerSample() < 1)
-        return false;
-    m_source = new QAudioSource(device, format, this);
-    m_io = m_source->start();
-    if (!m_io || m_source->error() != QAudio::NoError) {
+    m_source = m_audio->openInput(device, kRate);
+    m_io = m_source ? m_source->start() : nullptr;
+    if (!m_io) {
         closeMicrophone();
         return false;
     }
-    m_channels = format.channelCount();
-    m_bytesPerSample = format.bytesPerSample();
-    m_sampleFormat = int(format.sampleFormat());
+    m_format = m_source->format();
     m_partial.clear();
-    m_resampler = std::make_unique<Resampler>(format.sampleRate(), kRate);
+    m_resampler = std::make_unique<Resampler>(m_format.sampleRate, kRate);
     connect(m_io, &QIODevice::readyRead, this, &Listener::readAudio);
-    qCDebug(lcVoice).noquote() << "microphone" << device.description() << format.sampleRate()
-                               << "Hz" << m_channels << "channels";
+    qCDebug(lcVoice).noquote() << "microphone" << device.description << m_format.sampleRate << "Hz"
+                               << m_format.channels << "channels";
     return true;
 }
 
@@ -528,9 +511,7 @@ void Listener::closeMicrophone()
         return;
     if (m_io)
         m_io->disconnect(this);
-    m_source->stop();
-    delete m_source;
-    m_source = nullptr;
+    m_source.reset();
     m_io = nullptr;
 }
 
@@ -539,7 +520,9 @@ void Listener::readAudio()
     if (!m_io || !m_resampler)
         return;
     m_partial += m_io->readAll();
-    const int frameBytes = m_channels * m_bytesPerSample;
+    const int channels = m_format.channels;
+    const int bytesPerSample = m_format.bytesPerSample();
+    const int frameBytes = channels * bytesPerSample;
     const qsizetype frames = m_partial.size() / frameBytes;
     if (frames == 0)
         return;
@@ -547,35 +530,33 @@ void Listener::readAudio()
     const auto *bytes = reinterpret_cast<const uchar *>(m_partial.constData());
     for (qsizetype f = 0; f < frames; ++f) {
         double sum = 0;
-        for (int ch = 0; ch < m_channels; ++ch) {
-            const uchar *p = bytes + (f * m_channels + ch) * m_bytesPerSample;
-            switch (QAudioFormat::SampleFormat(m_sampleFormat)) {
-            case QAudioFormat::UInt8:
+        for (int ch = 0; ch < channels; ++ch) {
+            const uchar *p = bytes + (f * channels + ch) * bytesPerSample;
+            switch (m_format.sample) {
+            case SoundFormat::Sample::UInt8:
                 sum += (int(*p) - 128) / 128.0;
                 break;
-            case QAudioFormat::Int16: {
+            case SoundFormat::Sample::Int16: {
                 qint16 v;
                 std::memcpy(&v, p, sizeof v);
                 sum += v / 32768.0;
                 break;
             }
-            case QAudioFormat::Int32: {
+            case SoundFormat::Sample::Int32: {
                 qint32 v;
                 std::memcpy(&v, p, sizeof v);
                 sum += v / 2147483648.0;
                 break;
             }
-            case QAudioFormat::Float: {
+            case SoundFormat::Sample::Float: {
                 float v;
                 std::memcpy(&v, p, sizeof v);
                 sum += std::isfinite(v) ? v : 0.0;
                 break;
             }
-            default:
-                break;
             }
         }
-        m_mono[f] = float(sum / m_channels);
+        m_mono[f] = float(sum / channels);
     }
     m_partial.remove(0, frames * frameBytes);
     QVector<qint16> pcm;

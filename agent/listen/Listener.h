@@ -2,10 +2,10 @@
 
 #include "agent/Agent.h"
 #include "agent/listen/Recognizer.h"
+#include "agent/speech/AudioDevices.h"
 #include "platform/Clock.h"
 #include "platform/GlobalKey.h"
 
-#include <QAudioDevice>
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -18,8 +18,6 @@
 #include <optional>
 
 class Clock;
-class QAudioSource;
-class QMediaDevices;
 class QIODevice;
 
 namespace agent {
@@ -82,7 +80,6 @@ public:
     // How the listening key is watched: not at all, on the whole desktop,
     // or only while a Quillory window has the focus.
     enum class KeyWatch { Off, Desktop, OwnWindows };
-    using DeviceList = std::function<QList<QAudioDevice>()>;
     using Speaking = std::function<bool()>;
 
     static constexpr int kTimedMs = 5000;
@@ -93,11 +90,12 @@ public:
     explicit Listener(Clock &clock, QObject *parent = nullptr);
     ~Listener() override;
 
-    // The microphones; none until given.
-    void setDeviceList(DeviceList list);
+    // Where the microphones are; none until given. It must outlive the
+    // listener.
+    void setAudio(AudioDevices *audio);
     // The recogniser's files; without them listening is impossible.
     void setModel(RecognizerModel model);
-    QList<QAudioDevice> microphones() const;
+    QList<SoundDevice> microphones() const;
     // The list of microphones changed (the system says so when one is
     // plugged in or out).
     void microphonesChanged();
@@ -160,14 +158,14 @@ signals:
 
 private:
     Recognizer *recognizer();
-    QAudioDevice chosenDevice() const;
+    SoundDevice chosenDevice() const;
     void readAudio();
     void finishSession(bool decode);
     void updateKeyWatch();
     void watchMicrophones();
 
-    DeviceList m_devices;
-    QMediaDevices *m_microphoneWatch = nullptr;
+    AudioDevices *m_audio = nullptr;
+    bool m_watchingMicrophones = false;
     RecognizerModel m_model;
     QList<VoiceGrammar::Entry> m_entries;
     ListenKey m_key = ListenKey::ScrollLock;
@@ -185,12 +183,10 @@ private:
     quint64 m_awaited = 0;
     std::optional<Mode> m_awaitedMode;
     bool m_awaitedSpeech = false;
-    QAudioSource *m_source = nullptr;
+    std::unique_ptr<SoundInput> m_source;
     QPointer<QIODevice> m_io;
     std::unique_ptr<Resampler> m_resampler;
-    int m_channels = 1;
-    int m_bytesPerSample = 2;
-    int m_sampleFormat = 0; // QAudioFormat::SampleFormat
+    SoundFormat m_format;
     QByteArray m_partial; // bytes of an incomplete frame
     QVector<float> m_mono;
     Endpointer m_endpointer;

@@ -1,19 +1,68 @@
 #include "agent/speech/AudioDevices.h"
 
-#include <QMediaDevices>
+#include "agent/Logging.h"
+#include "platform/LoadedLibrary.h"
 
 namespace agent {
 
-QAudioDevice SystemAudioDevices::output() const
+SystemAudioDevices::SystemAudioDevices(QStringList moduleFolders)
+    : m_moduleFolders(std::move(moduleFolders))
+{ }
+
+SystemAudioDevices::~SystemAudioDevices() = default;
+
+AudioDevices *SystemAudioDevices::loaded() const
 {
-    if (QMediaDevices::audioOutputs().isEmpty())
-        return {};
-    return QMediaDevices::defaultAudioOutput();
+    // The speech thread plays and the window lists microphones: whichever
+    // comes first loads the module, the other waits for it.
+    std::call_once(m_once, [this] {
+        QString why;
+        for (const QString &folder : m_moduleFolders) {
+            LoadedLibrary module(folder + QLatin1Char('/') + QLatin1String(kAudioModuleName));
+            MakeAudioDevices make = nullptr;
+            if (module.load() && module.resolve(kMakeAudioDevicesSymbol, make)) {
+                m_devices.reset(make());
+                return;
+            }
+            why = module.why();
+        }
+        qCWarning(lcSpeech).noquote()
+            << "sound is not available, the character speaks silently:"
+            << (why.isEmpty() ? QStringLiteral("no sound module found") : why);
+    });
+    return m_devices.get();
 }
 
-QList<QAudioDevice> SystemAudioDevices::inputs() const
+SoundDevice SystemAudioDevices::output() const
 {
-    return QMediaDevices::audioInputs();
+    AudioDevices *devices = loaded();
+    return devices ? devices->output() : SoundDevice {};
+}
+
+QList<SoundDevice> SystemAudioDevices::inputs() const
+{
+    AudioDevices *devices = loaded();
+    return devices ? devices->inputs() : QList<SoundDevice> {};
+}
+
+std::unique_ptr<SoundOutput> SystemAudioDevices::openOutput(
+    const SoundDevice &device, int sampleRate, int bufferMs, QString *why)
+{
+    if (AudioDevices *devices = loaded())
+        return devices->openOutput(device, sampleRate, bufferMs, why);
+    return AudioDevices::openOutput(device, sampleRate, bufferMs, why);
+}
+
+std::unique_ptr<SoundInput> SystemAudioDevices::openInput(const SoundDevice &device, int sampleRate)
+{
+    AudioDevices *devices = loaded();
+    return devices ? devices->openInput(device, sampleRate) : nullptr;
+}
+
+void SystemAudioDevices::watchInputs(QObject *owner, std::function<void()> changed)
+{
+    if (AudioDevices *devices = loaded())
+        devices->watchInputs(owner, std::move(changed));
 }
 
 } // namespace agent

@@ -3,8 +3,6 @@
 #include "agent/Logging.h"
 #include "platform/Clock.h"
 
-#include <QAudioFormat>
-#include <QAudioSink>
 #include <QCoreApplication>
 #include <QIODevice>
 
@@ -59,10 +57,7 @@ AudioStream::~AudioStream()
 void AudioStream::shutDown()
 {
     stop();
-    if (QAudioSink *sink = std::exchange(m_sink, nullptr)) {
-        disconnect(sink, nullptr, this, nullptr);
-        delete sink; // the sound server's sink can run the event loop in here
-    }
+    m_output.reset(); // the sound server's sink can run the event loop in here
     QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
@@ -113,10 +108,14 @@ void AudioStream::finish()
 
 void AudioStream::pump()
 {
-    if (!m_playing || m_silent || !m_io || !m_sink)
+    if (!m_playing || m_silent || !m_io || !m_output)
         return;
+    if (m_output->hasFailed()) {
+        playSilently("the audio device reported an error");
+        return;
+    }
     const qsizetype available = m_unwritten.size() - m_unwrittenOffset;
-    const qsizetype room = std::min<qsizetype>(available, m_sink->bytesFree()) & ~qsizetype(1);
+    const qsizetype room = std::min<qsizetype>(available, m_output->bytesFree()) & ~qsizetype(1);
     if (room <= 0)
         return;
     const qint64 written = m_io->write(m_unwritten.constData() + m_unwrittenOffset, room);
@@ -147,13 +146,13 @@ qint64 AudioStream::position()
         return m_heard;
     }
     pump();
-    if (m_silent || !m_sink)
+    if (m_silent || !m_output)
         return m_heard;
     // The sink counts the time it has played since it started; never more
     // than was written. Idle means it ran dry: all of that has been played.
     const qint64 written = m_writtenBytes / 2;
-    qint64 played = ((m_sink->processedUSecs() - m_startUSecs) * m_sampleRate + 500000) / 1000000;
-    if (m_sink->state() == QAudio::IdleState && m_unwrittenOffset >= m_unwritten.size())
+    qint64 played = ((m_output->processedUSecs() - m_startUSecs) * m_sampleRate + 500000) / 1000000;
+    if (m_output->isIdle() && m_unwrittenOffset >= m_unwritten.size())
         played = written;
     const qint64 heard = std::max(m_heard, std::min(written, played));
     if (heard > m_heard || heard >= m_queued)
@@ -169,7 +168,7 @@ bool AudioStream::openDevice()
 {
     if (!m_devices)
         return false;
-    const QAudioDevice device = m_devices->output();
+    const SoundDevice device = m_devices->output();
     if (device.isNull()) {
         // Said once: every sound would say it again.
         if (!std::exchange(m_toldNoDevice, true))
@@ -177,32 +176,22 @@ bool AudioStream::openDevice()
         return false;
     }
     m_toldNoDevice = false;
-    QAudioFormat format;
-    format.setSampleRate(m_sampleRate);
-    format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::Int16);
-    if (!device.isFormatSupported(format)) {
-        qCWarning(lcSpeech) << "The audio output" << device.description()
-                            << "cannot play 16-bit mono at" << m_sampleRate
-                            << "Hz; playing silently";
-        return false;
-    }
-    if (!m_sink || device != m_device) {
+    if (!m_output || !(device == m_device)) {
         closeDevice(true);
-        if (QAudioSink *old = std::exchange(m_sink, nullptr)) {
-            disconnect(old, nullptr, this, nullptr);
-            delete old;
+        m_output.reset();
+        QString why;
+        m_output = m_devices->openOutput(device, m_sampleRate, DeviceBufferMs, &why);
+        if (!m_output) {
+            qCWarning(lcSpeech).noquote()
+                << "The audio output" << device.description << why << "- playing silently";
+            return false;
         }
-        m_sink = new QAudioSink(device, format, this);
         m_device = device;
-        m_sink->setBufferSize(qsizetype(m_sampleRate) * 2 * DeviceBufferMs / 1000);
-        connect(m_sink, &QAudioSink::stateChanged, this, &AudioStream::onStateChanged,
-            Qt::QueuedConnection);
     }
-    m_io = m_sink->start();
-    m_startUSecs = m_sink->processedUSecs();
-    if (!m_io || m_sink->error() == QAudio::OpenError || m_sink->error() == QAudio::FatalError) {
-        qCWarning(lcSpeech) << "The audio output" << device.description()
+    m_io = m_output->start();
+    m_startUSecs = m_output->processedUSecs();
+    if (!m_io || m_output->hasFailed()) {
+        qCWarning(lcSpeech) << "The audio output" << device.description
                             << "did not start; playing silently";
         closeDevice(true);
         return false;
@@ -215,11 +204,8 @@ void AudioStream::closeDevice(bool dropBuffered)
     // Cleared first: the sink may run the event loop while it stops, and
     // what runs then must see the device as gone.
     m_io = nullptr;
-    if (m_sink && m_sink->state() != QAudio::StoppedState) {
-        if (dropBuffered)
-            m_sink->reset();
-        m_sink->stop();
-    }
+    if (m_output)
+        m_output->stop(dropBuffered);
 }
 
 void AudioStream::playSilently(const char *why)
@@ -231,15 +217,6 @@ void AudioStream::playSilently(const char *why)
     closeDevice(true);
     m_unwritten.clear();
     m_unwrittenOffset = 0;
-}
-
-void AudioStream::onStateChanged(QAudio::State)
-{
-    if (!m_sink || !m_io || !m_playing || m_silent)
-        return;
-    const QAudio::Error error = m_sink->error();
-    if (error == QAudio::OpenError || error == QAudio::IOError || error == QAudio::FatalError)
-        playSilently("the audio device reported an error");
 }
 
 } // namespace agent

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <QAudioDevice>
 #include <QByteArray>
 #include <QObject>
 #include <QVector>
 
-#include <QtMultimedia/qaudio.h>
-
 #include "agent/speech/AudioDevices.h"
+
+#include <memory>
 
 class Clock;
 
-class QAudioSink;
 class QIODevice;
 
 // One stream of 16-bit mono PCM on its way to the loudspeaker. Audio is
@@ -55,7 +53,6 @@ private:
     bool openDevice();
     void closeDevice(bool dropBuffered);
     void playSilently(const char *why);
-    void onStateChanged(QAudio::State state);
 
     const int m_sampleRate;
     Clock &m_clock;
@@ -67,8 +64,8 @@ private:
     qint64 m_heard = 0; // samples heard, never decreasing
 
     // Device playback.
-    QAudioSink *m_sink = nullptr;
-    QAudioDevice m_device;
+    std::unique_ptr<SoundOutput> m_output;
+    SoundDevice m_device;
     QIODevice *m_io = nullptr;
     QByteArray m_unwritten;
     qsizetype m_unwrittenOffset = 0;

@@ -12,6 +12,7 @@
 #include "agent/speech/AudioDevices.h"
 #include "agent/speech/SpeechPlayer.h"
 #include "agent/speech/SpeechSynth.h"
+#include "platform/LoadedLibrary.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/X11WindowShape.h"
 
@@ -178,7 +179,7 @@ int main(int argc, char **argv)
     const int animateSeconds = argc > 2 ? std::atoi(argv[2]) : 20;
 
     SystemClock clock;
-    agent::SystemAudioDevices audioDevices;
+    agent::SystemAudioDevices audioDevices(installedModuleFolders());
     agent::SpeechSynthesizer synthesizer;
     // Speech: speak() until the first word of the first audio is heard.
     {

@@ -4,13 +4,8 @@
 #include "platform/Logging.h"
 #include "platform/linux/PrinterModule.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
-
-#ifndef QUILLORY_MODULE_DIR
-#define QUILLORY_MODULE_DIR ""
-#endif
 
 OnDemandPrinter::OnDemandPrinter(
     QString documentsFolder, QStringList moduleFolders, bool usePrinters)
@@ -25,15 +20,6 @@ QString OnDemandPrinter::defaultDocumentsFolder()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return folder.isEmpty() ? QDir::homePath() : folder;
-}
-
-QStringList OnDemandPrinter::installedModuleFolders()
-{
-    QStringList folders { QCoreApplication::applicationDirPath()
-        + QStringLiteral("/../lib/quillory") };
-    if (const QString installed = QStringLiteral(QUILLORY_MODULE_DIR); !installed.isEmpty())
-        folders.prepend(installed);
-    return folders;
 }
 
 Printer::Result OnDemandPrinter::printLines(const QString &title, const QStringList &lines)

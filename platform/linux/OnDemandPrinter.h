@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/LoadedLibrary.h"
 #include "platform/Printer.h"
 
 #include <memory>
@@ -21,9 +22,6 @@ public:
 
     // The user's documents folder, else the home folder.
     static QString defaultDocumentsFolder();
-    // Where the package installs it, then beside a program run from its
-    // build folder.
-    static QStringList installedModuleFolders();
 
 private:
     QString m_documentsFolder;

@@ -31,7 +31,7 @@ QList<CommandEntry> commands()
 }
 
 // A microphone as the device list counts it; never opened here.
-const QList<QAudioDevice> kOneMicrophone { QAudioDevice() };
+const QList<SoundDevice> kOneMicrophone { { "mic", "Microphone", true } };
 
 // Audio instead of the system's microphone.
 class PretendMicrophone final : public Listener
@@ -79,24 +79,24 @@ class ListenKeyTest : public ::testing::Test
 protected:
     ListenKeyTest()
     {
-        listener.setDeviceList([this] { return microphones; });
+        listener.setAudio(&audio);
         listener.setModel({ installedRecognizerModel(), installedRecognizerDictionary() });
         listener.setGlobalKey(&keys);
     }
     void plugIn()
     {
-        microphones = kOneMicrophone;
+        audio.microphones = kOneMicrophone;
         listener.microphonesChanged();
     }
     void unplug()
     {
-        microphones.clear();
+        audio.microphones.clear();
         listener.microphonesChanged();
     }
 
     FakeClock clock;
     FakeGlobalKey keys;
-    QList<QAudioDevice> microphones;
+    FakeAudioDevices audio;
     PretendMicrophone listener { clock };
 };
 
@@ -143,7 +143,9 @@ TEST_F(ListenKeyTest, NoKeyNoCommandsOrNoListenerMeansNothingIsTaken)
     EXPECT_TRUE(keys.watched);
     {
         PretendMicrophone other(clock);
-        other.setDeviceList([] { return kOneMicrophone; });
+        FakeAudioDevices oneMicrophone;
+        oneMicrophone.microphones = kOneMicrophone;
+        other.setAudio(&oneMicrophone);
         other.setModel({ installedRecognizerModel(), installedRecognizerDictionary() });
         other.setGlobalKey(&keys);
         other.setCommands(commands());

@@ -7,6 +7,7 @@
 #include "agent/speech/ToneSynth.h"
 #include "agent/speech/WavCapture.h"
 #include "agent/speech/WavWriter.h"
+#include "platform/LoadedLibrary.h"
 #include "tests/agent/SharedSynthesizer.h"
 #include "tests/support/Fakes.h"
 
@@ -453,8 +454,8 @@ TEST_F(SpeechPlayback, WithoutAnAudioDeviceSpeechPlaysSilentlyAndSaysSoOnce)
     class NoOutput final : public AudioDevices
     {
     public:
-        QAudioDevice output() const override { return {}; }
-        QList<QAudioDevice> inputs() const override { return {}; }
+        SoundDevice output() const override { return {}; }
+        QList<SoundDevice> inputs() const override { return {}; }
     } devices;
     QStringList lines;
     static QStringList *sink = nullptr;
@@ -471,6 +472,40 @@ TEST_F(SpeechPlayback, WithoutAnAudioDeviceSpeechPlaysSilentlyAndSaysSoOnce)
     EXPECT_EQ(rec.finishes, QVector<bool>({ true, true }));
     EXPECT_EQ(rec.words, QStringList({ "Hello", "Hello" }));
     EXPECT_EQ(lines.filter("No audio output device").size(), 1) << lines.join('\n').toStdString();
+}
+
+TEST(SoundModule, IsLoadedAtFirstUseAndAMissingOneIsAMachineWithoutSound)
+{
+    QStringList lines;
+    static QStringList *sink = nullptr;
+    sink = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext &, const QString &text) { *sink << text; });
+    {
+        SystemAudioDevices missing({ QStringLiteral("/nonexistent") });
+        EXPECT_TRUE(missing.output().isNull());
+        EXPECT_TRUE(missing.inputs().isEmpty());
+        QString why;
+        EXPECT_EQ(missing.openOutput({ "out", "Speakers", true }, 22050, 200, &why), nullptr);
+        EXPECT_FALSE(why.isEmpty());
+        EXPECT_EQ(missing.openInput({ "mic", "Microphone", true }, 16000), nullptr);
+        QObject owner;
+        missing.watchInputs(&owner, [] {});
+    }
+    EXPECT_EQ(lines.filter("sound is not available").size(), 1) << lines.join('\n').toStdString();
+
+    // The module built beside the program loads; whether this machine has
+    // any device is its own affair.
+    lines.clear();
+    SystemAudioDevices system(installedModuleFolders());
+    const QList<SoundDevice> microphones = system.inputs();
+    const SoundDevice output = system.output();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(lines.filter("sound is not available").isEmpty()) << lines.join('\n').toStdString();
+    if (!output.isNull()) {
+        QString why;
+        EXPECT_NE(system.openOutput(output, 22050, 200, &why), nullptr) << why.toStdString();
+    }
 }
 
 TEST_F(SpeechPlayback, NothingToSayFinishesAtOnce)

@@ -518,7 +518,7 @@ TEST_F(VoiceEngineTest, WithoutAMicrophoneListenIsOfferedButDisabled)
 
 TEST_F(VoiceEngineTest, WithoutARecogniserModelListenIsDisabledAndNothingFails)
 {
-    fakes.audio.microphones = { QAudioDevice() };
+    fakes.audio.microphones = { { "mic", "Microphone", true } };
     fakes.services.recognizerModel = { "/nonexistent/model", "/nonexistent/model.dict" };
     makeEngine();
     AgentCharacter *c = loadWithCommands();

@@ -84,7 +84,7 @@ TEST_F(PdfPrinterTest, PrintingIsLoadedAtTheFirstPrintAndItsAbsenceFailsOnlyThat
     EXPECT_EQ(missing.printLines("Quillory appointments", { "Buy bread" }).error, none.error);
 
     // The module built beside this program, as an installed one is found.
-    OnDemandPrinter printer(documents, OnDemandPrinter::installedModuleFolders(), false);
+    OnDemandPrinter printer(documents, installedModuleFolders(), false);
     const Printer::Result r = printer.printLines("Quillory appointments", { "Buy bread" });
     ASSERT_EQ(r.outcome, Printer::Outcome::SavedAsPdf) << r.error.toStdString();
     EXPECT_EQ(pdfText(r.where), QStringList({ "Buy bread", "Page 1 of 1" }));

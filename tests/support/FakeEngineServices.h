@@ -28,9 +28,9 @@ public:
 class FakeAudioDevices final : public agent::AudioDevices
 {
 public:
-    QAudioDevice output() const override { return {}; }
-    QList<QAudioDevice> inputs() const override { return microphones; }
-    QList<QAudioDevice> microphones;
+    agent::SoundDevice output() const override { return {}; }
+    QList<agent::SoundDevice> inputs() const override { return microphones; }
+    QList<agent::SoundDevice> microphones;
 };
 
 // Every service of the character engine as a dummy: a clock that moves when
