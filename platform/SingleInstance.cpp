@@ -1,12 +1,11 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/InstanceChannel.h"
 #include "platform/Logging.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 
 SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
     : QObject(parent)
@@ -23,11 +22,14 @@ QString SingleInstance::lockPath(const QString &dataFolder)
     return QDir(dataFolder).absolutePath() + QStringLiteral("/quillory.lock");
 }
 
-QString SingleInstance::serverName(const QString &dataFolder)
+QString SingleInstance::socketPath(const QString &dataFolder)
 {
+    // Where earlier versions listened too, so that an update started while
+    // an older calendar runs still brings that one forward.
     const QByteArray hash = QCryptographicHash::hash(
         QDir(dataFolder).absolutePath().toUtf8(), QCryptographicHash::Sha1);
-    return QStringLiteral("quillory-") + QString::fromLatin1(hash.toHex().left(16));
+    return QDir::tempPath() + QStringLiteral("/quillory-")
+        + QString::fromLatin1(hash.toHex().left(16));
 }
 
 namespace {
@@ -91,38 +93,24 @@ SingleInstance::Claim SingleInstance::acquire()
         }
         qCInfo(lcPlatform) << "a calendar is already running on" << m_dataFolder
                            << "; asking it to come forward";
-        QLocalSocket socket;
-        socket.connectToServer(serverName(m_dataFolder));
-        if (socket.waitForConnected(1000)) {
-            socket.write("raise\n");
-            socket.waitForBytesWritten(1000);
-            socket.disconnectFromServer();
-        }
+        if (!sendToInstance(socketPath(m_dataFolder), "raise", 1000))
+            qCInfo(lcPlatform) << "the running calendar did not take the call to come forward";
         return Claim::AlreadyRunning;
     }
-    m_server = new QLocalServer(this);
-    QLocalServer::removeServer(serverName(m_dataFolder)); // left by a crashed instance
-    if (!m_server->listen(serverName(m_dataFolder)))
-        qCWarning(lcPlatform) << "cannot listen for other instances:" << m_server->errorString();
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *peer = m_server->nextPendingConnection()) {
-            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-            connect(peer, &QLocalSocket::readyRead, this, [this, peer] {
-                if (peer->readAll().startsWith("raise"))
-                    emit raiseRequested();
-            });
-        }
+    m_listener = std::make_unique<InstanceListener>();
+    if (!m_listener->listen(socketPath(m_dataFolder)))
+        qCWarning(lcPlatform).noquote()
+            << "cannot listen for other instances:" << m_listener->error();
+    connect(m_listener.get(), &InstanceListener::received, this, [this](const QByteArray &line) {
+        if (line.startsWith("raise"))
+            emit raiseRequested();
     });
     return Claim::Acquired;
 }
 
 void SingleInstance::release()
 {
-    if (m_server) {
-        m_server->close();
-        delete m_server;
-        m_server = nullptr;
-    }
+    m_listener.reset();
     if (m_lock) {
         m_lock->unlock();
         m_lock.reset();

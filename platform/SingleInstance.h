@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class QLocalServer;
+class InstanceListener;
 
 // One calendar per data folder: the first instance holds a lock file in the
 // data folder and listens for later ones, which ask it to come forward and
@@ -36,7 +36,8 @@ public:
     static LockState lockState(const QString &dataFolder, QString *error = nullptr);
 
     static QString lockPath(const QString &dataFolder);
-    static QString serverName(const QString &dataFolder);
+    // Where the running calendar listens for later starts.
+    static QString socketPath(const QString &dataFolder);
     // What the user is told when the calendar cannot run for `why`.
     static QString cannotRunText(const QString &why);
 
@@ -47,5 +48,5 @@ private:
     QString m_dataFolder;
     QString m_error;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer *m_server = nullptr;
+    std::unique_ptr<InstanceListener> m_listener;
 };

@@ -1,5 +1,7 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/InstanceChannel.h"
+
 #include "tests/support/TestHome.h"
 
 #include <QDir>
@@ -33,6 +35,36 @@ TEST(SingleInstance, ALiveCalendarIsAskedForwardAndItsLockSeenAsHeld)
     first.release();
     EXPECT_EQ(SingleInstance::lockState(folder), LockState::Free);
     EXPECT_EQ(second.acquire(), Claim::Acquired);
+}
+
+// Neither what a killed calendar leaves behind nor what another program
+// sends gets in the way: the next calendar listens in its place, and only a
+// later start's own call brings it forward.
+TEST(SingleInstance, AStaleSocketIsReplacedAndOnlyTheCallToComeForwardRaises)
+{
+    TestHome home;
+    const QString folder = home.paths().dataFolder;
+    const QString path = SingleInstance::socketPath(folder);
+    QFile stale(path);
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+
+    SingleInstance running(folder);
+    ASSERT_EQ(running.acquire(), Claim::Acquired);
+    EXPECT_EQ(QFile::permissions(path)
+            & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+        QFile::Permissions());
+    QSignalSpy raised(&running, &SingleInstance::raiseRequested);
+    EXPECT_TRUE(sendToInstance(path, QByteArray(4000, 'x'), 1000));
+    EXPECT_TRUE(sendToInstance(path, "hello", 1000));
+    EXPECT_TRUE(sendToInstance(path, "raise", 1000));
+    EXPECT_TRUE(raised.wait(5000));
+    QTest::qWait(100);
+    EXPECT_EQ(raised.size(), 1);
+
+    running.release();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(sendToInstance(path, "raise", 1000));
 }
 
 // A folder the lock cannot be made in is no running calendar: the reason is
