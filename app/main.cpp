@@ -29,10 +29,10 @@
 #include "platform/linux/DisplayCheck.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/LogindSleepWatch.h"
+#include "platform/linux/OnDemandNetwork.h"
 #include "platform/linux/OnDemandPrinter.h"
 #include "platform/linux/ProcessLauncher.h"
 #include "platform/linux/QtDialogs.h"
-#include "platform/linux/QtNetworkService.h"
 #include "platform/linux/RecognizerModelFiles.h"
 #include "platform/linux/SystemClock.h"
 #include "platform/linux/TerminationWatcher.h"
@@ -123,7 +123,7 @@ int main(int argc, char **argv)
     QtDialogs dialogs;
     ProcessLauncher launcher;
     LocalFiles files;
-    QtNetworkService network;
+    OnDemandNetwork network;
     XdgAutostart autostart(XdgAutostart::defaultFolder());
     OnDemandPrinter printer(OnDemandPrinter::defaultDocumentsFolder());
     Services services { clock, dialogs, launcher, network, autostart, printer };

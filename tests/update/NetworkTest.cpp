@@ -1,3 +1,4 @@
+#include "platform/linux/OnDemandNetwork.h"
 #include "platform/linux/QtNetworkService.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TestHome.h"
@@ -233,6 +234,41 @@ TEST_F(NetworkTest, ATransferDeletedEarlyOrInItsHandlerIsSafe)
     // Whatever the cancelled ones left queued has been delivered by now.
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(called);
+}
+
+// The calendar's network is a module loaded at its first use: the module
+// built beside it fetches as the service does, and without it every fetch
+// fails as on a machine without a connection, never inside the call.
+TEST(OnDemandNetworkTest, TheModuleFetchesAndAMissingOneFailsEveryFetch)
+{
+    LocalHttpServer server;
+    server.route("/versions.txt", "quillory:1.2.0:");
+    OnDemandNetwork installed;
+    std::optional<Network::FetchResult> result;
+    auto transfer = installed.fetchAsync(
+        server.url("/versions.txt"), {}, [&](const Network::FetchResult &r) { result = r; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 10000));
+    EXPECT_EQ(result->body, "quillory:1.2.0:");
+
+    OnDemandNetwork missing({ QStringLiteral("/nonexistent") });
+    EXPECT_FALSE(missing.isOnline());
+    EXPECT_FALSE(missing.fetch(server.url("/versions.txt"), 1000));
+    result.reset();
+    std::unique_ptr<Network::Transfer> own;
+    own = missing.fetchAsync(server.url("/versions.txt"), {}, [&](const Network::FetchResult &r) {
+        result = r;
+        own.reset();
+    });
+    EXPECT_FALSE(result) << "finished inside the call";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 5000));
+    EXPECT_EQ(result->outcome, Outcome::Failed);
+    EXPECT_TRUE(result->error.contains("not installed")) << result->error.toStdString();
+    bool called = false;
+    auto cancelled = missing.fetchAsync(
+        server.url("/versions.txt"), {}, [&](const Network::FetchResult &) { called = true; });
+    cancelled.reset();
     QCoreApplication::processEvents();
     EXPECT_FALSE(called);
 }
