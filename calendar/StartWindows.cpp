@@ -191,6 +191,16 @@ FrmSplash::FrmSplash(
 {
     setObjectName(QStringLiteral("frm_splash"));
     setAttribute(Qt::WA_ShowWithoutActivating);
+    Timer1 = new QTimer(this);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, &FrmSplash::Timer1_Timer);
+}
+
+void FrmSplash::buildLook()
+{
+    // Built only for a splash that shows: a quiet restart goes straight to
+    // the calendar, whose window would wait for the drawing of the picture
+    // and the style sheet.
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setAlignment(Qt::AlignCenter);
@@ -215,9 +225,6 @@ FrmSplash::FrmSplash(
     layout->addWidget(lab_version);
     setStyleSheet(QStringLiteral("FrmSplash { background: #400080; } QLabel { color: white; }"));
     setAttribute(Qt::WA_StyledBackground);
-    Timer1 = new QTimer(this);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &FrmSplash::Timer1_Timer);
 }
 
 void FrmSplash::Form_Load()
@@ -228,6 +235,7 @@ void FrmSplash::Form_Load()
         close();
         return;
     }
+    buildLook();
     // A stale update file of that name may lie in the program folder; the
     // running program is never it, whatever its own name.
     for (const QString &name : m_files.fileNames(m_programFolder)) {

@@ -87,6 +87,8 @@ public:
     QTimer *Timer1 = nullptr;
 
 private:
+    void buildLook();
+
     QString m_programFolder;
     Files &m_files;
     bool m_quietRestart;
