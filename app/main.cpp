@@ -47,8 +47,10 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QTextStream>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <cstdio>
@@ -97,6 +99,9 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
     QApplication::setQuitOnLastWindowClosed(false);
+    // The system's fonts are listed once, on the first text measured; listed
+    // on a worker while the windows are built, the first frame waits less.
+    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
 
     const AppPaths paths = AppPaths::fromEnvironment(QApplication::applicationDirPath());
     QDir().mkpath(paths.dataFolder);
