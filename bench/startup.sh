@@ -9,15 +9,15 @@ build=${1:-build}
 runs=${2:-5}
 quillory=$(realpath "$build/bin/quillory")
 bare=$(realpath "$build/bin/quillory-bare-window")
+window_wait=$(realpath "$build/bin/quillory-window-wait")
 # Memory is read this long after the window showed: the character has
 # loaded and walked out by then.
 settle=${BENCH_SETTLE:-5}
 
-for p in orage kalarm xdotool; do
+for p in orage kalarm; do
   command -v "$p" >/dev/null || {
     echo "installing $p for the comparison"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-      "$( [ "$p" = xdotool ] && echo xdotool || echo "$p")" >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$p" >/dev/null
   }
 done
 
@@ -61,30 +61,36 @@ export QUILLORY_HOME=$home
 export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
 
-# ms from launch until a visible window whose name matches $1 exists, and
-# the pid of what was started. It runs in a session of its own (setsid
-# without a fork: a background job of this shell is no group leader), so its
-# pid is also the id of that session, and of its process group, which
-# whatever it starts inherits unless it leaves on purpose.
+# ms from launch until a window whose name matches $1 is mapped, and the pid
+# of what was started. It runs in a session of its own (setsid without a
+# fork: a background job of this shell is no group leader), so its pid is
+# also the id of that session, and of its process group, which whatever it
+# starts inherits unless it leaves on purpose. The map is waited for by
+# quillory-window-wait, which the display tells (no polling: polling with
+# xdotool kept one of the two cores busy and slowed the very start it
+# timed, by 30-50 ms a start and more for a program that uses both cores).
 time_to_window() {
   local name=$1; shift
-  local start end pid
+  local start seen pid wait_out waiter
   # Each start on the same files: what one run leaves (a pending
   # announcement, a moved repeat) is not the next run's start.
   rm -rf "$home" && cp -r "$template" "$home"
   mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME"
+  wait_out=$(mktemp)
+  "$window_wait" "$name" 30000 >"$wait_out" &
+  waiter=$!
+  until [ -s "$wait_out" ]; do sleep 0.01; done
   start=$(date +%s%N)
   setsid "$@" >/dev/null 2>&1 &
   pid=$!
-  # xdotool's own --sync polls only twice a second: poll faster here.
-  until xdotool search --onlyvisible --name "$name" >/dev/null 2>&1; do
-    if (( ($(date +%s%N) - start) > 30000000000 )); then
-      echo "timeout $pid"
-      return
-    fi
-  done
-  end=$(date +%s%N)
-  echo "$(( (end - start) / 1000000 )) $pid"
+  wait "$waiter" || true
+  seen=$(tail -1 "$wait_out")
+  rm -f "$wait_out"
+  if [ "$seen" = timeout ] || [ "$seen" = ready ]; then
+    echo "timeout $pid"
+    return
+  fi
+  echo "$(( (seen - start) / 1000000 )) $pid"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
