@@ -65,12 +65,13 @@ private:
         if (got > 0)
             m_line.append(chunk, got);
         const qsizetype end = m_line.indexOf('\n');
-        if (end >= 0)
-            emit listener->received(m_line.left(end));
         if (got <= 0 || end >= 0 || m_line.size() > kMaxLineBytes) {
             m_notifier.setEnabled(false);
             deleteLater();
         }
+        // Last: what the line sets off may end the listener, and this with it.
+        if (end >= 0)
+            emit listener->received(m_line.left(end));
     }
 
     int m_fd;
