@@ -99,9 +99,6 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Quillory"));
     QApplication::setApplicationVersion(QString::fromLatin1(quillory::kVersionText));
     QApplication::setQuitOnLastWindowClosed(false);
-    // The system's fonts are listed once, on the first text measured; listed
-    // on a worker while the windows are built, the first frame waits less.
-    QThreadPool::globalInstance()->start([] { QFontDatabase::families(); });
 
     const AppPaths paths = AppPaths::fromEnvironment(QApplication::applicationDirPath());
     QDir().mkpath(paths.dataFolder);
@@ -123,6 +120,12 @@ int main(int argc, char **argv)
         return 1;
     }
     }
+    // The system's fonts are listed once, on the first text measured; listed
+    // on a worker while the windows are built, the first frame waits less.
+    // Its own pool, made after the application, waits for it before the
+    // application goes, however soon that is.
+    QThreadPool fontList;
+    fontList.start([] { QFontDatabase::families(); });
 
     SystemClock clock;
     QtDialogs dialogs;

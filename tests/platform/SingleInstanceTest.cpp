@@ -139,4 +139,39 @@ TEST(SingleInstance, TheRestartProgramWaitsForNoBrokenLockButSaysWhy)
     EXPECT_TRUE(QTest::qWaitFor([&] { return TestHome::readFile(mark) == "/n\n"; }, 5000));
 }
 
+// The calendar itself, started twice on one data folder: the second start
+// asks the first to come forward and ends cleanly at once; the first runs on
+// until the system asks it to end.
+TEST(SingleInstance, ASecondCalendarBringsTheFirstForwardAndEndsCleanly)
+{
+    TestHome home;
+    TestHome::writeFile(home.paths().settingsFile, "[data]\r\n2run=False\r\n");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QUILLORY_HOME", home.paths().dataFolder);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(QUILLORY_PROGRAM), { "/n" });
+    ASSERT_TRUE(first.waitForStarted(10000));
+    const QString socket = SingleInstance::socketPath(home.paths().dataFolder);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(socket); }, 30000))
+        << first.readAllStandardError().toStdString();
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(QUILLORY_PROGRAM), {});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit) << said.toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << said.toStdString();
+    EXPECT_TRUE(said.contains("asking it to come forward")) << said.toStdString();
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(socket));
+}
+
 } // namespace
