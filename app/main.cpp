@@ -47,10 +47,8 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDir>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QTextStream>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <cstdio>
@@ -120,12 +118,6 @@ int main(int argc, char **argv)
         return 1;
     }
     }
-    // The system's fonts are listed once, on the first text measured; listed
-    // on a worker while the windows are built, the first frame waits less.
-    // Its own pool, made after the application, waits for it before the
-    // application goes, however soon that is.
-    QThreadPool fontList;
-    fontList.start([] { QFontDatabase::families(); });
 
     SystemClock clock;
     QtDialogs dialogs;
