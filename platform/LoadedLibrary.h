@@ -52,6 +52,27 @@ private:
 // then beside a program run from its build folder.
 QStringList installedModuleFolders();
 
+// The one entry `symbol` of the program's module `name`, from the first of
+// `folders` that has it; null, with `why` (its name when no folder has the
+// module), when none does.
+template<typename Entry>
+Entry openModuleEntry(
+    const QStringList &folders, const char *name, const char *symbol, QString *why)
+{
+    for (const QString &folder : folders) {
+        LoadedLibrary module(folder + QLatin1Char('/') + QLatin1String(name));
+        Entry entry = nullptr;
+        if (module.load() && module.resolve(symbol, entry)) {
+            why->clear();
+            return entry;
+        }
+        *why = module.why();
+    }
+    if (why->isEmpty())
+        *why = QStringLiteral("no module %1 found").arg(QLatin1String(name));
+    return nullptr;
+}
+
 // The calls `open` takes from a library, taken at their first need and kept
 // for the rest of the run (one set per `Calls` type); null when `open` found
 // the library or a call missing, which it reports itself.

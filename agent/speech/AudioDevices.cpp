@@ -17,18 +17,12 @@ AudioDevices *SystemAudioDevices::loaded() const
     // comes first loads the module, the other waits for it.
     std::call_once(m_once, [this] {
         QString why;
-        for (const QString &folder : m_moduleFolders) {
-            LoadedLibrary module(folder + QLatin1Char('/') + QLatin1String(kAudioModuleName));
-            MakeAudioDevices make = nullptr;
-            if (module.load() && module.resolve(kMakeAudioDevicesSymbol, make)) {
-                m_devices.reset(make());
-                return;
-            }
-            why = module.why();
-        }
-        qCWarning(lcSpeech).noquote()
-            << "sound is not available, the character speaks silently:"
-            << (why.isEmpty() ? QStringLiteral("no sound module found") : why);
+        if (const auto make = openModuleEntry<MakeAudioDevices>(
+                m_moduleFolders, kAudioModuleName, kMakeAudioDevicesSymbol, &why))
+            m_devices.reset(make());
+        else
+            qCWarning(lcSpeech).noquote()
+                << "sound is not available, the character speaks silently:" << why;
     });
     return m_devices.get();
 }

@@ -3,7 +3,6 @@
 #include "agent/Logging.h"
 #include "platform/Clock.h"
 
-#include <QCoreApplication>
 #include <QIODevice>
 
 #include <algorithm>
@@ -58,7 +57,6 @@ void AudioStream::shutDown()
 {
     stop();
     m_output.reset(); // the sound server's sink can run the event loop in here
-    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
 }
 
 void AudioStream::append(const QVector<qint16> &pcm)

@@ -37,19 +37,11 @@ OnDemandNetwork::~OnDemandNetwork() = default;
 Network *OnDemandNetwork::loaded()
 {
     if (!m_network && m_why.isEmpty()) {
-        for (const QString &folder : std::as_const(m_moduleFolders)) {
-            LoadedLibrary module(folder + QLatin1Char('/') + QLatin1String(kNetworkModuleName));
-            MakeNetwork make = nullptr;
-            if (module.load() && module.resolve(kMakeNetworkSymbol, make)) {
-                m_network.reset(make());
-                m_why.clear();
-                return m_network.get();
-            }
-            m_why = module.why();
-        }
-        if (m_why.isEmpty())
-            m_why = QStringLiteral("no network module found");
-        qCWarning(lcPlatform).noquote() << "the network is not available:" << m_why;
+        if (const auto make = openModuleEntry<MakeNetwork>(
+                m_moduleFolders, kNetworkModuleName, kMakeNetworkSymbol, &m_why))
+            m_network.reset(make());
+        else
+            qCWarning(lcPlatform).noquote() << "the network is not available:" << m_why;
     }
     return m_network.get();
 }

@@ -25,21 +25,11 @@ QString OnDemandPrinter::defaultDocumentsFolder()
 Printer::Result OnDemandPrinter::printLines(const QString &title, const QStringList &lines)
 {
     if (!m_printer && m_why.isEmpty()) {
-        for (const QString &folder : std::as_const(m_moduleFolders)) {
-            LoadedLibrary module(folder + QLatin1Char('/') + QLatin1String(kPrinterModuleName));
-            MakePrinter make = nullptr;
-            if (module.load() && module.resolve(kMakePrinterSymbol, make)) {
-                m_printer.reset(make(m_documentsFolder, m_usePrinters));
-                m_why.clear();
-                break;
-            }
-            m_why = module.why();
-        }
-        if (!m_printer) {
-            if (m_why.isEmpty())
-                m_why = QStringLiteral("no printing module found");
+        if (const auto make = openModuleEntry<MakePrinter>(
+                m_moduleFolders, kPrinterModuleName, kMakePrinterSymbol, &m_why))
+            m_printer.reset(make(m_documentsFolder, m_usePrinters));
+        else
             qCWarning(lcPlatform).noquote() << "printing is not available:" << m_why;
-        }
     }
     if (!m_printer)
         return { Outcome::Failed, {}, QStringLiteral("printing is not installed (%1)").arg(m_why) };
